@@ -1,0 +1,54 @@
+#pragma once
+// Widgets the main window needs beyond Qt's stock ones.
+#include <QSlider>
+#include <QWidget>
+
+namespace vintrel {
+
+// The position slider. Its mouse-down, mouse-up and click reach the window as three
+// signals, in that order; a click on the groove first moves the thumb by the page step.
+class Slider : public QSlider {
+  Q_OBJECT
+ public:
+  explicit Slider(QWidget* parent = nullptr);
+
+ signals:
+  void MouseDown();
+  void MouseUp();
+  void Click();
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+// The native area the player draws into.
+class VideoArea : public QWidget {
+  Q_OBJECT
+ public:
+  explicit VideoArea(QWidget* parent = nullptr);
+};
+
+// A mark line. Its X values are kept exactly as the commands write them (twips, in the
+// window's design coordinates, which lie below the visible window); what the user sees
+// is a short green tick on the slider at the second the X value stands for.
+class MarkLine {
+ public:
+  // offset: the X value that stands for second 0 (170 for the start line, 330 for the end line).
+  MarkLine(QWidget* parent, Slider* slider, float initialX, float offset);
+  float X1() const { return x1_; }
+  float X2() const { return x2_; }
+  void SetX1(float x);
+  void SetX2(float x);
+  QWidget* Tick() const { return tick_; }
+
+ private:
+  void Place();
+  Slider* slider_;
+  QWidget* tick_;
+  float x1_;
+  float x2_;
+  float offset_;
+};
+
+}  // namespace vintrel

@@ -1,0 +1,1 @@
+#include "export/command_line.h"

@@ -1,0 +1,1 @@
+#include "player/mpv_player.h"
