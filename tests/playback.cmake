@@ -1,0 +1,4 @@
+# Playback: the time format, the transport buttons, position tracking and Open.
+vintrel_add_test(test_playback
+  SOURCES test_format_time.cpp test_transport.cpp test_tracking.cpp test_open.cpp
+  LABELS playback)
