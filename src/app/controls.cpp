@@ -4,6 +4,7 @@
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <algorithm>
+#include <cstdint>
 
 namespace vintrel {
 
@@ -56,21 +57,31 @@ void MarkLine::SetX2(float x) {
 }
 
 void MarkLine::Place() {
-  // X = value * MarkerScale + offset, and MarkerScale spreads the slider's range over
-  // 9230 twips, so (X - offset) / 9230 is the fraction of the slider's travel.
-  double fraction = (x2_ - offset_) / 9230.0;
-  fraction = std::clamp(fraction, 0.0, 1.0);
+  // A mark puts its line at Value * MarkerScale + offset, with MarkerScale = 9230 / maximum.
+  // When the X value is exactly that for the slider's value as it stands, the tick goes
+  // where the thumb stands for that second; this also holds when the scale has truncated
+  // to a few twips or to nothing for a long video. Any other X value (the home positions)
+  // is read as a point on the 9230-twip track that starts at 170.
+  const int maximum = slider_->maximum();
+  const int value = slider_->value();
+  const int64_t scale = maximum > 0 ? 9230 / maximum : 0;
   QStyleOptionSlider option;
   option.initFrom(slider_);
   option.orientation = Qt::Horizontal;
-  option.minimum = 0;
-  option.maximum = 1000;
-  option.sliderPosition = 0;
-  const QRect groove = slider_->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, slider_);
-  const QRect handle = slider_->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider_);
-  const int span = groove.width() - handle.width();
-  const int x = slider_->x() + groove.x() + handle.width() / 2 + static_cast<int>(fraction * span + 0.5) - 1;
-  // Right under the slider's track, above its tick marks.
+  if (maximum > 0 && x2_ == static_cast<float>(value * scale + static_cast<int64_t>(offset_))) {
+    option.minimum = slider_->minimum();
+    option.maximum = maximum;
+    option.sliderPosition = value;
+  } else {
+    const double fraction = std::clamp((x2_ - 170.0) / 9230.0, 0.0, 1.0);
+    option.minimum = 0;
+    option.maximum = 9230;
+    option.sliderPosition = static_cast<int>(fraction * 9230 + 0.5);
+  }
+  const QRect handle =
+      slider_->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider_);
+  const int x = slider_->x() + handle.x() + handle.width() / 2 - 1;
+  // Right under the slider's track, over its tick marks.
   tick_->setGeometry(x, slider_->y() + slider_->height() - 8, 2, 8);
   tick_->raise();
 }

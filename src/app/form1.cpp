@@ -161,6 +161,7 @@ void Form1::Form_Load() {
     About::Load(*this).RichTextBox1->LoadFile(path);
   } catch (const std::exception&) {
     sys.msg.MsgBox("Please re-install Vintrel", vbInformation);
+    exitCode_ = 1;  // a failed start, for whoever started us
     Form_Unload();
   }
 }
@@ -169,7 +170,7 @@ void Form1::Form_Unload() {
   mp_myclose();
   if (About::PrevWndProc) WndProcedure = std::exchange(About::PrevWndProc, nullptr);
   About::Unload();
-  sys.app.End(0);
+  sys.app.End(exitCode_);
 }
 
 void Form1::mp_myclose() {

@@ -122,6 +122,7 @@ class Form1 : public QWidget {
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
+  int exitCode_ = 0;
   void CreateControls();
   void ConnectHandlers();
 };

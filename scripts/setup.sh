@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs whatever Vintrel needs to build, run and test that is not on this Debian or
+# Ubuntu machine yet, then configures and builds it in ./build.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(
+  g++ cmake ninja-build pkg-config          # toolchain
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev  # window, controls, dialogs
+  libmpv-dev                                # the player
+  ffmpeg                                    # the encoder (and ffprobe)
+  fonts-dejavu-core                         # text in the window on a bare machine
+  libgtest-dev                              # tests
+  xvfb xauth x11-utils xdotool imagemagick libx11-dev  # whole-program tests in a real X server
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  sudo=""
+  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+
+jobs=$(nproc 2>/dev/null || echo 2)
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$jobs"

@@ -1,0 +1,8 @@
+# The whole program in a real X server of its own (Xvfb).
+pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11)
+add_library(vintrel_xtest STATIC x11/xsession.h x11/xsession.cpp x11/xclose.cpp)
+target_include_directories(vintrel_xtest PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(vintrel_xtest PUBLIC Qt6::Gui PkgConfig::X11)
+
+vintrel_add_test(test_program_x11 SOURCES x11/test_program_x11.cpp LIBS vintrel_xtest LABELS x11 TIMEOUT 300)
+add_dependencies(test_program_x11 vintrel)
