@@ -159,6 +159,27 @@ TEST(Open, EndStatesOfEachFailingStep) {
   }
 }
 
+// The player keeps nothing it could not play, so halting that file fails; Open must still
+// get the user to another file.
+TEST(Open, AfterAFileThePlayerCouldNotPlayAnotherOneOpens) {
+  Rig r;
+  r.dialog.answers = {QString("/videos/notes.txt"), QString("/videos/a.avi")};
+  r.mp().failing = {"Play"};
+  r.f().Command4->click();
+  ASSERT_EQ(r.f().CurrentFile, "/videos/notes.txt");
+  r.f().Command1->click();  // nothing to play: ends silently
+  EXPECT_EQ(r.f().Command1->text(), "Play");
+
+  r.mp().failing.clear();
+  r.mp().calls.clear();
+  r.f().Command4->click();
+  EXPECT_EQ(r.mp().calls, (Calls{"Stop", "FileName /videos/a.avi", "Play"}));
+  EXPECT_EQ(r.f().CurrentFile, "/videos/a.avi");
+  EXPECT_TRUE(r.mp().Running());
+  EXPECT_EQ(r.f().Command1->text(), "Pause");
+  EXPECT_TRUE(r.f().T->isActive());
+}
+
 TEST(Open, WithNoFileOpenItTouchesNoPlayerBeforeTheNewFile) {
   Rig r;
   r.dialog.answers = {QString("/videos/a.avi")};

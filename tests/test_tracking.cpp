@@ -42,7 +42,8 @@ TEST(Tracking, TickDetectsTheEndOfTheFile) {
   } cases[] = {
       {100.0, 99.6, true, {"Seek 0", "Pause"}, " 0 : 1 : 40"},  // still running: halted at 0
       {100.7, 100.7, true, {"Seek 0"}, " 0 : 1 : 41"},          // halted at its end: only rewound
-      {100.3, 100.3, false, {}, " 0 : 1 : 40"},
+      {100.3, 100.0, false, {}, " 0 : 1 : 40"},                 // 100.3 s is not over at 100
+      {100.3, 100.3, true, {"Seek 0"}, " 0 : 1 : 40"},          // but it is once the player is at its end
   };
   for (const auto& c : cases) {
     Rig r;
@@ -50,6 +51,7 @@ TEST(Tracking, TickDetectsTheEndOfTheFile) {
     r.mp().position = c.position;
     if (c.position == c.duration) r.mp().paused = true;
     r.f().T_Timer();
+    SCOPED_TRACE(c.position);
     EXPECT_EQ(r.mp().calls, c.calls) << c.duration;
     EXPECT_EQ(r.f().Label4->text(), c.label) << c.duration;  // the last position stays shown
     EXPECT_EQ(r.f().T->isActive(), !c.ends) << c.duration;

@@ -5,11 +5,14 @@ namespace vintrel {
 
 void Form1::T_Timer() {
   try {
-    H->setValue(static_cast<int>(RoundToLong(mp->CurrentPosition())));
+    const double position = mp->CurrentPosition();
+    H->setValue(static_cast<int>(RoundToLong(position)));
     Label4->setText(FormatTime(H->value()));
     // The fractional length against the whole-second position: 100.3 s is not over at 100.
+    // Such a length never falls to the rounded position, though, so the player standing
+    // at its end is the end as well.
     const double duration = mp->Duration();
-    if (duration <= static_cast<double>(H->value())) {
+    if (duration <= static_cast<double>(H->value()) || position == duration) {
       T->stop();
       mp_mystop();
       Command1->setText("Play");

@@ -21,7 +21,12 @@ int32_t MarkerScaleFor(int32_t sliderMax) {
 void Form1::Command4_Click() {
   // Any failure, the user's cancel included, ends the command where it stands.
   try {
-    mp_mystop();
+    try {
+      mp_mystop();
+    } catch (const std::exception&) {
+      // The player has lost the current file (it could not play it): there is nothing to
+      // halt, and choosing another file is the only way on, so Open must not end here.
+    }
     Command1->setText("Play");
     T->stop();
     Cdlg.Filter = kOpenFilter;  // Save leaves a filter of its own on the same dialog
