@@ -74,16 +74,16 @@ class MpvPlayer : public QObject, public IPlayer {
   // Playlist entries: the one libmpv works on, the one Play waits for.
   int64_t currentEntry_ = 0;
   int64_t awaitedEntry_ = 0;
-  bool loaded_ = false;          // FILE_LOADED seen for the current entry, no END_FILE since
-  bool awaitedEnded_ = false;    // the awaited entry ended before it loaded
+  bool loaded_ = false;        // FILE_LOADED seen for the current entry, no END_FILE since
+  bool awaitedEnded_ = false;  // the awaited entry ended before it loaded
   int awaitedEndReason_ = 0;
   int awaitedEndError_ = 0;
-  QString loadLog_;              // libmpv's first error line while loading
+  QString loadLog_;  // libmpv's first error line while loading
 
   // The position a seek moves to, reported until the player shows a frame from there
   // and, while halted, until playback resumes.
   std::optional<double> seekTarget_;
-  uint64_t seekRequest_ = 0;     // the seek command whose reply starts waiting for its restart
+  uint64_t seekRequest_ = 0;  // the seek command whose reply starts waiting for its restart
   bool seekAcknowledged_ = false;
   bool seekLanded_ = false;
 };
