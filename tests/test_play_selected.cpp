@@ -10,23 +10,26 @@ namespace {
 
 using fakes::Rig;
 
-constexpr const char* kInvalid = "Start time cannot be >= End time. Invalid Selection";
+// A file open and playing at second 0 with the stretch 10..20 marked. Time moves only while
+// Play Selected sleeps: the player by `step` seconds per sleep, and with `ticks` a timer tick
+// falls due every 1000 ms and runs with the next pumped events, as the real timer's would.
+struct Preview {
+  Rig rig;
+  double step = 0.25;
+  bool ticks = false;
+  int sinceTick = 0;
+  double furthest = 0;  // the furthest position any pass saw
 
-// A rig whose time moves only while Play Selected sleeps: the player advances by `step`
-// seconds per sleep, and while the timer runs a tick falls due every 1000 ms and runs with
-// the next pumped events, as the real timer's would.
-class PlaySelected : public ::testing::Test {
- protected:
-  void SetUp() override {
-    rig.SimulateOpen("/videos/clip.avi", 100.0);
+  explicit Preview(double duration = 100.0) {
+    rig.SimulateOpen("/videos/clip.avi", duration);
     f().SelStart = 10;
     f().SelEnd = 20;
     rig.pump.onSleep = [this](int ms) {
-      rig.mp().Advance(step);
+      mp().Advance(step);
       if (f().T->isActive()) sinceTick += ms;
     };
     rig.pump.everyPass = [this] {
-      positionsAtPump.push_back(rig.player->loaded ? rig.mp().position : -1);
+      if (mp().loaded) furthest = std::max(furthest, mp().position);
       if (ticks && f().T->isActive() && sinceTick >= 1000) {
         sinceTick -= 1000;
         f().T_Timer();
@@ -34,28 +37,29 @@ class PlaySelected : public ::testing::Test {
     };
   }
   vintrel::Form1& f() { return rig.f(); }
-  // Runs the queued action at the given pass (1-based) of the loop.
+  fakes::FakePlayer& mp() { return rig.mp(); }
+  // Runs the action with the given pass's (1-based) pumped events.
   void At(int pass, std::function<void()> action) {
     while (static_cast<int>(rig.pump.queued.size()) < pass - 1) rig.pump.queued.push_back([] {});
     rig.pump.queued.push_back(std::move(action));
+  }
+  void Halt() {  // as the Pause click leaves a file
+    f().IsPlaying = false;
+    mp().paused = true;
+    f().Command1->setText("Play");
+    f().T->stop();
   }
   void ExpectHalted(double position) {
     EXPECT_EQ(f().Command1->text(), "Play");
     EXPECT_FALSE(f().T->isActive());
     EXPECT_FALSE(f().IsPlaying);
-    EXPECT_FALSE(rig.mp().Running());
-    EXPECT_DOUBLE_EQ(rig.mp().position, position);
+    EXPECT_FALSE(mp().Running());
+    EXPECT_DOUBLE_EQ(mp().position, position);
     EXPECT_TRUE(rig.msg.shown.empty());
   }
-
-  Rig rig;
-  double step = 0.25;
-  bool ticks = false;
-  int sinceTick = 0;
-  std::vector<double> positionsAtPump;
 };
 
-TEST_F(PlaySelected, RefusesAnEmptyOrReversedSelectionBeforeLookingForAFile) {
+TEST(PlaySelected, RefusesAnEmptyOrReversedSelectionBeforeLookingForAFile) {
   const struct {
     bool open;
     int32_t start, end;
@@ -66,21 +70,18 @@ TEST_F(PlaySelected, RefusesAnEmptyOrReversedSelectionBeforeLookingForAFile) {
     r.f().SelStart = c.start;
     r.f().SelEnd = c.end;
     const QString caption = r.f().Command1->text();
-    const bool timer = r.f().T->isActive();
     r.f().Command9_Click();
     ASSERT_EQ(r.msg.shown.size(), 1u) << c.start << ".." << c.end;
-    EXPECT_EQ(r.msg.shown[0].text, kInvalid);
+    EXPECT_EQ(r.msg.shown[0].text, "Start time cannot be >= End time. Invalid Selection");
     EXPECT_EQ(r.msg.shown[0].flags, 0x40);
     EXPECT_TRUE(r.mp().calls.empty());
     EXPECT_TRUE(r.pump.log.empty());
     EXPECT_EQ(r.f().Command1->text(), caption);
-    EXPECT_EQ(r.f().T->isActive(), timer);
+    EXPECT_EQ(r.f().T->isActive(), c.open);
     EXPECT_EQ(r.f().SelStart, c.start);
     EXPECT_EQ(r.f().SelEnd, c.end);
   }
-}
-
-TEST_F(PlaySelected, WithoutAFileAValidSelectionDoesNothing) {
+  // A valid selection without a file: silently nothing.
   Rig r;
   r.f().SelStart = 1;
   r.f().SelEnd = 5;
@@ -88,144 +89,119 @@ TEST_F(PlaySelected, WithoutAFileAValidSelectionDoesNothing) {
   EXPECT_TRUE(r.msg.shown.empty());
   EXPECT_TRUE(r.mp().calls.empty());
   EXPECT_TRUE(r.pump.log.empty());
-  EXPECT_EQ(r.f().Command1->text(), "Play");
 }
 
-TEST_F(PlaySelected, PlaysFromStartAndHaltsAtTheFirstCheckAtOrPastTheEnd) {
-  for (double s : {0.25, 0.3, 0.2, 0.7}) {
-    SCOPED_TRACE(s);
-    Rig r;
-    r.SimulateOpen();
-    r.f().SelStart = 10;
-    r.f().SelEnd = 20;
-    r.mp().position = 3;
-    r.pump.onSleep = [&](int) { r.mp().Advance(s); };
-    r.f().H->setValue(4);
-    r.f().Command9_Click();
-    EXPECT_EQ(r.mp().calls.front(), "Seek 10");
-    const double halted = r.mp().position;
-    EXPECT_GE(halted, 20.0);
-    EXPECT_LT(halted - s, 20.0) << "went on past a check that had reached the end";
-    EXPECT_EQ(r.mp().calls.back(), "Pause");
-    EXPECT_EQ(r.mp().Count("Pause"), 1);
-    EXPECT_EQ(r.f().Command1->text(), "Play");
-    EXPECT_FALSE(r.f().T->isActive());
-    EXPECT_FALSE(r.f().IsPlaying);
-    EXPECT_EQ(r.f().Label4->text(), " 0 : 0 : 4");  // from the slider, not the player
+TEST(PlaySelected, PlaysFromStartAndHaltsAtTheFirstCheckAtOrPastTheEnd) {
+  for (double step : {0.25, 0.3, 0.2, 0.7}) {
+    SCOPED_TRACE(step);
+    Preview p;
+    p.step = step;
+    p.mp().position = 3;
+    p.f().H->setValue(4);
+    p.f().Command9_Click();
+    EXPECT_EQ(p.mp().calls, (std::vector<std::string>{"Seek 10", "Pause"}));
+    EXPECT_GE(p.mp().position, 20.0);
+    EXPECT_LT(p.mp().position - step, 20.0) << "went on past a check that had reached the end";
+    p.ExpectHalted(p.mp().position);
+    EXPECT_EQ(p.f().Label4->text(), " 0 : 0 : 4");  // from the slider, not the player
     // Each pass pumps the events, then sleeps 200 ms.
-    ASSERT_GE(r.pump.log.size(), 2u);
-    for (size_t i = 0; i < r.pump.log.size(); ++i) EXPECT_EQ(r.pump.log[i], i % 2 ? "Sleep 200" : "DoEvents");
+    ASSERT_GE(p.rig.pump.log.size(), 2u);
+    for (size_t i = 0; i < p.rig.pump.log.size(); ++i)
+      EXPECT_EQ(p.rig.pump.log[i], i % 2 ? "Sleep 200" : "DoEvents");
   }
 }
 
-TEST_F(PlaySelected, StartsFromWhateverStateThePlayerIsIn) {
+TEST(PlaySelected, StartsFromWhateverStateThePlayerIsIn) {
   const struct {
-    const char* state;
+    double haltedAt;  // < 0: playing
     std::vector<std::string> calls;
   } cases[] = {
-      {"playing", {"Seek 10", "Pause"}},
-      {"paused", {"Pause", "Seek 10", "Pause"}},
-      {"stopped", {"FileName /videos/clip.avi", "Play", "Seek 10", "Pause"}},
-      {"at end", {"Seek 0", "FileName /videos/clip.avi", "Play", "Seek 10", "Pause"}},
+      {-1, {"Seek 10", "Pause"}},
+      {42.7, {"Pause", "Seek 10", "Pause"}},                                       // resumed
+      {0, {"FileName /videos/clip.avi", "Play", "Seek 10", "Pause"}},              // reloaded after Stop
+      {100, {"Seek 0", "FileName /videos/clip.avi", "Play", "Seek 10", "Pause"}},  // rewound from the end
   };
   for (const auto& c : cases) {
-    Rig r;
-    r.SimulateOpen();
-    r.f().SelStart = 10;
-    r.f().SelEnd = 20;
-    r.pump.onSleep = [&](int) { r.mp().Advance(0.25); };
-    const std::string state = c.state;
-    if (state != "playing") {
-      r.f().IsPlaying = false;
-      r.mp().paused = true;
-      r.f().Command1->setText("Play");
-      r.f().T->stop();
-      r.mp().position = state == "paused" ? 42.7 : state == "stopped" ? 0.0 : 100.0;
+    Preview p;
+    if (c.haltedAt >= 0) {
+      p.Halt();
+      p.mp().position = c.haltedAt;
     }
-    r.f().Command9_Click();
-    EXPECT_EQ(r.mp().calls, c.calls) << c.state;
-    EXPECT_DOUBLE_EQ(r.mp().position, 20.0) << c.state;
-    EXPECT_FALSE(r.mp().Running()) << c.state;
-    EXPECT_EQ(r.f().Command1->text(), "Play") << c.state;
+    p.f().Command9_Click();
+    EXPECT_EQ(p.mp().calls, c.calls) << c.haltedAt;
+    p.ExpectHalted(20.0);
   }
 }
 
-TEST_F(PlaySelected, PauseOrStopInsideTheWaitEndsIt) {
-  At(9, [&] { f().Command1_Click(); });  // Pause at 12.0
-  f().Command9_Click();
-  EXPECT_EQ(rig.pump.sleeps, 9);  // ended at the check right after the click
-  ExpectHalted(12.0);
-  EXPECT_EQ(rig.mp().Count("Pause"), 1);  // the click halted it; the halt at the end had nothing left to do
+TEST(PlaySelected, PauseOrStopInsideTheWaitEndsIt) {
+  Preview pause;
+  pause.At(9, [&] { pause.f().Command1_Click(); });  // at 12.0
+  pause.f().Command9_Click();
+  EXPECT_EQ(pause.rig.pump.sleeps, 9);  // ended at the check right after the click
+  pause.ExpectHalted(12.0);
+  EXPECT_EQ(pause.mp().Count("Pause"), 1);  // the halt at the end had nothing left to do
 
-  Rig r;
-  r.SimulateOpen();
-  r.f().SelStart = 10;
-  r.f().SelEnd = 20;
-  r.pump.onSleep = [&](int) { r.mp().Advance(0.25); };
-  r.pump.queued = {[] {}, [] {}, [&] { r.f().Command2_Click(); }};
-  r.f().Command9_Click();
-  EXPECT_EQ(r.pump.sleeps, 3);
-  EXPECT_DOUBLE_EQ(r.mp().position, 0.0);
-  EXPECT_FALSE(r.mp().Running());
-  EXPECT_EQ(r.f().Command1->text(), "Play");
-  EXPECT_EQ(r.f().Label4->text(), "0 : 0 : 0");  // Stop's reset stays: the loop ended before writing
-  EXPECT_FALSE(r.f().T->isActive());
+  Preview stop;
+  stop.At(3, [&] { stop.f().Command2_Click(); });
+  stop.f().Command9_Click();
+  EXPECT_EQ(stop.rig.pump.sleeps, 3);
+  stop.ExpectHalted(0.0);
+  EXPECT_EQ(stop.f().Label4->text(), "0 : 0 : 0");  // the loop ended before writing over Stop's reset
 }
 
-TEST_F(PlaySelected, MarksInsideTheWait) {
+TEST(PlaySelected, MarksInsideTheWait) {
   // A new start mark changes nothing for the run under way; a new end mark moves the stop.
-  At(5, [&] {
-    rig.mp().position = 17.6;  // as if the start mark took effect elsewhere
-    f().Command5_Click();
-    rig.mp().position = 11.0;
+  Preview p;
+  p.At(5, [&] {
+    p.mp().position = 17.6;
+    p.f().Command5_Click();
+    p.mp().position = 11.0;
   });
-  At(16, [&] { f().Command6_Click(); });  // at 13.75, which marks second 14
-  f().Command9_Click();
-  EXPECT_EQ(f().SelStart, 18);
-  EXPECT_EQ(f().SelEnd, 14);
-  EXPECT_EQ(rig.mp().Count("Seek 10"), 1);
-  ExpectHalted(14.0);
-  EXPECT_EQ(rig.pump.sleeps, 16);
+  p.At(16, [&] { p.f().Command6_Click(); });  // at 13.75, which marks second 14
+  p.f().Command9_Click();
+  EXPECT_EQ(p.f().SelStart, 18);
+  EXPECT_EQ(p.f().SelEnd, 14);
+  EXPECT_EQ(p.mp().Count("Seek 10"), 1);
+  EXPECT_EQ(p.rig.pump.sleeps, 16);
+  p.ExpectHalted(14.0);
 }
 
-TEST_F(PlaySelected, OpenInsideTheWaitEndsItAndHaltsTheNewFile) {
-  rig.dialog.answers.push_back(QString("/videos/other.mkv"));
-  At(4, [&] { f().Command4_Click(); });
-  f().Command9_Click();
-  EXPECT_EQ(f().CurrentFile, "/videos/other.mkv");
-  EXPECT_EQ(f().SelEnd, 0);
-  EXPECT_EQ(rig.pump.sleeps, 4);
-  ExpectHalted(0.25);  // halted shortly after its start
+TEST(PlaySelected, OpenInsideTheWaitEndsItAndHaltsTheNewFile) {
+  Preview p;
+  p.rig.dialog.answers.push_back(QString("/videos/other.mkv"));
+  p.At(4, [&] { p.f().Command4_Click(); });
+  p.f().Command9_Click();
+  EXPECT_EQ(p.f().CurrentFile, "/videos/other.mkv");
+  EXPECT_EQ(p.f().SelEnd, 0);
+  EXPECT_EQ(p.rig.pump.sleeps, 4);
+  p.ExpectHalted(0.25);  // shortly after its start
 
   // A cancelled Open leaves "Play" on the button, which ends the wait as well.
-  Rig r;
-  r.SimulateOpen();
-  r.f().SelStart = 10;
-  r.f().SelEnd = 20;
-  r.pump.queued = {[&] { r.f().Command4_Click(); }};
-  r.f().Command9_Click();
-  EXPECT_EQ(r.pump.sleeps, 1);
-  EXPECT_EQ(r.f().CurrentFile, "/videos/clip.avi");
-  EXPECT_EQ(r.f().Command1->text(), "Play");
-  EXPECT_FALSE(r.mp().Running());
+  Preview cancelled;
+  cancelled.At(1, [&] { cancelled.f().Command4_Click(); });
+  cancelled.f().Command9_Click();
+  EXPECT_EQ(cancelled.rig.pump.sleeps, 1);
+  EXPECT_EQ(cancelled.f().CurrentFile, "/videos/clip.avi");
+  cancelled.ExpectHalted(0.0);
 }
 
-TEST_F(PlaySelected, StartedAgainFromInsideItsOwnWait) {
-  int outerSleeps = 0;
-  At(3, [&] {
-    f().SelStart = 15;
-    f().Command9_Click();  // plays 15..20 to its end
-    outerSleeps = rig.pump.sleeps;
+TEST(PlaySelected, StartedAgainFromInsideItsOwnWait) {
+  Preview p;
+  int innerEnd = 0;
+  p.At(3, [&] {
+    p.f().SelStart = 15;
+    p.f().Command9_Click();  // plays 15..20 to its end
+    innerEnd = p.rig.pump.sleeps;
   });
-  f().Command9_Click();
-  EXPECT_EQ(rig.mp().Count("Seek 10"), 1);
-  EXPECT_EQ(rig.mp().Count("Seek 15"), 1);
-  EXPECT_EQ(rig.pump.sleeps, outerSleeps + 1);  // the outer run ends at its next check
-  EXPECT_EQ(rig.mp().Count("Pause"), 1);        // and does not resume what the inner one halted
-  ExpectHalted(20.0);
+  p.f().Command9_Click();
+  EXPECT_EQ(p.mp().Count("Seek 10"), 1);
+  EXPECT_EQ(p.mp().Count("Seek 15"), 1);
+  EXPECT_EQ(p.rig.pump.sleeps, innerEnd + 1);  // the outer run ends at its next check
+  EXPECT_EQ(p.mp().Count("Pause"), 1);         // and does not resume what the inner one halted
+  p.ExpectHalted(20.0);
 }
 
-TEST_F(PlaySelected, SliderClickedDuringTheRun) {
+TEST(PlaySelected, SliderClickedDuringTheRun) {
   const struct {
     int value;
     double halted;
@@ -236,99 +212,80 @@ TEST_F(PlaySelected, SliderClickedDuringTheRun) {
       {5, 20.0, 62},   // before the start: plays on from there to the end
   };
   for (const auto& c : cases) {
-    Rig r;
-    r.SimulateOpen();
-    r.f().SelStart = 10;
-    r.f().SelEnd = 20;
-    r.pump.onSleep = [&](int) { r.mp().Advance(0.25); };
-    r.pump.queued = {[] {}, [] {},
-                     [&] {
-                       r.f().H_MouseDown();
-                       r.f().H->setValue(c.value);
-                       r.f().H_MouseUp();
-                       r.f().H_Click();
-                     }};
-    r.f().Command9_Click();
-    EXPECT_EQ(r.mp().Count("Seek " + std::to_string(c.value)), 1) << c.value;
-    EXPECT_DOUBLE_EQ(r.mp().position, c.halted) << c.value;
-    EXPECT_EQ(r.pump.sleeps, c.sleeps) << c.value;
-    EXPECT_EQ(r.f().Command1->text(), "Play") << c.value;
-    EXPECT_FALSE(r.mp().Running()) << c.value;
-    EXPECT_FALSE(r.f().T->isActive()) << c.value;
+    Preview p;
+    p.At(3, [&] {
+      p.f().H_MouseDown();
+      p.f().H->setValue(c.value);
+      p.f().H_MouseUp();
+      p.f().H_Click();
+    });
+    p.f().Command9_Click();
+    EXPECT_EQ(p.mp().Count("Seek " + std::to_string(c.value)), 1) << c.value;
+    EXPECT_EQ(p.rig.pump.sleeps, c.sleeps) << c.value;
+    p.ExpectHalted(c.halted);
   }
 }
 
-TEST_F(PlaySelected, EndMarkBeyondTheVideoEndsAtTheEndOfTheFile) {
+TEST(PlaySelected, EndMarkBeyondTheVideoEndsAtTheEndOfTheFile) {
   // A 100.6 s video: marking its last position rounds up to second 101, which it never reaches.
-  rig.SimulateOpen("/videos/clip.avi", 100.6);
-  rig.mp().position = 100.6;
-  f().Command6_Click();
-  ASSERT_EQ(f().SelEnd, 101);
-  f().SelStart = 97;
-  ticks = true;
-  step = 0.2;
-  f().Command9_Click();
+  Preview p(100.6);
+  p.mp().position = 100.6;
+  p.f().Command6_Click();
+  ASSERT_EQ(p.f().SelEnd, 101);
+  p.f().SelStart = 97;
+  p.ticks = true;
+  p.step = 0.2;
+  p.f().Command9_Click();
+  EXPECT_DOUBLE_EQ(p.furthest, 100.6);
+  EXPECT_LT(p.rig.pump.sleeps, 40);
   // The tick saw the end, rewound and set "Play"; the halt at the end must not resume it.
-  EXPECT_EQ(f().Command1->text(), "Play");
-  EXPECT_FALSE(f().T->isActive());
-  EXPECT_FALSE(f().IsPlaying);
-  EXPECT_FALSE(rig.mp().Running());
-  EXPECT_DOUBLE_EQ(rig.mp().position, 0.0);
-  EXPECT_EQ(f().H->value(), 0);
-  EXPECT_GE(*std::max_element(positionsAtPump.begin(), positionsAtPump.end()), 100.6);
-  EXPECT_LT(rig.pump.sleeps, 40);
+  p.ExpectHalted(0.0);
+  EXPECT_EQ(p.f().H->value(), 0);
 }
 
-TEST_F(PlaySelected, TicksDuringTheRunKeepTheLabelInStep) {
-  ticks = true;
-  f().Command9_Click();
-  ExpectHalted(20.0);
-  EXPECT_EQ(f().Label4->text(), " 0 : 0 : 19");  // the last tick saw 18.75; the loop repeats the slider
-  EXPECT_EQ(f().H->value(), 19);
+TEST(PlaySelected, TicksDuringTheRunKeepTheLabelInStep) {
+  Preview p;
+  p.ticks = true;
+  p.f().Command9_Click();
+  p.ExpectHalted(20.0);
+  EXPECT_EQ(p.f().H->value(), 19);                 // the last tick saw 18.75
+  EXPECT_EQ(p.f().Label4->text(), " 0 : 0 : 19");  // and the loop repeats the slider
 }
 
-TEST_F(PlaySelected, FailuresEndItSilentlyWhereTheyHappen) {
+TEST(PlaySelected, FailuresEndItSilentlyWhereTheyHappen) {
   // The seek fails: the video plays on from where it was, "Pause" stays, the timer is untouched.
-  rig.mp().position = 50;
-  f().T->stop();
-  rig.mp().failing = {"Seek"};
-  f().Command9_Click();
-  EXPECT_EQ(f().Command1->text(), "Pause");
-  EXPECT_FALSE(f().T->isActive());
-  EXPECT_TRUE(rig.mp().Running());
-  EXPECT_DOUBLE_EQ(rig.mp().position, 50.0);
-  EXPECT_TRUE(rig.pump.log.empty());
+  Preview seek;
+  seek.mp().position = 50;
+  seek.f().T->stop();
+  seek.mp().failing = {"Seek"};
+  seek.f().Command9_Click();
+  EXPECT_EQ(seek.f().Command1->text(), "Pause");
+  EXPECT_FALSE(seek.f().T->isActive());
+  EXPECT_TRUE(seek.mp().Running());
+  EXPECT_DOUBLE_EQ(seek.mp().position, 50.0);
+  EXPECT_TRUE(seek.rig.pump.log.empty());
 
   // The position cannot be read inside the loop: the run ends there, still playing.
-  Rig r;
-  r.SimulateOpen();
-  r.f().SelStart = 10;
-  r.f().SelEnd = 20;
-  r.pump.queued = {[] {}, [&] { r.mp().failing = {"CurrentPosition"}; }};
-  r.f().Command9_Click();
-  EXPECT_EQ(r.pump.sleeps, 2);
-  EXPECT_EQ(r.f().Command1->text(), "Pause");
-  EXPECT_TRUE(r.f().T->isActive());
-  EXPECT_TRUE(r.mp().Running());
+  Preview read;
+  read.At(2, [&] { read.mp().failing = {"CurrentPosition"}; });
+  read.f().Command9_Click();
+  EXPECT_EQ(read.rig.pump.sleeps, 2);
+  EXPECT_EQ(read.f().Command1->text(), "Pause");
+  EXPECT_TRUE(read.f().T->isActive());
+  EXPECT_TRUE(read.mp().Running());
 
   // The player cannot start: nothing after it runs.
-  Rig s;
-  s.SimulateOpen();
-  s.f().SelStart = 10;
-  s.f().SelEnd = 20;
-  s.f().IsPlaying = false;
-  s.mp().paused = true;
-  s.mp().position = 0;
-  s.f().Command1->setText("Play");
-  s.f().T->stop();
-  s.mp().failing = {"Play"};
-  s.f().Command9_Click();
-  EXPECT_EQ(s.f().Command1->text(), "Play");
-  EXPECT_FALSE(s.f().T->isActive());
-  EXPECT_EQ(s.mp().Count("Seek 10"), 0);
-  for (Rig* each : {&rig, &r, &s}) {
-    EXPECT_TRUE(each->msg.shown.empty());
-    EXPECT_FALSE(each->app.ended);
+  Preview play;
+  play.Halt();
+  play.mp().position = 0;
+  play.mp().failing = {"Play"};
+  play.f().Command9_Click();
+  EXPECT_EQ(play.f().Command1->text(), "Play");
+  EXPECT_FALSE(play.f().T->isActive());
+  EXPECT_EQ(play.mp().Count("Seek 10"), 0);
+  for (Preview* each : {&seek, &read, &play}) {
+    EXPECT_TRUE(each->rig.msg.shown.empty());
+    EXPECT_FALSE(each->rig.app.ended);
   }
 }
 
