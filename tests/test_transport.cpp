@@ -72,15 +72,6 @@ TEST(Transport, PlayResumesOrReloadsByPosition) {
   }
 }
 
-TEST(Transport, PlayWrapperLeavesRunningPlaybackAlone) {
-  Rig r;
-  r.SimulateOpen();
-  r.mp().position = 30;
-  r.f().mp_myplay();
-  EXPECT_TRUE(r.mp().calls.empty());
-  EXPECT_TRUE(r.f().IsPlaying);
-}
-
 TEST(Transport, PauseClickHaltsAndAnyOtherCaptionCountsAsPause) {
   for (const char* caption : {"Pause", "play", "Play "}) {
     Rig r;
