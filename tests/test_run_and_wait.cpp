@@ -136,6 +136,8 @@ TEST(RunAndWait, TimeLimits) {
       // it but not below the start, so the wait goes on until 00:00:40.1.
       {"86380 + 60 across midnight", 863800, 60, kForever, 601, sw::Ending::TimeLimit},
       {"86380 + 60, process ends first", 863800, 60, 300, 301, sw::Ending::Exited},
+      // A sum of exactly 86400 is the next day's second 0.
+      {"86390 + 10 lands on midnight", 863900, 10, kForever, 101, sw::Ending::TimeLimit},
       // A negative limit: no deadline, and the first clock read above 0 ends the wait
       // before any pause.
       {"negative limit", 10000, -5, kForever, 0, sw::Ending::TimeLimit},
@@ -196,7 +198,7 @@ TEST(RunAndWait, StartThatFailsEndsAtOnceWithoutABarStep) {
 
 TEST(RunAndWait, ErrorDuringTheWaitEndsItAtOnce) {
   RunnerRig r;
-  r.processes.exitCodes = {STILL_ACTIVE};
+  r.processes.exitCodes = Running(10, 0);
   r.rig.pump.queued.push_back([] {});
   r.rig.pump.queued.push_back([] { throw VbError(kErrPathNotFound, "nested handler failed"); });
   const sw::Outcome out = r.Run(0);
@@ -205,26 +207,28 @@ TEST(RunAndWait, ErrorDuringTheWaitEndsItAtOnce) {
   EXPECT_EQ(r.rig.pump.sleeps, 1);
 }
 
-TEST(RunAndWait, ReportsTheLastLinesOfTheErrorOutput) {
+TEST(RunAndWait, ReportsTheLinesOfTheErrorOutputThatSaySomething) {
   RunnerRig r;
   r.processes.exitCodes = Running(2, 1);
   r.processes.onStart = [](const fakes::StartedProcess& p) {
     QFile log(p.errorLog);
     ASSERT_TRUE(log.open(QIODevice::Append));
     log.write(
-        "ffmpeg version x\n  configuration: y\nInput #0\n  Duration: 00:00:16.00\n"
-        "Output #0\n  Stream #0:0\nframe=  10 size=1kB\rframe=  20 size=2kB\r"
-        "out.avi: No space left on device\n\nConversion failed!\n");
+        "ffmpeg version x\n  configuration: y\nInput #0, avi, from 'a':\n  Duration: 00:00:16.00\n"
+        "Stream mapping:\n  Stream #0:0 -> #0:0\nPress [q] to stop, [?] for help\nOutput #0, avi, to 'b':\n"
+        "  Stream #0:0\n[mpeg4 @ 0x1] first warning\n[mpeg4 @ 0x1] second warning\nframe=  10 size=1kB\r"
+        "frame=  20 size=2kB\r[avi @ 0x2] error writing\nout.avi: No space left on device\n\nConversion "
+        "failed!\n");
   };
   const sw::Outcome out = r.Run(0);
   EXPECT_EQ(out.exitCode, 1);
-  EXPECT_EQ(
-      out.errorTail,
-      "Output #0\nStream #0:0\nframe=  10 size=1kB\nframe=  20 size=2kB\nout.avi: No space left on device\n"
-      "Conversion failed!");
+  // The banner, the descriptions of the files and the progress say nothing about the failure.
+  EXPECT_EQ(out.errorTail,
+            "[mpeg4 @ 0x1] second warning\n[avi @ 0x2] error writing\nout.avi: No space left on device\n"
+            "Conversion failed!");
   EXPECT_FALSE(QFile::exists(r.processes.started[0].errorLog));
-  EXPECT_EQ(sw::LastLines("a\r\n\r\nb", 5), "a\nb");
-  EXPECT_EQ(sw::LastLines("", 5), "");
+  EXPECT_EQ(sw::ErrorLines("a\r\n\r\nb", 5), "a\nb");
+  EXPECT_EQ(sw::ErrorLines("", 5), "");
 }
 
 }  // namespace

@@ -46,7 +46,7 @@ QString CheckResult(IFiles& files, IProcesses& processes, const QString& output)
   if (!run.started)
     return QString("The program that checks the result, %1, could not be started.").arg(ffprobe.program);
   if (!run.finished || run.exitCode != 0) {
-    const QString why = sw::LastLines(run.err, 3);
+    const QString why = sw::ErrorLines(run.err, 3);
     return "The result cannot be read as a video." + (why.isEmpty() ? QString() : "\n\n" + why);
   }
   int streams = 0;

@@ -28,7 +28,7 @@ QString TakeLogTail(const QString& log) {
   if (file.open(QIODevice::ReadOnly)) {
     constexpr qint64 kTailBytes = 16384;
     if (file.size() > kTailBytes) file.seek(file.size() - kTailBytes);
-    tail = LastLines(file.readAll(), 6);
+    tail = ErrorLines(file.readAll(), 4);
     file.close();
   }
   QFile::remove(log);
@@ -37,10 +37,13 @@ QString TakeLogTail(const QString& log) {
 
 }  // namespace
 
-QString LastLines(const QByteArray& text, int count) {
+QString ErrorLines(const QByteArray& text, int count) {
+  static const QRegularExpression chatter(
+      R"(^(\s|frame=|size=|ffmpeg version|Input #|Output #|Stream mapping:|Press \[q\]))");
   QStringList lines;
+  // Progress lines end in a carriage return alone.
   for (const QString& line : QString::fromUtf8(text).split(QRegularExpression("[\r\n]"))) {
-    if (!line.trimmed().isEmpty()) lines << line.trimmed();
+    if (!line.trimmed().isEmpty() && !chatter.match(line).hasMatch()) lines << line.trimmed();
   }
   return lines.mid(std::max<qsizetype>(0, lines.size() - count)).join('\n');
 }

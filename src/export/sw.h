@@ -39,8 +39,8 @@ struct Outcome {
 // steps once a pass, from 100 back to 0.
 Outcome RunAndWait(Form1& form, const Command& command, int32_t timeLimit);
 
-// The last `count` non-empty lines of a program's error output; progress lines ended by
-// a carriage return count as lines.
-QString LastLines(const QByteArray& text, int count);
+// The last `count` lines of the encoder's error output that say something: its banner,
+// its descriptions of the files (indented) and its progress lines are left out.
+QString ErrorLines(const QByteArray& text, int count);
 
 }  // namespace vintrel::sw
