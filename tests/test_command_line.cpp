@@ -1,5 +1,5 @@
-// The encoder's command line as text and as an argument list, the codec options, the VCD
-// norm, and where the encoder is looked for.
+// The encoder's command line as text and as an argument list, the codec options and the
+// VCD norm.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -11,40 +11,38 @@ namespace {
 
 using namespace vintrel;
 
-EncoderJob Job(const QString& folder, int32_t start, int32_t length, const QString& input,
-               const QString& output, const QStringList& options) {
-  return EncoderJob{folder, start, length, input, output, options};
+TEST(CommandLine, TextAndArgumentsFromTheSamePieces) {
+  const struct {
+    EncoderJob job;
+    const char* text;
+    const char* program;
+    QStringList args;
+  } rows[] = {
+      {{"/opt/Tool", 12, 18, "/videos/clip.avi", "/videos/part.avi", CodecOptions("avi")},
+       R"("/opt/Tool/ffmpeg" -ss  12 -t  18 -i "/videos/clip.avi" -q:v 0 "/videos/part.avi")",
+       "/opt/Tool/ffmpeg",
+       {"-ss", "12", "-t", "18", "-i", "file:/videos/clip.avi", "-q:v", "0", "file:/videos/part.avi"}},
+      // A folder ending in a separator keeps it; a length of 0 is " 0".
+      {{"/opt/Tool/", 1, 0, "/v/a.avi", "/v/b.avi", {"-q:v", "0"}},
+       R"("/opt/Tool//ffmpeg" -ss  1 -t  0 -i "/v/a.avi" -q:v 0 "/v/b.avi")",
+       "/opt/Tool//ffmpeg",
+       {"-ss", "1", "-t", "0", "-i", "file:/v/a.avi", "-q:v", "0", "file:/v/b.avi"}},
+      // Paths go in as they are: no quoting or escaping of their own.
+      {{"/a b", 1, 29, "/in \"x\" $(y);.wmv", "/-out é.wmv", CodecOptions("wmv")},
+       R"("/a b/ffmpeg" -ss  1 -t  29 -i "/in "x" $(y);.wmv" -q:v 0 -acodec wmav2 "/-out é.wmv")",
+       "/a b/ffmpeg",
+       {"-ss", "1", "-t", "29", "-i", "file:/in \"x\" $(y);.wmv", "-q:v", "0", "-acodec", "wmav2",
+        "file:/-out é.wmv"}},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(CommandLine(row.job), row.text);
+    EXPECT_EQ(Arguments(row.job).program, row.program);
+    EXPECT_EQ(Arguments(row.job).args, row.args);
+  }
 }
 
-TEST(CommandLine, ExampleAsTextAndAsArguments) {
-  const EncoderJob job =
-      Job("/opt/Tool", 12, 18, "/videos/clip.avi", "/videos/part.avi", CodecOptions("avi"));
-  EXPECT_EQ(CommandLine(job),
-            R"("/opt/Tool/ffmpeg" -ss  12 -t  18 -i "/videos/clip.avi" -q:v 0 "/videos/part.avi")");
-  const ArgumentList list = Arguments(job);
-  EXPECT_EQ(list.program, "/opt/Tool/ffmpeg");
-  EXPECT_EQ(list.args, (QStringList{"-ss", "12", "-t", "18", "-i", "file:/videos/clip.avi", "-q:v", "0",
-                                    "file:/videos/part.avi"}));
-}
-
-TEST(CommandLine, EdgesOfThePieces) {
-  // A folder ending in a separator keeps it: nothing is added or taken away.
-  const EncoderJob slash = Job("/opt/Tool/", 1, 0, "/v/a.avi", "/v/b.avi", {"-q:v", "0"});
-  EXPECT_EQ(CommandLine(slash), R"("/opt/Tool//ffmpeg" -ss  1 -t  0 -i "/v/a.avi" -q:v 0 "/v/b.avi")");
-  EXPECT_EQ(Arguments(slash).program, "/opt/Tool//ffmpeg");
-  EXPECT_EQ(Arguments(slash).args.mid(0, 4), (QStringList{"-ss", "1", "-t", "0"}));
-
-  // Paths go in as they are in the text; no quoting or escaping of their own.
-  const EncoderJob odd = Job("/a b", 1, 29, "/in \"x\" $(y);.wmv", "/out é.wmv", CodecOptions("wmv"));
-  EXPECT_EQ(CommandLine(odd),
-            R"("/a b/ffmpeg" -ss  1 -t  29 -i "/in "x" $(y);.wmv" -q:v 0 -acodec wmav2 "/out é.wmv")");
-  EXPECT_EQ(Arguments(odd).args, (QStringList{"-ss", "1", "-t", "29", "-i", "file:/in \"x\" $(y);.wmv",
-                                              "-q:v", "0", "-acodec", "wmav2", "file:/out é.wmv"}));
-}
-
-TEST(CommandLine, FileArgumentsCannotPassForOptionsOrProtocols) {
+TEST(CommandLine, RelativeFileArgumentsCannotPassForOptionsOrProtocols) {
   const QString cwd = QDir::currentPath();
-  EXPECT_EQ(FileArgument("/v/-x.avi"), "file:/v/-x.avi");
   EXPECT_EQ(FileArgument("-x.avi"), "file:" + cwd + "/-x.avi");
   EXPECT_EQ(FileArgument("http:x.avi"), "file:" + cwd + "/http:x.avi");
   // ".." stays: cleaning it by text would go wrong behind a symbolic link.
@@ -52,86 +50,40 @@ TEST(CommandLine, FileArgumentsCannotPassForOptionsOrProtocols) {
 }
 
 TEST(CommandLine, CodecOptionsByExactInputExtension) {
-  const struct {
-    const char* extension;
-    QStringList options;
-  } rows[] = {
-      {"DAT", {"-target", "ntsc-vcd"}},
-      {"dat", {"-target", "ntsc-vcd"}},
-      {"Dat", {"-q:v", "0"}},
-      {"WMV", {"-q:v", "0", "-acodec", "wmav2"}},
-      {"wmv", {"-q:v", "0", "-acodec", "wmav2"}},
-      {"Wmv", {"-q:v", "0"}},
-      {"avi", {"-q:v", "0"}},
-      {"ivx", {"-q:v", "0"}},  // .divx
-      {".ts", {"-q:v", "0"}},
-      {"mpg", {"-q:v", "0"}},
+  const QStringList best{"-q:v", "0"};
+  const QStringList wmv{"-q:v", "0", "-acodec", "wmav2"};
+  const QStringList vcd{"-target", "ntsc-vcd"};
+  const std::pair<const char*, QStringList> rows[] = {
+      {"DAT", vcd},  {"dat", vcd},  {"Dat", best}, {"WMV", wmv},  {"wmv", wmv},
+      {"Wmv", best}, {"avi", best}, {"ivx", best}, {".ts", best},
   };
-  for (const auto& row : rows) {
-    EXPECT_EQ(CodecOptions(row.extension, "ntsc-vcd"), row.options) << row.extension;
-  }
+  for (const auto& [extension, options] : rows)
+    EXPECT_EQ(CodecOptions(extension, "ntsc-vcd"), options) << extension;
 }
 
-TEST(CommandLine, VcdNormFromFrameRate) {
-  const struct {
-    const char* probed;
-    const char* target;
-  } rows[] = {
-      {"25/1", "pal-vcd"},  {"25", "pal-vcd"},          {"30000/1001", "ntsc-vcd"},
-      {"30/1", "ntsc-vcd"}, {"24000/1001", "film-vcd"}, {"24/1", "film-vcd"},
-      {"50/1", "pal-vcd"},  {"60000/1001", "pal-vcd"},  {"15/1", "pal-vcd"},
-      {"0/0", "pal-vcd"},   {"N/A", "pal-vcd"},         {"", "pal-vcd"},
-      {"1/0", "pal-vcd"},   {"2997/100", "ntsc-vcd"},
+TEST(CommandLine, VcdNormFromTheProbedFrameRate) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"25/1", "pal-vcd"},        {"30000/1001", "ntsc-vcd"}, {"30/1", "ntsc-vcd"}, {"2997/100", "ntsc-vcd"},
+      {"24000/1001", "film-vcd"}, {"24", "film-vcd"},         {"50/1", "pal-vcd"},  {"15/1", "pal-vcd"},
+      {"0/0", "pal-vcd"},         {"N/A", "pal-vcd"},         {"", "pal-vcd"},
   };
-  for (const auto& row : rows) {
-    EXPECT_EQ(VcdTarget(ParseFrameRate(row.probed)), row.target) << row.probed;
-  }
-}
+  for (const auto& [probed, target] : rows) EXPECT_EQ(VcdTarget(ParseFrameRate(probed)), target) << probed;
 
-TEST(CommandLine, FrameRateProbe) {
   fakes::FakeFiles files;
   fakes::FakeProcesses processes;
   ProgramRun answer{true, true, 0, "30000/1001\n", {}};
   processes.onRun = [&](const QString&, const QStringList&) { return answer; };
-
-  // No ffprobe anywhere: nothing is run.
-  EXPECT_FALSE(ProbeFrameRate(files, processes, "/v/a.dat"));
+  EXPECT_FALSE(ProbeFrameRate(files, processes, "/v/a.dat"));  // no ffprobe: nothing is run
   EXPECT_TRUE(processes.runs.empty());
-
   files.inPath["ffprobe"] = "/usr/bin/ffprobe";
-  EXPECT_NEAR(ProbeFrameRate(files, processes, "/v/-a.dat").value_or(0), 29.97, 0.001);
-  ASSERT_EQ(processes.runs.size(), 1u);
-  EXPECT_EQ(processes.runs[0].program, "/usr/bin/ffprobe");
-  EXPECT_EQ(processes.runs[0].args.last(), "file:/v/-a.dat");
-
-  answer.exitCode = 1;
-  EXPECT_FALSE(ProbeFrameRate(files, processes, "/v/a.dat"));
-  answer = ProgramRun{true, false, -1, "25/1\n", {}};  // timed out
-  EXPECT_FALSE(ProbeFrameRate(files, processes, "/v/a.dat"));
-  answer = ProgramRun{};  // could not start
-  EXPECT_FALSE(ProbeFrameRate(files, processes, "/v/a.dat"));
-}
-
-TEST(CommandLine, EncoderIsLookedForInTheAppFolderThenOnPath) {
-  fakes::FakeFiles files;
-  files.appPath = "/opt/Tool";
-
-  ToolLocation none = LocateTool(files, "ffmpeg");
-  EXPECT_FALSE(none.found);
-  EXPECT_EQ(none.folder, "/opt/Tool");
-  EXPECT_TRUE(none.lookedIn.contains("/opt/Tool/ffmpeg")) << none.lookedIn.toStdString();
-  EXPECT_TRUE(none.lookedIn.contains("PATH")) << none.lookedIn.toStdString();
-
-  files.inPath["ffmpeg"] = "/usr/bin/ffmpeg";
-  ToolLocation onPath = LocateTool(files, "ffmpeg");
-  EXPECT_TRUE(onPath.found);
-  EXPECT_EQ(onPath.folder, "/usr/bin");
-  EXPECT_EQ(onPath.program, "/usr/bin/ffmpeg");
-
-  files.executables.insert("/opt/Tool/ffmpeg");
-  ToolLocation inApp = LocateTool(files, "ffmpeg");
-  EXPECT_TRUE(inApp.found);
-  EXPECT_EQ(inApp.program, "/opt/Tool/ffmpeg");
+  EXPECT_NEAR(ProbeFrameRate(files, processes, "/v/a.dat").value_or(0), 29.97, 0.001);
+  EXPECT_EQ(processes.runs.at(0).program, "/usr/bin/ffprobe");
+  EXPECT_EQ(processes.runs.at(0).args.last(), "file:/v/a.dat");
+  for (const ProgramRun& failed :
+       {ProgramRun{true, true, 1, "25/1\n", {}}, ProgramRun{true, false, -1, "25/1\n", {}}, ProgramRun{}}) {
+    answer = failed;
+    EXPECT_FALSE(ProbeFrameRate(files, processes, "/v/a.dat"));
+  }
 }
 
 }  // namespace

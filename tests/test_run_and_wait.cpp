@@ -11,10 +11,9 @@
 namespace {
 
 using namespace vintrel;
-using fakes::Rig;
 
-// Clock reads, starts and exit-code queries go into the pump's log beside DoEvents and
-// Sleep, and the bar's changes too, so a pass can be read in order.
+// Clock reads, the start and exit-code queries go into the pump's log beside DoEvents and
+// Sleep, and so do the bar's changes, so a pass can be read in order.
 struct LoggingClock : fakes::FakeClock {
   std::vector<std::string>* log = nullptr;
   float Timer() override {
@@ -35,30 +34,27 @@ struct LoggingProcesses : fakes::FakeProcesses {
 };
 
 struct RunnerRig {
-  Rig rig;
+  fakes::Rig rig;
   LoggingClock clock;
   LoggingProcesses processes;
-  Platform platform;
+  Platform platform{
+      rig.msg, rig.dialog, clock, rig.pump, processes, rig.files, rig.url, rig.app, rig.platform.makePlayer};
   std::unique_ptr<Form1> form;
   std::vector<std::string>& log = rig.pump.log;
+  fakes::FakePump& pump = rig.pump;
 
-  RunnerRig()
-      : platform{rig.msg,  rig.dialog, clock,
-                 rig.pump, processes,  rig.files,
-                 rig.url,  rig.app,    rig.platform.makePlayer} {
-    clock.log = &log;
-    processes.log = &log;
-    rig.pump.clock = &clock;
+  RunnerRig() {
+    clock.log = processes.log = &log;
+    pump.clock = &clock;
     form = std::make_unique<Form1>(platform);
     QObject::connect(form->pb, &QProgressBar::valueChanged,
                      [this](int v) { log.push_back("bar " + std::to_string(v)); });
   }
-  // The clock counts in tenths of a second from `tenths`, one tenth per Sleep, and
-  // wraps at midnight.
+  // The clock counts tenths of a second from `tenths`, one per Sleep, and wraps at midnight.
   void ClockFrom(long tenths) {
     clock.now = static_cast<float>(tenths / 10.0);
-    rig.pump.onSleep = [this, tenths](int) {
-      clock.now = static_cast<float>(((tenths + rig.pump.sleeps) % 864000) / 10.0);
+    pump.onSleep = [this, tenths](int) {
+      clock.now = static_cast<float>(((tenths + pump.sleeps) % 864000) / 10.0);
     };
   }
   sw::Outcome Run(int32_t limit) {
@@ -67,55 +63,70 @@ struct RunnerRig {
 };
 
 constexpr int kForever = -1;
-
-std::deque<std::optional<int>> Running(int passes, std::optional<int> then) {
+// Exit codes that read "running" for so many passes, then `then`.
+std::deque<std::optional<int>> Running(int passes, std::optional<int> then = 0) {
+  if (passes == kForever) return {STILL_ACTIVE};
   std::deque<std::optional<int>> codes(passes, STILL_ACTIVE);
   codes.push_back(then);
   return codes;
 }
 
-TEST(RunAndWait, OnePassInOrderWhenTheProcessHasAlreadyEnded) {
+TEST(RunAndWait, EachPassQueriesHandlesEventsReadsTheClockPausesAndStepsTheBar) {
   RunnerRig r;
+  r.processes.exitCodes = Running(1);
   const sw::Outcome out = r.Run(0);
-  EXPECT_EQ(r.log, (std::vector<std::string>{"Timer", "Start", "ExitCode", "DoEvents", "Timer", "Sleep 100",
-                                             "bar 1"}));
+  const std::vector<std::string> pass{"ExitCode", "DoEvents", "Timer", "Sleep 100"};
+  std::vector<std::string> expected{"Timer", "Start"};
+  for (const char* bar : {"bar 1", "bar 2"}) {
+    expected.insert(expected.end(), pass.begin(), pass.end());
+    expected.push_back(bar);
+  }
+  EXPECT_EQ(r.log, expected);
   EXPECT_EQ(out.ending, sw::Ending::Exited);
-  EXPECT_EQ(out.exitCode, 0);
-  ASSERT_EQ(r.processes.started.size(), 1u);
-  EXPECT_EQ(r.processes.started[0].program, "/opt/x/ffmpeg");
-  EXPECT_EQ(r.processes.started[0].args, (QStringList{"-i", "file:/a"}));
-  EXPECT_FALSE(r.processes.started[0].errorLog.isEmpty());
-  EXPECT_FALSE(QFile::exists(r.processes.started[0].errorLog)) << "the error log is left behind";
+  EXPECT_EQ(r.processes.started.at(0).program, "/opt/x/ffmpeg");
+  EXPECT_EQ(r.processes.started.at(0).args, (QStringList{"-i", "file:/a"}));
+  EXPECT_FALSE(QFile::exists(r.processes.started.at(0).errorLog)) << "the error log is left behind";
 }
 
-TEST(RunAndWait, PollsUntilTheProcessEndsAndReportsItsCode) {
-  RunnerRig r;
-  r.processes.exitCodes = Running(3, 1);
-  const sw::Outcome out = r.Run(0);
-  EXPECT_EQ(r.processes.exitCodeQueries, 4);
-  EXPECT_EQ(r.rig.pump.sleeps, 4);
-  EXPECT_EQ(r.form->pb->value(), 4);
-  EXPECT_EQ(out.ending, sw::Ending::Exited);
-  EXPECT_EQ(out.exitCode, 1);
-  // Every pass: query, events, clock, pause, bar.
-  const std::vector<std::string> pass{"ExitCode", "DoEvents", "Timer", "Sleep 100"};
-  for (int i = 0; i < 4; ++i) {
-    const auto at = r.log.begin() + 2 + i * 5;
-    EXPECT_TRUE(std::equal(pass.begin(), pass.end(), at)) << "pass " << i;
-    EXPECT_EQ(*(at + 4), "bar " + std::to_string(i + 1));
+TEST(RunAndWait, EndsWhenTheExitCodeIsNo259) {
+  const struct {
+    const char* name;
+    std::deque<std::optional<int>> codes;
+    int passes;
+    sw::Ending ending;
+    int exitCode;
+  } rows[] = {
+      {"ended before the first poll", {0}, 1, sw::Ending::Exited, 0},
+      {"runs three passes, then fails", Running(3, 1), 4, sw::Ending::Exited, 1},
+      // A failed query keeps the last code read: still running.
+      {"a query fails while it runs",
+       {STILL_ACTIVE, std::nullopt, STILL_ACTIVE, 0},
+       4,
+       sw::Ending::Exited,
+       0},
+      // The first query fails: the code stays 0, one pass, and the end is unknown.
+      {"no query succeeds", {std::nullopt}, 1, sw::Ending::Unknown, 0},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    RunnerRig r;
+    r.processes.exitCodes = row.codes;
+    const sw::Outcome out = r.Run(0);
+    EXPECT_EQ(r.pump.sleeps, row.passes);
+    EXPECT_EQ(r.form->pb->value(), row.passes);
+    EXPECT_EQ(out.ending, row.ending);
+    EXPECT_EQ(out.exitCode, row.exitCode);
   }
 }
 
 TEST(RunAndWait, BarWrapsFrom100To0InTheSamePass) {
   RunnerRig r;
   r.form->pb->setValue(98);
-  r.processes.exitCodes = Running(1, 0);
+  r.processes.exitCodes = Running(1);
   r.log.clear();
   r.Run(0);
-  EXPECT_EQ(r.log.back(), "bar 0");
   EXPECT_EQ(std::count(r.log.begin(), r.log.end(), "bar 100"), 1);
-  EXPECT_EQ(r.form->pb->value(), 0);
-  EXPECT_EQ(r.rig.pump.sleeps, 2);
+  EXPECT_EQ(r.log.back(), "bar 0");
 }
 
 TEST(RunAndWait, TimeLimits) {
@@ -123,8 +134,8 @@ TEST(RunAndWait, TimeLimits) {
     const char* name;
     long startTenths;
     int32_t limit;
-    int runningPasses;  // passes that read STILL_ACTIVE before the process ends
-    int sleeps;         // pauses made before the runner returns
+    int runningPasses;
+    int sleeps;  // pauses made before the runner returns
     sw::Ending ending;
   } rows[] = {
       // The deadline is the whole second 1010; the wait ends on the first read above it.
@@ -133,13 +144,11 @@ TEST(RunAndWait, TimeLimits) {
       {"1000.5 + 10", 10005, 10, kForever, 96, sw::Ending::TimeLimit},
       {"1001.5 + 10", 10015, 10, kForever, 106, sw::Ending::TimeLimit},
       // 23:59:40 + 60 s: deadline 40 on the next day; before midnight the clock is above
-      // it but not below the start, so the wait goes on until 00:00:40.1.
+      // it but not below the start, so the wait goes on until the read of 00:00:40.1.
       {"86380 + 60 across midnight", 863800, 60, kForever, 601, sw::Ending::TimeLimit},
       {"86380 + 60, process ends first", 863800, 60, 300, 301, sw::Ending::Exited},
-      // A sum of exactly 86400 is the next day's second 0.
       {"86390 + 10 lands on midnight", 863900, 10, kForever, 101, sw::Ending::TimeLimit},
-      // A negative limit: no deadline, and the first clock read above 0 ends the wait
-      // before any pause.
+      // No deadline, and the first read above 0 ends the wait before any pause.
       {"negative limit", 10000, -5, kForever, 0, sw::Ending::TimeLimit},
       {"no limit", 863990, 0, 500, 501, sw::Ending::Exited},
   };
@@ -147,64 +156,35 @@ TEST(RunAndWait, TimeLimits) {
     SCOPED_TRACE(row.name);
     RunnerRig r;
     r.ClockFrom(row.startTenths);
-    r.processes.exitCodes = row.runningPasses == kForever ? std::deque<std::optional<int>>{STILL_ACTIVE}
-                                                          : Running(row.runningPasses, 0);
-    const sw::Outcome out = r.Run(row.limit);
-    EXPECT_EQ(r.rig.pump.sleeps, row.sleeps);
-    EXPECT_EQ(r.rig.pump.doEvents, row.sleeps + (row.ending == sw::Ending::TimeLimit ? 1 : 0));
-    EXPECT_EQ(out.ending, row.ending);
+    r.processes.exitCodes = Running(row.runningPasses);
+    EXPECT_EQ(r.Run(row.limit).ending, row.ending);
+    EXPECT_EQ(r.pump.sleeps, row.sleeps);
+    EXPECT_EQ(r.pump.doEvents, row.sleeps + (row.ending == sw::Ending::TimeLimit ? 1 : 0));
   }
 }
 
-TEST(RunAndWait, OverflowingLimitEndsBeforeAnythingStarts) {
-  RunnerRig r;
-  r.ClockFrom(10000);
-  const sw::Outcome out = r.Run(INT32_MAX);
-  EXPECT_EQ(out.ending, sw::Ending::NotStarted);
-  EXPECT_TRUE(r.processes.started.empty());
-  EXPECT_EQ(r.rig.pump.doEvents, 0);
-}
-
-TEST(RunAndWait, ExitCode259CountsAsRunningAndAFailedQueryKeepsTheLastCode) {
-  RunnerRig r;
-  // Running, the query fails (still running as far as known), running, ended.
-  r.processes.exitCodes = {STILL_ACTIVE, std::nullopt, STILL_ACTIVE, 0};
-  const sw::Outcome out = r.Run(0);
-  EXPECT_EQ(r.rig.pump.sleeps, 4);
-  EXPECT_EQ(out.ending, sw::Ending::Exited);
-  EXPECT_EQ(out.exitCode, 0);
-}
-
-TEST(RunAndWait, QueryThatFailsAtOnceGivesOnePassAndAnUnknownEnd) {
-  RunnerRig r;
-  r.processes.exitCodes = {std::nullopt};
-  const sw::Outcome out = r.Run(0);
-  EXPECT_EQ(r.rig.pump.sleeps, 1);
-  EXPECT_EQ(r.form->pb->value(), 1);
-  EXPECT_EQ(out.ending, sw::Ending::Unknown);
-}
-
-TEST(RunAndWait, StartThatFailsEndsAtOnceWithoutABarStep) {
-  RunnerRig r;
-  r.form->pb->setValue(40);
-  r.processes.failStart = true;
-  const sw::Outcome out = r.Run(0);
-  EXPECT_EQ(out.ending, sw::Ending::NotStarted);
-  EXPECT_TRUE(out.error.contains("/opt/x/ffmpeg")) << out.error.toStdString();
-  EXPECT_EQ(r.rig.pump.doEvents, 0);
-  EXPECT_EQ(r.rig.pump.sleeps, 0);
-  EXPECT_EQ(r.form->pb->value(), 40);
+TEST(RunAndWait, NothingStartedMeansNoPassAndNoBarStep) {
+  for (bool overflow : {false, true}) {
+    RunnerRig r;
+    r.form->pb->setValue(40);
+    r.processes.failStart = !overflow;
+    const sw::Outcome out = r.Run(overflow ? INT32_MAX : 0);
+    EXPECT_EQ(out.ending, sw::Ending::NotStarted);
+    EXPECT_FALSE(out.error.isEmpty());
+    EXPECT_EQ(r.pump.doEvents, 0);
+    EXPECT_EQ(r.form->pb->value(), 40);
+    EXPECT_TRUE(r.processes.started.empty());
+  }
 }
 
 TEST(RunAndWait, ErrorDuringTheWaitEndsItAtOnce) {
   RunnerRig r;
-  r.processes.exitCodes = Running(10, 0);
-  r.rig.pump.queued.push_back([] {});
-  r.rig.pump.queued.push_back([] { throw VbError(kErrPathNotFound, "nested handler failed"); });
+  r.processes.exitCodes = Running(10);
+  r.pump.queued = {[] {}, [] { throw VbError(kErrPathNotFound, "nested handler failed"); }};
   const sw::Outcome out = r.Run(0);
   EXPECT_EQ(out.ending, sw::Ending::Interrupted);
   EXPECT_EQ(out.error, "nested handler failed");
-  EXPECT_EQ(r.rig.pump.sleeps, 1);
+  EXPECT_EQ(r.pump.sleeps, 1);
 }
 
 TEST(RunAndWait, ReportsTheLinesOfTheErrorOutputThatSaySomething) {
@@ -221,14 +201,11 @@ TEST(RunAndWait, ReportsTheLinesOfTheErrorOutputThatSaySomething) {
         "failed!\n");
   };
   const sw::Outcome out = r.Run(0);
-  EXPECT_EQ(out.exitCode, 1);
   // The banner, the descriptions of the files and the progress say nothing about the failure.
   EXPECT_EQ(out.errorTail,
             "[mpeg4 @ 0x1] second warning\n[avi @ 0x2] error writing\nout.avi: No space left on device\n"
             "Conversion failed!");
-  EXPECT_FALSE(QFile::exists(r.processes.started[0].errorLog));
   EXPECT_EQ(sw::ErrorLines("a\r\n\r\nb", 5), "a\nb");
-  EXPECT_EQ(sw::ErrorLines("", 5), "");
 }
 
 }  // namespace
