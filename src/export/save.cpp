@@ -15,12 +15,9 @@ const char kNotSaved[] = "The file was not saved.";
 // The seven buttons that touch the player, the selection or the dialog, then the slider,
 // in the order they are locked and unlocked. Website and Help stay live.
 void SetControlsEnabled(Form1& f, bool enabled) {
-  for (QWidget* control : {static_cast<QWidget*>(f.Command1), static_cast<QWidget*>(f.Command2),
-                           static_cast<QWidget*>(f.Command4), static_cast<QWidget*>(f.Command5),
-                           static_cast<QWidget*>(f.Command6), static_cast<QWidget*>(f.Command7),
-                           static_cast<QWidget*>(f.Command9), static_cast<QWidget*>(f.H)}) {
-    control->setEnabled(enabled);
-  }
+  QWidget* const controls[] = {f.Command1, f.Command2, f.Command4, f.Command5,
+                               f.Command6, f.Command7, f.Command9, f.H};
+  for (QWidget* control : controls) control->setEnabled(enabled);
 }
 
 void RestoreSteps(Form1& f) {
@@ -95,8 +92,8 @@ void EncodeSteps(Form1& f) {
                        input,          output,     CodecOptions(extension, vcdTarget)};
   const ArgumentList args = Arguments(job);
 
-  // Only a file that this run made may be removed when it fails: never one that was
-  // there before (the user's No, or a delete that failed).
+  // Only a file that this run made may be removed when it fails, never one that was
+  // there before (one the probe could not open, or one whose delete failed).
   const bool existedBefore = f.sys.files.Exists(output);
   sw::Outcome run;
   if (encoder.found) run = sw::RunAndWait(f, {CommandLine(job), args.program, args.args}, 0);
