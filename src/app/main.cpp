@@ -21,7 +21,11 @@ int main(int argc, char** argv) {
   vintrel::RealPlatform real;
   vintrel::Platform platform = real.Make([](QWidget* videoArea) -> std::unique_ptr<vintrel::IPlayer> {
     vintrel::MpvOptions options;
-    if (QGuiApplication::platformName() == "xcb") options.wid = static_cast<qint64>(videoArea->winId());
+    if (QGuiApplication::platformName() == "xcb") {
+      options.wid = static_cast<qint64>(videoArea->winId());
+    } else {
+      options.vo = "null";  // nowhere of ours to draw; better no picture than a stray window
+    }
     // Tests and benchmarks run without sound or screen output where they ask for it.
     if (qEnvironmentVariableIsSet("VINTREL_VO")) options.vo = qEnvironmentVariable("VINTREL_VO");
     if (qEnvironmentVariableIsSet("VINTREL_AO")) options.ao = qEnvironmentVariable("VINTREL_AO");

@@ -1,0 +1,110 @@
+#include "x11/ui_driver.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QTest>
+#include <QTimer>
+#include <deque>
+
+namespace uidriver {
+
+namespace {
+std::deque<std::function<void(QWidget*)>> g_answers;
+QStringList g_seen;
+QTimer* g_timer = nullptr;
+QPointer<QWidget> g_lastAnswered;  // a QPointer: the next dialog may reuse a freed one's address
+
+void Poll() {
+  QWidget* modal = QApplication::activeModalWidget();
+  if (!modal || !modal->isVisible() || g_answers.empty() || modal == g_lastAnswered) return;
+  g_lastAnswered = modal;
+  if (auto* box = qobject_cast<QMessageBox*>(modal)) g_seen << box->text();
+  auto answer = std::move(g_answers.front());
+  g_answers.pop_front();
+  // Answer from the event loop, not from inside this timer slot.
+  QTimer::singleShot(50, modal, [answer, modal] { answer(modal); });
+}
+}  // namespace
+
+bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
+  QDeadlineTimer deadline(timeoutMs);
+  while (!done()) {
+    if (deadline.hasExpired()) return false;
+    QTest::qWait(20);
+  }
+  return true;
+}
+
+void Watch(int milliseconds) { QTest::qWait(milliseconds); }
+
+void Answer(std::vector<std::function<void(QWidget*)>> answers) {
+  for (auto& a : answers) g_answers.push_back(std::move(a));
+  g_lastAnswered = nullptr;
+  if (!g_timer) {
+    g_timer = new QTimer(qApp);
+    QObject::connect(g_timer, &QTimer::timeout, Poll);
+    g_timer->start(30);
+  }
+}
+
+int Pending() { return static_cast<int>(g_answers.size()); }
+QStringList Seen() { return g_seen; }
+
+std::function<void(QWidget*)> TypePath(const QString& path) {
+  return [path](QWidget* modal) {
+    auto* edit = modal->findChild<QLineEdit*>("fileNameEdit");
+    if (!edit) {
+      modal->close();
+      return;
+    }
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    QTest::keyClicks(edit, path);
+    QTest::keyClick(edit, Qt::Key_Return);
+  };
+}
+
+std::function<void(QWidget*)> Press(const QString& buttonText) {
+  return [buttonText](QWidget* modal) {
+    for (auto* button : modal->findChildren<QAbstractButton*>()) {
+      if (button->text().remove('&') == buttonText) {
+        QTest::mouseClick(button, Qt::LeftButton);
+        return;
+      }
+    }
+    QTest::keyClick(modal, Qt::Key_Escape);
+  };
+}
+
+void DragSlider(QWidget* widget, int value) {
+  auto* slider = qobject_cast<QSlider*>(widget);
+  QStyleOptionSlider option;
+  option.initFrom(slider);
+  option.orientation = slider->orientation();
+  option.minimum = slider->minimum();
+  option.maximum = slider->maximum();
+  option.sliderPosition = slider->value();
+  option.sliderValue = slider->value();
+  QStyle* style = slider->style();
+  const QRect handle = style->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider);
+  const QRect groove = style->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, slider);
+  const int span = groove.width() - handle.width();
+  const int x = groove.x() + handle.width() / 2 +
+                QStyle::sliderPositionFromValue(slider->minimum(), slider->maximum(), value, span);
+  const QPoint from = handle.center();
+  const QPoint to(x, from.y());
+  QTest::mousePress(slider, Qt::LeftButton, {}, from);
+  for (int i = 1; i <= 5; ++i) QTest::mouseMove(slider, from + (to - from) * i / 5, 10);
+  QTest::mouseRelease(slider, Qt::LeftButton, {}, to, 10);
+}
+
+}  // namespace uidriver
