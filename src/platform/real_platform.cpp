@@ -71,6 +71,8 @@ long PosixProcesses::Start(const QString& program, const QStringList& args, cons
   const QByteArray log = QFile::encodeName(errorLog);
   posix_spawn_file_actions_addopen(&actions, 2, errorLog.isEmpty() ? "/dev/null" : log.constData(),
                                    O_WRONLY | O_CREAT | O_APPEND, 0600);
+  // Nothing of ours (X connection, player, sockets) leaks into a process that outlives us.
+  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
   posix_spawnattr_t attr;
   posix_spawnattr_init(&attr);
   // A session of its own: the child outlives this program and no terminal signal reaches it.
@@ -131,7 +133,8 @@ namespace {
 }  // namespace
 
 void RealFiles::ProbeOpen(const QString& path) {
-  const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so a named pipe chosen as the output cannot freeze the window.
+  const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) RaiseErrno("Cannot open", path);
   ::close(fd);
 }

@@ -28,7 +28,7 @@ void Form1::H_MouseDown() {
 
 void Form1::H_MouseUp() {
   try {
-    if (IsPlaying) T->start();
+    if (IsPlaying) SetTimerEnabled(T, true);
   } catch (const std::exception&) {
   }
 }

@@ -4,15 +4,6 @@
 
 namespace vintrel {
 
-namespace {
-// Twips between two slider steps: the mark track's 9230 twips spread over the slider's
-// range. Integer division; a range of 0 is the division-by-zero error.
-int32_t MarkerScaleFor(int32_t sliderMax) {
-  if (sliderMax == 0) throw VbError(kErrDivisionByZero, "Division by zero");
-  return 9230 / sliderMax;
-}
-}  // namespace
-
 void Form1::mp_myopen() {
   if (CurrentFile == "") return;
   mp->Play();
@@ -72,7 +63,7 @@ void Form1::Command1_Click() {
   try {
     if (caption == "Play") {
       mp_myplay();
-      T->start();
+      SetTimerEnabled(T, true);
       H->setMaximum(static_cast<int>(RoundToLong(mp->Duration())));
       MarkerScale = MarkerScaleFor(H->maximum());
       if (mp->Duration() > 0) Command1->setText("Pause");

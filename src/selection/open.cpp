@@ -7,15 +7,9 @@ namespace {
 const QString kOpenFilter =
     "All Video Files|*.dat;*.mp4;*.wmv;*.mov;*.avi;*.divx;*.mpg;*.flv;*.mkv;*.vob|All Files(*.*)|*.*";
 
-// The mark track is 9230 twips long; the start line's home is 170, the end line's 170 + 9230.
-constexpr int32_t kMarkTrack = 9230;
+// The start line's home is 170, the end line's 170 + the 9230-twip mark track.
 constexpr float kStartHome = 170.0f;
 constexpr float kEndHome = 9400.0f;
-
-int32_t MarkerScaleFor(int32_t sliderMax) {
-  if (sliderMax == 0) throw VbError(kErrDivisionByZero, "Division by zero");
-  return kMarkTrack / sliderMax;
-}
 }  // namespace
 
 void Form1::Command4_Click() {
@@ -43,7 +37,7 @@ void Form1::Command4_Click() {
     Cdlg.FileName = "";  // the next dialog opens with an empty name
     mp_myopen();
     Command1->setText("Pause");
-    T->start();
+    SetTimerEnabled(T, true);
     H->setMaximum(static_cast<int>(RoundToLong(mp->Duration())));
     MarkerScale = MarkerScaleFor(H->maximum());
     Line1->SetX1(kStartHome);

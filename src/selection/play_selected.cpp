@@ -17,7 +17,7 @@ void Form1::Command9_Click() {
     mp_myplay();
     Command1->setText("Pause");
     mp->Seek(static_cast<double>(start));
-    T->start();
+    SetTimerEnabled(T, true);
     // Any command run from the pumped events that puts "Play" on Command1 (Pause, Stop,
     // Open, Save, the end of the file, another Play Selected) ends the wait; SelEnd is read
     // afresh so a new end mark moves the stop point.
