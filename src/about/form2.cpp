@@ -2,7 +2,6 @@
 
 #include <QFont>
 
-#include "app/app_icon.h"
 #include "app/form1.h"
 #include "platform/platform.h"
 
@@ -11,57 +10,39 @@ namespace vintrel {
 RichTextBox::RichTextBox(IFiles& files, QWidget* parent) : QTextEdit(parent), files_(files) {}
 
 void RichTextBox::LoadFile(const QString& path) {
-  const QString text = files_.ReadText(path);
-  if (text.startsWith("{\\rtf")) {
-    setPlainText(text);  // no RTF reader here; the raw text is better than nothing
-  } else {
-    setPlainText(text);
-  }
+  // Shown as plain text: the credits file is written as such.
+  setPlainText(files_.ReadText(path));
 }
 
 namespace {
-QLabel* MakeLabel(QWidget* parent, const QString& text, int left, int top, int width, int height) {
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int left, int top, int width, int height) {
   auto* label = new QLabel(text, parent);
+  label->setObjectName(name);
   label->setGeometry(Px(left), Px(top), Px(width), Px(height));
-  label->setAutoFillBackground(true);
-  QPalette p = label->palette();
-  p.setColor(QPalette::Window, Qt::white);
-  p.setColor(QPalette::WindowText, Qt::black);
-  label->setPalette(p);
+  Paint(label, Qt::white);
   label->setFocusPolicy(Qt::NoFocus);
   return label;
 }
 }  // namespace
 
 Form2::Form2(IFiles& files) : QWidget(nullptr), files_(files) {
-  setObjectName("Form2");
-  setWindowTitle("About");
-  setWindowIcon(AppIcon());
-  setFixedSize(Px(8370), Px(4815));
-  setAutoFillBackground(true);
-  QPalette p = palette();
-  p.setColor(QPalette::Window, Qt::white);
-  setPalette(p);
+  SetUpFixedWindow(this, "Form2", "About", 8370, 4815);
   // Closing the window unloads it; the next "About..." loads it afresh.
   setAttribute(Qt::WA_DeleteOnClose);
 
-  Label1 = MakeLabel(this, QString::fromUtf8("\u00A9 2009 The Vintrel developers"), 270, 225, 2475, 300);
-  Label1->setObjectName("Label1");
-  Label2 = MakeLabel(this,
+  Label1 = MakeLabel(this, "Label1", QString::fromUtf8("\u00A9 2009 The Vintrel developers"), 270, 225, 2475, 300);
+  Label2 = MakeLabel(this, "Label2",
                      "This software basically provides a user interface to a great software FFMPEG "
                      "released under GPL.",
                      510, 615, 7170, 300);
-  Label2->setObjectName("Label2");
-  Label3 = MakeLabel(this,
+  Label3 = MakeLabel(this, "Label3",
                      "The installer of this software contains FFMPEG compiled with extra libraries "
                      "which is copied as ffmpeg.exe",
                      495, 1080, 7515, 300);
-  Label3->setObjectName("Label3");
-  Label4 = MakeLabel(this,
+  Label4 = MakeLabel(this, "Label4",
                      "in the application directory. Thanks to the FFmpeg developers and the Debian "
                      "packagers who build it.",
                      510, 1320, 7515, 300);
-  Label4->setObjectName("Label4");
   RichTextBox1 = new RichTextBox(files_, this);
   RichTextBox1->setObjectName("RichTextBox1");
   RichTextBox1->setGeometry(Px(480), Px(1650), Px(7560), Px(3030));

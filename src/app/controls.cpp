@@ -1,5 +1,7 @@
 #include "app/controls.h"
 
+#include "app/app_icon.h"
+
 #include <QMouseEvent>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -7,6 +9,22 @@
 #include <cstdint>
 
 namespace vintrel {
+
+void SetUpFixedWindow(QWidget* window, const char* name, const QString& caption, int widthTwips, int heightTwips) {
+  window->setObjectName(name);
+  window->setWindowTitle(caption);
+  window->setWindowIcon(AppIcon());
+  window->setFixedSize(widthTwips / 15, heightTwips / 15);
+  Paint(window, Qt::white);
+}
+
+void Paint(QWidget* widget, const QColor& background, const QColor& text) {
+  widget->setAutoFillBackground(true);
+  QPalette p = widget->palette();
+  p.setColor(QPalette::Window, background);
+  p.setColor(QPalette::WindowText, text);
+  widget->setPalette(p);
+}
 
 Slider::Slider(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
   setTickPosition(QSlider::TicksBelow);

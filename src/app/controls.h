@@ -5,6 +5,12 @@
 
 namespace vintrel {
 
+// A fixed-size window with a white background, the program's icon, its name and caption;
+// sizes in twips.
+void SetUpFixedWindow(QWidget* window, const char* name, const QString& caption, int widthTwips, int heightTwips);
+// Fills the widget's background with a colour and writes its text in another.
+void Paint(QWidget* widget, const QColor& background, const QColor& text = Qt::black);
+
 // The position slider. Its mouse-down, mouse-up and click reach the window as three
 // signals, in that order; a click on the groove first moves the thumb by the page step.
 class Slider : public QSlider {

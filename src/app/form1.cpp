@@ -7,7 +7,6 @@
 
 #include "about/about_module.h"
 #include "about/form2.h"
-#include "app/app_icon.h"
 
 namespace vintrel {
 
@@ -28,11 +27,7 @@ QLabel* MakeTimeLabel(QWidget* parent, const char* name, int left, int top, cons
   label->setObjectName(name);
   label->setGeometry(Px(left), Px(top), Px(855), Px(180));
   label->setAlignment(Qt::AlignCenter);
-  label->setAutoFillBackground(true);
-  QPalette p = label->palette();
-  p.setColor(QPalette::Window, background);
-  p.setColor(QPalette::WindowText, Qt::black);
-  label->setPalette(p);
+  Paint(label, background);
   QFont font = label->font();
   font.setPointSizeF(8.25);
   label->setFont(font);
@@ -67,14 +62,7 @@ void Form1::Form_Initialize() {
 }
 
 void Form1::CreateControls() {
-  setObjectName("Form1");
-  setWindowTitle("Vintrel");
-  setWindowIcon(AppIcon());
-  setFixedSize(Px(7455), Px(5550));
-  setAutoFillBackground(true);
-  QPalette p = palette();
-  p.setColor(QPalette::Window, Qt::white);
-  setPalette(p);
+  SetUpFixedWindow(this, "Form1", "Vintrel", 7455, 5550);
   const QColor systemWindow = QPalette().color(QPalette::Base);
 
   mpArea = new VideoArea(this);
