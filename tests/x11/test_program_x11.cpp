@@ -49,6 +49,15 @@ TEST(Program, StartsWithItsWindowAndControlsAndClosesCleanly) {
     EXPECT_GT(Ink(shot, button.adjusted(2, 2, -2, -2)), 20) << "a button at " << button.x() << "," << button.y();
   }
 
+  // "About..." from the window's context menu opens the About window.
+  x.Click(g.topLeft() + QPoint(440, 120), 3);
+  x.Key("Down");
+  x.Key("Return");
+  const unsigned long about = x.WaitForWindow("About", 10000);
+  ASSERT_NE(about, 0u) << "no About window";
+  EXPECT_EQ(x.Geometry(about).size(), QSize(558, 321));
+
+  // Closing the main window ends the program, the About window with it.
   x.Close(window);
   EXPECT_EQ(vintrel.WaitForExit(), 0);
 }
