@@ -3,8 +3,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QElapsedTimer>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 
+#include "media.h"
 #include "x11/xsession.h"
 
 namespace {
@@ -81,6 +85,91 @@ TEST(Program, WithoutCreditsFileSaysReinstallThenEnds) {
   EXPECT_TRUE(vintrel.Running()) << "the program waits for the message to be closed";
   x.Key("Return");
   EXPECT_EQ(vintrel.WaitForExit(), 1);
+}
+
+// Starts the program and opens a clip through its Open dialog, typing the path as a user does.
+struct OpenedProgram {
+  xtest::XServer& x;
+  xtest::Program program;
+  unsigned long window = 0;
+  QRect g;
+  OpenedProgram(xtest::XServer& server, const QString& clip) : x(server), program(server, ProgramPath()) {
+    window = x.WaitForWindow("Vintrel");
+    if (!window) return;
+    g = x.Geometry(window);
+    x.Click(g.topLeft() + QPoint(450, 103));  // Open
+    QThread::msleep(1500);                     // the dialog comes up with the file name field focused
+    x.Type(clip);
+    x.Key("Return");
+  }
+  QPoint At(int px, int py) const { return g.topLeft() + QPoint(px, py); }
+};
+
+// Whether any process runs this program with an argument containing `text`.
+bool ProcessRunning(const QString& program, const QString& text) {
+  QProcess p;
+  p.start("pgrep", {"-f", "-a", program});
+  p.waitForFinished(5000);
+  return QString::fromLocal8Bit(p.readAllStandardOutput()).contains(text);
+}
+
+TEST(Program, ClosingWhileAVideoPlaysEndsAtOnce) {
+  xtest::XServer x;
+  ASSERT_TRUE(x.ok());
+  QTemporaryDir dir;
+  const QString clip = testmedia::MakeClip(dir.path() + "/playing.mp4", 30);
+  ASSERT_FALSE(clip.isEmpty());
+  OpenedProgram vintrel(x, clip);
+  ASSERT_NE(vintrel.window, 0u);
+  QThread::msleep(2500);
+  const QImage shot = x.Screenshot().copy(vintrel.g);
+  shot.save(ShotDir() + "/playing.png");
+  int lit = 0, all = 0;
+  for (int y = 3; y < 291; y += 6) {
+    for (int x = 2; x < 406; x += 6, ++all) lit += qGray(shot.pixel(x, y)) > 40;
+  }
+  EXPECT_GT(lit, all / 2) << "the picture is drawn in the video area";
+  ASSERT_TRUE(vintrel.program.Running());
+  x.Close(vintrel.window);
+  EXPECT_EQ(vintrel.program.WaitForExit(5000), 0);
+}
+
+TEST(Program, ClosingDuringAnExportLeavesTheEncoderToFinishTheFile) {
+  xtest::XServer x;
+  ASSERT_TRUE(x.ok());
+  QTemporaryDir dir;
+  // Big enough that the cut takes a few seconds to encode.
+  const QString clip = testmedia::MakeClip(dir.path() + "/big.mp4", 14, "1280x720", "25",
+                                           {"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p"});
+  ASSERT_FALSE(clip.isEmpty());
+  const QString out = dir.path() + "/cut of big.mp4";
+  OpenedProgram vintrel(x, clip);
+  ASSERT_NE(vintrel.window, 0u);
+  QThread::msleep(1500);
+  x.Click(vintrel.At(450, 41));   // Pause
+  x.Click(vintrel.At(450, 158));  // Mark Start: second 1 or 2
+  // Two clicks on the slider's groove, far right of the thumb: 5 seconds each.
+  x.Click(vintrel.At(380, 298));
+  x.Click(vintrel.At(380, 298));
+  x.Click(vintrel.At(451, 210));  // Mark End: second 10 or 11
+  x.Click(vintrel.At(148, 345));  // Save
+  QThread::msleep(1500);
+  x.Type(out);
+  x.Key("Return");
+  // The encoder is at work; the window is closed under it.
+  QElapsedTimer t;
+  t.start();
+  while (!ProcessRunning("ffmpeg", "cut of big") && t.elapsed() < 10000) QThread::msleep(50);
+  ASSERT_TRUE(ProcessRunning("ffmpeg", "cut of big")) << "the encoder did not start";
+  x.Close(vintrel.window);
+  EXPECT_EQ(vintrel.program.WaitForExit(5000), 0);
+  EXPECT_TRUE(ProcessRunning("ffmpeg", "cut of big")) << "the encoder went with the program";
+  t.restart();
+  while (ProcessRunning("ffmpeg", "cut of big") && t.elapsed() < 120000) QThread::msleep(200);
+  const testmedia::ProbeResult cut = testmedia::Probe(out);
+  ASSERT_TRUE(cut.ok) << "the encoder did not finish the file";
+  EXPECT_GE(cut.duration, 8.0);
+  EXPECT_LE(cut.duration, 10.1);
 }
 
 }  // namespace
