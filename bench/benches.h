@@ -1,0 +1,33 @@
+#pragma once
+// The benchmarks. Each measures the program and its limit or baseline side by side, and
+// gives back its rows of the table with the figures behind them.
+#include <QString>
+#include <QStringList>
+
+#include "bench.h"
+
+namespace xtest {
+class XServer;
+}
+
+namespace bench {
+
+class ProgramRig;
+
+// The built program started as a user starts it: until its window is mapped and painted.
+Report StartUp(const xtest::XServer& x, const QString& program);
+// The built program's memory while it plays a 720p clip opened through its Open dialog.
+Report Memory(const xtest::XServer& x, const QString& program, const QString& clip);
+// Open and seek in the program against libmpv alone.
+Report OpenAndSeek(ProgramRig& rig, const xtest::XServer& x, const QStringList& clips);
+// How long posted events wait while Play Selected runs.
+Report PlaySelectedWait(ProgramRig& rig);
+// Save against the same encoder run bare, and how long posted events wait meanwhile.
+Report Export(ProgramRig& rig, const QString& display, const QString& clip, const QString& folder);
+
+// Formatting shared by the benchmarks.
+QString MsText(double ms);
+QString Signed(double ms);  // "+27 ms", "-3 ms"
+QString Verdict(bool ok);
+
+}  // namespace bench
