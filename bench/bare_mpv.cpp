@@ -52,21 +52,29 @@ std::string BarePlayer::CurrentVo() {
   return name;
 }
 
-void BarePlayer::Load(const std::string& path) {
+void BarePlayer::Forget() {
+  // Events of the last command that came after its wait had ended (the restart after the
+  // frame was already seen) must not be taken for the next command's.
+  while (mpv_wait_event(mpv_, 0)->event_id != MPV_EVENT_NONE) {
+  }
   marks_ = {};
+}
+
+void BarePlayer::Load(const std::string& path) {
+  Forget();
   SetPause(false);
   const char* args[] = {"loadfile", path.c_str(), "replace", nullptr};
   mpv_command_async(mpv_, 0, args);
 }
 
 void BarePlayer::Stop() {
-  marks_ = {};
+  Forget();
   const char* args[] = {"stop", nullptr};
   mpv_command_async(mpv_, 0, args);
 }
 
 void BarePlayer::Seek(double seconds) {
-  marks_ = {};
+  Forget();
   const std::string target = std::to_string(seconds);
   const char* args[] = {"seek", target.c_str(), "absolute+exact", nullptr};
   mpv_command_async(mpv_, 0, args);

@@ -41,6 +41,7 @@ class BarePlayer {
   bool WaitUntil(const std::function<bool()>& done, double seconds);
 
  private:
+  void Forget();
   mpv_handle* mpv_ = nullptr;
   Marks marks_;
 };

@@ -94,7 +94,7 @@ Report Export(ProgramRig& rig, const QString& display, const QString& clip, cons
   vintrel::PosixProcesses bareStarter;
   const long xvfb = XServerPid(display);
 
-  std::vector<double> program, bare, before, encoder, noticed, check, message, waits, saveWaits;
+  std::vector<double> program, bare, before, encoder, noticed, toCheck, check, message, waits, saveWaits;
   std::vector<double> programCpu, bareCpu, guiCpu, xCpu, guiCpuBare, xCpuBare;
   QString encoderProgram;
   QStringList encoderArgs;
@@ -126,6 +126,7 @@ Report Export(ProgramRig& rig, const QString& display, const QString& clip, cons
     if (!rig.processes.helpers.empty()) {
       const auto& helper = rig.processes.helpers.back();
       check.push_back(Ms(helper.to - helper.from));
+      if (run.noticed) toCheck.push_back(Ms(helper.from - *run.noticed));
       message.push_back(Ms(*done - helper.to));
     }
     programCpu.push_back(run.cpu);
@@ -200,6 +201,7 @@ Report Export(ProgramRig& rig, const QString& display, const QString& clip, cons
                  << "export, program: Enter -> encoder started: " + Samples(before, 1) + " ms"
                  << "export, program: encoder started -> encoder ended (pidfd): " + Samples(encoder) + " ms"
                  << "export, program: encoder ended -> program notices: " + Samples(noticed, 1) + " ms"
+                 << "export, program: program notices -> result check starts: " + Samples(toCheck, 1) + " ms"
                  << "export, program: result check (ffprobe): " + Samples(check, 1) + " ms"
                  << "export, program: check done -> \"Done\" on screen: " + Samples(message, 1) + " ms"
                  << "export, encoder processor time (user+sys), program's run: " + Samples(programCpu, 2) +

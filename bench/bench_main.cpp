@@ -92,10 +92,14 @@ int main(int argc, char** argv) {
     Say("memory while a clip plays");
     take(Memory(x, program, clips[0]));
   }
+  if (wanted("open")) {
+    Say("open, first file");
+    take(FirstOpen(x, clips));
+  }
   if (wanted("open") || wanted("playselected") || wanted("export")) {
     ProgramRig rig;
     if (wanted("open")) {
-      Say("open and seek");
+      Say("open another file, and seek");
       take(OpenAndSeek(rig, x, clips));
     }
     if (wanted("playselected")) {

@@ -18,7 +18,9 @@ class ProgramRig;
 Report StartUp(const xtest::XServer& x, const QString& program);
 // The built program's memory while it plays a 720p clip opened through its Open dialog.
 Report Memory(const xtest::XServer& x, const QString& program, const QString& clip);
-// Open and seek in the program against libmpv alone.
+// Opening the first file in a fresh window against a fresh libmpv handle.
+Report FirstOpen(const xtest::XServer& x, const QStringList& clips);
+// Opening another file, and seeking, in the program against libmpv alone.
 Report OpenAndSeek(ProgramRig& rig, const xtest::XServer& x, const QStringList& clips);
 // How long posted events wait while Play Selected runs.
 Report PlaySelectedWait(ProgramRig& rig);

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTest>
@@ -198,6 +199,8 @@ ProgramRig::~ProgramRig() {
 bool ProgramRig::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::Show) {
     if (auto* box = qobject_cast<QMessageBox*>(watched)) boxes.push_back({box->text(), Clock::now()});
+  } else if (event->type() == QEvent::Hide && qobject_cast<QFileDialog*>(watched)) {
+    dialogHidden = Clock::now();
   }
   return false;
 }
