@@ -94,7 +94,8 @@ Report Export(ProgramRig& rig, const QString& display, const QString& clip, cons
   vintrel::PosixProcesses bareStarter;
   const long xvfb = XServerPid(display);
 
-  std::vector<double> program, bare, before, encoder, noticed, toCheck, check, message, waits, saveWaits;
+  std::vector<double> program, dialog, afterEnter, bare, before, encoder, noticed, toCheck, check, message,
+      waits, saveWaits;
   std::vector<double> programCpu, bareCpu, guiCpu, xCpu, guiCpuBare, xCpuBare;
   QString encoderProgram;
   QStringList encoderArgs;
@@ -109,6 +110,7 @@ Report Export(ProgramRig& rig, const QString& display, const QString& clip, cons
     uidriver::Answer({ChoosePath(out, &chosen), uidriver::Press("OK")});
     const double gui0 = CpuSeconds(getpid()), x0 = CpuSeconds(xvfb);
     probe.Start();
+    const Time clicked = Clock::now();
     QTest::mouseClick(f.Command7, Qt::LeftButton);
     probe.Stop();
     const auto done = rig.BoxShown("Done");
@@ -119,7 +121,10 @@ Report Export(ProgramRig& rig, const QString& display, const QString& clip, cons
     }
     const auto& run = *rig.processes.started.back();
     const auto ended = run.Ended();
-    program.push_back(Ms(*done - chosen));
+    // The user's time in the dialog (from its coming up to Enter) is no work of the program.
+    dialog.push_back(Ms(rig.dialogShown - clicked));
+    afterEnter.push_back(Ms(*done - chosen));
+    program.push_back(dialog.back() + afterEnter.back());
     before.push_back(Ms(run.called - chosen));
     if (ended) encoder.push_back(Ms(*ended - run.called));
     if (ended && run.noticed) noticed.push_back(Ms(*run.noticed - *ended));
@@ -143,12 +148,15 @@ Report Export(ProgramRig& rig, const QString& display, const QString& clip, cons
     QTemporaryFile log(QDir::tempPath() + "/vintrel-bench-XXXXXX.log");
     log.open();
     const double gui0 = CpuSeconds(getpid()), x0 = CpuSeconds(xvfb);
+    // The probe's thread runs here too (its events wait unseen), so both sides share its cost.
+    probe.Start();
     const Time asked = Clock::now();
     const long pid = bareStarter.Start(encoderProgram, encoderArgs, log.fileName());
     int status = 0;
     rusage usage{};
     wait4(static_cast<pid_t>(pid), &status, 0, &usage);
     const Time exited = Clock::now();
+    probe.Stop();
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
       failure = "FAILED (the bare encoder)";
       return;
@@ -178,10 +186,11 @@ Report Export(ProgramRig& rig, const QString& display, const QString& clip, cons
 
   const double p = Median(program), b = Median(bare);
   const double limit = std::max(1.05 * b, b + 150);
-  report.rows.push_back({"export (Enter -> \"Done\")", MsText(p),
+  report.rows.push_back({"export (click -> \"Done\", less typing)", MsText(p),
                          QString("bare %1; limit %2").arg(MsText(b), MsText(limit)),
                          QString("%1x, %2").arg(p / b, 0, 'f', 3).arg(Signed(p - b)), Verdict(p <= limit)});
-  // The program's own share: everything from Enter to "Done" but the encoder's run. The
+  // The program's own share: everything from the click to "Done" but the encoder's run and
+  // the user's typing. The
   // encoder's run alone varies by some per cent between identical runs on a shared machine.
   std::vector<double> share;
   for (size_t i = 0; i < program.size() && i < encoder.size(); ++i) share.push_back(program[i] - encoder[i]);
@@ -196,7 +205,10 @@ Report Export(ProgramRig& rig, const QString& display, const QString& clip, cons
   report.rows.push_back({"posted event wait, Enter -> \"Done\"", MsText(saveWait), "120 ms",
                          Signed(saveWait - 120), Verdict(saveWait <= 120)});
   report.details << "export command: " + encoderProgram + " " + encoderArgs.join(' ')
-                 << "export, program: Enter -> \"Done\" on screen: " + Samples(program) + " ms"
+                 << "export, program: click -> \"Done\" less the user's time in the dialog: " +
+                        Samples(program) + " ms"
+                 << "export, program: click on Save -> dialog on screen: " + Samples(dialog) +
+                        " ms; Enter -> \"Done\" on screen: " + Samples(afterEnter) + " ms"
                  << "export, bare: start -> waitpid returns: " + Samples(bare) + " ms"
                  << "export, program: Enter -> encoder started: " + Samples(before, 1) + " ms"
                  << "export, program: encoder started -> encoder ended (pidfd): " + Samples(encoder) + " ms"

@@ -126,6 +126,7 @@ Report OpenAndSeek(ProgramRig& rig, const xtest::XServer& x, const QStringList& 
     double dialog = 0;            // until the dialog had handed the path to the program
   };
   std::vector<OpenTimes> programOpens;
+  std::vector<double> dialogOpening;  // click on Open -> dialog on screen (not part of the figure)
   std::vector<double> programOpen, bareOpen, bareLoaded, bareRestart, bareFrame;
   // The chosen clip's first frame is told from the other clip's by its marker: the window
   // still shows the clip opened before it.
@@ -134,8 +135,10 @@ Report OpenAndSeek(ProgramRig& rig, const xtest::XServer& x, const QStringList& 
     Time chosen{};
     watch.Arm(marker, Shows(clip, 0));
     uidriver::Answer({ChoosePath(clips[clip], &chosen)});
+    const Time clicked = Clock::now();
     QTest::mouseClick(f.Command4, Qt::LeftButton);  // returns once the clip plays and its length is known
     const Time known = Clock::now();
+    dialogOpening.push_back(Ms(rig.dialogShown - clicked));
     const bool opened = f.CurrentFile == clips[clip] && f.H->maximum() == kClipSeconds;
     waitFired(10000);
     const auto frame = watch.Disarm();
@@ -186,6 +189,7 @@ Report OpenAndSeek(ProgramRig& rig, const xtest::XServer& x, const QStringList& 
   openInProgram(1);
   openBare(1);
   programOpens.clear();
+  dialogOpening.clear();
   bareLoaded.clear();
   bareRestart.clear();
   bareFrame.clear();

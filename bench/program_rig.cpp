@@ -199,6 +199,7 @@ ProgramRig::~ProgramRig() {
 bool ProgramRig::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::Show) {
     if (auto* box = qobject_cast<QMessageBox*>(watched)) boxes.push_back({box->text(), Clock::now()});
+    if (qobject_cast<QFileDialog*>(watched)) dialogShown = Clock::now();
   } else if (event->type() == QEvent::Hide && qobject_cast<QFileDialog*>(watched)) {
     dialogHidden = Clock::now();
   }

@@ -65,7 +65,8 @@ class ProgramRig : public QObject {
   vintrel::Form1& form() { return *form_; }
   StampedProcesses processes;
   std::vector<PlayerCall> playerCalls;
-  Time dialogHidden{};    // the last Open or Save dialog went off screen
+  Time dialogShown{};     // the last Open or Save dialog came on screen
+  Time dialogHidden{};    // ... went off screen
   Time dialogReturned{};  // ... and gave its answer back to the program
   // The total time spent in one member of the player since `from`.
   double PlayerMs(const char* member, Time from) const;
