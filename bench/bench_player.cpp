@@ -48,7 +48,8 @@ Report FirstOpen(const xtest::XServer& x, const QStringList& clips) {
   Report report;
   const std::string display = x.display().toStdString();
   PixelWatch watch(display);
-  std::vector<double> program, bare, programDialog, programHidden, programPlay;
+  std::vector<double> program, bare, programDialog, programHidden, programPlay, programKnown, programFrame;
+  std::vector<double> bareLoaded, bareFrame;
   const int n = Repeats(5);
   // The first pair is not counted: it loads the graphics driver into this process.
   for (int i = -1; i < n; ++i) {
@@ -73,6 +74,8 @@ Report FirstOpen(const xtest::XServer& x, const QStringList& clips) {
         program.push_back(Ms(std::max(known, *frame) - chosen));
         programDialog.push_back(Ms(rig.dialogReturned - chosen));
         programHidden.push_back(Ms(rig.dialogHidden - chosen));
+        programKnown.push_back(Ms(known - chosen));
+        programFrame.push_back(Ms(*frame - chosen));
         programPlay.push_back(rig.PlayerMs("Play", chosen));
       }
     }
@@ -85,8 +88,11 @@ Report FirstOpen(const xtest::XServer& x, const QStringList& clips) {
       player.Load(clips[0].toStdString());
       player.WaitUntil([&] { return watch.Fired() && player.marks().loaded; }, 10);
       const auto frame = watch.Disarm();
-      if (i >= 0 && frame && player.marks().loaded)
+      if (i >= 0 && frame && player.marks().loaded) {
         bare.push_back(Ms(std::max(*player.marks().loaded, *frame) - asked));
+        bareLoaded.push_back(Ms(*player.marks().loaded - asked));
+        bareFrame.push_back(Ms(*frame - asked));
+      }
     }
   }
   Compare(report, "open, first file (Enter -> frame + length)", program, bare);
@@ -95,6 +101,11 @@ Report FirstOpen(const xtest::XServer& x, const QStringList& clips) {
                  << "open, first file, program: Enter -> the dialog is hidden: " + Samples(programHidden) +
                         " ms; -> it hands back the path: " + Samples(programDialog) + " ms"
                  << "open, first file, program: in the player's Play: " + Samples(programPlay) + " ms"
+                 << "open, first file, program: Enter -> Open returns (length known): " +
+                        Samples(programKnown) + " ms; -> first frame on screen: " + Samples(programFrame) +
+                        " ms"
+                 << "open, first file, bare: loadfile -> FILE_LOADED (length known): " + Samples(bareLoaded) +
+                        " ms; -> first frame on screen: " + Samples(bareFrame) + " ms"
                  << "open, first file, bare: loadfile -> frame + length: " + Samples(bare) + " ms";
   return report;
 }

@@ -14,7 +14,7 @@ if [ -z "${BUILD_DIR:-}" ]; then
 elif [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
-cmake --build "$build" -j"$(nproc 2>/dev/null || echo 2)" --target benchmarks >/dev/null
+cmake --build "$build" -j"$(nproc 2>/dev/null || echo 2)" --target benchmarks
 
 # The player probes for a Wayland display and complains without a runtime folder.
 if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
