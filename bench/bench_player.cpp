@@ -49,6 +49,7 @@ Report FirstOpen(const xtest::XServer& x, const QStringList& clips) {
   const std::string display = x.display().toStdString();
   PixelWatch watch(display);
   std::vector<double> program, bare, programDialog, programHidden, programPlay, programKnown, programFrame;
+  std::vector<double> programDuration;
   std::vector<double> bareLoaded, bareFrame;
   const int n = Repeats(5);
   // The first pair is not counted: it loads the graphics driver into this process.
@@ -75,6 +76,7 @@ Report FirstOpen(const xtest::XServer& x, const QStringList& clips) {
         programDialog.push_back(Ms(rig.dialogReturned - chosen));
         programHidden.push_back(Ms(rig.dialogHidden - chosen));
         programKnown.push_back(Ms(known - chosen));
+        programDuration.push_back(rig.PlayerMs("Duration", chosen));
         programFrame.push_back(Ms(*frame - chosen));
         programPlay.push_back(rig.PlayerMs("Play", chosen));
       }
@@ -100,7 +102,8 @@ Report FirstOpen(const xtest::XServer& x, const QStringList& clips) {
                  << "open, first file, program: Enter -> frame + length: " + Samples(program) + " ms"
                  << "open, first file, program: Enter -> the dialog is hidden: " + Samples(programHidden) +
                         " ms; -> it hands back the path: " + Samples(programDialog) + " ms"
-                 << "open, first file, program: in the player's Play: " + Samples(programPlay) + " ms"
+                 << "open, first file, program: in the player's Play: " + Samples(programPlay) +
+                        " ms; in its Duration (after Play): " + Samples(programDuration) + " ms"
                  << "open, first file, program: Enter -> Open returns (length known): " +
                         Samples(programKnown) + " ms; -> first frame on screen: " + Samples(programFrame) +
                         " ms"
