@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryFile>
+#include <memory>
 #include <optional>
 
 #include "app/form1.h"
@@ -20,19 +21,24 @@ QString NewErrorLog() {
   return file.open() ? file.fileName() : QString();
 }
 
-// The end of the log, which then goes: the message that quotes it is its only reader.
-QString TakeLogTail(const QString& log) {
-  if (log.isEmpty()) return {};
-  QString tail;
-  QFile file(log);
-  if (file.open(QIODevice::ReadOnly)) {
-    constexpr qint64 kTailBytes = 16384;
-    if (file.size() > kTailBytes) file.seek(file.size() - kTailBytes);
-    tail = ErrorLines(file.readAll(), 4);
-    file.close();
-  }
+// Opens the log the encoder writes to and takes its name away at once: the open file
+// lives on for the encoder and for us, and nothing is left behind, not even when this
+// program ends while the encoder still runs.
+std::unique_ptr<QFile> KeepOpenAndUnlink(const QString& log) {
+  if (log.isEmpty()) return nullptr;
+  auto file = std::make_unique<QFile>(log);
+  if (!file->open(QIODevice::ReadOnly)) file.reset();
   QFile::remove(log);
-  return tail;
+  return file;
+}
+
+// The end of the log: the message that quotes it is its only reader.
+QString LogTail(QFile* file) {
+  if (!file) return {};
+  constexpr qint64 kTailBytes = 16384;
+  const qint64 size = file->size();
+  file->seek(size > kTailBytes ? size - kTailBytes : 0);
+  return ErrorLines(file->readAll(), 4);
 }
 
 }  // namespace
@@ -51,6 +57,7 @@ QString ErrorLines(const QByteArray& text, int count) {
 Outcome RunAndWait(Form1& form, const Command& command, int32_t timeLimit) {
   Outcome outcome;
   QString log;
+  std::unique_ptr<QFile> logFile;
   // Whether an exit code was ever read, and the last one read (0 before the first read,
   // STILL_ACTIVE while it runs).
   bool everRead = false;
@@ -71,7 +78,14 @@ Outcome RunAndWait(Form1& form, const Command& command, int32_t timeLimit) {
       }
     }
     log = NewErrorLog();
-    const long pid = form.sys.processes.Start(copy.program, copy.args, log);
+    long pid = 0;
+    try {
+      pid = form.sys.processes.Start(copy.program, copy.args, log);
+    } catch (...) {
+      QFile::remove(log);
+      throw;
+    }
+    logFile = KeepOpenAndUnlink(log);
     outcome.ending = Ending::Unknown;
     for (;;) {
       if (const std::optional<int> code = form.sys.processes.ExitCode(pid)) {
@@ -99,7 +113,7 @@ Outcome RunAndWait(Form1& form, const Command& command, int32_t timeLimit) {
     outcome.ending = Ending::Exited;
     outcome.exitCode = exitCode;
   }
-  outcome.errorTail = TakeLogTail(log);
+  outcome.errorTail = LogTail(logFile.get());
   return outcome;
 }
 

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -111,7 +112,14 @@ ProgramRun PosixProcesses::Run(const QString& program, const QStringList& args, 
   process.start(program, args);
   if (!process.waitForStarted(timeoutMs)) return run;
   run.started = true;
-  run.finished = process.waitForFinished(timeoutMs);
+  // The window keeps answering meanwhile, as it does while the encoder runs.
+  QElapsedTimer waited;
+  waited.start();
+  while (!(run.finished = process.waitForFinished(10)) && process.state() != QProcess::NotRunning &&
+         waited.elapsed() < timeoutMs) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+  }
+  run.finished = process.state() == QProcess::NotRunning;
   if (!run.finished) {
     process.kill();
     process.waitForFinished(1000);
