@@ -42,6 +42,12 @@ void QtCommonDialog::Show(bool save) {
     const int index = std::clamp(FilterIndex, 1, static_cast<int>(filters.size())) - 1;
     dialog.selectNameFilter(filters[index]);
   }
+  if (save) {
+    // A name typed without an extension gets the first entry's, so the encoder knows
+    // what to write ("AVI Files|*.avi" makes "cut" into "cut.avi").
+    const QString first = Filter.section('|', 1, 1).section(';', 0, 0).trimmed();
+    if (first.startsWith("*.") && first != "*.*") dialog.setDefaultSuffix(first.mid(2));
+  }
   if (!FileName.isEmpty()) dialog.selectFile(FileName);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
     throw VbError(kErrCancel, "Cancel was selected.");
