@@ -11,7 +11,7 @@ packages=(
   ffmpeg                                    # the encoder (and ffprobe)
   fonts-dejavu-core                         # text in the window on a bare machine
   libgtest-dev                              # tests
-  xvfb xauth x11-utils xdotool imagemagick libx11-dev  # whole-program tests in a real X server
+  xvfb xauth x11-utils xdotool imagemagick libx11-dev procps  # whole-program tests in a real X server
 )
 
 missing=()
