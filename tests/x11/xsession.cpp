@@ -1,5 +1,8 @@
 #include "x11/xsession.h"
 
+#include <signal.h>
+#include <sys/prctl.h>
+
 
 #include <QCoreApplication>
 #include <QDir>
@@ -19,9 +22,13 @@ XServer::XServer() {
   // A display number nobody holds; Xvfb itself refuses one that is taken, so try a few.
   for (int attempt = 0; attempt < 20 && display_.isEmpty(); ++attempt) {
     const int n = 100 + (QCoreApplication::applicationPid() * 7 + attempt * 13) % 800;
-    if (QFile::exists(QString("/tmp/.X%1-lock").arg(n))) continue;
     const QString display = QString(":%1").arg(n);
+    // A lock file, or a server answering there (its socket may be abstract, shared beyond
+    // this file system), means the number is taken.
+    if (QFile::exists(QString("/tmp/.X%1-lock").arg(n)) || CanConnect(display.toLatin1().constData())) continue;
     xvfb_.setProgram("Xvfb");
+    // The server goes when the test does, even when a time-out kills the test.
+    xvfb_.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
     xvfb_.setArguments({display, "-screen", "0", "1280x800x24", "-nolisten", "tcp"});
     xvfb_.setStandardOutputFile(QProcess::nullDevice());
     // Xvfb ends at once when its error output is /dev/null, so it gets a log file.
