@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QMouseEvent>
-#include <QStyle>
-#include <QStyleOptionSlider>
 #include <QTest>
 
 #include "fakes/fakes.h"
@@ -131,23 +129,6 @@ TEST(Tracking, ClickSeeksToTheSliderValueEvenWithoutAFile) {
   EXPECT_EQ(r.mp().position, 42);
 }
 
-namespace {
-QRect Part(vintrel::Slider* slider, QStyle::SubControl part) {
-  QStyleOptionSlider option;
-  option.initFrom(slider);
-  option.orientation = slider->orientation();
-  option.minimum = slider->minimum();
-  option.maximum = slider->maximum();
-  option.sliderPosition = slider->sliderPosition();
-  option.sliderValue = slider->value();
-  option.tickPosition = slider->tickPosition();
-  option.subControls = QStyle::SC_All;
-  return slider->style()->subControlRect(QStyle::CC_Slider, &option, part, slider);
-}
-QRect Handle(vintrel::Slider* slider) { return Part(slider, QStyle::SC_SliderHandle); }
-int GrooveY(vintrel::Slider* slider) { return Part(slider, QStyle::SC_SliderGroove).center().y(); }
-}  // namespace
-
 // Through the real widget: the thumb is still while held, the player follows on release.
 TEST(Tracking, MouseOnTheSliderSeeksWhereItIsLetGo) {
   Rig r;
@@ -159,7 +140,7 @@ TEST(Tracking, MouseOnTheSliderSeeksWhereItIsLetGo) {
   ASSERT_EQ(h->value(), 20);
 
   // A click on the groove right of the thumb moves it by the large change.
-  const QPoint right(Handle(h).right() + 20, GrooveY(h));
+  const QPoint right(h->HandleRect().right() + 20, h->GrooveY());
   QTest::mouseClick(h, Qt::LeftButton, {}, right);
   EXPECT_EQ(h->value(), 25);
   EXPECT_EQ(r.mp().calls, Calls{"Seek 25"});
@@ -167,7 +148,7 @@ TEST(Tracking, MouseOnTheSliderSeeksWhereItIsLetGo) {
 
   // A drag: no tick while held, the seek where the thumb is released.
   r.mp().calls.clear();
-  const QPoint grab = Handle(h).center();
+  const QPoint grab = h->HandleRect().center();
   QTest::mousePress(h, Qt::LeftButton, {}, grab);
   EXPECT_FALSE(r.f().T->isActive());
   const QPoint to = grab + QPoint(h->width() / 4, 0);
@@ -183,7 +164,7 @@ TEST(Tracking, MouseOnTheSliderSeeksWhereItIsLetGo) {
   // Paused: the click moves the halted player, the ticks stay off.
   r.f().Command1->click();
   r.mp().calls.clear();
-  QTest::mouseClick(h, Qt::LeftButton, {}, QPoint(Handle(h).left() - 20, GrooveY(h)));
+  QTest::mouseClick(h, Qt::LeftButton, {}, QPoint(h->HandleRect().left() - 20, h->GrooveY()));
   EXPECT_EQ(r.mp().calls, Calls{"Seek " + std::to_string(dropped - 5)});
   EXPECT_FALSE(r.f().T->isActive());
   EXPECT_FALSE(r.mp().Running());

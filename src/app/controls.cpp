@@ -1,16 +1,17 @@
 #include "app/controls.h"
 
-#include "app/app_icon.h"
-
 #include <QMouseEvent>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <algorithm>
 #include <cstdint>
 
+#include "app/app_icon.h"
+
 namespace vintrel {
 
-void SetUpFixedWindow(QWidget* window, const char* name, const QString& caption, int widthTwips, int heightTwips) {
+void SetUpFixedWindow(QWidget* window, const char* name, const QString& caption, int widthTwips,
+                      int heightTwips) {
   window->setObjectName(name);
   window->setWindowTitle(caption);
   window->setWindowIcon(AppIcon());
@@ -31,6 +32,22 @@ Slider::Slider(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
   setFocusPolicy(Qt::StrongFocus);
 }
 
+QRect Slider::HandleRect(int minimum, int maximum, int value) const {
+  QStyleOptionSlider option;
+  initStyleOption(&option);
+  option.minimum = minimum;
+  option.maximum = maximum;
+  option.sliderPosition = value;
+  option.sliderValue = value;
+  return style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+}
+
+int Slider::GrooveY() const {
+  QStyleOptionSlider option;
+  initStyleOption(&option);
+  return style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this).center().y();
+}
+
 void Slider::mousePressEvent(QMouseEvent* event) {
   emit MouseDown();
   QSlider::mousePressEvent(event);
@@ -46,19 +63,13 @@ VideoArea::VideoArea(QWidget* parent) : QWidget(parent) {
   // A native window of its own, so the player can draw into it from its own thread.
   setAttribute(Qt::WA_NativeWindow);
   setAttribute(Qt::WA_DontCreateNativeAncestors);
-  setAutoFillBackground(true);
-  QPalette p = palette();
-  p.setColor(QPalette::Window, Qt::black);
-  setPalette(p);
+  Paint(this, Qt::black);
   setFocusPolicy(Qt::StrongFocus);
 }
 
 MarkLine::MarkLine(QWidget* parent, Slider* slider, float initialX, float offset)
     : slider_(slider), tick_(new QWidget(parent)), x1_(initialX), x2_(initialX), offset_(offset) {
-  tick_->setAutoFillBackground(true);
-  QPalette p = tick_->palette();
-  p.setColor(QPalette::Window, QColor(0, 128, 0));
-  tick_->setPalette(p);
+  Paint(tick_, QColor(0, 128, 0));
   tick_->setAttribute(Qt::WA_TransparentForMouseEvents);
   Place();
   tick_->show();
@@ -82,22 +93,14 @@ void MarkLine::Place() {
   // is read as a point on the 9230-twip track that starts at 170.
   const int maximum = slider_->maximum();
   const int value = slider_->value();
-  const int64_t scale = maximum > 0 ? 9230 / maximum : 0;
-  QStyleOptionSlider option;
-  option.initFrom(slider_);
-  option.orientation = Qt::Horizontal;
+  const int64_t scale = maximum > 0 ? MarkerScaleFor(maximum) : 0;
+  QRect handle;
   if (maximum > 0 && x2_ == static_cast<float>(value * scale + static_cast<int64_t>(offset_))) {
-    option.minimum = slider_->minimum();
-    option.maximum = maximum;
-    option.sliderPosition = value;
+    handle = slider_->HandleRect(value);
   } else {
     const double fraction = std::clamp((x2_ - 170.0) / 9230.0, 0.0, 1.0);
-    option.minimum = 0;
-    option.maximum = 9230;
-    option.sliderPosition = static_cast<int>(fraction * 9230 + 0.5);
+    handle = slider_->HandleRect(0, 9230, static_cast<int>(fraction * 9230 + 0.5));
   }
-  const QRect handle =
-      slider_->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider_);
   const int x = slider_->x() + handle.x() + handle.width() / 2 - 1;
   // Right under the slider's track, over its tick marks.
   tick_->setGeometry(x, slider_->y() + slider_->height() - 8, 2, 8);

@@ -2,12 +2,23 @@
 // Widgets the main window needs beyond Qt's stock ones.
 #include <QSlider>
 #include <QWidget>
+#include <cstdint>
+
+#include "platform/vb_error.h"
 
 namespace vintrel {
 
+// Twips between two slider steps when the mark lines are placed: the 9230-twip mark track
+// spread over the slider's range, integer division. A range of 0 is the division-by-zero error.
+inline int32_t MarkerScaleFor(int32_t sliderMax) {
+  if (sliderMax == 0) throw VbError(kErrDivisionByZero, "Division by zero");
+  return 9230 / sliderMax;
+}
+
 // A fixed-size window with a white background, the program's icon, its name and caption;
 // sizes in twips.
-void SetUpFixedWindow(QWidget* window, const char* name, const QString& caption, int widthTwips, int heightTwips);
+void SetUpFixedWindow(QWidget* window, const char* name, const QString& caption, int widthTwips,
+                      int heightTwips);
 // Fills the widget's background with a colour and writes its text in another.
 void Paint(QWidget* widget, const QColor& background, const QColor& text = Qt::black);
 
@@ -17,6 +28,14 @@ class Slider : public QSlider {
   Q_OBJECT
  public:
   explicit Slider(QWidget* parent = nullptr);
+  // Where the thumb stands when the slider holds `value` (its own range; by default the
+  // value it holds), in the slider's coordinates.
+  QRect HandleRect(int value) const { return HandleRect(minimum(), maximum(), value); }
+  QRect HandleRect() const { return HandleRect(sliderPosition()); }
+  // The same for a value on another range spread over the same travel.
+  QRect HandleRect(int minimum, int maximum, int value) const;
+  // The groove's centre line.
+  int GrooveY() const;
 
  signals:
   void MouseDown();

@@ -127,13 +127,6 @@ class Form1 : public QWidget {
   void ConnectHandlers();
 };
 
-// Twips between two slider steps when the mark lines are placed: the 9230-twip mark track
-// spread over the slider's range, integer division. A range of 0 is the division-by-zero error.
-inline int32_t MarkerScaleFor(int32_t sliderMax) {
-  if (sliderMax == 0) throw VbError(kErrDivisionByZero, "Division by zero");
-  return 9230 / sliderMax;
-}
-
 // Switches a timer on without restarting one that already runs.
 inline void SetTimerEnabled(QTimer* timer, bool on) {
   if (!on) {

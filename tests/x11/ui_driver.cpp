@@ -7,12 +7,11 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
-#include <QSlider>
-#include <QStyle>
-#include <QStyleOptionSlider>
 #include <QTest>
 #include <QTimer>
 #include <deque>
+
+#include "app/controls.h"
 
 namespace uidriver {
 
@@ -86,22 +85,10 @@ std::function<void(QWidget*)> Press(const QString& buttonText) {
 }
 
 void DragSlider(QWidget* widget, int value) {
-  auto* slider = qobject_cast<QSlider*>(widget);
-  QStyleOptionSlider option;
-  option.initFrom(slider);
-  option.orientation = slider->orientation();
-  option.minimum = slider->minimum();
-  option.maximum = slider->maximum();
-  option.sliderPosition = slider->value();
-  option.sliderValue = slider->value();
-  QStyle* style = slider->style();
-  const QRect handle = style->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider);
-  const QRect groove = style->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, slider);
-  const int span = groove.width() - handle.width();
-  const int x = groove.x() + handle.width() / 2 +
-                QStyle::sliderPositionFromValue(slider->minimum(), slider->maximum(), value, span);
+  auto* slider = qobject_cast<vintrel::Slider*>(widget);
+  const QPoint to(slider->HandleRect(value).center().x(), slider->HandleRect().center().y());
+  const QRect handle = slider->HandleRect();
   const QPoint from = handle.center();
-  const QPoint to(x, from.y());
   QTest::mousePress(slider, Qt::LeftButton, {}, from);
   for (int i = 1; i <= 5; ++i) QTest::mouseMove(slider, from + (to - from) * i / 5, 10);
   QTest::mouseRelease(slider, Qt::LeftButton, {}, to, 10);
