@@ -1,13 +1,10 @@
 #include "x11/xsession.h"
 
-#include <signal.h>
-#include <sys/prctl.h>
-
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryFile>
 #include <QThread>
@@ -25,11 +22,12 @@ XServer::XServer() {
     const QString display = QString(":%1").arg(n);
     // A lock file, or a server answering there (its socket may be abstract, shared beyond
     // this file system), means the number is taken.
-    if (QFile::exists(QString("/tmp/.X%1-lock").arg(n)) || CanConnect(display.toLatin1().constData())) continue;
+    if (QFile::exists(QString("/tmp/.X%1-lock").arg(n)) || CanConnect(display.toLatin1().constData()))
+      continue;
     xvfb_.setProgram("Xvfb");
-    // The server goes when the test does, even when a time-out kills the test.
-    xvfb_.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    xvfb_.setArguments({display, "-screen", "0", "1280x800x24", "-nolisten", "tcp"});
+    // -noreset: otherwise the server resets when its last client leaves (our readiness
+    // check is one), refusing connections for a moment just when the test makes its own.
+    xvfb_.setArguments({display, "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-noreset"});
     xvfb_.setStandardOutputFile(QProcess::nullDevice());
     // Xvfb ends at once when its error output is /dev/null, so it gets a log file.
     xvfb_.setStandardErrorFile(QDir::tempPath() + QString("/vintrel-xvfb-%1.log").arg(n));
@@ -38,7 +36,12 @@ XServer::XServer() {
     QElapsedTimer t;
     t.start();
     while (t.elapsed() < 15000 && xvfb_.state() == QProcess::Running) {
-      if (CanConnect(display.toLatin1().constData())) {
+      // Ours only when the lock names our server: another test may have taken the number
+      // a moment before, and its server would answer while ours gives up.
+      QFile lock(QString("/tmp/.X%1-lock").arg(n));
+      const bool mine =
+          lock.open(QIODevice::ReadOnly) && lock.readAll().trimmed().toLongLong() == xvfb_.processId();
+      if (mine && CanConnect(display.toLatin1().constData())) {
         display_ = display;
         break;
       }
@@ -75,8 +78,8 @@ QString XServer::Run(const QString& program, const QStringList& args, int timeou
 
 std::vector<unsigned long> XServer::Windows(const QString& title) const {
   std::vector<unsigned long> result;
-  const QString out = Run("xdotool", {"search", "--onlyvisible", "--name",
-                                      "^" + QRegularExpression::escape(title) + "$"});
+  const QString out =
+      Run("xdotool", {"search", "--onlyvisible", "--name", "^" + QRegularExpression::escape(title) + "$"});
   for (const QString& line : out.split('\n', Qt::SkipEmptyParts)) result.push_back(line.trimmed().toULong());
   return result;
 }
