@@ -1,21 +1,19 @@
-#include "app/form1.h"
+#include "about/links.h"
+
+#include "platform/platform.h"
 
 namespace vintrel {
 
 namespace {
-// The project's own pages.
-const char* const kHomePage = "https://vintrel.example.org/";
-const char* const kCodecPage = "https://vintrel.example.org/codecs.html";
+void openPage(UrlOpener& urls, Messages& messages, const QString& url) {
+  if (!urls.open(url)) messages.inform("Vintrel could not start a web browser.", QString("The page is at %1").arg(url));
+}
 }  // namespace
 
-void Form1::Command3_Click() { sys.url.Open(kHomePage); }
+void openHomePage(UrlOpener& urls, Messages& messages) { openPage(urls, messages, kHomePage); }
 
-void Form1::Command8_Click() {
-  const int answer = sys.msg.MsgBox(
-      "If you are unable to play the video, you need video codecs installed. Do you want to download "
-      "video codecs now?",
-      vbYesNo | vbQuestion);
-  if (answer == vbYes) sys.url.Open(kCodecPage);
+void offerCodecHelp(UrlOpener& urls, Messages& messages) {
+  if (messages.askYesNo(kCodecQuestion)) openPage(urls, messages, kCodecPage);
 }
 
 }  // namespace vintrel

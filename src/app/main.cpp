@@ -2,9 +2,10 @@
 #include <QApplication>
 #include <clocale>
 
-#include "app/form1.h"
-#include "platform/real_platform.h"
+#include "app/main_window.h"
+#include "platform/qt_platform.h"
 #include "player/mpv_player.h"
+#include "save/cut_job.h"
 
 int main(int argc, char** argv) {
   // The player draws into a native X11 window; under Wayland that is XWayland's.
@@ -13,25 +14,49 @@ int main(int argc, char** argv) {
   }
   QApplication app(argc, argv);
   QApplication::setApplicationName("Vintrel");
-  QApplication::setApplicationVersion("1.00");
+  QApplication::setApplicationVersion("2.0");
   QApplication::setDesktopFileName("vintrel");
   // libmpv parses numbers with the C locale and refuses to start otherwise.
   std::setlocale(LC_NUMERIC, "C");
 
-  vintrel::RealPlatform real;
-  vintrel::Platform platform = real.Make([](QWidget* videoArea) -> std::unique_ptr<vintrel::IPlayer> {
-    vintrel::MpvOptions options;
-    if (QGuiApplication::platformName() == "xcb") {
-      options.wid = static_cast<qint64>(videoArea->winId());
-    } else {
-      options.vo = "null";  // nowhere of ours to draw; better no picture than a stray window
-    }
-    // Tests and benchmarks run without sound or screen output where they ask for it.
-    if (qEnvironmentVariableIsSet("VINTREL_VO")) options.vo = qEnvironmentVariable("VINTREL_VO");
-    if (qEnvironmentVariableIsSet("VINTREL_AO")) options.ao = qEnvironmentVariable("VINTREL_AO");
-    return std::make_unique<vintrel::MpvPlayer>(options);
-  });
-  vintrel::Form1 form(platform);
-  form.Form_Load();
+  vintrel::RealFiles files;
+  vintrel::QtMessages messages;
+  vintrel::QtFileDialogs dialogs;
+  vintrel::DesktopUrlOpener urls;
+
+  const std::optional<QString> credits = files.readText(files.programFolder() + "/thanks.txt");
+  if (!credits) {
+    messages.inform("Please re-install Vintrel");
+    return 1;
+  }
+
+  vintrel::Services services{
+      messages, dialogs, urls, files,
+      [](QWidget* videoArea) -> std::unique_ptr<vintrel::Player> {
+        vintrel::MpvOptions options;
+        if (QGuiApplication::platformName() == "xcb") {
+          options.wid = static_cast<qint64>(videoArea->winId());
+        } else {
+          options.vo = "null";  // nowhere of ours to draw; better no picture than a stray window
+        }
+        // Tests and benchmarks run without sound or screen output where they ask for it.
+        if (qEnvironmentVariableIsSet("VINTREL_VO")) options.vo = qEnvironmentVariable("VINTREL_VO");
+        if (qEnvironmentVariableIsSet("VINTREL_AO")) options.ao = qEnvironmentVariable("VINTREL_AO");
+        return std::make_unique<vintrel::MpvPlayer>(options);
+      },
+      [&files]() -> std::unique_ptr<vintrel::CutJob> {
+        return std::make_unique<vintrel::ProcessCutJob>(vintrel::findCutProgram(files.programFolder()));
+      }};
+
+  std::unique_ptr<vintrel::MainWindow> window;
+  try {
+    window = std::make_unique<vintrel::MainWindow>(services, *credits);
+  } catch (const vintrel::PlayerStartError& error) {
+    messages.inform("The video player could not be started.", QString::fromUtf8(error.what()));
+    return 1;
+  }
+  QObject::connect(window.get(), &vintrel::MainWindow::closed, &app, &QApplication::quit, Qt::QueuedConnection);
+  window->show();
+  if (argc > 1) window->openFile(QString::fromLocal8Bit(argv[1]));
   return app.exec();
 }

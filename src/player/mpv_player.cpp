@@ -7,33 +7,13 @@
 #include <QFileInfo>
 #include <QMetaObject>
 #include <algorithm>
-#include <chrono>
 #include <clocale>
 #include <cstring>
 #include <vector>
 
-#include "platform/vb_error.h"
-
 namespace vintrel {
 
 namespace {
-
-// Every libmpv option, property and command name the player uses.
-constexpr const char* kOptVo = "vo";
-constexpr const char* kOptAo = "ao";
-constexpr const char* kOptWid = "wid";
-constexpr const char* kPropPause = "pause";
-constexpr const char* kPropDuration = "duration";
-constexpr const char* kPropTimePos = "time-pos";
-constexpr const char* kPropEofReached = "eof-reached";
-constexpr const char* kPropTrackList = "track-list";
-constexpr const char* kCmdLoadFile = "loadfile";
-constexpr const char* kCmdSeek = "seek";
-constexpr const char* kCmdStop = "stop";
-constexpr const char* kLoadReplace = "replace";
-constexpr const char* kSeekExact = "absolute+exact";
-constexpr const char* kReplyEntryId = "playlist_entry_id";
-constexpr const char* kLogLevel = "error";
 
 struct FixedOption {
   const char* name;
@@ -44,7 +24,7 @@ struct FixedOption {
 constexpr FixedOption kFixedOptions[] = {
     // At the end the last frame stays up and the position stays at the end (mpv pauses there).
     {"keep-open", "always", true},
-    // Seeks land on the asked time, not on the keyframe before it.
+    // Seeks land on the asked time, not on the key frame before it.
     {"hr-seek", "yes", true},
     // Keyboard and mouse belong to the main window, not to the video.
     {"input-default-bindings", "no", true},
@@ -52,53 +32,61 @@ constexpr FixedOption kFixedOptions[] = {
     {"input-cursor", "no", true},
     {"osc", "no", false},
     {"terminal", "no", true},
-    // The player stays alive with nothing loaded, between Stop and the next Play.
+    // The player stays alive with nothing loaded.
     {"idle", "yes", true},
+    // Keeps the video output between files, so opening another file does not rebuild it.
+    {"force-window", "yes", false},
     // Without a GPU (Xvfb, virtual machines) the gpu output refuses Mesa's software renderer.
     {"gpu-sw", "yes", false},
     {"audio-client-name", "Vintrel", false},
 };
 
-// A file that neither answers nor fails within this time counts as unplayable.
-constexpr double kLoadSeconds = 10.0;
-// Commands and unloading are quick; this only bounds a libmpv that hangs.
-constexpr double kCommandSeconds = 5.0;
-// libmpv delivers its log lines a moment after the event that they explain.
-constexpr double kLogGraceSeconds = 0.05;
+// A file that neither plays nor fails within this time counts as unplayable.
+constexpr int kLoadTimeoutMs = 10000;
 
-QString ErrorText(int mpvError) { return QString::fromUtf8(mpv_error_string(mpvError)); }
+enum ObservedProperty : uint64_t { kTimePos = 1, kDuration, kPause, kEofReached };
+
+QString errorText(int mpvError) { return QString::fromUtf8(mpv_error_string(mpvError)); }
 
 }  // namespace
 
-MpvPlayer::MpvPlayer(const MpvOptions& options, QObject* parent) : QObject(parent) {
+MpvPlayer::MpvPlayer(const MpvOptions& options, QObject* parent) : Player(parent) {
   // libmpv reads and writes numbers itself and refuses to start unless LC_NUMERIC is "C";
   // QApplication may have set it from the user's locale.
   std::setlocale(LC_NUMERIC, "C");
   mpv_ = mpv_create();
-  if (!mpv_) throw VbError(kErrPlayerFailed, "The player could not be created (libmpv)");
-  try {
-    auto set = [this](const char* name, const QByteArray& value, bool required) {
-      const int err = mpv_set_option_string(mpv_, name, value.constData());
-      if (err < 0 && required) Fail(QString("The player refused the option %1=%2").arg(name, value), err);
-    };
-    for (const FixedOption& o : kFixedOptions) set(o.name, o.value, o.required);
-    set(kOptVo, options.vo.toUtf8(), true);
-    if (!options.ao.isEmpty()) set(kOptAo, options.ao.toUtf8(), true);
-    if (options.wid != 0) {
-      int64_t wid = options.wid;
-      const int err = mpv_set_option(mpv_, kOptWid, MPV_FORMAT_INT64, &wid);
-      if (err < 0) Fail("The player refused the video window", err);
-    }
-    const int err = mpv_initialize(mpv_);
-    if (err < 0) Fail("The player could not start", err);
-    // Error lines name the reason a file does not play ("No such file or directory").
-    mpv_request_log_messages(mpv_, kLogLevel);
-    mpv_set_wakeup_callback(mpv_, &MpvPlayer::OnWakeup, this);
-  } catch (...) {
+  if (!mpv_) throw PlayerStartError("libmpv could not be created");
+  auto refuse = [this](const QString& what, int err) {
     mpv_terminate_destroy(mpv_);
     mpv_ = nullptr;
-    throw;
+    throw PlayerStartError(QString("%1: %2").arg(what, errorText(err)).toStdString());
+  };
+  auto set = [&](const char* name, const QByteArray& value, bool required) {
+    const int err = mpv_set_option_string(mpv_, name, value.constData());
+    if (err < 0 && required) refuse(QString("The player refused the option %1=%2").arg(name, value), err);
+  };
+  for (const FixedOption& o : kFixedOptions) set(o.name, o.value, o.required);
+  set("vo", options.vo.toUtf8(), true);
+  if (!options.ao.isEmpty()) set("ao", options.ao.toUtf8(), true);
+  if (options.wid != 0) {
+    int64_t wid = options.wid;
+    const int err = mpv_set_option(mpv_, "wid", MPV_FORMAT_INT64, &wid);
+    if (err < 0) refuse("The player refused the video window", err);
   }
+  if (const int err = mpv_initialize(mpv_); err < 0) refuse("The player could not start", err);
+  // Error lines name the reason a file does not play ("No such file or directory").
+  mpv_request_log_messages(mpv_, "error");
+  mpv_observe_property(mpv_, kTimePos, "time-pos", MPV_FORMAT_DOUBLE);
+  mpv_observe_property(mpv_, kDuration, "duration", MPV_FORMAT_DOUBLE);
+  mpv_observe_property(mpv_, kPause, "pause", MPV_FORMAT_FLAG);
+  mpv_observe_property(mpv_, kEofReached, "eof-reached", MPV_FORMAT_FLAG);
+  mpv_set_wakeup_callback(mpv_, &MpvPlayer::onWakeup, this);
+
+  loadTimeout_.setSingleShot(true);
+  loadTimeout_.setInterval(kLoadTimeoutMs);
+  connect(&loadTimeout_, &QTimer::timeout, this, [this] {
+    if (loading_) fail(QString("the player did not load it within %1 seconds").arg(kLoadTimeoutMs / 1000));
+  });
 }
 
 MpvPlayer::~MpvPlayer() {
@@ -108,137 +96,107 @@ MpvPlayer::~MpvPlayer() {
   mpv_terminate_destroy(mpv_);
 }
 
-// --- events ---------------------------------------------------------------------------
-
-void MpvPlayer::OnWakeup(void* self) {
-  // Runs on one of libmpv's threads, where the libmpv API must not be called:
-  // only hop to the GUI thread, once per batch of events.
+void MpvPlayer::onWakeup(void* self) {
+  // Runs on one of libmpv's threads, where the libmpv API must not be called: only hop
+  // to the GUI thread, once per batch of events.
   auto* player = static_cast<MpvPlayer*>(self);
   if (!player->drainPosted_.exchange(true)) {
-    QMetaObject::invokeMethod(
-        player, [player] { player->DrainEvents(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(player, &MpvPlayer::drainEvents, Qt::QueuedConnection);
   }
 }
 
-void MpvPlayer::DrainEvents() {
+void MpvPlayer::drainEvents() {
   // Cleared first: a wakeup arriving while this runs posts another drain rather than being lost.
   drainPosted_ = false;
   for (;;) {
     const mpv_event* event = mpv_wait_event(mpv_, 0);
     if (event->event_id == MPV_EVENT_NONE) break;
-    HandleEvent(*event);
+    handleEvent(*event);
   }
 }
 
-bool MpvPlayer::WaitUntil(const std::function<bool()>& done, double seconds) {
-  using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
-  while (!done()) {
-    const double left = std::chrono::duration<double>(deadline - Clock::now()).count();
-    if (left <= 0) return false;
-    const mpv_event* event = mpv_wait_event(mpv_, left);
-    if (event->event_id != MPV_EVENT_NONE) HandleEvent(*event);
-  }
-  return true;
-}
-
-void MpvPlayer::HandleEvent(const mpv_event& event) {
-  switch (event.event_id) {
-    case MPV_EVENT_COMMAND_REPLY: {
-      if (event.reply_userdata != lastRequest_) break;
-      reply_ = Reply{event.reply_userdata, event.error, 0};
-      const auto* result = static_cast<const mpv_event_command*>(event.data);
-      if (result && result->result.format == MPV_FORMAT_NODE_MAP) {
-        const mpv_node_list* map = result->result.u.list;
-        for (int i = 0; i < map->num; ++i) {
-          if (std::strcmp(map->keys[i], kReplyEntryId) == 0 && map->values[i].format == MPV_FORMAT_INT64) {
-            reply_.entryId = map->values[i].u.int64;
-          }
-        }
-      }
-      // Replies and events share one queue in the order libmpv made them, so a
-      // PLAYBACK_RESTART after this reply belongs to this seek (or a later one),
-      // never to an earlier seek or to the start of the file.
-      if (event.reply_userdata == seekRequest_ && event.error >= 0) seekAcknowledged_ = true;
-      break;
-    }
-    case MPV_EVENT_START_FILE: {
-      const auto* start = static_cast<const mpv_event_start_file*>(event.data);
-      currentEntry_ = start->playlist_entry_id;
-      loaded_ = false;
-      break;
-    }
-    case MPV_EVENT_FILE_LOADED:
-      if (currentEntry_ != 0) loaded_ = true;
-      break;
-    case MPV_EVENT_END_FILE: {
-      const auto* end = static_cast<const mpv_event_end_file*>(event.data);
-      if (end->playlist_entry_id == currentEntry_) {
-        currentEntry_ = 0;
-        loaded_ = false;
-        seekTarget_.reset();
-      }
-      if (end->playlist_entry_id == awaitedEntry_) {
-        awaitedEnded_ = true;
-        awaitedEndReason_ = end->reason;
-        awaitedEndError_ = end->error;
-      }
-      break;
-    }
-    case MPV_EVENT_PLAYBACK_RESTART:
-      if (seekTarget_ && seekAcknowledged_) {
-        seekLanded_ = true;
-        // While halted the player stands where it was sent; the frame shown there may
-        // carry a time stamp a little past it. Running playback reads its own clock.
-        if (!FlagProperty(kPropPause)) seekTarget_.reset();
-      }
-      break;
-    case MPV_EVENT_LOG_MESSAGE: {
-      const auto* log = static_cast<const mpv_event_log_message*>(event.data);
-      if (loadLog_.isEmpty() && log->log_level <= MPV_LOG_LEVEL_ERROR) {
-        loadLog_ = QString::fromUtf8(log->text).trimmed();
-      }
-      break;
-    }
-    case MPV_EVENT_SHUTDOWN:
-      currentEntry_ = 0;
-      loaded_ = false;
-      seekTarget_.reset();
-      break;
-    default:
-      break;
-  }
-}
-
-// --- helpers --------------------------------------------------------------------------
-
-MpvPlayer::Reply MpvPlayer::Command(std::initializer_list<const char*> args, const char* what) {
+uint64_t MpvPlayer::command(std::initializer_list<const char*> args) {
   std::vector<const char*> argv(args);
   argv.push_back(nullptr);
   const uint64_t id = ++lastRequest_;
   const int err = mpv_command_async(mpv_, id, argv.data());
-  if (err < 0) Fail(what, err);
-  if (!WaitUntil([&] { return reply_.id == id; }, kCommandSeconds)) {
-    throw VbError(kErrPlayerFailed, QString("%1: the player did not answer").arg(what).toStdString());
+  return err < 0 ? 0 : id;
+}
+
+void MpvPlayer::open(const QString& path) {
+  path_ = path;
+  loading_ = true;
+  loaded_ = false;
+  loadLog_.clear();
+  awaitedEntry_ = 0;
+  seekTarget_.reset();
+  atEnd_ = false;
+  timePos_ = 0;
+  duration_ = 0;
+  // An absolute path is never taken for a URL or a protocol ("a:b.mp4").
+  const QByteArray file = QFile::encodeName(QFileInfo(path).absoluteFilePath());
+  // Replacing the file keeps the video output: no stop in between.
+  loadRequest_ = command({"loadfile", file.constData(), "replace"});
+  if (loadRequest_ == 0) {
+    fail("the player did not accept the file");
+    return;
   }
-  if (reply_.error < 0) Fail(what, reply_.error);
-  return reply_;
+  setPaused(false);
+  loadTimeout_.start();
 }
 
-bool MpvPlayer::FlagProperty(const char* name) {
-  int flag = 0;
-  return mpv_get_property(mpv_, name, MPV_FORMAT_FLAG, &flag) >= 0 && flag != 0;
+void MpvPlayer::close() {
+  loading_ = false;
+  loaded_ = false;
+  loadTimeout_.stop();
+  seekTarget_.reset();
+  command({"stop"});
 }
 
-void MpvPlayer::SetFlagProperty(const char* name, bool value) {
-  int flag = value ? 1 : 0;
-  const int err = mpv_set_property(mpv_, name, MPV_FORMAT_FLAG, &flag);
-  if (err < 0) Fail(QString("Setting %1").arg(name), err);
+void MpvPlayer::setPaused(bool paused) {
+  int flag = paused ? 1 : 0;
+  mpv_set_property_async(mpv_, 0, "pause", MPV_FORMAT_FLAG, &flag);
+  if (paused_ != paused) {
+    paused_ = paused;
+    emit pausedChanged(paused);
+  }
+  if (!paused) {
+    // Resuming from the end would only halt again at once (keep-open).
+    atEnd_ = false;
+    // From here on the player's clock runs.
+    if (seekAcknowledged_) seekTarget_.reset();
+  }
 }
 
-bool MpvPlayer::HasAudioOrVideo() {
+void MpvPlayer::seek(double seconds) {
+  if (!loaded_) return;
+  const QByteArray target = QByteArray::number(seconds, 'g', 17);
+  seekTarget_ = std::clamp(seconds, 0.0, duration_);
+  seekAcknowledged_ = false;
+  atEnd_ = false;
+  seekRequest_ = command({"seek", target.constData(), "absolute+exact"});
+  emit positionChanged(*seekTarget_);
+}
+
+double MpvPlayer::position() const {
+  if (!loaded_) return 0;
+  if (seekTarget_) return *seekTarget_;
+  if (atEnd_) return duration_;
+  return std::clamp(timePos_, 0.0, duration_);
+}
+
+void MpvPlayer::fail(const QString& reason) {
+  const bool wasLoading = loading_;
+  loading_ = false;
+  loaded_ = false;
+  loadTimeout_.stop();
+  command({"stop"});
+  if (wasLoading) emit failed(reason);
+}
+
+bool MpvPlayer::hasAudioOrVideo() {
   mpv_node tracks;
-  if (mpv_get_property(mpv_, kPropTrackList, MPV_FORMAT_NODE, &tracks) < 0) return false;
+  if (mpv_get_property(mpv_, "track-list", MPV_FORMAT_NODE, &tracks) < 0) return false;
   bool found = false;
   if (tracks.format == MPV_FORMAT_NODE_ARRAY) {
     for (int i = 0; i < tracks.u.list->num && !found; ++i) {
@@ -257,124 +215,137 @@ bool MpvPlayer::HasAudioOrVideo() {
   return found;
 }
 
-void MpvPlayer::Unload() {
-  seekTarget_.reset();
-  Command({kCmdStop}, "Stop");
-  // The stop command only asks; the file is released when its END_FILE comes.
-  WaitUntil([this] { return currentEntry_ == 0; }, kCommandSeconds);
-  loaded_ = false;
-}
-
-void MpvPlayer::Fail(const QString& what, int mpvError) const {
-  throw VbError(kErrPlayerFailed, QString("%1: %2").arg(what, ErrorText(mpvError)).toStdString());
-}
-
-void MpvPlayer::FailNothingLoaded(const char* member) const {
-  throw VbError(kErrPlayerFailed, QString("%1: no media file is loaded").arg(member).toStdString());
-}
-
-// --- the player's members -------------------------------------------------------------
-
-void MpvPlayer::SetFileName(const QString& path) { fileName_ = path; }
-
-void MpvPlayer::Play() {
-  const QString what = QString("Cannot play \"%1\"").arg(fileName_);
-  if (fileName_.isEmpty()) throw VbError(kErrPlayerFailed, "Play: no media file was given");
-  seekTarget_.reset();
-  loadLog_.clear();
-  awaitedEntry_ = 0;
-  awaitedEnded_ = false;
-
-  // An absolute path is never taken for a URL or a protocol ("a:b.mp4").
-  const QByteArray path = QFile::encodeName(QFileInfo(fileName_).absoluteFilePath());
-  awaitedEntry_ = Command({kCmdLoadFile, path.constData(), kLoadReplace}, qPrintable(what)).entryId;
-  // Only now: until loadfile has been carried out, a file standing at its end would
-  // pause itself again (keep-open) and the new one would start halted.
-  SetFlagProperty(kPropPause, false);
-
-  const bool answered = WaitUntil(
-      [this] { return (loaded_ && currentEntry_ == awaitedEntry_) || awaitedEnded_; }, kLoadSeconds);
-  if (!answered) {
-    Unload();
-    throw VbError(kErrPlayerFailed, QString("%1: the player did not load it within %2 seconds")
-                                        .arg(what)
-                                        .arg(kLoadSeconds)
-                                        .toStdString());
+void MpvPlayer::onFileLoaded() {
+  // libmpv also "plays" what a cutter cannot use: a file without pictures or sound, or a
+  // still picture, which has no length.
+  double length = 0;
+  if (!hasAudioOrVideo()) {
+    fail("it has neither video nor sound");
+  } else if (mpv_get_property(mpv_, "duration", MPV_FORMAT_DOUBLE, &length) < 0 || !(length > 0)) {
+    fail("it has no length (a still picture?)");
+  } else {
+    loading_ = false;
+    loaded_ = true;
+    loadTimeout_.stop();
+    duration_ = length;
+    emit durationChanged(length);
+    emit loaded(length);
   }
-  if (awaitedEnded_) {
-    if (awaitedEndReason_ == MPV_END_FILE_REASON_REDIRECT) {
-      // mpv would go on with the entries of the list (or the files of the folder);
-      // the program cuts one media file.
-      Unload();
-      throw VbError(kErrPlayerFailed,
-                    QString("%1: it is a playlist or a folder, not a media file").arg(what).toStdString());
+}
+
+void MpvPlayer::handleEvent(const mpv_event& event) {
+  switch (event.event_id) {
+    case MPV_EVENT_COMMAND_REPLY: {
+      if (event.reply_userdata == loadRequest_) {
+        if (event.error < 0) {
+          fail(errorText(event.error));
+          break;
+        }
+        const auto* result = static_cast<const mpv_event_command*>(event.data);
+        if (result && result->result.format == MPV_FORMAT_NODE_MAP) {
+          const mpv_node_list* map = result->result.u.list;
+          for (int i = 0; i < map->num; ++i) {
+            if (std::strcmp(map->keys[i], "playlist_entry_id") == 0 && map->values[i].format == MPV_FORMAT_INT64)
+              awaitedEntry_ = map->values[i].u.int64;
+          }
+        }
+        // The entry may already have loaded before its reply was read.
+        if (loading_ && awaitedEntry_ != 0 && currentEntry_ == awaitedEntry_ && loaded_) onFileLoaded();
+      }
+      // Replies and events share one queue in the order libmpv made them, so a
+      // PLAYBACK_RESTART after this reply belongs to this seek, not to an earlier one.
+      if (event.reply_userdata == seekRequest_ && seekRequest_ != 0) {
+        seekAcknowledged_ = true;
+        if (event.error < 0) seekTarget_.reset();
+      }
+      break;
     }
-    WaitUntil([this] { return !loadLog_.isEmpty(); }, kLogGraceSeconds);
-    QString reason = ErrorText(awaitedEndError_ < 0 ? awaitedEndError_ : MPV_ERROR_LOADING_FAILED);
-    if (!loadLog_.isEmpty()) reason += QString(" (%1)").arg(loadLog_);
-    throw VbError(kErrPlayerFailed, QString("%1: %2").arg(what, reason).toStdString());
+    case MPV_EVENT_START_FILE:
+      currentEntry_ = static_cast<const mpv_event_start_file*>(event.data)->playlist_entry_id;
+      break;
+    case MPV_EVENT_FILE_LOADED:
+      if (loading_ && (awaitedEntry_ == 0 || currentEntry_ == awaitedEntry_)) {
+        if (awaitedEntry_ == 0) {
+          // The reply naming the entry has not been read yet; it follows on this queue.
+          loaded_ = true;
+          break;
+        }
+        onFileLoaded();
+      }
+      break;
+    case MPV_EVENT_END_FILE: {
+      const auto* end = static_cast<const mpv_event_end_file*>(event.data);
+      const bool awaited = end->playlist_entry_id == awaitedEntry_ && awaitedEntry_ != 0;
+      if (awaited && loading_) {
+        if (end->reason == MPV_END_FILE_REASON_REDIRECT) {
+          // mpv would go on with the entries of a list or the files of a folder.
+          fail("it is a playlist or a folder, not a media file");
+        } else if (end->reason == MPV_END_FILE_REASON_ERROR || end->error < 0) {
+          QString reason = errorText(end->error < 0 ? end->error : MPV_ERROR_LOADING_FAILED);
+          if (!loadLog_.isEmpty()) reason += QString(" (%1)").arg(loadLog_);
+          fail(reason);
+        }
+      } else if (awaited && loaded_ && end->reason != MPV_END_FILE_REASON_EOF) {
+        loaded_ = false;
+      }
+      break;
+    }
+    case MPV_EVENT_PLAYBACK_RESTART:
+      if (seekTarget_ && seekAcknowledged_ && !paused_) seekTarget_.reset();
+      break;
+    case MPV_EVENT_PROPERTY_CHANGE:
+      handlePropertyChange(event);
+      break;
+    case MPV_EVENT_LOG_MESSAGE: {
+      const auto* log = static_cast<const mpv_event_log_message*>(event.data);
+      if (loading_ && loadLog_.isEmpty() && log->log_level <= MPV_LOG_LEVEL_ERROR)
+        loadLog_ = QString::fromUtf8(log->text).trimmed();
+      break;
+    }
+    default:
+      break;
   }
-  // libmpv also "plays" what the program cannot use: a file without pictures or sound,
-  // or a still picture, which has no length.
-  QString unusable;
-  double duration = 0;
-  if (!HasAudioOrVideo()) {
-    unusable = "it has neither video nor sound";
-  } else if (mpv_get_property(mpv_, kPropDuration, MPV_FORMAT_DOUBLE, &duration) < 0 || !(duration > 0)) {
-    unusable = "it has no length (a still picture?)";
-  }
-  if (!unusable.isEmpty()) {
-    Unload();
-    throw VbError(kErrPlayerFailed, QString("%1: %2").arg(what, unusable).toStdString());
-  }
 }
 
-void MpvPlayer::Pause() {
-  const bool halted = FlagProperty(kPropPause);
-  SetFlagProperty(kPropPause, !halted);
-  // Resuming after a seek that has landed: from here on the player's clock runs.
-  if (halted && seekLanded_) seekTarget_.reset();
-}
-
-void MpvPlayer::Stop() { Unload(); }
-
-double MpvPlayer::Duration() {
-  DrainEvents();
-  if (!loaded_) FailNothingLoaded("Duration");
-  double duration = 0;
-  const int err = mpv_get_property(mpv_, kPropDuration, MPV_FORMAT_DOUBLE, &duration);
-  if (err < 0) Fail("Duration", err);
-  return duration;
-}
-
-double MpvPlayer::CurrentPosition() {
-  // Callers may poll without returning to the event loop; the state must be current.
-  DrainEvents();
-  if (!loaded_) FailNothingLoaded("CurrentPosition");
-  const bool atEnd = FlagProperty(kPropEofReached);
-  if (seekTarget_ && !(seekLanded_ && atEnd)) return *seekTarget_;
-  const double duration = Duration();
-  // The last frame's time stamp may fall short of the length, the audio clock may run past it.
-  if (atEnd) return duration;
-  double position = 0;
-  // Between loading and the first decoded frame there is no clock yet: that is the start.
-  if (mpv_get_property(mpv_, kPropTimePos, MPV_FORMAT_DOUBLE, &position) < 0) return 0;
-  return std::clamp(position, 0.0, duration);
-}
-
-void MpvPlayer::Seek(double seconds) {
-  DrainEvents();
-  if (!loaded_) FailNothingLoaded("Seek");
-  const QByteArray target = QByteArray::number(seconds, 'g', 17);
-  seekTarget_ = seconds;
-  seekLanded_ = false;
-  seekAcknowledged_ = false;
-  seekRequest_ = lastRequest_ + 1;
-  try {
-    Command({kCmdSeek, target.constData(), kSeekExact}, "Seek");
-  } catch (...) {
-    seekTarget_.reset();
-    throw;
+void MpvPlayer::handlePropertyChange(const mpv_event& event) {
+  const auto* property = static_cast<const mpv_event_property*>(event.data);
+  const bool has = property->format != MPV_FORMAT_NONE && property->data;
+  switch (event.reply_userdata) {
+    case kTimePos:
+      if (!has || !loaded_) break;
+      timePos_ = *static_cast<double*>(property->data);
+      // While halted after a seek the frame shown may carry a stamp a little past the
+      // target; the target stays the position until playback resumes.
+      if (seekTarget_ && paused_) break;
+      if (seekTarget_ && !seekAcknowledged_) break;
+      emit positionChanged(position());
+      break;
+    case kDuration:
+      if (has && loaded_) {
+        duration_ = *static_cast<double*>(property->data);
+        emit durationChanged(duration_);
+      }
+      break;
+    case kPause:
+      if (has) {
+        const bool paused = *static_cast<int*>(property->data) != 0;
+        if (paused != paused_) {
+          paused_ = paused;
+          if (!paused && seekAcknowledged_) seekTarget_.reset();
+          emit pausedChanged(paused);
+        }
+      }
+      break;
+    case kEofReached:
+      if (has && loaded_ && *static_cast<int*>(property->data) != 0 && !atEnd_) {
+        atEnd_ = true;
+        seekTarget_.reset();
+        emit positionChanged(duration_);
+        emit endReached();
+      }
+      break;
+    default:
+      break;
   }
 }
 

@@ -1,29 +1,41 @@
 #pragma once
-// The media player `mp` as the commands use it. Every member may raise a VbError.
+// The video player as the window uses it. Every call returns at once; what happens
+// afterwards arrives as signals on the GUI thread.
+#include <QObject>
 #include <QString>
 
 namespace vintrel {
 
-class IPlayer {
+class Player : public QObject {
+  Q_OBJECT
  public:
-  virtual ~IPlayer() = default;
-  // The media file that the next Play takes.
-  virtual void SetFileName(const QString& path) = 0;
-  // Loads the set file and plays it from second 0. Returns once Duration is valid;
-  // raises an error for a file that cannot be played.
-  virtual void Play() = 0;
-  // Toggles: running playback halts and keeps its position; halted playback resumes
-  // from its position (also one moved by Seek meanwhile).
-  virtual void Pause() = 0;
-  // Ends playback and releases the file.
-  virtual void Stop() = 0;
-  // Length of the loaded file in seconds, > 0 for a playable file.
-  virtual double Duration() = 0;
-  // 0 at the start; grows while playing; stands still while halted; equals Duration
-  // once the file has played to its end; reads x right after Seek(x).
-  virtual double CurrentPosition() = 0;
-  // Moves the position; running playback goes on from there, halted stays halted.
-  virtual void Seek(double seconds) = 0;
+  using QObject::QObject;
+  ~Player() override = default;
+
+  // Starts loading a file, replacing any other; it plays from 0 once loaded.
+  // `loaded` or `failed` follows.
+  virtual void open(const QString& path) = 0;
+  // Lets go of the file.
+  virtual void close() = 0;
+  virtual void setPaused(bool paused) = 0;
+  // Moves to a time; playing goes on from there, halted stays halted.
+  virtual void seek(double seconds) = 0;
+
+  virtual bool isLoaded() const = 0;
+  virtual bool isPaused() const = 0;
+  // Seconds from the start; the length once the file has played to its end.
+  virtual double position() const = 0;
+  virtual double duration() const = 0;
+
+ signals:
+  void loaded(double duration);
+  // The file cannot be played; nothing is loaded afterwards.
+  void failed(const QString& reason);
+  void positionChanged(double seconds);
+  void durationChanged(double seconds);
+  void pausedChanged(bool paused);
+  // Playback reached the end of the file and halted on its last frame.
+  void endReached();
 };
 
 }  // namespace vintrel

@@ -1,0 +1,234 @@
+#include "app/main_window.h"
+
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QMenu>
+
+#include "about/links.h"
+#include "app/layout.h"
+#include "widgets/window_style.h"
+
+namespace vintrel {
+
+namespace {
+
+QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption, const QRect& geometry) {
+  auto* button = new QPushButton(caption, parent);
+  button->setObjectName(name);
+  button->setGeometry(geometry);
+  button->setFocusPolicy(Qt::StrongFocus);
+  button->setAutoDefault(false);
+  return button;
+}
+
+QLabel* makeTimeLabel(QWidget* parent, const char* name, const QRect& geometry, const QColor& background) {
+  auto* label = new QLabel("hh:mm:ss", parent);
+  label->setObjectName(name);
+  label->setGeometry(geometry);
+  label->setAlignment(Qt::AlignCenter);
+  paint(label, background);
+  QFont font = label->font();
+  font.setPointSizeF(8.25);
+  label->setFont(font);
+  return label;
+}
+
+// The button shows the action's caption and state and triggers it; its tooltip names the key.
+void bindButton(QPushButton* button, QAction* action) {
+  QObject::connect(button, &QPushButton::clicked, action, &QAction::trigger);
+  auto follow = [button, action] {
+    button->setText(action->text());
+    button->setEnabled(action->isEnabled());
+    const QString key = action->shortcut().toString(QKeySequence::NativeText);
+    button->setToolTip(key.isEmpty() ? action->text() : QString("%1 (%2)").arg(action->text(), key));
+  };
+  QObject::connect(action, &QAction::changed, button, follow);
+  follow();
+}
+
+}  // namespace
+
+MainWindow::MainWindow(Services services, QString credits, QWidget* parent)
+    : QWidget(parent), services_(std::move(services)), credits_(std::move(credits)) {
+  createControls();
+  createActions();
+  player_ = services_.makePlayer(videoArea);
+  connectPlayer();
+  saveFlow_ = std::make_unique<SaveFlow>(session_, services_.messages, services_.dialogs, services_.files,
+                                         services_.makeCutJob);
+  connect(saveFlow_.get(), &SaveFlow::preparing, this, [this] {
+    pause();
+    positionSlider->setValue(0);
+  });
+  connect(saveFlow_.get(), &SaveFlow::progressChanged, this, &MainWindow::showSaveProgress);
+  connect(&session_, &Session::changed, this, &MainWindow::showSession);
+  showSession();
+}
+
+MainWindow::~MainWindow() {
+  // The save flow may still hold a running cut: it lets go of it before the player goes.
+  saveFlow_.reset();
+}
+
+void MainWindow::createControls() {
+  setUpFixedWindow(this, "mainWindow", "Vintrel", layout::kWindow);
+  const QColor systemWindow = QPalette().color(QPalette::Base);
+
+  videoArea = new VideoArea(this);
+  videoArea->setObjectName("videoArea");
+  videoArea->setGeometry(layout::kVideo);
+
+  positionSlider = new PositionSlider(this);
+  positionSlider->setObjectName("positionSlider");
+  positionSlider->setGeometry(layout::kSlider);
+  positionSlider->setRange(0, 10);
+  positionSlider->setSingleStep(1);
+  positionSlider->setPageStep(5);
+
+  positionLabel = makeTimeLabel(this, "positionLabel", layout::kPositionLabel, Qt::white);
+  playButton = makeButton(this, "playButton", "Play", layout::kPlayButton);
+  stopButton = makeButton(this, "stopButton", "Stop", layout::kStopButton);
+  openButton = makeButton(this, "openButton", "Open", layout::kOpenButton);
+  startLabel = makeTimeLabel(this, "startLabel", layout::kStartLabel, systemWindow);
+  markStartButton = makeButton(this, "markStartButton", "Mark Start", layout::kMarkStartButton);
+  endLabel = makeTimeLabel(this, "endLabel", layout::kEndLabel, systemWindow);
+  markEndButton = makeButton(this, "markEndButton", "Mark End", layout::kMarkEndButton);
+  helpButton = makeButton(this, "helpButton", "Help", layout::kHelpButton);
+  lengthLabel = makeTimeLabel(this, "lengthLabel", layout::kLengthLabel, systemWindow);
+  playSelectedButton = makeButton(this, "playSelectedButton", "Play Selected", layout::kPlaySelectedButton);
+  saveButton = makeButton(this, "saveButton", "Save", layout::kSaveButton);
+  websiteButton = makeButton(this, "websiteButton", "Website", layout::kWebsiteButton);
+
+  progressBar = new QProgressBar(this);
+  progressBar->setObjectName("progressBar");
+  progressBar->setGeometry(layout::kProgressBar);
+  progressBar->setRange(0, 100);
+  progressBar->setValue(0);
+  progressBar->setTextVisible(false);
+
+  startTick = new MarkTick(this, positionSlider);
+  startTick->setObjectName("startTick");
+  endTick = new MarkTick(this, positionSlider);
+  endTick->setObjectName("endTick");
+
+  positionTimer = new QTimer(this);
+  positionTimer->setObjectName("positionTimer");
+  positionTimer->setInterval(1000);
+  connect(positionTimer, &QTimer::timeout, this, &MainWindow::onPositionTick);
+  connect(positionSlider, &QSlider::sliderPressed, this, &MainWindow::onSliderPressed);
+  connect(positionSlider, &PositionSlider::released, this, &MainWindow::onSliderReleased);
+
+  // Keyboard focus order; the slider holds the focus when the window opens.
+  QWidget* order[] = {positionSlider, playButton,      stopButton,      openButton, saveButton, websiteButton,
+                      playSelectedButton, markEndButton, markStartButton, videoArea,  helpButton};
+  for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+  positionSlider->setFocus();
+}
+
+void MainWindow::createActions() {
+  auto make = [this](const char* name, const QString& text, const QKeySequence& key, auto handler) {
+    auto* action = new QAction(text, this);
+    action->setObjectName(name);
+    action->setShortcut(key);
+    // Keys work whatever control of the window has the focus; a dialog keeps its own.
+    action->setShortcutContext(Qt::WindowShortcut);
+    connect(action, &QAction::triggered, this, handler);
+    addAction(action);
+    return action;
+  };
+  openAction = make("openAction", "Open", QKeySequence::Open, &MainWindow::onOpenTriggered);
+  playPauseAction = make("playPauseAction", "Play", Qt::Key_Space, &MainWindow::onPlayPauseTriggered);
+  stopAction = make("stopAction", "Stop", Qt::Key_S, &MainWindow::onStopTriggered);
+  markStartAction = make("markStartAction", "Mark Start", Qt::Key_I, &MainWindow::onMarkStartTriggered);
+  markEndAction = make("markEndAction", "Mark End", Qt::Key_O, &MainWindow::onMarkEndTriggered);
+  playSelectedAction = make("playSelectedAction", "Play Selected", Qt::Key_P, &MainWindow::onPlaySelectedTriggered);
+  saveAction = make("saveAction", "Save", QKeySequence::Save, &MainWindow::onSaveTriggered);
+  helpAction = make("helpAction", "Help", Qt::Key_F1, &MainWindow::onHelpTriggered);
+  websiteAction = make("websiteAction", "Website", {}, &MainWindow::onWebsiteTriggered);
+  aboutAction = make("aboutAction", "About...", {}, &MainWindow::onAboutTriggered);
+  cancelAction = make("cancelAction", "Cancel", Qt::Key_Escape, &MainWindow::onCancelTriggered);
+  // The slider's own steps: one second, and five with Shift.
+  stepBackAction = make("stepBackAction", "One second back", Qt::Key_Left, [this] { stepBy(-1); });
+  stepForwardAction = make("stepForwardAction", "One second forward", Qt::Key_Right, [this] { stepBy(1); });
+  jumpBackAction = make("jumpBackAction", "Five seconds back", Qt::SHIFT | Qt::Key_Left, [this] { stepBy(-5); });
+  jumpForwardAction =
+      make("jumpForwardAction", "Five seconds forward", Qt::SHIFT | Qt::Key_Right, [this] { stepBy(5); });
+
+  bindButton(playButton, playPauseAction);
+  bindButton(stopButton, stopAction);
+  bindButton(openButton, openAction);
+  bindButton(markStartButton, markStartAction);
+  bindButton(markEndButton, markEndAction);
+  bindButton(helpButton, helpAction);
+  bindButton(playSelectedButton, playSelectedAction);
+  bindButton(saveButton, saveAction);
+  bindButton(websiteButton, websiteAction);
+}
+
+void MainWindow::showSession() {
+  const bool saving = session_.isSaving();
+  // While a cut runs only Save (as Cancel), Website, Help and About answer.
+  for (QAction* action : {openAction, playPauseAction, stopAction, markStartAction, markEndAction,
+                          playSelectedAction, stepBackAction, stepForwardAction, jumpBackAction, jumpForwardAction})
+    action->setEnabled(!saving);
+  positionSlider->setEnabled(!saving);
+  cancelAction->setEnabled(saving);
+  saveAction->setText(saving ? "Cancel" : "Save");
+  playPauseAction->setText(session_.isPlaying() ? "Pause" : "Play");
+
+  startTick->placeAt(static_cast<int>(session_.markStart()));
+  // An end not yet marked waits at the far end of the slider.
+  endTick->placeAt(session_.markEnd() > 0 ? static_cast<int>(session_.markEnd()) : positionSlider->maximum());
+  startTick->show();
+  endTick->show();
+}
+
+void MainWindow::showSaveProgress() {
+  setWindowTitle(saveFlow_->title());
+  progressBar->setValue(session_.isSaving() ? saveFlow_->percent() : 0);
+}
+
+void MainWindow::onSaveTriggered() {
+  if (session_.isSaving()) {
+    saveFlow_->cancel();
+    return;
+  }
+  saveFlow_->save();
+}
+
+void MainWindow::onCancelTriggered() {
+  if (session_.isSaving()) saveFlow_->cancel();
+}
+
+void MainWindow::onWebsiteTriggered() { openHomePage(services_.urls, services_.messages); }
+
+void MainWindow::onHelpTriggered() { offerCodecHelp(services_.urls, services_.messages); }
+
+void MainWindow::onAboutTriggered() {
+  if (!aboutWindow_) {
+    aboutWindow_ = new AboutWindow(credits_, this);
+    // Closing it lets it go; the next "About..." makes it afresh.
+    aboutWindow_->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  aboutWindow_->show();
+  aboutWindow_->raise();
+  aboutWindow_->activateWindow();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  event->accept();
+  // A running cut is a process of its own and finishes its file after the window is gone.
+  if (aboutWindow_) aboutWindow_->close();
+  positionTimer->stop();
+  player_->close();
+  emit closed();
+}
+
+void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu menu(this);
+  menu.addSeparator();
+  menu.addAction(aboutAction);
+  menu.exec(event->globalPos());
+}
+
+}  // namespace vintrel

@@ -1,0 +1,146 @@
+#pragma once
+// The main window: the video, the position slider, the commands' buttons, the mark
+// labels and the progress bar. Every command is a QAction (its handler, its enabled
+// rule and its shortcut in one place); the buttons trigger the actions.
+#include <QAction>
+#include <QLabel>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "about/about_window.h"
+#include "platform/platform.h"
+#include "player/player.h"
+#include "save/save_flow.h"
+#include "session/session.h"
+#include "widgets/position_slider.h"
+
+namespace vintrel {
+
+// What the window needs from outside; tests pass fakes.
+struct Services {
+  Messages& messages;
+  FileDialogs& dialogs;
+  UrlOpener& urls;
+  Files& files;
+  // Makes the player that draws into the given video area.
+  std::function<std::unique_ptr<Player>(QWidget* videoArea)> makePlayer;
+  std::function<std::unique_ptr<CutJob>()> makeCutJob;
+};
+
+inline const char* kCannotPlay = "Vintrel cannot play this file.";
+inline const char* kOpenFilter =
+    "All Video Files|*.dat;*.mp4;*.wmv;*.mov;*.avi;*.divx;*.mpg;*.flv;*.mkv;*.vob|All Files(*.*)|*.*";
+
+class MainWindow : public QWidget {
+  Q_OBJECT
+ public:
+  // The credits go to the About window. Throws what makePlayer throws.
+  MainWindow(Services services, QString credits, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // Opens a file as Open does once it is chosen.
+  void openFile(const QString& path);
+
+  Session& session() { return session_; }
+  Player& player() { return *player_; }
+  SaveFlow& saveFlow() { return *saveFlow_; }
+  AboutWindow* aboutWindow() const { return aboutWindow_; }
+
+  // The commands.
+  QAction* openAction;
+  QAction* playPauseAction;
+  QAction* stopAction;
+  QAction* markStartAction;
+  QAction* markEndAction;
+  QAction* playSelectedAction;
+  QAction* saveAction;
+  QAction* websiteAction;
+  QAction* helpAction;
+  QAction* aboutAction;
+  QAction* cancelAction;  // Esc: stops a running save
+  QAction* stepBackAction;
+  QAction* stepForwardAction;
+  QAction* jumpBackAction;
+  QAction* jumpForwardAction;
+
+  // The controls.
+  VideoArea* videoArea;
+  PositionSlider* positionSlider;
+  QLabel* positionLabel;
+  QPushButton* playButton;
+  QPushButton* stopButton;
+  QPushButton* openButton;
+  QLabel* startLabel;
+  QPushButton* markStartButton;
+  QLabel* endLabel;
+  QPushButton* markEndButton;
+  QPushButton* helpButton;
+  QLabel* lengthLabel;
+  QPushButton* playSelectedButton;
+  QPushButton* saveButton;
+  QPushButton* websiteButton;
+  QProgressBar* progressBar;
+  MarkTick* startTick;
+  MarkTick* endTick;
+  // Moves the slider and the position label once a second while the video plays.
+  QTimer* positionTimer;
+
+ signals:
+  // The window was closed; the program ends.
+  void closed();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  void createControls();
+  void createActions();
+  void connectPlayer();
+  // Shows what the session holds: captions, enabled rules, ticks, the length label.
+  void showSession();
+  void showSaveProgress();
+
+  // The commands' handlers.
+  void onOpenTriggered();
+  void onPlayPauseTriggered();
+  void onStopTriggered();
+  void onMarkStartTriggered();
+  void onMarkEndTriggered();
+  void onPlaySelectedTriggered();
+  void onSaveTriggered();
+  void onCancelTriggered();
+  void onWebsiteTriggered();
+  void onHelpTriggered();
+  void onAboutTriggered();
+  void stepBy(int seconds);
+
+  // Playback's own events.
+  void onLoaded(double duration);
+  void onFailed(const QString& reason);
+  void onPositionTick();
+  void onPositionChanged(double seconds);
+  void onEndReached();
+  void onSliderPressed();
+  void onSliderReleased();
+
+  void play();
+  void pause();
+  // Back to the start, halted; the slider with it.
+  void rewind();
+  void followPosition(bool on);
+
+  Services services_;
+  QString credits_;
+  Session session_;
+  std::unique_ptr<Player> player_;
+  std::unique_ptr<SaveFlow> saveFlow_;
+  QPointer<AboutWindow> aboutWindow_;
+};
+
+}  // namespace vintrel

@@ -1,0 +1,167 @@
+// Open, Play/Pause, Stop, the slider, the marks and Play Selected: what the window's
+// playback commands do to the session and the player.
+#include <algorithm>
+
+#include "app/main_window.h"
+
+namespace vintrel {
+
+namespace {
+int wholeSeconds(double seconds) { return static_cast<int>(roundToSecond(seconds)); }
+}  // namespace
+
+void MainWindow::connectPlayer() {
+  connect(player_.get(), &Player::loaded, this, &MainWindow::onLoaded);
+  connect(player_.get(), &Player::failed, this, &MainWindow::onFailed);
+  connect(player_.get(), &Player::positionChanged, this, &MainWindow::onPositionChanged);
+  connect(player_.get(), &Player::endReached, this, &MainWindow::onEndReached);
+}
+
+void MainWindow::followPosition(bool on) {
+  if (!on) {
+    positionTimer->stop();
+  } else if (!positionTimer->isActive()) {
+    // Switched on without restarting: the once-a-second rhythm goes on as it was.
+    positionTimer->start();
+  }
+}
+
+void MainWindow::play() {
+  // A video that has played to its end starts again from the beginning.
+  if (player_->position() >= player_->duration()) player_->seek(0);
+  player_->setPaused(false);
+  session_.setPlayback(Session::Playback::Playing);
+  positionSlider->setMaximum(wholeSeconds(player_->duration()));
+  followPosition(true);
+}
+
+void MainWindow::pause() {
+  followPosition(false);
+  if (!session_.hasFile()) return;
+  player_->setPaused(true);
+  if (session_.isPlaying()) session_.setPlayback(Session::Playback::Paused);
+}
+
+void MainWindow::rewind() {
+  followPosition(false);
+  player_->setPaused(true);
+  player_->seek(0);
+  positionSlider->setValue(0);
+  session_.setPlayback(Session::Playback::Stopped);
+}
+
+void MainWindow::onOpenTriggered() {
+  if (session_.hasFile()) rewind();
+  FileDialogRequest request;
+  request.title = "Open";
+  request.filter = kOpenFilter;
+  request.filterIndex = 1;
+  const std::optional<QString> path = services_.dialogs.chooseFileToOpen(request);
+  if (path) openFile(*path);
+}
+
+void MainWindow::openFile(const QString& path) {
+  if (session_.isSaving()) return;
+  followPosition(false);
+  positionSlider->setValue(0);
+  for (QLabel* label : {positionLabel, startLabel, endLabel, lengthLabel}) label->setText(kZeroTime);
+  session_.setFile(path);
+  session_.setPlayback(Session::Playback::Playing);
+  player_->open(path);
+}
+
+void MainWindow::onLoaded(double duration) {
+  positionSlider->setMaximum(wholeSeconds(duration));
+  showSession();  // the ticks stand on the new scale
+  if (session_.isPlaying()) followPosition(true);
+}
+
+void MainWindow::onFailed(const QString& reason) {
+  followPosition(false);
+  positionSlider->setValue(0);
+  session_.setFile({});
+  services_.messages.inform(kCannotPlay, reason);
+}
+
+void MainWindow::onPlayPauseTriggered() {
+  if (!session_.hasFile() || !player_->isLoaded()) return;
+  if (session_.isPlaying()) {
+    pause();
+  } else {
+    play();
+  }
+}
+
+void MainWindow::onStopTriggered() {
+  if (!session_.hasFile()) return;
+  rewind();
+  positionLabel->setText(kZeroTime);
+}
+
+void MainWindow::onPositionTick() {
+  if (!session_.hasFile()) return;
+  const int second = wholeSeconds(player_->position());
+  positionSlider->setValue(second);
+  positionLabel->setText(formatTime(positionSlider->value()));
+  // A length of 10.3 s is not over at second 10, but one of 10 s is.
+  if (player_->duration() <= positionSlider->value()) onEndReached();
+}
+
+void MainWindow::onPositionChanged(double seconds) {
+  if (!session_.isPlayingSelection() || seconds < static_cast<double>(session_.markEnd())) return;
+  // The preview has reached its end mark.
+  pause();
+  positionLabel->setText(formatTime(positionSlider->value()));
+}
+
+void MainWindow::onEndReached() {
+  if (!session_.hasFile()) return;
+  // The player halts on the last frame; the window goes back to the start, ready to play again.
+  rewind();
+}
+
+void MainWindow::onSliderPressed() {
+  // No tick may move the thumb while the user holds it.
+  followPosition(false);
+}
+
+void MainWindow::onSliderReleased() {
+  if (player_->isLoaded()) player_->seek(positionSlider->value());
+  if (session_.isPlaying()) followPosition(true);
+}
+
+void MainWindow::stepBy(int seconds) {
+  if (!session_.hasFile() || !player_->isLoaded()) return;
+  const int second = std::clamp(positionSlider->value() + seconds, positionSlider->minimum(), positionSlider->maximum());
+  positionSlider->setValue(second);
+  player_->seek(second);
+  positionLabel->setText(formatTime(second));
+}
+
+void MainWindow::onMarkStartTriggered() {
+  if (!session_.hasFile()) return;
+  session_.setMarkStart(roundToSecond(player_->position()));
+  startLabel->setText(formatTime(session_.markStart()));
+  lengthLabel->setText(session_.selectionValid() ? formatTime(session_.selectionLength()) : kZeroTime);
+}
+
+void MainWindow::onMarkEndTriggered() {
+  if (!session_.hasFile()) return;
+  session_.setMarkEnd(roundToSecond(player_->position()));
+  endLabel->setText(formatTime(session_.markEnd()));
+  lengthLabel->setText(session_.selectionValid() ? formatTime(session_.selectionLength()) : kZeroTime);
+}
+
+void MainWindow::onPlaySelectedTriggered() {
+  // The marks are judged before the file: with nothing open the user still learns why nothing plays.
+  if (!session_.selectionValid()) {
+    services_.messages.inform(kInvalidSelection);
+    return;
+  }
+  if (!session_.hasFile() || !player_->isLoaded()) return;
+  play();
+  player_->seek(static_cast<double>(session_.markStart()));
+  session_.setPlayingSelection(true);
+}
+
+}  // namespace vintrel

@@ -1,0 +1,115 @@
+#include "platform/qt_platform.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QUrl>
+#include <algorithm>
+
+namespace vintrel {
+
+QStringList qtNameFilters(const QString& filter) {
+  QStringList result;
+  const QStringList parts = filter.split('|');
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    QStringList patterns;
+    for (const QString& raw : parts[i + 1].split(';', Qt::SkipEmptyParts)) {
+      const QString pattern = raw.trimmed();
+      if (pattern == "*.*" || pattern == "*") {
+        patterns << "*";
+        continue;
+      }
+      patterns << pattern;
+      if (pattern.toUpper() != pattern) patterns << pattern.toUpper();
+    }
+    result << QString("%1 (%2)").arg(parts[i], patterns.join(' '));
+  }
+  return result;
+}
+
+namespace {
+
+std::optional<QString> showFileDialog(const FileDialogRequest& request, bool save) {
+  QFileDialog dialog(QApplication::activeWindow());
+  dialog.setObjectName(save ? "SaveDialog" : "OpenDialog");
+  // The program asks about replacing a file itself.
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+  dialog.setOption(QFileDialog::HideNameFilterDetails, true);
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  if (!request.title.isEmpty()) dialog.setWindowTitle(request.title);
+  const QStringList filters = qtNameFilters(request.filter);
+  if (!filters.isEmpty()) {
+    dialog.setNameFilters(filters);
+    const int index = std::clamp(request.filterIndex, 1, static_cast<int>(filters.size())) - 1;
+    dialog.selectNameFilter(filters[index]);
+  }
+  if (save) {
+    // A name typed without an extension gets the first entry's, so the cut knows what to
+    // write ("AVI Files|*.avi" makes "cut" into "cut.avi").
+    const QString first = request.filter.section('|', 1, 1).section(';', 0, 0).trimmed();
+    if (first.startsWith("*.") && first != "*.*") dialog.setDefaultSuffix(first.mid(2));
+  }
+  if (!request.fileName.isEmpty()) dialog.selectFile(request.fileName);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().constFirst();
+}
+
+}  // namespace
+
+std::optional<QString> QtFileDialogs::chooseFileToOpen(const FileDialogRequest& request) {
+  return showFileDialog(request, false);
+}
+
+std::optional<QString> QtFileDialogs::chooseFileToSave(const FileDialogRequest& request) {
+  return showFileDialog(request, true);
+}
+
+void QtMessages::inform(const QString& text, const QString& detail) {
+  QMessageBox box(QMessageBox::Information, "Vintrel", text, QMessageBox::Ok, QApplication::activeWindow());
+  if (!detail.isEmpty()) box.setInformativeText(detail);
+  box.exec();
+}
+
+bool QtMessages::askYesNo(const QString& text) {
+  QMessageBox box(QMessageBox::Question, "Vintrel", text, QMessageBox::Yes | QMessageBox::No,
+                  QApplication::activeWindow());
+  return box.exec() == QMessageBox::Yes;
+}
+
+bool DesktopUrlOpener::open(const QString& url) { return QDesktopServices::openUrl(QUrl(url)); }
+
+QString RealFiles::programFolder() { return QCoreApplication::applicationDirPath(); }
+
+bool RealFiles::exists(const QString& path) {
+  struct stat st;
+  return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+}
+
+bool RealFiles::sameFile(const QString& a, const QString& b) {
+  struct stat sa, sb;
+  if (::stat(QFile::encodeName(a).constData(), &sa) != 0) return false;
+  if (::stat(QFile::encodeName(b).constData(), &sb) != 0) return false;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+bool RealFiles::folderWritable(const QString& path) {
+  const QString folder = QFileInfo(path).absolutePath();
+  // access() answers for root too on a read-only mount, but not for a folder root may
+  // write despite its mode bits, which is what happens then as well.
+  return ::access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0;
+}
+
+std::optional<QString> RealFiles::readText(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+  return QString::fromUtf8(file.readAll());
+}
+
+}  // namespace vintrel

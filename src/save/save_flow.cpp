@@ -1,0 +1,128 @@
+#include "save/save_flow.h"
+
+#include <QFileInfo>
+
+namespace vintrel {
+
+namespace {
+// How often the bar and the time left are refreshed between the cut's own reports.
+constexpr int kTickMs = 250;
+}  // namespace
+
+SaveFlow::SaveFlow(Session& session, Messages& messages, FileDialogs& dialogs, Files& files, JobFactory makeJob,
+                   QObject* parent)
+    : QObject(parent), session_(session), messages_(messages), dialogs_(dialogs), files_(files),
+      makeJob_(std::move(makeJob)) {
+  ticker_.setInterval(kTickMs);
+  connect(&ticker_, &QTimer::timeout, this, [this] {
+    progress_.tick(clock_.elapsed() / 1000.0);
+    emit progressChanged();
+  });
+}
+
+SaveFlow::~SaveFlow() {
+  // A running cut is left to finish its file: nobody waits for its report any more.
+  if (job_) job_->disconnect(this);
+}
+
+QString SaveFlow::title() const { return session_.isSaving() ? progress_.title() : QString("Vintrel"); }
+
+void SaveFlow::save() {
+  if (session_.isSaving()) return;
+  const std::optional<Stretch> stretch = session_.stretchToSave();
+  if (!stretch) {
+    messages_.inform(kInvalidSelection);
+    return;
+  }
+  if (!session_.hasFile()) return;
+
+  session_.setSaving(true);
+  progress_.start(0);
+  clock_.restart();
+  emit preparing();
+  emit progressChanged();
+
+  const QString input = session_.file();
+  const QString extension = input.right(3);
+  FileDialogRequest request;
+  request.title = "Save";
+  request.filter = extension.toUpper() + " Files|*." + extension + "|All Files(*.*)|*.*";
+  request.filterIndex = 1;
+  request.fileName = nextName_;
+  const std::optional<QString> output = dialogs_.chooseFileToSave(request);
+  if (!output) {
+    nextName_.clear();
+    endSaving();
+    return;
+  }
+  // The same file under another spelling (a link, a relative form, a bind mount) is the
+  // input too: replacing it would destroy the video being cut.
+  if (*output == input || files_.sameFile(*output, input)) {
+    messages_.inform(kFileInUse);
+    nextName_.clear();
+    endSaving();
+    return;
+  }
+  if (!files_.folderWritable(*output)) {
+    messages_.inform(kNotSaved,
+                     QString("The folder %1 cannot be written.").arg(QFileInfo(*output).absolutePath()));
+    nextName_.clear();
+    endSaving();
+    return;
+  }
+  const bool replacing = files_.exists(*output);
+  if (replacing && !messages_.askYesNo(kOverwriteQuestion)) {
+    nextName_.clear();
+    endSaving();
+    return;
+  }
+  nextName_ = *output;
+  start({input, *output, stretch->start, stretch->end, replacing});
+}
+
+void SaveFlow::start(const CutRequest& request) {
+  job_ = makeJob_();
+  connect(job_.get(), &CutJob::progress, this, [this](double fraction) {
+    progress_.report(fraction, clock_.elapsed() / 1000.0);
+    emit progressChanged();
+  });
+  // Queued: a job that ends inside start() still reports after it has returned.
+  connect(job_.get(), &CutJob::finished, this, &SaveFlow::onFinished, Qt::QueuedConnection);
+  ticker_.start();
+  job_->start(request);
+}
+
+void SaveFlow::cancel() {
+  if (job_) job_->cancel();
+}
+
+void SaveFlow::onFinished(const CutOutcome& outcome) {
+  ticker_.stop();
+  if (outcome.result == CutOutcome::Result::Saved) {
+    progress_.complete();
+    emit progressChanged();
+  }
+  // The window unlocks before the message, so a closed box finds it usable.
+  job_.release()->deleteLater();
+  endSaving();
+  switch (outcome.result) {
+    case CutOutcome::Result::Saved:
+      messages_.inform(kSaved, outcome.report);
+      break;
+    case CutOutcome::Result::Cancelled:
+      messages_.inform(kSaveCancelled);
+      break;
+    case CutOutcome::Result::Failed:
+      messages_.inform(kNotSaved, outcome.reason);
+      break;
+  }
+}
+
+void SaveFlow::endSaving() {
+  ticker_.stop();
+  progress_.start(0);
+  session_.setSaving(false);
+  emit progressChanged();
+}
+
+}  // namespace vintrel

@@ -1,0 +1,64 @@
+#pragma once
+// Save: asks for the new file's name, starts the cut, and reports how it ended. The window
+// locks itself while `session.isSaving()` holds and shows `percent` and `title`.
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "platform/platform.h"
+#include "save/cut_job.h"
+#include "save/save_progress.h"
+#include "session/session.h"
+
+namespace vintrel {
+
+inline const char* kInvalidSelection = "Start time cannot be >= End time. Invalid Selection";
+inline const char* kFileInUse = "The selected file is in use and cannot be overwritten.";
+inline const char* kOverwriteQuestion = "Do you want to overwrite the existing file?";
+inline const char* kSaved = "Done";
+inline const char* kNotSaved = "The file was not saved.";
+inline const char* kSaveCancelled = "Saving was cancelled. Nothing was written.";
+
+class SaveFlow : public QObject {
+  Q_OBJECT
+ public:
+  using JobFactory = std::function<std::unique_ptr<CutJob>()>;
+  SaveFlow(Session& session, Messages& messages, FileDialogs& dialogs, Files& files, JobFactory makeJob,
+           QObject* parent = nullptr);
+  ~SaveFlow() override;
+
+  // The Save command: checks the marks, asks for a name and starts the cut.
+  void save();
+  // Stops a running cut; nothing is written.
+  void cancel();
+
+  int percent() const { return progress_.percent(); }
+  QString title() const;
+
+ signals:
+  // The marks make a stretch and the name is about to be asked: playback halts.
+  void preparing();
+  // The bar or the title changed.
+  void progressChanged();
+
+ private:
+  void start(const CutRequest& request);
+  void onFinished(const CutOutcome& outcome);
+  void endSaving();
+
+  Session& session_;
+  Messages& messages_;
+  FileDialogs& dialogs_;
+  Files& files_;
+  JobFactory makeJob_;
+  std::unique_ptr<CutJob> job_;
+  SaveProgress progress_;
+  QElapsedTimer clock_;
+  QTimer ticker_;
+  QString nextName_;  // the name the Save dialog opens with
+};
+
+}  // namespace vintrel

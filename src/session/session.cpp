@@ -1,0 +1,75 @@
+#include "session/session.h"
+
+#include <cfenv>
+#include <cmath>
+
+namespace vintrel {
+
+namespace {
+QString numberText(int64_t value) { return value >= 0 ? QString(" %1").arg(value) : QString::number(value); }
+}  // namespace
+
+QString formatTime(int64_t seconds) {
+  const int64_t hours = seconds / 3600;
+  const int64_t minutes = (seconds - hours * 3600) / 60;
+  const int64_t rest = seconds - hours * 3600 - minutes * 60;
+  return numberText(hours) + " :" + numberText(minutes) + " :" + numberText(rest);
+}
+
+int64_t roundToSecond(double seconds) {
+  if (!std::isfinite(seconds)) return 0;
+  // nearbyint honours the rounding mode, which is to-nearest-even unless someone changed it.
+  const int previous = std::fegetround();
+  std::fesetround(FE_TONEAREST);
+  const double rounded = std::nearbyint(seconds);
+  std::fesetround(previous);
+  return static_cast<int64_t>(rounded);
+}
+
+void Session::setFile(const QString& path) {
+  file_ = path;
+  markStart_ = 0;
+  markEnd_ = 0;
+  playback_ = Playback::Stopped;
+  playingSelection_ = false;
+  emit changed();
+}
+
+void Session::setMarkStart(int64_t second) {
+  markStart_ = second;
+  emit changed();
+}
+
+void Session::setMarkEnd(int64_t second) {
+  markEnd_ = second;
+  emit changed();
+}
+
+void Session::setPlayback(Playback playback) {
+  if (playback_ == playback) return;
+  playback_ = playback;
+  if (playback != Playback::Playing) playingSelection_ = false;
+  emit changed();
+}
+
+void Session::setSaving(bool saving) {
+  if (saving_ == saving) return;
+  saving_ = saving;
+  emit changed();
+}
+
+void Session::setPlayingSelection(bool on) {
+  if (playingSelection_ == on) return;
+  playingSelection_ = on;
+  emit changed();
+}
+
+std::optional<Stretch> Session::stretchToSave() const {
+  if (!selectionValid()) return std::nullopt;
+  Stretch stretch{markStart_ == 0 ? 1 : markStart_, markEnd_};
+  // A stretch from 0 to 1 would shrink to nothing once its start moves to 1.
+  if (stretch.start >= stretch.end) return std::nullopt;
+  return stretch;
+}
+
+}  // namespace vintrel

@@ -1,0 +1,82 @@
+#include "widgets/position_slider.h"
+
+#include <QMouseEvent>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <algorithm>
+
+#include "widgets/window_style.h"
+
+namespace vintrel {
+
+PositionSlider::PositionSlider(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
+  setTickPosition(QSlider::TicksBelow);
+  setFocusPolicy(Qt::StrongFocus);
+}
+
+QRect PositionSlider::handleRect(int value) const {
+  QStyleOptionSlider option;
+  initStyleOption(&option);
+  option.sliderPosition = value;
+  option.sliderValue = value;
+  return style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+}
+
+int PositionSlider::grooveY() const {
+  QStyleOptionSlider option;
+  initStyleOption(&option);
+  return style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this).center().y();
+}
+
+namespace {
+// The same event, moved up or down onto the groove's line: the style only hits the groove
+// and the thumb on that line, the tick marks beneath them are nothing to it.
+QMouseEvent onGroove(const QMouseEvent* event, int grooveY) {
+  const QPointF position(event->position().x(), grooveY);
+  return QMouseEvent(event->type(), position, event->scenePosition(), event->globalPosition(), event->button(),
+                     event->buttons(), event->modifiers(), event->pointingDevice());
+}
+}  // namespace
+
+void PositionSlider::mousePressEvent(QMouseEvent* event) {
+  QMouseEvent moved = onGroove(event, grooveY());
+  QSlider::mousePressEvent(&moved);
+  event->setAccepted(moved.isAccepted());
+}
+
+void PositionSlider::mouseMoveEvent(QMouseEvent* event) {
+  QMouseEvent moved = onGroove(event, grooveY());
+  QSlider::mouseMoveEvent(&moved);
+  event->setAccepted(moved.isAccepted());
+}
+
+void PositionSlider::mouseReleaseEvent(QMouseEvent* event) {
+  QMouseEvent moved = onGroove(event, grooveY());
+  QSlider::mouseReleaseEvent(&moved);
+  event->setAccepted(moved.isAccepted());
+  emit released();
+}
+
+VideoArea::VideoArea(QWidget* parent) : QWidget(parent) {
+  // A native window of its own, so the player can draw into it from its own thread.
+  setAttribute(Qt::WA_NativeWindow);
+  setAttribute(Qt::WA_DontCreateNativeAncestors);
+  paint(this, Qt::black);
+  setFocusPolicy(Qt::StrongFocus);
+}
+
+MarkTick::MarkTick(QWidget* parent, const PositionSlider* slider) : QWidget(parent), slider_(slider) {
+  paint(this, QColor(0, 128, 0));
+  setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void MarkTick::placeAt(int second) {
+  second_ = second;
+  const QRect handle = slider_->handleRect(std::clamp(second, slider_->minimum(), slider_->maximum()));
+  const int x = slider_->x() + handle.x() + handle.width() / 2 - 1;
+  // Right under the slider's track, over its tick marks.
+  setGeometry(x, slider_->y() + slider_->height() - 8, 2, 8);
+  raise();
+}
+
+}  // namespace vintrel

@@ -1,0 +1,51 @@
+#pragma once
+// The widgets of the main window beyond Qt's stock ones.
+#include <QSlider>
+#include <QWidget>
+
+namespace vintrel {
+
+// The position slider, one step a second. Its whole height answers the mouse as its groove
+// does, not only the thin line in its middle.
+class PositionSlider : public QSlider {
+  Q_OBJECT
+ public:
+  explicit PositionSlider(QWidget* parent = nullptr);
+  // Where the thumb stands for `value`, in the slider's coordinates.
+  QRect handleRect(int value) const;
+
+ signals:
+  // The user let go of the slider after pressing it (a drag or a click on the groove).
+  void released();
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  int grooveY() const;
+};
+
+// The native area the player draws into.
+class VideoArea : public QWidget {
+  Q_OBJECT
+ public:
+  explicit VideoArea(QWidget* parent = nullptr);
+};
+
+// A short green tick under the slider where a mark lies.
+class MarkTick : public QWidget {
+  Q_OBJECT
+ public:
+  MarkTick(QWidget* parent, const PositionSlider* slider);
+  // Stands under the spot of the slider's thumb for `second`.
+  void placeAt(int second);
+  int second() const { return second_; }
+
+ private:
+  const PositionSlider* slider_;
+  int second_ = 0;
+};
+
+}  // namespace vintrel

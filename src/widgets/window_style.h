@@ -1,0 +1,16 @@
+#pragma once
+// The look the program's windows share.
+#include <QColor>
+#include <QSize>
+#include <QString>
+
+class QWidget;
+
+namespace vintrel {
+
+// A fixed-size window with a white background, the program's icon, a name and a caption.
+void setUpFixedWindow(QWidget* window, const char* name, const QString& caption, QSize size);
+// Fills the widget's background with a colour and writes its text in another.
+void paint(QWidget* widget, const QColor& background, const QColor& text = Qt::black);
+
+}  // namespace vintrel
