@@ -12,6 +12,7 @@ packages=(
   fonts-dejavu-core                         # text in the window on a bare machine
   libgtest-dev                              # tests
   xvfb xauth x11-utils xdotool imagemagick libx11-dev procps  # whole-program tests in a real X server
+  desktop-file-utils                        # checks the menu entry
 )
 
 missing=()

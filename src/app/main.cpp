@@ -3,6 +3,7 @@
 #include <clocale>
 
 #include "app/main_window.h"
+#include "app/window_watch.h"
 #include "platform/qt_platform.h"
 #include "player/mpv_player.h"
 #include "save/cut_job.h"
@@ -56,6 +57,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   QObject::connect(window.get(), &vintrel::MainWindow::closed, &app, &QApplication::quit, Qt::QueuedConnection);
+  // A window destroyed from outside ends the program as a close does; a running cut
+  // finishes its file all the same.
+  vintrel::WindowDestroyedWatch watch(window.get(), [] { QCoreApplication::quit(); });
   window->show();
   if (argc > 1) window->openFile(QString::fromLocal8Bit(argv[1]));
   return app.exec();

@@ -2,6 +2,8 @@
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QMenu>
 
 #include "about/links.h"
@@ -52,6 +54,7 @@ MainWindow::MainWindow(Services services, QString credits, QWidget* parent)
     : QWidget(parent), services_(std::move(services)), credits_(std::move(credits)) {
   createControls();
   createActions();
+  setAcceptDrops(true);
   player_ = services_.makePlayer(videoArea);
   connectPlayer();
   saveFlow_ = std::make_unique<SaveFlow>(session_, services_.messages, services_.dialogs, services_.files,
@@ -222,6 +225,25 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   positionTimer->stop();
   player_->close();
   emit closed();
+}
+
+std::optional<QString> droppedFile(const QMimeData& data) {
+  for (const QUrl& url : data.urls())
+    if (url.isLocalFile()) return url.toLocalFile();
+  return std::nullopt;
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  // Refused while a cut runs: Open is locked then too.
+  if (!session_.isSaving() && droppedFile(*event->mimeData())) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  const std::optional<QString> file = droppedFile(*event->mimeData());
+  if (session_.isSaving() || !file) return;
+  event->acceptProposedAction();
+  if (session_.hasFile()) rewind();
+  openFile(*file);
 }
 
 void MainWindow::contextMenuEvent(QContextMenuEvent* event) {

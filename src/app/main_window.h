@@ -3,6 +3,7 @@
 // labels and the progress bar. Every command is a QAction (its handler, its enabled
 // rule and its shortcut in one place); the buttons trigger the actions.
 #include <QAction>
+#include <QMimeData>
 #include <QLabel>
 #include <QPointer>
 #include <QProgressBar>
@@ -35,6 +36,10 @@ struct Services {
 inline const char* kCannotPlay = "Vintrel cannot play this file.";
 inline const char* kOpenFilter =
     "All Video Files|*.dat;*.mp4;*.wmv;*.mov;*.avi;*.divx;*.mpg;*.flv;*.mkv;*.vob|All Files(*.*)|*.*";
+
+// The file a drop brings: the first local file of the dropped items; nothing when none of
+// them is a local file (a web address, text).
+std::optional<QString> droppedFile(const QMimeData& data);
 
 class MainWindow : public QWidget {
   Q_OBJECT
@@ -97,6 +102,8 @@ class MainWindow : public QWidget {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void createControls();

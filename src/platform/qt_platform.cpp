@@ -6,7 +6,9 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFile>
+#include <QDir>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QUrl>
@@ -35,6 +37,22 @@ QStringList qtNameFilters(const QString& filter) {
 
 namespace {
 
+// The dialog reads double quotes in a typed name as a list of names ("a" "b") and keeps
+// the first: `cut "q" it.mp4` would become `q.mp4`. A name the user typed is taken as it
+// stands instead, completed as the dialog completes names. Nothing when the user chose
+// the file in the list (its name is right, quotes and all) or typed no quote.
+std::optional<QString> typedNameWithQuotes(const QFileDialog& dialog) {
+  const auto* edit = dialog.findChild<QLineEdit*>("fileNameEdit");
+  if (!edit || !edit->text().contains('"')) return std::nullopt;
+  const QString typed = edit->text();
+  // Chosen in the list: the dialog's answer already names that file.
+  for (const QString& selected : dialog.selectedFiles())
+    if (QFileInfo(selected).fileName() == QFileInfo(typed).fileName()) return std::nullopt;
+  QString path = QDir::isAbsolutePath(typed) ? typed : dialog.directory().absoluteFilePath(typed);
+  if (!dialog.defaultSuffix().isEmpty() && QFileInfo(path).suffix().isEmpty()) path += "." + dialog.defaultSuffix();
+  return path;
+}
+
 std::optional<QString> showFileDialog(const FileDialogRequest& request, bool save) {
   QFileDialog dialog(QApplication::activeWindow());
   dialog.setObjectName(save ? "SaveDialog" : "OpenDialog");
@@ -58,6 +76,7 @@ std::optional<QString> showFileDialog(const FileDialogRequest& request, bool sav
   }
   if (!request.fileName.isEmpty()) dialog.selectFile(request.fileName);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  if (const std::optional<QString> typed = typedNameWithQuotes(dialog)) return typed;
   return dialog.selectedFiles().constFirst();
 }
 

@@ -9,6 +9,25 @@ namespace {
 constexpr int kTickMs = 250;
 }  // namespace
 
+namespace {
+// "0_03", "12_40", "1_02_03": a time that reads well in a file name.
+QString nameTime(int64_t seconds) {
+  const int64_t hours = seconds / 3600, minutes = seconds / 60 % 60, rest = seconds % 60;
+  if (hours > 0) return QString("%1_%2_%3").arg(hours).arg(minutes, 2, 10, QChar('0')).arg(rest, 2, 10, QChar('0'));
+  return QString("%1_%2").arg(minutes).arg(rest, 2, 10, QChar('0'));
+}
+}  // namespace
+
+QString suggestOutputName(const QString& input, const Stretch& stretch, Files& files) {
+  const QFileInfo info(input);
+  const QString suffix = info.suffix().isEmpty() ? QString() : "." + info.suffix();
+  const QString stem = QString("%1/%2-cut-%3-%4")
+                           .arg(info.absolutePath(), info.completeBaseName(), nameTime(stretch.start), nameTime(stretch.end));
+  QString name = stem + suffix;
+  for (int n = 2; files.exists(name) && n < 10000; ++n) name = QString("%1-%2%3").arg(stem).arg(n).arg(suffix);
+  return name;
+}
+
 SaveFlow::SaveFlow(Session& session, Messages& messages, FileDialogs& dialogs, Files& files, JobFactory makeJob,
                    QObject* parent)
     : QObject(parent), session_(session), messages_(messages), dialogs_(dialogs), files_(files),
@@ -48,10 +67,9 @@ void SaveFlow::save() {
   request.title = "Save";
   request.filter = extension.toUpper() + " Files|*." + extension + "|All Files(*.*)|*.*";
   request.filterIndex = 1;
-  request.fileName = nextName_;
+  request.fileName = suggestOutputName(input, *stretch, files_);
   const std::optional<QString> output = dialogs_.chooseFileToSave(request);
   if (!output) {
-    nextName_.clear();
     endSaving();
     return;
   }
@@ -59,24 +77,20 @@ void SaveFlow::save() {
   // input too: replacing it would destroy the video being cut.
   if (*output == input || files_.sameFile(*output, input)) {
     messages_.inform(kFileInUse);
-    nextName_.clear();
     endSaving();
     return;
   }
   if (!files_.folderWritable(*output)) {
     messages_.inform(kNotSaved,
                      QString("The folder %1 cannot be written.").arg(QFileInfo(*output).absolutePath()));
-    nextName_.clear();
     endSaving();
     return;
   }
   const bool replacing = files_.exists(*output);
   if (replacing && !messages_.askYesNo(kOverwriteQuestion)) {
-    nextName_.clear();
     endSaving();
     return;
   }
-  nextName_ = *output;
   start({input, *output, stretch->start, stretch->end, replacing});
 }
 

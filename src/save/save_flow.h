@@ -22,6 +22,10 @@ inline const char* kSaved = "Done";
 inline const char* kNotSaved = "The file was not saved.";
 inline const char* kSaveCancelled = "Saving was cancelled. Nothing was written.";
 
+// A name for the cut that is free in the input's folder: "holiday-cut-0_03-0_13.mp4" for
+// holiday.mp4 cut from second 3 to 13, then "...-2.mp4" and so on when that is taken.
+QString suggestOutputName(const QString& input, const Stretch& stretch, Files& files);
+
 class SaveFlow : public QObject {
   Q_OBJECT
  public:
@@ -58,7 +62,6 @@ class SaveFlow : public QObject {
   SaveProgress progress_;
   QElapsedTimer clock_;
   QTimer ticker_;
-  QString nextName_;  // the name the Save dialog opens with
 };
 
 }  // namespace vintrel
