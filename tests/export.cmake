@@ -1,3 +1,6 @@
-# Save, its command line and the encoder runner on fakes; Save through the real encoder.
-vintrel_add_test(test_export SOURCES test_command_line.cpp test_run_and_wait.cpp test_save.cpp LABELS export)
+# Save on fakes: the flow in the window, the bar and the title, and the job that runs
+# vintrel-cut (against small scripts standing in for it); Save through the real cut.
+vintrel_add_test(test_save_flow SOURCES logic/test_save_flow.cpp LABELS export logic TIMEOUT 60)
+vintrel_add_test(test_save_progress SOURCES logic/test_save_progress.cpp LABELS export logic TIMEOUT 60)
+vintrel_add_test(test_cut_job SOURCES logic/test_cut_job.cpp LABELS export logic TIMEOUT 60)
 vintrel_add_test(test_export_real SOURCES test_export_real.cpp LABELS export encoder TIMEOUT 900)

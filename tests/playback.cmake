@@ -1,7 +1,4 @@
-# Playback: the time format, the transport buttons, position tracking and Open.
-vintrel_add_test(test_playback
-  SOURCES test_format_time.cpp test_transport.cpp test_tracking.cpp test_open.cpp
-  LABELS playback)
-
-# The same commands on the libmpv player, with a clip made on the spot.
-vintrel_add_test(test_playback_real SOURCES test_playback_real.cpp LIBS vintrel_mpv LABELS playback TIMEOUT 120)
+# Playback on fakes: the session's rules, and the transport, position tracking, the slider
+# and Open as the window runs them.
+vintrel_add_test(test_session SOURCES logic/test_session.cpp LABELS playback logic TIMEOUT 60)
+vintrel_add_test(test_playback_commands SOURCES logic/test_playback_commands.cpp LABELS playback logic TIMEOUT 60)

@@ -1,1 +1,2 @@
-vintrel_add_test(test_shell SOURCES test_shell.cpp LABELS shell)
+# The main window as it opens, its keyboard order, About, the web links and closing, on fakes.
+vintrel_add_test(test_window SOURCES logic/test_window.cpp LABELS shell logic TIMEOUT 60)

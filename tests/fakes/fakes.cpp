@@ -2,226 +2,210 @@
 
 #include <gtest/gtest.h>
 
-#include "about/about_module.h"
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <algorithm>
+#include <cmath>
 
 namespace fakes {
 
-namespace {
-std::string Num(double v) {
-  std::string s = std::to_string(v);
-  s.erase(s.find_last_not_of('0') + 1);
-  if (!s.empty() && s.back() == '.') s.pop_back();
-  return s;
-}
-}  // namespace
-
-void FakePlayer::MaybeFail(const std::string& member) {
-  if (failing.count(member)) throw VbError(kErrPlayerFailed, member + " failed");
-}
-
-void FakePlayer::SetFileName(const QString& path) {
-  calls.push_back("FileName " + path.toStdString());
-  MaybeFail("FileName");
-  fileName = path;
-}
-
-void FakePlayer::Play() {
-  calls.push_back("Play");
-  MaybeFail("Play");
-  loaded = true;
+void FakePlayer::open(const QString& path) {
+  opened.push_back(path);
+  ready = false;
   paused = false;
-  position = 0;
-  if (onPlay) onPlay();
+  pos = 0;
+  len = 0;
+  pending_ = true;
+  pendingFailure_ = std::exchange(failReason_, std::nullopt);
+  pendingDuration_ = nextDuration;
+  if (autoLoad) finishLoading();
 }
 
-void FakePlayer::Pause() {
-  calls.push_back("Pause");
-  MaybeFail("Pause");
-  paused = !paused;
-}
-
-void FakePlayer::Stop() {
-  calls.push_back("Stop");
-  MaybeFail("Stop");
-  loaded = false;
-  paused = false;
-}
-
-double FakePlayer::Duration() {
-  MaybeFail("Duration");
-  if (!loaded) throw VbError(kErrPlayerFailed, "no file");
-  return duration;
-}
-
-double FakePlayer::CurrentPosition() {
-  MaybeFail("CurrentPosition");
-  if (!loaded) throw VbError(kErrPlayerFailed, "no file");
-  return position;
-}
-
-void FakePlayer::Seek(double seconds) {
-  calls.push_back("Seek " + Num(seconds));
-  MaybeFail("Seek");
-  position = seconds;
-}
-
-void FakePlayer::Advance(double seconds) {
-  if (!Running()) return;
-  position += seconds;
-  if (position >= duration) {
-    position = duration;
-    paused = true;  // the player halts itself at the end
+bool FakePlayer::finishLoading() {
+  if (!pending_) return false;
+  pending_ = false;
+  if (pendingFailure_) {
+    ready = false;
+    emit failed(*std::exchange(pendingFailure_, std::nullopt));
+    return true;
   }
+  // Whatever pause was asked for while it loaded holds.
+  ready = true;
+  pos = 0;
+  len = pendingDuration_;
+  emit durationChanged(len);
+  emit loaded(len);
+  return true;
 }
 
-int FakePlayer::Count(const std::string& call) const {
-  int n = 0;
-  for (const auto& c : calls) n += c == call;
-  return n;
+void FakePlayer::close() {
+  ++closes;
+  ready = false;
+  pending_ = false;
 }
 
-int FakeMessageBox::MsgBox(const QString& text, int flags) {
-  shown.push_back({text, flags});
-  if (onShow) onShow(text);
-  if (!answers.empty()) {
-    const int a = answers.front();
-    answers.pop_front();
-    return a;
+void FakePlayer::setPaused(bool halted) {
+  pauseRequests.push_back(halted);
+  if (paused == halted) return;
+  paused = halted;
+  emit pausedChanged(halted);
+}
+
+void FakePlayer::seek(double seconds) {
+  seeks.push_back(seconds);
+  if (!ready) return;
+  pos = std::clamp(seconds, 0.0, len);
+  emit positionChanged(pos);
+}
+
+void FakePlayer::advance(double seconds) {
+  if (!running()) return;
+  pos += seconds;
+  if (pos < len) {
+    emit positionChanged(pos);
+    return;
   }
-  return (flags & 7) == vbYesNo ? vbNo : vbOK;
+  pos = len;
+  paused = true;
+  emit pausedChanged(true);
+  emit positionChanged(len);
+  emit endReached();
 }
 
-void FakeDialog::Show(bool save) {
-  uses.push_back({save, Filter, FilterIndex, DialogTitle, FileName});
-  if (onShow) onShow();
-  std::optional<QString> answer;
-  if (!answers.empty()) {
-    answer = answers.front();
-    answers.pop_front();
-  }
-  if (!answer) throw VbError(kErrCancel, "Cancel was selected.");
-  FileName = *answer;
+void FakePlayer::advanceBy(double seconds, double step) {
+  const long steps = std::lround(seconds / step);
+  for (long i = 0; i < steps && running(); ++i) advance(step);
 }
 
-void FakePump::DoEvents() {
-  log.push_back("DoEvents");
-  if (++doEvents > maxPasses) {
-    ADD_FAILURE() << "wait loop did not end";
-    throw std::runtime_error("runaway wait loop");
-  }
-  if (!queued.empty()) {
-    auto action = std::move(queued.front());
-    queued.pop_front();
-    action();
-  }
-  if (everyPass) everyPass();
+void FakeMessages::inform(const QString& text, const QString& detail) {
+  shown.push_back({text, detail, false});
+  if (onShow) onShow(shown.back());
 }
 
-void FakePump::Sleep(int milliseconds) {
-  log.push_back("Sleep " + std::to_string(milliseconds));
-  ++sleeps;
-  if (clock) clock->now += milliseconds / 1000.0f;
-  if (onSleep) onSleep(milliseconds);
+bool FakeMessages::askYesNo(const QString& text) {
+  shown.push_back({text, {}, true});
+  if (onShow) onShow(shown.back());
+  if (answers.empty()) return false;
+  const bool yes = answers.front();
+  answers.pop_front();
+  return yes;
 }
 
-long FakeProcesses::Start(const QString& program, const QStringList& args, const QString& errorLog) {
-  if (failStart) throw VbError(kErrFileNotFound, ("Cannot start " + program).toStdString());
-  started.push_back({program, args, errorLog});
-  if (onStart) onStart(started.back());
-  return nextPid;
+bool FakeMessages::showed(const QString& text) const {
+  return std::any_of(shown.begin(), shown.end(), [&](const ShownMessage& m) { return m.text == text; });
 }
 
-std::optional<int> FakeProcesses::ExitCode(long) {
-  ++exitCodeQueries;
-  std::optional<int> code = exitCodes.empty() ? std::optional<int>(0) : exitCodes.front();
-  if (exitCodes.size() > 1) exitCodes.pop_front();
-  return code;
+std::optional<QString> FakeDialogs::chooseFileToOpen(const FileDialogRequest& request) {
+  return answer(false, request);
 }
 
-ProgramRun FakeProcesses::Run(const QString& program, const QStringList& args, int) {
-  runs.push_back({program, args, {}});
-  if (onRun) return onRun(program, args);
-  return ProgramRun{};
+std::optional<QString> FakeDialogs::chooseFileToSave(const FileDialogRequest& request) {
+  return answer(true, request);
 }
 
-void FakeFiles::ProbeOpen(const QString& path) {
-  probed.push_back(path);
-  if (!files.count(path) || unreadable.count(path)) throw VbError(kErrFileNotFound, "File not found");
+std::optional<QString> FakeDialogs::answer(bool save, const FileDialogRequest& request) {
+  uses.push_back({save, request});
+  if (onShow) onShow(uses.back());
+  if (answers.empty()) return std::nullopt;
+  const bool cancelled = !answers.front();
+  const QString path = answers.front().value_or(QString());
+  answers.pop_front();
+  if (cancelled) return std::nullopt;
+  return path;
 }
 
-void FakeFiles::Kill(const QString& path) {
-  if (!files.count(path) || undeletable.count(path)) throw VbError(kErrPermissionDenied, "Permission denied");
-  killed.push_back(path);
-  files.erase(path);
-}
-
-bool FakeFiles::SameFile(const QString& a, const QString& b) {
-  if (!files.count(a) || !files.count(b)) return false;
-  if (a == b) return true;
-  for (const auto& [x, y] : samePairs) {
-    if ((x == a && y == b) || (x == b && y == a)) return true;
-  }
-  return false;
-}
-
-QString FakeFiles::FindInPath(const QString& name) {
-  auto it = inPath.find(name);
-  return it == inPath.end() ? QString() : it->second;
-}
-
-QString FakeFiles::ReadText(const QString& path) {
-  if (!files.count(path) || unreadable.count(path)) throw VbError(kErrFileNotFound, "File not found");
-  return files.at(path);
-}
-
-void FakeUrlOpener::Open(const QString& url) {
-  if (fail) throw VbError(kErrFileNotFound, "no browser");
+bool FakeUrlOpener::open(const QString& url) {
   opened.push_back(url);
+  return !fail;
 }
 
-void FakeApp::End(int exitCode) {
-  ended = true;
-  code = exitCode;
-  throw ProgramEnded{exitCode};
+bool FakeFiles::sameFile(const QString& a, const QString& b) {
+  if (!exists(a) || !exists(b)) return false;
+  if (a == b) return true;
+  return std::any_of(samePairs.begin(), samePairs.end(), [&](const auto& pair) {
+    return (pair.first == a && pair.second == b) || (pair.first == b && pair.second == a);
+  });
 }
 
-Rig::Rig()
-    : platform{msg, dialog, clock, pump, processes, files, url, app,
-               [this](QWidget*) {
-                 auto p = std::make_unique<FakePlayer>();
-                 player = p.get();
-                 return p;
-               }} {
-  pump.clock = &clock;
-  files.files[files.appPath + "/thanks.txt"] = "Thanks to everyone.";
-  form = std::make_unique<Form1>(platform);
+bool FakeFiles::folderWritable(const QString& path) {
+  return unwritableFolders.count(QFileInfo(path).absolutePath()) == 0;
+}
+
+std::optional<QString> FakeFiles::readText(const QString& path) {
+  const auto it = files.find(path);
+  if (it == files.end()) return std::nullopt;
+  return it->second;
+}
+
+void FakeCutJob::start(const CutRequest& cut) {
+  request = cut;
+  if (onStart) onStart(*this);
+}
+
+void FakeCutJob::cancel() {
+  ++cancels;
+  if (onCancel) onCancel(*this);
+}
+
+Rig::Rig(const QString& credits) {
+  files.files[files.folder + "/thanks.txt"] = credits;
+  Services services{messages, dialogs, urls, files,
+                    [this](QWidget*) -> std::unique_ptr<Player> {
+                      auto made = std::make_unique<FakePlayer>();
+                      player = made.get();
+                      return made;
+                    },
+                    [this]() -> std::unique_ptr<CutJob> {
+                      auto made = std::make_unique<FakeCutJob>();
+                      ++jobsMade;
+                      job = made.get();
+                      made->onStart = [this](FakeCutJob& started) {
+                        cutRequests.push_back(*started.request);
+                        if (onJobMade) onJobMade(started);
+                      };
+                      return made;
+                    }};
+  window = std::make_unique<MainWindow>(services, credits);
 }
 
 Rig::~Rig() {
-  About::Unload();
-  About::PrevWndProc = nullptr;
+  window.reset();
+  // Jobs the window let go of with deleteLater.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-bool Rig::Load() {
-  try {
-    form->Form_Load();
-    return true;
-  } catch (const ProgramEnded&) {
-    return false;
-  }
+void Rig::open(const QString& path, double duration) {
+  dialogs.answers.push_back(path);
+  player->nextDuration = duration;
+  w().openAction->trigger();
 }
 
-void Rig::SimulateOpen(const QString& path, double duration) {
-  player->duration = duration;
-  player->SetFileName(path);
-  player->Play();
-  player->calls.clear();
-  form->CurrentFile = path;
-  form->IsPlaying = true;
-  form->Command1->setText("Pause");
-  form->T->start();
-  form->H->setMaximum(vintrel::RoundToLong(duration));
-  form->MarkerScale = form->H->maximum() ? 9230 / form->H->maximum() : 0;
+void Rig::markStart(double position) {
+  player->pos = position;
+  w().markStartAction->trigger();
+}
+
+void Rig::markEnd(double position) {
+  player->pos = position;
+  w().markEndAction->trigger();
+}
+
+void Rig::tick() { QMetaObject::invokeMethod(w().positionTimer, "timeout", Qt::DirectConnection); }
+
+void Rig::finishCut(const CutOutcome& outcome) {
+  ASSERT_TRUE(job) << "no cut is running";
+  QSignalSpy handled(&w().saveFlow(), &SaveFlow::progressChanged);
+  job->finish(outcome);
+  // The window takes the outcome on its next pass through the event loop.
+  ASSERT_TRUE(handled.wait(5000)) << "the outcome was not taken";
+}
+
+std::vector<bool> Rig::enabledCommands() {
+  MainWindow& m = w();
+  return {m.openButton->isEnabled(),         m.playButton->isEnabled(),     m.stopButton->isEnabled(),
+          m.markStartButton->isEnabled(),    m.markEndButton->isEnabled(),  m.playSelectedButton->isEnabled(),
+          m.positionSlider->isEnabled(),     m.saveButton->isEnabled(),     m.websiteButton->isEnabled(),
+          m.helpButton->isEnabled(),         m.aboutAction->isEnabled()};
 }
 
 }  // namespace fakes

@@ -1,189 +1,186 @@
 #pragma once
-// Fakes of the outside world, and a rig that builds the main window on them.
+// Fakes of the outside world, and a rig that builds the main window on them. The fakes
+// record what the window asked of them and answer as the test scripts them.
+#include <QPointer>
 #include <QString>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <set>
-#include <string>
+#include <utility>
 #include <vector>
 
-#include "app/form1.h"
+#include "app/main_window.h"
 #include "platform/platform.h"
 #include "player/player.h"
+#include "save/cut_job.h"
+
+// Failure messages show texts, not their bytes.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace fakes {
 
 using namespace vintrel;
 
-// A player whose position the test moves. Every call is logged ("Play", "Seek 10", ...);
-// reads are not. A member named in `failing` raises an error.
-class FakePlayer : public IPlayer {
+// A player whose clock the test moves with advance(). It behaves as the libmpv one does
+// towards the window: open() plays from 0 once the file has loaded, a seek reports the
+// new position at once, and at the end it halts on the last frame and says so.
+class FakePlayer : public Player {
+  Q_OBJECT
  public:
-  std::vector<std::string> calls;
-  std::set<std::string> failing;  // "FileName", "Play", "Pause", "Stop", "Duration", "CurrentPosition", "Seek"
-  QString fileName;
-  bool loaded = false;   // Play succeeded and no Stop since
-  bool paused = false;   // halted
-  double duration = 100.0;
-  double position = 0.0;
-  std::function<void()> onPlay;  // runs inside Play, before it returns
+  // Whether open() loads (or fails) before it returns; otherwise finishLoading() does it.
+  bool autoLoad = true;
+  // The length of the next file opened.
+  double nextDuration = 100;
 
-  void SetFileName(const QString& path) override;
-  void Play() override;
-  void Pause() override;
-  void Stop() override;
-  double Duration() override;
-  double CurrentPosition() override;
-  void Seek(double seconds) override;
-  // Advances a running player by the given seconds, stopping at the end.
-  void Advance(double seconds);
-  bool Running() const { return loaded && !paused; }
-  int Count(const std::string& call) const;
+  // What the window asked for.
+  std::vector<QString> opened;
+  std::vector<double> seeks;        // every seek asked for, loaded or not
+  std::vector<bool> pauseRequests;  // every setPaused
+  int closes = 0;
+
+  // The state the window reads; a test may set it directly to stage a situation.
+  bool ready = false;  // a file is loaded
+  bool paused = false;
+  double pos = 0;
+  double len = 0;
+
+  // The next open() fails with this reason.
+  void failNext(const QString& reason) { failReason_ = reason; }
+  // Ends a load started with autoLoad off: `loaded` or `failed`. False when none is pending.
+  bool finishLoading();
+  bool loadPending() const { return pending_; }
+  // Plays on for `seconds`, reporting the position; stops at the end as the real one does.
+  void advance(double seconds);
+  // advance() in steps, one position report each, until `seconds` have passed or it halts.
+  void advanceBy(double seconds, double step);
+  bool running() const { return ready && !paused; }
+
+  void open(const QString& path) override;
+  void close() override;
+  void setPaused(bool paused) override;
+  void seek(double seconds) override;
+  bool isLoaded() const override { return ready; }
+  bool isPaused() const override { return paused; }
+  double position() const override { return ready ? pos : 0; }
+  double duration() const override { return ready ? len : 0; }
 
  private:
-  void MaybeFail(const std::string& member);
+  std::optional<QString> failReason_;
+  bool pending_ = false;
+  std::optional<QString> pendingFailure_;
+  double pendingDuration_ = 0;
 };
 
 struct ShownMessage {
   QString text;
-  int flags;
+  QString detail;
+  bool question = false;
 };
 
-class FakeMessageBox : public IMessageBox {
+class FakeMessages : public Messages {
  public:
   std::vector<ShownMessage> shown;
-  std::deque<int> answers;                  // next answers; empty: OK, or No for questions
-  std::function<void(const QString&)> onShow;  // runs while the box is "open"
-  int MsgBox(const QString& text, int flags) override;
-  QString Last() const { return shown.empty() ? QString() : shown.back().text; }
+  std::deque<bool> answers;  // the next Yes (true) / No answers; none left: No
+  std::function<void(const ShownMessage&)> onShow;  // runs while the box is "open"
+
+  void inform(const QString& text, const QString& detail = {}) override;
+  bool askYesNo(const QString& text) override;
+  QString lastText() const { return shown.empty() ? QString() : shown.back().text; }
+  bool showed(const QString& text) const;
 };
 
 struct DialogUse {
-  bool save;
-  QString filter;
-  int filterIndex;
-  QString title;
-  QString fileNameIn;
+  bool save = false;
+  FileDialogRequest request;
 };
 
-class FakeDialog : public ICommonDialog {
+class FakeDialogs : public FileDialogs {
  public:
   std::vector<DialogUse> uses;
-  std::deque<std::optional<QString>> answers;  // nullopt: the user cancels; empty queue: cancel
-  std::function<void()> onShow;                 // runs while the dialog is "open"
-  void ShowOpen() override { Show(false); }
-  void ShowSave() override { Show(true); }
+  std::deque<std::optional<QString>> answers;  // nullopt, or none left: the user cancels
+  std::function<void(const DialogUse&)> onShow;  // runs while the dialog is "open"
+
+  std::optional<QString> chooseFileToOpen(const FileDialogRequest& request) override;
+  std::optional<QString> chooseFileToSave(const FileDialogRequest& request) override;
 
  private:
-  void Show(bool save);
+  std::optional<QString> answer(bool save, const FileDialogRequest& request);
 };
 
-class FakeClock : public IClock {
+class FakeUrlOpener : public UrlOpener {
  public:
-  float now = 1000.0f;
-  float Timer() override { return now; }
-};
-
-// DoEvents runs the queued actions (one per call) and `everyPass`; Sleep advances the
-// clock and, through `onSleep`, whatever else the test lets time move.
-class FakePump : public IPump {
- public:
-  FakeClock* clock = nullptr;
-  std::deque<std::function<void()>> queued;
-  std::function<void()> everyPass;
-  std::function<void(int)> onSleep;
-  std::vector<std::string> log;  // "DoEvents", "Sleep 100"
-  int doEvents = 0;
-  int sleeps = 0;
-  int maxPasses = 100000;  // a runaway loop fails the test instead of hanging it
-  void DoEvents() override;
-  void Sleep(int milliseconds) override;
-};
-
-struct StartedProcess {
-  QString program;
-  QStringList args;
-  QString errorLog;
-};
-
-class FakeProcesses : public IProcesses {
- public:
-  std::vector<StartedProcess> started;
-  bool failStart = false;
-  long nextPid = 4242;
-  // Exit codes answered in turn; the last one repeats. nullopt: the query fails.
-  std::deque<std::optional<int>> exitCodes{0};
-  int exitCodeQueries = 0;
-  std::function<void(const StartedProcess&)> onStart;  // e.g. write the output file, the error log
-  std::vector<StartedProcess> runs;
-  std::function<ProgramRun(const QString&, const QStringList&)> onRun;  // default: not started
-
-  long Start(const QString& program, const QStringList& args, const QString& errorLog) override;
-  std::optional<int> ExitCode(long pid) override;
-  ProgramRun Run(const QString& program, const QStringList& args, int timeoutMs) override;
-};
-
-class FakeFiles : public IFiles {
- public:
-  QString appPath = "/opt/vintrel";
-  std::map<QString, QString> files;  // path -> contents
-  std::set<QString> unreadable;      // exist, but ProbeOpen/ReadText fail
-  std::set<QString> undeletable;
-  std::set<QString> executables;
-  std::map<QString, QString> inPath;  // name -> full path
-  std::vector<std::pair<QString, QString>> samePairs;  // extra spellings of one file
-  std::vector<QString> killed;
-  std::vector<QString> probed;
-
-  QString AppPath() override { return appPath; }
-  void ProbeOpen(const QString& path) override;
-  void Kill(const QString& path) override;
-  bool Exists(const QString& path) override { return files.count(path) > 0; }
-  bool SameFile(const QString& a, const QString& b) override;
-  bool IsExecutable(const QString& path) override { return executables.count(path) > 0; }
-  QString FindInPath(const QString& name) override;
-  QString ReadText(const QString& path) override;
-};
-
-class FakeUrlOpener : public IUrlOpener {
- public:
-  std::vector<QString> opened;
+  std::vector<QString> opened;  // every address asked for, opened or not
   bool fail = false;
-  void Open(const QString& url) override;
+  bool open(const QString& url) override;
 };
 
-class FakeApp : public IApp {
+class FakeFiles : public Files {
  public:
-  bool ended = false;
-  int code = -1;
-  [[noreturn]] void End(int exitCode) override;
+  QString folder = "/opt/vintrel";
+  std::map<QString, QString> files;                    // path -> contents; present = exists
+  std::vector<std::pair<QString, QString>> samePairs;  // two spellings of one file
+  std::set<QString> unwritableFolders;
+
+  QString programFolder() override { return folder; }
+  bool exists(const QString& path) override { return files.count(path) > 0; }
+  bool sameFile(const QString& a, const QString& b) override;
+  bool folderWritable(const QString& path) override;
+  std::optional<QString> readText(const QString& path) override;
 };
 
-// The main window on fakes. thanks.txt is present unless a test removes it before Load().
+// A cut the test runs by hand: it reports progress and finishes when the test says.
+class FakeCutJob : public CutJob {
+  Q_OBJECT
+ public:
+  std::optional<CutRequest> request;
+  int cancels = 0;
+  std::function<void(FakeCutJob&)> onStart;   // runs inside start(), e.g. to finish at once
+  std::function<void(FakeCutJob&)> onCancel;  // runs inside cancel()
+
+  void start(const CutRequest& request) override;
+  void cancel() override;
+  void report(double fraction) { emit progress(fraction); }
+  void finish(const CutOutcome& outcome) { emit finished(outcome); }
+};
+
+// The main window on fakes, on Qt's offscreen platform.
 struct Rig {
-  FakeMessageBox msg;
-  FakeDialog dialog;
-  FakeClock clock;
-  FakePump pump;
-  FakeProcesses processes;
+  FakeMessages messages;
+  FakeDialogs dialogs;
+  FakeUrlOpener urls;
   FakeFiles files;
-  FakeUrlOpener url;
-  FakeApp app;
-  FakePlayer* player = nullptr;
-  Platform platform;
-  std::unique_ptr<Form1> form;
+  FakePlayer* player = nullptr;  // owned by the window
+  QPointer<FakeCutJob> job;      // the last cut started; gone once the window let go of it
+  std::vector<CutRequest> cutRequests;
+  int jobsMade = 0;
+  std::function<void(FakeCutJob&)> onJobMade;  // set up each new cut
+  std::unique_ptr<MainWindow> window;
 
-  Rig();
+  explicit Rig(const QString& credits = "Thanks to everyone.");
   ~Rig();
-  Form1& f() { return *form; }
-  FakePlayer& mp() { return *player; }
-  // Runs start-up; false when the program ended there.
-  bool Load();
-  // A file opened and playing, as a successful Open leaves it (without running Open).
-  void SimulateOpen(const QString& path = "/videos/clip.avi", double duration = 100.0);
+  MainWindow& w() { return *window; }
+  FakePlayer& p() { return *player; }
+
+  // Opens a file through Open's dialog; it loads at once and plays from 0.
+  void open(const QString& path = "/videos/clip.avi", double duration = 100);
+  // Marks the given positions as Mark Start and Mark End do.
+  void markStart(double position);
+  void markEnd(double position);
+  // The once-a-second position update, at once.
+  void tick();
+  // Ends the running cut and waits until the window has dealt with the outcome.
+  void finishCut(const CutOutcome& outcome);
+  // Which commands answer, as their buttons (and the slider) show it, in kCommandNames' order.
+  std::vector<bool> enabledCommands();
 };
+
+// The commands enabledCommands() lists, in its order.
+inline const char* const kCommandNames[] = {"Open",     "Play/Pause", "Stop",    "Mark Start", "Mark End",
+                                            "Play Selected", "Slider", "Save",    "Website",    "Help",
+                                            "About"};
 
 }  // namespace fakes
