@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <QUrl>
 
 #include "fakes/fakes.h"
 
@@ -452,6 +454,65 @@ TEST(Open, StopOrPlayWhileTheDialogIsOpen) {
     EXPECT_EQ(r.w().session().file(), "/videos/old.avi");
     expectPlaying(r, "old file");
   }
+}
+
+TEST(Drop, TheFirstLocalFileOfTheDroppedItems) {
+  const struct {
+    QList<QUrl> urls;
+    std::optional<QString> file;
+  } cases[] = {
+      {{QUrl::fromLocalFile("/videos/a.avi")}, QString("/videos/a.avi")},
+      {{QUrl("https://example.org/v.mp4"), QUrl::fromLocalFile("/videos/b c.mkv"), QUrl::fromLocalFile("/x.avi")},
+       QString("/videos/b c.mkv")},
+      {{QUrl("https://example.org/v.mp4")}, std::nullopt},
+      {{}, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    QMimeData data;
+    data.setUrls(c.urls);
+    if (c.urls.isEmpty()) data.setText("/videos/typed.avi");
+    EXPECT_EQ(vintrel::droppedFile(data), c.file) << c.file.value_or("nothing").toStdString();
+  }
+}
+
+// Sends a drag over the window and drops it; whether the window took it.
+bool drop(Rig& r, const QList<QUrl>& urls) {
+  QMimeData data;
+  data.setUrls(urls);
+  QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  enter.setAccepted(false);
+  QApplication::sendEvent(&r.w(), &enter);
+  QDropEvent dropped(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  dropped.setAccepted(false);
+  QApplication::sendEvent(&r.w(), &dropped);
+  EXPECT_EQ(enter.isAccepted(), dropped.isAccepted()) << "the drag promised otherwise";
+  return dropped.isAccepted();
+}
+
+TEST(Drop, ADroppedVideoOpensAsOpenWouldButNotWhileSaving) {
+  Rig r;
+  oldFilePlaying(r);
+  EXPECT_FALSE(drop(r, {QUrl("https://example.org/v.mp4")}));
+  EXPECT_EQ(r.w().session().file(), "/videos/old.avi");
+  expectPlaying(r, "a web address is no file");
+
+  r.p().nextDuration = 70;
+  EXPECT_TRUE(drop(r, {QUrl::fromLocalFile("/videos/new.avi")}));
+  EXPECT_EQ(r.dialogs.uses.size(), 1u) << "no dialog for a drop";
+  EXPECT_EQ(r.p().opened.back(), "/videos/new.avi");
+  EXPECT_EQ(r.w().session().file(), "/videos/new.avi");
+  expectPlaying(r, "dropped");
+  EXPECT_EQ(r.w().positionSlider->maximum(), 70);
+  expectFreshStart(r, "dropped");
+
+  r.markStart(12);
+  r.markEnd(30);
+  r.dialogs.answers = {QString("/videos/part.avi")};
+  r.w().saveButton->click();
+  ASSERT_TRUE(r.w().session().isSaving());
+  EXPECT_FALSE(drop(r, {QUrl::fromLocalFile("/videos/third.avi")}));
+  EXPECT_EQ(r.w().session().file(), "/videos/new.avi");
+  EXPECT_EQ(r.p().opened.size(), 2u);
 }
 
 }  // namespace

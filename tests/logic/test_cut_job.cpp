@@ -1,0 +1,262 @@
+// The cut job: the arguments vintrel-cut gets, how its progress lines read, and the job
+// running small scripts that stand in for it.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <functional>
+#include <optional>
+
+#include "save/cut_job.h"
+
+namespace {
+
+using vintrel::CutOutcome;
+using vintrel::CutProgressLine;
+using vintrel::CutRequest;
+using vintrel::cutArguments;
+using vintrel::parseCutProgressLine;
+using vintrel::ProcessCutJob;
+
+TEST(CutArguments, OptionsThenTheInputTheStretchAndTheOutput) {
+  const struct {
+    CutRequest request;
+    QStringList args;
+  } cases[] = {
+      {{"/v/clip.avi", "/v/part.avi", 12, 30, false},
+       {"--progress=machine", "--", "/v/clip.avi", "12", "30", "/v/part.avi"}},
+      {{"/v/clip.avi", "/v/part.avi", 1, 3661, true},
+       {"--progress=machine", "--overwrite", "--", "/v/clip.avi", "1", "3661", "/v/part.avi"}},
+      // Paths that look like options stay paths, spaces and all.
+      {{"-clip.avi", "--overwrite", 5, 6, false}, {"--progress=machine", "--", "-clip.avi", "5", "6", "--overwrite"}},
+      {{"/v/a b.mkv", "/v/ü part.mkv", 0, 40000, false},
+       {"--progress=machine", "--", "/v/a b.mkv", "0", "40000", "/v/ü part.mkv"}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(cutArguments(c.request), c.args) << c.request.input.toStdString();
+}
+
+TEST(CutProgressLines, ProgressErrorsAndAnythingElse) {
+  using Kind = CutProgressLine::Kind;
+  const struct {
+    const char* line;
+    Kind kind;
+    double fraction;
+    const char* text;
+  } cases[] = {
+      {"progress 0.4200", Kind::Progress, 0.42, ""},
+      {"progress 0", Kind::Progress, 0, ""},
+      {"progress 1", Kind::Progress, 1, ""},
+      {"progress 1.0000 ", Kind::Progress, 1, ""},
+      {"progress 1.5", Kind::Other, 0, "progress 1.5"},
+      {"progress -0.1", Kind::Other, 0, "progress -0.1"},
+      {"progress abc", Kind::Other, 0, "progress abc"},
+      {"progress 0.4 more", Kind::Other, 0, "progress 0.4 more"},
+      {"progress", Kind::Other, 0, "progress"},
+      {"error The input cannot be read", Kind::Error, 0, "The input cannot be read"},
+      {"error   spaced out  ", Kind::Error, 0, "spaced out"},
+      {"errors are fine", Kind::Other, 0, "errors are fine"},
+      {"frame=  120 fps=30", Kind::Other, 0, "frame=  120 fps=30"},
+      {"", Kind::Other, 0, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    const CutProgressLine parsed = parseCutProgressLine(c.line);
+    EXPECT_EQ(parsed.kind, c.kind);
+    EXPECT_DOUBLE_EQ(parsed.fraction, c.fraction);
+    EXPECT_EQ(parsed.text, c.text);
+  }
+}
+
+// Scripts standing in for vintrel-cut, in a folder of their own.
+class CutJobRun : public ::testing::Test {
+ protected:
+  QString script(const QString& name, const QString& body) {
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(("#!/bin/sh\n" + body).toUtf8());
+    file.close();
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return path;
+  }
+  QString read(const QString& name) {
+    QFile file(dir.filePath(name));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+  }
+  // Starts the job; `whileRunning` runs after its first progress report. Waits for the outcome.
+  void run(const QString& program, const std::function<void(ProcessCutJob&)>& whileRunning = {}) {
+    ProcessCutJob job(program);
+    QObject::connect(&job, &vintrel::CutJob::progress, [this](double f) { progress.push_back(f); });
+    QObject::connect(&job, &vintrel::CutJob::finished, [this](const CutOutcome& o) {
+      EXPECT_FALSE(outcome) << "finished twice";
+      outcome = o;
+    });
+    QSignalSpy reported(&job, &vintrel::CutJob::progress);
+    QSignalSpy finished(&job, &vintrel::CutJob::finished);
+    job.start(request);
+    if (whileRunning) {
+      ASSERT_TRUE(outcome || reported.count() > 0 || reported.wait(10000)) << "no progress";
+      whileRunning(job);
+    }
+    if (!outcome) {
+      ASSERT_TRUE(finished.wait(20000)) << "no outcome";
+    }
+  }
+  QTemporaryDir dir;
+  CutRequest request{"/videos/clip.avi", "/videos/part.avi", 12, 30, false};
+  std::vector<double> progress;
+  std::optional<CutOutcome> outcome;
+};
+
+TEST_F(CutJobRun, AFinishedCutReportsItsProgressAndItsReport) {
+  request.replaceExisting = true;
+  const QString program = script("vintrel-cut", QString(R"(printf '%s\n' "$@" > '%1'
+echo "progress 0.2500" >&2
+echo "progress 0.5000" >&2
+echo "Cut 12 s to 30 s; checked: 2 streams, 18.0 s"
+echo "second line"
+exit 0
+)").arg(dir.filePath("args")));
+  run(program);
+  ASSERT_TRUE(outcome);
+  EXPECT_EQ(outcome->result, CutOutcome::Result::Saved);
+  EXPECT_EQ(outcome->report, "Cut 12 s to 30 s; checked: 2 streams, 18.0 s\nsecond line");
+  EXPECT_EQ(progress, (std::vector<double>{0.25, 0.5, 1.0}));
+  EXPECT_EQ(read("args"), cutArguments(request).join('\n') + '\n');
+}
+
+TEST_F(CutJobRun, AFailedCutGivesItsReason) {
+  const struct {
+    const char* name;
+    const char* body;
+    const char* reason;
+  } cases[] = {
+      {"error line", "echo 'progress 0.1000' >&2\necho 'error The input cannot be read' >&2\necho 'noise' >&2\nexit 1\n",
+       "The input cannot be read"},
+      {"last line", "echo 'first' >&2\necho 'something odd happened' >&2\nexit 1\n", "something odd happened"},
+      {"silent", "exit 2\n", "The cut stopped with exit code 2."},
+      {"report but no success", "echo 'a report'\nexit 1\n", "The cut stopped with exit code 1."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    outcome.reset();
+    run(script(QString("cut-%1").arg(&c - cases), c.body));
+    ASSERT_TRUE(outcome);
+    EXPECT_EQ(outcome->result, CutOutcome::Result::Failed);
+    EXPECT_EQ(outcome->reason, c.reason);
+    EXPECT_EQ(outcome->report, "");
+  }
+  EXPECT_EQ(std::count(progress.begin(), progress.end(), 1.0), 0) << "a failed cut never reports it all done";
+}
+
+TEST_F(CutJobRun, ExitCode3IsACancelledCut) {
+  run(script("vintrel-cut", "echo 'error stopped' >&2\nexit 3\n"));
+  ASSERT_TRUE(outcome);
+  EXPECT_EQ(outcome->result, CutOutcome::Result::Cancelled);
+}
+
+TEST_F(CutJobRun, CancelStopsTheCut) {
+  const struct {
+    const char* name;
+    const char* body;
+  } cases[] = {
+      // Ends at the signal, as any program does by default.
+      {"default", "echo 'progress 0.1000' >&2\nexec sleep 30\n"},
+      // Cleans up and reports an error of its own: still a cancel, the user asked for it.
+      {"trapped",
+       "trap 'echo \"error interrupted\" >&2; kill $child; exit 1' TERM\n"
+       "echo 'progress 0.1000' >&2\nsleep 30 & child=$!\nwait $child\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    outcome.reset();
+    run(script(QString("cut-%1").arg(c.name), c.body), [](ProcessCutJob& job) {
+      job.cancel();
+      job.cancel();  // a second click changes nothing
+    });
+    ASSERT_TRUE(outcome);
+    EXPECT_EQ(outcome->result, CutOutcome::Result::Cancelled);
+  }
+}
+
+TEST_F(CutJobRun, ACutEndedFromOutsideFailed) {
+  const QString program =
+      script("vintrel-cut", QString("echo $$ > '%1'\necho 'progress 0.1000' >&2\nexec sleep 30\n").arg(dir.filePath("pid")));
+  run(program, [this](ProcessCutJob&) {
+    const pid_t pid = read("pid").trimmed().toInt();
+    ASSERT_GT(pid, 1);
+    ::kill(pid, SIGKILL);
+  });
+  ASSERT_TRUE(outcome);
+  EXPECT_EQ(outcome->result, CutOutcome::Result::Failed);
+  EXPECT_EQ(outcome->reason, "The cut was ended from outside.");
+}
+
+TEST_F(CutJobRun, LinesArrivingInPiecesAndALongReport) {
+  run(script("vintrel-cut",
+             "printf 'progress 0.3' >&2\nsleep 0.2\nprintf '000\\nprogress 0.6000\\n' >&2\n"
+             "head -c 300000 /dev/zero | tr '\\0' x\nexit 0\n"));
+  ASSERT_TRUE(outcome);
+  EXPECT_EQ(outcome->result, CutOutcome::Result::Saved);
+  EXPECT_EQ(progress, (std::vector<double>{0.3, 0.6, 1.0}));
+  EXPECT_EQ(outcome->report.size(), 300000);
+}
+
+// The cut outlives the window: a session of its own, nothing of ours open in it, no input.
+TEST_F(CutJobRun, TheCutRunsApart) {
+  const int ours = ::open("/dev/null", O_RDONLY);  // inheritable
+  ASSERT_GE(ours, 3);
+  run(script("vintrel-cut", QString("[ -e /proc/$$/fd/%1 ] && echo leaked\n"
+                                    "[ \"$(cut -d' ' -f6 /proc/$$/stat)\" = $$ ] && echo own-session\n"
+                                    "readlink /proc/$$/fd/0\nexit 0\n")
+                                .arg(ours)));
+  ::close(ours);
+  ASSERT_TRUE(outcome);
+  EXPECT_EQ(outcome->report, "own-session\n/dev/null");
+}
+
+TEST_F(CutJobRun, AProgramThatCannotRunFailsWithAClearReason) {
+  {  // none found: said at once
+    ProcessCutJob job("");
+    QSignalSpy finished(&job, &vintrel::CutJob::finished);
+    job.start(request);
+    ASSERT_EQ(finished.count(), 1);
+    const auto got = finished[0][0].value<CutOutcome>();
+    EXPECT_EQ(got.result, CutOutcome::Result::Failed);
+    EXPECT_TRUE(got.reason.contains("vintrel-cut was not found")) << got.reason.toStdString();
+    job.cancel();  // nothing to stop
+  }
+  const QString notExecutable = dir.filePath("plain");
+  QFile(notExecutable).open(QIODevice::WriteOnly);
+  for (const QString& program : {dir.filePath("missing/vintrel-cut"), notExecutable}) {
+    SCOPED_TRACE(program.toStdString());
+    outcome.reset();
+    run(program);
+    ASSERT_TRUE(outcome);
+    EXPECT_EQ(outcome->result, CutOutcome::Result::Failed);
+    EXPECT_TRUE(outcome->reason.contains(program)) << outcome->reason.toStdString();
+    EXPECT_TRUE(outcome->reason.contains("could not be started")) << outcome->reason.toStdString();
+  }
+}
+
+TEST_F(CutJobRun, TheProgramIsLookedForBesideVintrelThenOnThePath) {
+  QDir(dir.path()).mkpath("app");
+  QDir(dir.path()).mkpath("bin");
+  QDir(dir.path()).mkpath("empty");
+  const QByteArray path = qgetenv("PATH");
+  qputenv("PATH", dir.filePath("bin").toUtf8());
+  EXPECT_EQ(vintrel::findCutProgram(dir.filePath("app")), "");
+  const QString onPath = script("bin/vintrel-cut", "exit 0\n");
+  QFile(dir.filePath("app/vintrel-cut")).open(QIODevice::WriteOnly);  // not a program
+  EXPECT_EQ(vintrel::findCutProgram(dir.filePath("app")), onPath);
+  const QString beside = script("app/vintrel-cut", "exit 0\n");
+  EXPECT_EQ(vintrel::findCutProgram(dir.filePath("app")), beside);
+  qputenv("PATH", path);
+}
+
+}  // namespace

@@ -1,0 +1,391 @@
+// Save in the window on fakes: the selection check, the Save dialog, the refusals, the
+// overwrite question, the locked window while the cut runs, its bar and title, Cancel, and
+// how each ending is told.
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+
+#include "fakes/fakes.h"
+
+namespace {
+
+using fakes::Rig;
+using vintrel::CutOutcome;
+
+const QString kInvalid = "Start time cannot be >= End time. Invalid Selection";
+const QString kInUse = "The selected file is in use and cannot be overwritten.";
+const QString kOverwrite = "Do you want to overwrite the existing file?";
+const QString kNotSaved = "The file was not saved.";
+const QString kCancelled = "Saving was cancelled. Nothing was written.";
+
+// Open, Play/Pause, Stop, Mark Start, Mark End, Play Selected, the slider; Save, Website, Help, About.
+const std::vector<bool> kLocked{false, false, false, false, false, false, false, true, true, true, true};
+const std::vector<bool> kUnlocked(11, true);
+
+// A clip playing at 40 s with the stretch 12..30 marked; the Save dialog answers part.avi.
+struct SaveRig : Rig {
+  const QString input;
+  const QString output = "/videos/part.avi";
+
+  explicit SaveRig(const QString& path = "/videos/clip.avi") : input(path) {
+    open(input, 100);
+    files.files[input] = "the input";
+    markStart(12);
+    markEnd(30);
+    p().pos = 40;
+    tick();
+    p().seeks.clear();
+    dialogs.answers = {output};
+  }
+  void save() { w().saveButton->click(); }
+  std::vector<fakes::DialogUse> saveDialogs() const {
+    std::vector<fakes::DialogUse> found;
+    for (const auto& use : dialogs.uses)
+      if (use.save) found.push_back(use);
+    return found;
+  }
+  void expectIdle() {
+    EXPECT_EQ(enabledCommands(), kUnlocked);
+    EXPECT_EQ(w().saveButton->text(), "Save");
+    EXPECT_FALSE(w().cancelAction->isEnabled());
+    EXPECT_EQ(w().windowTitle(), "Vintrel");
+    EXPECT_EQ(w().progressBar->value(), 0);
+    EXPECT_FALSE(w().session().isSaving());
+  }
+  void expectLocked() {
+    EXPECT_EQ(enabledCommands(), kLocked);
+    EXPECT_EQ(w().saveButton->text(), "Cancel");
+    EXPECT_TRUE(w().cancelAction->isEnabled());
+    for (QAction* key : {w().stepBackAction, w().stepForwardAction, w().jumpBackAction, w().jumpForwardAction})
+      EXPECT_FALSE(key->isEnabled()) << key->objectName().toStdString();
+    EXPECT_TRUE(w().session().isSaving());
+  }
+  // Refused or dropped before any cut: the window as it was, but halted.
+  void expectNothingStarted() {
+    expectIdle();
+    EXPECT_EQ(jobsMade, 0);
+    EXPECT_EQ(files.files.at(input), "the input");
+  }
+};
+
+TEST(Save, AnInvalidSelectionOrNoFileStartsNothing) {
+  const struct {
+    int64_t start, end;
+    bool fileOpen;
+  } rows[] = {{0, 0, true}, {5, 5, true}, {10, 3, true}, {0, 1, true}, {0, 30, false}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::Message() << row.start << ".." << row.end << (row.fileOpen ? "" : ", no file"));
+    SaveRig r;
+    if (!row.fileOpen) r.w().session().setFile({});
+    r.w().session().setMarkStart(row.start);
+    r.w().session().setMarkEnd(row.end);
+    const bool wasPlaying = r.w().session().isPlaying();
+    r.save();
+    if (row.fileOpen) {
+      ASSERT_EQ(r.messages.shown.size(), 1u);
+      EXPECT_EQ(r.messages.shown[0].text, kInvalid);
+      EXPECT_EQ(r.messages.shown[0].detail, "");
+    } else {
+      EXPECT_TRUE(r.messages.shown.empty());
+    }
+    EXPECT_TRUE(r.saveDialogs().empty());
+    r.expectNothingStarted();
+    EXPECT_EQ(r.w().session().isPlaying(), wasPlaying) << "playback goes on";
+  }
+}
+
+TEST(Save, TheDialogAsksWhileTheWindowIsLockedAndHalted) {
+  SaveRig r;
+  r.dialogs.answers = {std::nullopt};
+  bool asked = false;
+  r.dialogs.onShow = [&](const fakes::DialogUse& use) {
+    if (!use.save) return;
+    asked = true;
+    r.expectLocked();
+    EXPECT_EQ(r.w().windowTitle(), "Saving");
+    EXPECT_EQ(r.w().progressBar->value(), 0);
+    EXPECT_EQ(r.w().playButton->text(), "Play");
+    EXPECT_FALSE(r.p().running());
+    EXPECT_FALSE(r.w().positionTimer->isActive());
+    EXPECT_EQ(r.w().positionSlider->value(), 0);
+  };
+  r.save();
+  ASSERT_TRUE(asked);
+  const auto uses = r.saveDialogs();
+  ASSERT_EQ(uses.size(), 1u);
+  EXPECT_EQ(uses[0].request.title, "Save");
+  EXPECT_EQ(uses[0].request.filter, "AVI Files|*.avi|All Files(*.*)|*.*");
+  EXPECT_EQ(uses[0].request.filterIndex, 1);
+  EXPECT_EQ(uses[0].request.fileName, "/videos/clip-cut-0_12-0_30.avi");
+  // Cancelled: nothing said, nothing started, the video halted where it was.
+  EXPECT_TRUE(r.messages.shown.empty());
+  r.expectNothingStarted();
+  EXPECT_FALSE(r.p().running());
+  EXPECT_TRUE(r.p().seeks.empty()) << "the player keeps its position";
+  EXPECT_EQ(r.p().pos, 40);
+}
+
+// The offered type is the input's last three characters, as they are spelt.
+TEST(Save, TheOfferedTypeFollowsTheInput) {
+  const struct {
+    const char* input;
+    const char* filter;
+  } rows[] = {
+      {"/v/clip.mp4", "MP4 Files|*.mp4|All Files(*.*)|*.*"},
+      {"/v/clip.mpg", "MPG Files|*.mpg|All Files(*.*)|*.*"},
+      {"/v/clip.DAT", "DAT Files|*.DAT|All Files(*.*)|*.*"},
+      {"/v/clip.Dat", "DAT Files|*.Dat|All Files(*.*)|*.*"},
+      {"/v/clip.divx", "IVX Files|*.ivx|All Files(*.*)|*.*"},
+      {"/v/clip.ts", ".TS Files|*..ts|All Files(*.*)|*.*"},
+  };
+  for (const auto& row : rows) {
+    SaveRig r(row.input);
+    r.dialogs.answers = {std::nullopt};
+    r.save();
+    ASSERT_EQ(r.saveDialogs().size(), 1u);
+    EXPECT_EQ(r.saveDialogs()[0].request.filter, row.filter) << row.input;
+  }
+}
+
+TEST(Save, StartsTheCutOfTheMarkedStretchNeverFromSecond0) {
+  const struct {
+    int64_t start, end;
+    int64_t cutFrom;
+  } rows[] = {{12, 30, 12}, {0, 30, 1}, {0, 2, 1}, {1, 2, 1}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::Message() << row.start << ".." << row.end);
+    SaveRig r;
+    r.w().session().setMarkStart(row.start);
+    r.w().session().setMarkEnd(row.end);
+    r.save();
+    ASSERT_EQ(r.cutRequests.size(), 1u);
+    const auto& cut = r.cutRequests[0];
+    EXPECT_EQ(cut.input, r.input);
+    EXPECT_EQ(cut.output, r.output);
+    EXPECT_EQ(cut.start, row.cutFrom);
+    EXPECT_EQ(cut.end, row.end);
+    EXPECT_FALSE(cut.replaceExisting);
+    EXPECT_TRUE(r.messages.shown.empty());
+    r.expectLocked();
+  }
+}
+
+TEST(Save, TheInputIsRefusedByNameAndByIdentity) {
+  for (const char* answer : {"/videos/clip.avi", "/videos/link-to-clip.avi", "/VIDEOS/CLIP.AVI"}) {
+    SCOPED_TRACE(answer);
+    SaveRig r;
+    r.files.files["/videos/link-to-clip.avi"] = r.files.files["/VIDEOS/CLIP.AVI"] = "the input";
+    r.files.samePairs = {{r.input, "/videos/link-to-clip.avi"}, {r.input, "/VIDEOS/CLIP.AVI"}};
+    r.dialogs.answers = {QString(answer)};
+    r.save();
+    ASSERT_EQ(r.messages.shown.size(), 1u);
+    EXPECT_EQ(r.messages.shown[0].text, kInUse);
+    r.expectNothingStarted();
+    // The next Save offers a name of its own again.
+    r.save();
+    EXPECT_EQ(r.saveDialogs().at(1).request.fileName, "/videos/clip-cut-0_12-0_30.avi");
+  }
+}
+
+TEST(Save, AFolderThatCannotBeWrittenIsSaidBeforeAnyCut) {
+  SaveRig r;
+  r.files.unwritableFolders = {"/readonly"};
+  r.dialogs.answers = {QString("/readonly/part.avi")};
+  r.save();
+  ASSERT_EQ(r.messages.shown.size(), 1u);
+  EXPECT_EQ(r.messages.shown[0].text, kNotSaved);
+  EXPECT_EQ(r.messages.shown[0].detail, "The folder /readonly cannot be written.");
+  r.expectNothingStarted();
+}
+
+TEST(Save, AnExistingFileIsReplacedOnlyOnYes) {
+  SaveRig no;
+  no.files.files[no.output] = "older";
+  no.save();
+  ASSERT_EQ(no.messages.shown.size(), 1u);
+  EXPECT_EQ(no.messages.shown[0].text, kOverwrite);
+  EXPECT_TRUE(no.messages.shown[0].question);
+  no.expectNothingStarted();
+  EXPECT_EQ(no.files.files[no.output], "older");
+
+  SaveRig yes;
+  yes.files.files[yes.output] = "older";
+  yes.messages.answers = {true};
+  yes.save();
+  EXPECT_TRUE(yes.messages.showed(kOverwrite));
+  ASSERT_EQ(yes.cutRequests.size(), 1u);
+  EXPECT_TRUE(yes.cutRequests[0].replaceExisting);
+
+  SaveRig fresh;  // nothing there: nothing to ask
+  fresh.save();
+  EXPECT_TRUE(fresh.messages.shown.empty());
+  ASSERT_EQ(fresh.cutRequests.size(), 1u);
+  EXPECT_FALSE(fresh.cutRequests[0].replaceExisting);
+}
+
+TEST(Save, WhileTheCutRunsOnlySaveAsCancelWebsiteHelpAndAboutAnswer) {
+  SaveRig r;
+  r.save();
+  ASSERT_TRUE(r.job);
+  r.expectLocked();
+  EXPECT_EQ(r.w().windowTitle(), "Saving");
+
+  // Commands and files arriving another way are turned away too.
+  r.w().openFile("/videos/other.avi");
+  r.w().playPauseAction->trigger();
+  r.w().markEndAction->trigger();
+  EXPECT_EQ(r.w().session().file(), r.input);
+  EXPECT_EQ(r.p().opened.size(), 1u);
+  EXPECT_FALSE(r.p().running());
+  EXPECT_EQ(r.w().session().markEnd(), 30);
+
+  r.w().saveButton->click();
+  EXPECT_EQ(r.job->cancels, 1);
+  r.expectLocked();  // until the cut says it has stopped
+  r.w().cancelAction->trigger();  // Esc
+  EXPECT_EQ(r.job->cancels, 2);
+  r.finishCut({CutOutcome::Result::Cancelled, {}, {}});
+  ASSERT_EQ(r.messages.shown.size(), 1u);
+  EXPECT_EQ(r.messages.shown[0].text, kCancelled);
+  r.expectIdle();
+  r.w().cancelAction->trigger();  // nothing to cancel any more
+  EXPECT_EQ(r.jobsMade, 1);
+}
+
+TEST(Save, EachEndingIsToldOnceTheWindowIsFreeAgain) {
+  const struct {
+    CutOutcome outcome;
+    QString text, detail;
+  } rows[] = {
+      {{CutOutcome::Result::Saved, "Cut 12 s to 30 s; checked: 2 streams, 18.0 s", {}},
+       "Done",
+       "Cut 12 s to 30 s; checked: 2 streams, 18.0 s"},
+      {{CutOutcome::Result::Failed, {}, "The input cannot be read"}, kNotSaved, "The input cannot be read"},
+      {{CutOutcome::Result::Cancelled, {}, {}}, kCancelled, ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.text.toStdString());
+    SaveRig r;
+    r.save();
+    bool told = false;
+    r.messages.onShow = [&](const fakes::ShownMessage&) {
+      told = true;
+      r.expectIdle();
+    };
+    r.finishCut(row.outcome);
+    ASSERT_TRUE(told);
+    ASSERT_EQ(r.messages.shown.size(), 1u);
+    EXPECT_EQ(r.messages.shown[0].text, row.text);
+    EXPECT_EQ(r.messages.shown[0].detail, row.detail);
+    r.expectIdle();
+    EXPECT_FALSE(r.p().running()) << "playback stays halted";
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(r.job) << "the finished cut is let go";
+  }
+}
+
+TEST(Save, TheTitleAndTheBarFollowTheCutAndShow100OnlyAtTheEnd) {
+  SaveRig r;
+  QSignalSpy bar(r.w().progressBar, &QProgressBar::valueChanged);
+  r.save();
+  EXPECT_EQ(r.w().windowTitle(), "Saving");
+  EXPECT_EQ(r.w().progressBar->value(), 0);
+  r.job->report(0.42);
+  EXPECT_EQ(r.w().progressBar->value(), 42);
+  // The time left joins once a second has passed.
+  EXPECT_TRUE(r.w().windowTitle().startsWith("Saving 42%")) << r.w().windowTitle().toStdString();
+  r.job->report(0.3);
+  EXPECT_EQ(r.w().progressBar->value(), 42) << "the bar never goes back";
+  r.job->report(1.0);
+  EXPECT_EQ(r.w().progressBar->value(), 99) << "the file is not checked yet";
+  EXPECT_TRUE(r.w().windowTitle().startsWith("Saving 99%"));
+  const qsizetype beforeEnd = bar.count();
+  for (qsizetype i = 0; i < beforeEnd; ++i) EXPECT_LT(bar[i][0].toInt(), 100);
+  r.finishCut({CutOutcome::Result::Saved, "report", {}});
+  EXPECT_EQ(r.w().progressBar->value(), 0);
+  EXPECT_EQ(r.w().windowTitle(), "Vintrel");
+}
+
+TEST(Save, TheNameOfferedIsAFreeOneBesideTheInput) {
+  const struct {
+    const char* input;
+    int64_t start, end;
+    std::vector<const char*> taken;
+    const char* name;
+  } rows[] = {
+      {"/videos/clip.avi", 12, 30, {}, "/videos/clip-cut-0_12-0_30.avi"},
+      {"/videos/clip.avi", 12, 30, {"/videos/clip-cut-0_12-0_30.avi"}, "/videos/clip-cut-0_12-0_30-2.avi"},
+      {"/videos/clip.avi",
+       12,
+       30,
+       {"/videos/clip-cut-0_12-0_30.avi", "/videos/clip-cut-0_12-0_30-2.avi"},
+       "/videos/clip-cut-0_12-0_30-3.avi"},
+      {"/videos/holiday.mp4", 3, 13, {}, "/videos/holiday-cut-0_03-0_13.mp4"},
+      {"/videos/holiday.mp4", 599, 3600, {}, "/videos/holiday-cut-9_59-1_00_00.mp4"},
+      {"/videos/long.mkv", 3723, 7384, {}, "/videos/long-cut-1_02_03-2_03_04.mkv"},
+      {"/videos/archive.tar.mkv", 1, 2, {}, "/videos/archive.tar-cut-0_01-0_02.mkv"},
+      {"/videos/noext", 1, 2, {}, "/videos/noext-cut-0_01-0_02"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.input);
+    fakes::FakeFiles files;
+    for (const char* path : row.taken) files.files[path] = "taken";
+    EXPECT_EQ(vintrel::suggestOutputName(row.input, {row.start, row.end}, files), row.name);
+  }
+
+  // In the window: the stretch that will be cut names it, starting at second 1 at the earliest.
+  SaveRig r;
+  r.w().session().setMarkStart(0);
+  r.dialogs.answers = {std::nullopt};
+  r.save();
+  EXPECT_EQ(r.saveDialogs().at(0).request.fileName, "/videos/clip-cut-0_01-0_30.avi");
+}
+
+TEST(Save, EachDialogHasItsOwnTitleEveryTime) {
+  SaveRig r;
+  r.save();
+  r.finishCut({CutOutcome::Result::Saved, "report", {}});
+  r.files.files[r.output] = "cut";
+  r.dialogs.answers = {std::nullopt};
+  r.save();
+  r.w().openButton->click();
+  r.save();
+
+  const auto saves = r.saveDialogs();
+  ASSERT_EQ(saves.size(), 3u);
+  for (const auto& use : saves) EXPECT_EQ(use.request.title, "Save");
+  const auto& uses = r.dialogs.uses;
+  ASSERT_GE(uses.size(), 2u);
+  const fakes::DialogUse& open = uses[uses.size() - 2];
+  EXPECT_FALSE(open.save);
+  EXPECT_EQ(open.request.title, "Open");
+  EXPECT_EQ(open.request.fileName, "");
+}
+
+// A cut that ends before start() returns (it could not even begin) is told all the same.
+TEST(Save, ACutThatEndsAtOnceIsToldToo) {
+  SaveRig r;
+  r.onJobMade = [](fakes::FakeCutJob& job) { job.finish({CutOutcome::Result::Failed, {}, "not found"}); };
+  r.save();
+  QSignalSpy handled(&r.w().saveFlow(), &vintrel::SaveFlow::progressChanged);
+  if (r.messages.shown.empty()) {
+    ASSERT_TRUE(handled.wait(5000));
+  }
+  ASSERT_EQ(r.messages.shown.size(), 1u);
+  EXPECT_EQ(r.messages.shown[0].text, kNotSaved);
+  EXPECT_EQ(r.messages.shown[0].detail, "not found");
+  r.expectIdle();
+}
+
+// The cut is a process of its own: closing the window lets it finish its file.
+TEST(Save, ClosingTheWindowLeavesTheCutRunning) {
+  SaveRig r;
+  r.save();
+  ASSERT_TRUE(r.job);
+  r.w().close();
+  EXPECT_EQ(r.job->cancels, 0);
+  r.window.reset();
+  EXPECT_TRUE(r.messages.shown.empty());
+}
+
+}  // namespace
