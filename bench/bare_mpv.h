@@ -1,5 +1,5 @@
 #pragma once
-// The baseline for opening and seeking: libmpv with nothing around it.
+// The baseline for opening, seeking and memory: libmpv with nothing around it.
 #include <cstdint>
 #include <functional>
 #include <optional>

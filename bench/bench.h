@@ -5,37 +5,30 @@
 #include <optional>
 #include <vector>
 
+#include "marker.h"
 #include "timing.h"
 
 namespace bench {
 
 double Median(std::vector<double> values);
+// The value below which the share `fraction` (0.99) of the values lie, nearest rank.
+double Percentile(std::vector<double> values, double fraction);
 // "12, 15, 13": the samples, for the details under the table.
 QString Samples(const std::vector<double>& values, int decimals = 0);
 
 // How many times each comparison is made; BENCH_REPEATS overrides the default.
 int Repeats(int fallback);
 
-// User plus system time a process has used, in seconds (also for one that has ended but
-// was not reaped yet); -1 when it cannot be read.
-double CpuSeconds(long pid);
+// A line of /proc/<pid>/status ("VmRSS"), in MiB; 0 when it cannot be read.
+double StatusMiB(long pid, const QString& key);
 
-// The clips carry a grey marker in their top-left corner that names the clip and the
-// second on screen, so a pixel read from the X server tells which frame the player has
-// drawn: clip 0 climbs from 48 by 8 a second, clip 1 falls from 232 by 8 a second.
-constexpr int kClipSeconds = 24;
-constexpr int kClipWidth = 1280;
-constexpr int kClipHeight = 720;
-constexpr int kMarkerSize = 192;  // pixels of the clip, from its top-left corner
-// The second the marker shows when it is clip `clip`'s, else nothing.
-std::optional<int> MarkerSecond(Rgb pixel, int clip);
-// Where the marker's middle lands on screen when the clip is scaled into an area
-// (keeping its aspect, centred, as the player draws it).
-Point MarkerOnScreen(int areaX, int areaY, int areaWidth, int areaHeight);
-
-// Makes (or finds from an earlier run) the two marked 1280x720 H.264 + AAC clips.
+// Makes (or finds from an earlier run) the two marked 24 s 1280x720 H.264 + AAC clips.
 // Empty when the encoder failed.
 QStringList Clips(const QString& folder);
+
+// The clip the exports cut: 45 s of 1280x720 H.264 + AAC with a key frame every 2 s.
+constexpr int kExportClipSeconds = 45;
+QString ExportClip(const QString& folder);
 
 // One line of the table.
 struct Row {

@@ -1,13 +1,18 @@
-// The built program as a separate process: start-up to its window, and its memory while
-// a 720p clip plays.
+// The built program as a separate process: start-up to its window, and its memory while a
+// 720p clip plays and over repeated opens, the latter against libmpv alone in a process of
+// its own (vintrel_bench_bare).
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -52,15 +57,6 @@ bool WaitFired(PixelWatch& watch, int timeoutMs) {
 
 bool White(Rgb c) { return c.r > 240 && c.g > 240 && c.b > 240; }
 
-// A line of /proc/<pid>/status, in MiB.
-double StatusMiB(pid_t pid, const QString& key) {
-  QFile status(QString("/proc/%1/status").arg(pid));
-  if (!status.open(QIODevice::ReadOnly)) return 0;
-  const QString text = QString::fromLatin1(status.readAll());
-  const auto m = QRegularExpression(key + R"(:\s*(\d+)\s*kB)").match(text);
-  return m.hasMatch() ? m.captured(1).toDouble() / 1024.0 : 0;
-}
-
 // Where the resident memory lies: the mappings' resident sizes summed by what they map
 // (a library, the heap, anonymous memory), the largest first, in MiB.
 QString LargestMappings(pid_t pid, int count) {
@@ -87,6 +83,49 @@ QString LargestMappings(pid_t pid, int count) {
     parts << QString("%1 %2").arg(sorted[i].second).arg(sorted[i].first, 0, 'f', 1);
   }
   return parts.join(", ");
+}
+
+// The program started and its window painted.
+struct Running {
+  pid_t pid = 0;
+  std::optional<MapWatch::Mapped> window;
+};
+
+Running StartAndWait(const xtest::XServer& x, MapWatch& maps, const QString& program) {
+  Running r;
+  r.pid = Launch(program, x.Env().toStringList());
+  if (r.pid <= 0) return r;
+  r.window = maps.Wait("Vintrel", 20000);
+  if (r.window) {
+    PixelWatch painted(x.display().toStdString());
+    painted.Arm({r.window->origin.x + 440, r.window->origin.y + 120}, White);
+    WaitFired(painted, 5000);
+    painted.Disarm();
+  }
+  return r;
+}
+
+// Open as a user does it: the Open button, the path typed into the dialog, Enter. `armed`
+// runs just before Enter, to start watching for the clip's first frame.
+bool OpenThroughDialog(const xtest::XServer& x, MapWatch& maps, Point origin, const QString& path,
+                       const std::function<void()>& armed) {
+  x.Click(QPoint(origin.x + 450, origin.y + 103));  // Open
+  if (!maps.Wait("Open", 10000)) return false;
+  // The dialog gives its name field the focus once it is up.
+  QThread::msleep(300);
+  x.Run("xdotool", {"type", "--delay", "4", path});
+  armed();
+  x.Run("xdotool", {"key", "Return"});
+  return true;
+}
+
+// The VmRSS after open 1, after open 10 and after the last.
+QString Curve(const std::vector<double>& rss) {
+  if (rss.size() < 10) return "-";
+  return QString("%1 / %2 / %3 MiB")
+      .arg(rss.front(), 0, 'f', 1)
+      .arg(rss[9], 0, 'f', 1)
+      .arg(rss.back(), 0, 'f', 1);
 }
 
 }  // namespace
@@ -132,62 +171,147 @@ Report StartUp(const xtest::XServer& x, const QString& program) {
   return report;
 }
 
-Report Memory(const xtest::XServer& x, const QString& program, const QString& clip) {
+Report Memory(const xtest::XServer& x, const QString& program, const QStringList& clips) {
   Report report;
   const std::string display = x.display().toStdString();
-  MapWatch maps(display);
-  const pid_t pid = Launch(program, x.Env().toStringList());
-  const auto window = maps.Wait("Vintrel", 20000);
-  bool playing = false;
-  double rss = 0, hwm = 0, idle = 0;
-  QString idleMappings, playingMappings;
-  if (window) {
-    const Point origin = window->origin;
-    // The window alone, before anything is opened.
-    PixelWatch painted(display);
-    painted.Arm({origin.x + 440, origin.y + 120}, White);
-    WaitFired(painted, 5000);
-    painted.Disarm();
-    QThread::msleep(500);
-    idle = StatusMiB(pid, "VmRSS");
-    idleMappings = LargestMappings(pid, 6);
-    x.Click(QPoint(origin.x + 450, origin.y + 103));  // Open
-    // The dialog comes up with the file name field focused.
-    if (maps.Wait("", 10000)) QThread::msleep(500);
-    x.Type(clip);
-    x.Key("Return");
-    // Five seconds into the clip, read off the marker in the video area.
-    PixelWatch watch(display);
-    const Point marker = MarkerOnScreen(origin.x + 2, origin.y + 3, 404, 288);
-    watch.Arm(
-        marker,
-        [](Rgb c) {
-          const auto second = MarkerSecond(c, 0);
-          return second && *second >= 5;
-        },
-        10000);
-    playing = WaitFired(watch, 30000);
-    watch.Disarm();
-    rss = StatusMiB(pid, "VmRSS");
-    hwm = StatusMiB(pid, "VmHWM");
-    playingMappings = LargestMappings(pid, 8);
+
+  // --- the window alone, then a 720p clip playing -----------------------------------------
+  {
+    MapWatch maps(display);
+    const Running run = StartAndWait(x, maps, program);
+    bool playing = false;
+    double rss = 0, hwm = 0, idle = 0;
+    QString idleMappings, playingMappings;
+    if (run.window) {
+      const Point origin = run.window->origin;
+      QThread::msleep(500);
+      idle = StatusMiB(run.pid, "VmRSS");
+      idleMappings = LargestMappings(run.pid, 6);
+      // Five seconds into the clip, read off the marker in the video area.
+      PixelWatch watch(display);
+      const Point marker = MarkerOnScreen(origin.x + 2, origin.y + 3, kAreaWidth, kAreaHeight);
+      OpenThroughDialog(x, maps, origin, clips[0], [&] {
+        watch.Arm(
+            marker,
+            [](Rgb c) {
+              const auto second = MarkerSecond(c, 0);
+              return second && *second >= 5;
+            },
+            10000);
+      });
+      playing = WaitFired(watch, 30000);
+      watch.Disarm();
+      rss = StatusMiB(run.pid, "VmRSS");
+      hwm = StatusMiB(run.pid, "VmHWM");
+      playingMappings = LargestMappings(run.pid, 8);
+    }
+    Finish(x, run.pid, run.window ? run.window->window : 0);
+    if (!playing) {
+      report.rows.push_back({"memory while a 720p clip plays", "FAILED (did not play)", "-", "-", "MISSED"});
+    } else {
+      report.rows.push_back({"memory, window only: VmRSS", MiBText(idle), "-", "-", "-"});
+      report.rows.push_back({"memory while 720p plays: VmRSS", MiBText(rss), "-", "-", "-"});
+      report.rows.push_back({"memory while 720p plays: VmHWM", MiBText(hwm), "-", "-", "-"});
+      report.details
+          << "memory: the built program, the clip opened through its Open dialog with xdotool, read from "
+             "/proc/<pid>/status before opening and at second 5 of playback"
+          << "memory, window only, largest resident mappings (MiB): " + idleMappings
+          << "memory while playing, largest resident mappings (MiB): " + playingMappings;
+    }
   }
-  Finish(x, pid, window ? window->window : 0);
-  if (!playing) {
-    report.rows.push_back({"memory while a 720p clip plays", "FAILED (did not play)", "-", "-", "MISSED"});
-    return report;
+
+  // --- over repeated opens ------------------------------------------------------------------
+  const int opens = std::max(10, qEnvironmentVariableIntValue("BENCH_OPENS") > 0
+                                     ? qEnvironmentVariableIntValue("BENCH_OPENS")
+                                     : 24);
+  // Short names to type: the clips through links in a folder of their own.
+  QTemporaryDir links(QDir::tempPath() + "/vb-XXXXXX");
+  QStringList typed;
+  for (int clip = 0; clip < 2; ++clip) {
+    const QString link = QString("%1/%2.mp4").arg(links.path()).arg(clip);
+    QFile::link(clips[clip], link);
+    typed << link;
   }
-  report.rows.push_back(
-      {"memory, window only: VmRSS", QString("%1 MiB").arg(idle, 0, 'f', 1), "-", "-", "-"});
-  report.rows.push_back(
-      {"memory while 720p plays: VmRSS", QString("%1 MiB").arg(rss, 0, 'f', 1), "-", "-", "-"});
-  report.rows.push_back(
-      {"memory while 720p plays: VmHWM", QString("%1 MiB").arg(hwm, 0, 'f', 1), "-", "-", "-"});
+  std::vector<double> programRss, programOpenMs;
+  double programIdle = 0;
+  QString programEnd;
+  {
+    MapWatch maps(display);
+    const Running run = StartAndWait(x, maps, program);
+    if (run.window) {
+      const Point origin = run.window->origin;
+      PixelWatch watch(display);
+      const Point marker = MarkerOnScreen(origin.x + 2, origin.y + 3, kAreaWidth, kAreaHeight);
+      QThread::msleep(400);
+      programIdle = StatusMiB(run.pid, "VmRSS");
+      for (int i = 0; i < opens; ++i) {
+        const int clip = i % 2;
+        Time entered{};
+        const bool asked = OpenThroughDialog(x, maps, origin, typed[clip], [&] {
+          watch.Arm(marker, [clip](Rgb c) { return MarkerShows(c, clip, 0); });
+          entered = Clock::now();
+        });
+        const bool shown = asked && WaitFired(watch, 10000);
+        const auto frame = watch.Disarm();
+        if (!shown || !frame) break;
+        // It plays a moment, as on the bare side, before its memory is read.
+        QThread::msleep(300);
+        programRss.push_back(StatusMiB(run.pid, "VmRSS"));
+        programOpenMs.push_back(Ms(*frame - entered));
+      }
+      programEnd = LargestMappings(run.pid, 6);
+    }
+    Finish(x, run.pid, run.window ? run.window->window : 0);
+  }
+  std::vector<double> bareRss, bareOpenMs;
+  double bareIdle = 0;
+  {
+    QProcess bare;
+    QProcessEnvironment env = x.Env();
+    bare.setProcessEnvironment(env);
+    bare.start(qEnvironmentVariable("VINTREL_BENCH_BARE", VINTREL_BENCH_BARE),
+               {QString::number(opens), clips[0], clips[1]});
+    bare.waitForFinished(180000);
+    for (const QString& line : QString::fromLatin1(bare.readAllStandardOutput()).split('\n')) {
+      const QStringList f = line.split(' ', Qt::SkipEmptyParts);
+      if (f.size() == 2 && f[0] == "idle") bareIdle = f[1].toDouble();
+      if (f.size() == 4 && f[0] == "open" && f[3].toDouble() >= 0) {
+        bareRss.push_back(f[2].toDouble());
+        bareOpenMs.push_back(f[3].toDouble());
+      }
+    }
+  }
+  const bool complete = static_cast<int>(programRss.size()) == opens && static_cast<int>(bareRss.size()) == opens;
+  const QString label = QString("memory over %1 opens: VmRSS after 1 / 10 / %1").arg(opens);
+  if (!complete) {
+    report.rows.push_back({label, QString("FAILED (%1 and %2 opens done)").arg(programRss.size()).arg(bareRss.size()),
+                           "-", "-", "MISSED"});
+  } else {
+    const double programGrowth = programRss.back() - programRss[0];
+    const double bareGrowth = bareRss.back() - bareRss[0];
+    report.rows.push_back({label, Curve(programRss), "bare libmpv " + Curve(bareRss),
+                           QString("growth %1%2 MiB against %3%4 MiB")
+                               .arg(programGrowth >= 0 ? "+" : "")
+                               .arg(programGrowth, 0, 'f', 1)
+                               .arg(bareGrowth >= 0 ? "+" : "")
+                               .arg(bareGrowth, 0, 'f', 1),
+                           "-"});
+  }
   report.details
-      << "memory: the built program, the clip opened through its Open dialog with xdotool, read from "
-         "/proc/<pid>/status before opening and at second 5 of playback"
-      << "memory, window only, largest resident mappings (MiB): " + idleMappings
-      << "memory while playing, largest resident mappings (MiB): " + playingMappings;
+      << QString("memory over opens: the two clips in turn, each opened while the other plays; VmRSS read 300 ms "
+                 "after the new clip's first frame. Program: Open, the path typed, Enter (xdotool); bare: "
+                 "loadfile replace into a plain %1x%2 window, in a process of its own")
+             .arg(kAreaWidth)
+             .arg(kAreaHeight)
+      << QString("memory over opens, program (MiB, before the first: %1): %2")
+             .arg(programIdle, 0, 'f', 1)
+             .arg(Samples(programRss, 1))
+      << QString("memory over opens, bare libmpv (MiB, before the first: %1): %2")
+             .arg(bareIdle, 0, 'f', 1)
+             .arg(Samples(bareRss, 1))
+      << "memory over opens, program: Enter -> the new clip's first frame (ms): " + Samples(programOpenMs)
+      << "memory over opens, bare: loadfile -> the new clip's first frame (ms): " + Samples(bareOpenMs)
+      << "memory after the last open, program, largest resident mappings (MiB): " + programEnd;
   return report;
 }
 

@@ -13,6 +13,7 @@
 namespace bench {
 
 QString MsText(double ms) { return QString("%1 ms").arg(ms, 0, 'f', 0); }
+QString MiBText(double mib) { return QString("%1 MiB").arg(mib, 0, 'f', 1); }
 QString Signed(double ms) { return QString("%1%2 ms").arg(ms >= 0 ? "+" : "").arg(ms, 0, 'f', 0); }
 QString Verdict(bool ok) { return ok ? "ok" : "MISSED"; }
 
@@ -89,8 +90,8 @@ int main(int argc, char** argv) {
     take(StartUp(x, program));
   }
   if (wanted("memory")) {
-    Say("memory while a clip plays");
-    take(Memory(x, program, clips[0]));
+    Say("memory: the window, a clip playing, and over repeated opens against bare libmpv");
+    take(Memory(x, program, clips));
   }
   if (wanted("open")) {
     Say("open, first file");
@@ -99,16 +100,17 @@ int main(int argc, char** argv) {
   if (wanted("open") || wanted("playselected") || wanted("export")) {
     ProgramRig rig;
     if (wanted("open")) {
-      Say("open another file, and seek");
+      Say("open another file while one plays, and seek");
       take(OpenAndSeek(rig, x, clips));
     }
     if (wanted("playselected")) {
       Say("Play Selected");
-      take(PlaySelectedWait(rig));
+      take(PlaySelectedWait(rig, clips));
     }
     if (wanted("export")) {
-      Say("export (a few minutes)");
-      take(Export(rig, x.display(), clips[0], work.path()));
+      Say(CutProgram().isEmpty() ? "export: the bare encoder only (no vintrel-cut in " + BuildFolder() + ")"
+                                 : "export with " + CutProgram());
+      take(Export(rig, media, work.path()));
     }
   }
   Print(rows, details);

@@ -49,6 +49,14 @@ double PostedEventProbe::LongestWaitMs(Time from, Time to) const {
   return longest;
 }
 
+std::vector<double> PostedEventProbe::WaitsMs(Time from, Time to) const {
+  std::vector<double> waits;
+  for (const Sample& s : samples_) {
+    if (s.posted >= from && s.posted <= to) waits.push_back(Ms(s.handled - s.posted));
+  }
+  return waits;
+}
+
 int PostedEventProbe::Count(Time from, Time to) const {
   return static_cast<int>(std::count_if(samples_.begin(), samples_.end(),
                                         [&](const Sample& s) { return s.posted >= from && s.posted <= to; }));

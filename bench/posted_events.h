@@ -19,6 +19,8 @@ class PostedEventProbe : public QObject {
   void Stop();
   // The longest wait of an event posted within [from, to]; 0 when none was.
   double LongestWaitMs(Time from, Time to) const;
+  // The waits of the events posted within [from, to], in ms.
+  std::vector<double> WaitsMs(Time from, Time to) const;
   // How many events were posted within [from, to].
   int Count(Time from, Time to) const;
 
