@@ -11,3 +11,5 @@ endfunction()
 
 vintrel_cut_test(cut_logic_tests 60
   cut/plan_test.cpp cut/parsing_test.cpp)
+vintrel_cut_test(cut_engine_tests 600
+  cut/clips.h cut/clips.cpp cut/engine_test.cpp)

@@ -113,7 +113,9 @@ QString VcdTarget(double framesPerSecond) {
 
 QStringList ReEncodeCodecOptions(const MediaInfo& media, const CutRequest& request) {
   const QString in = LowerExtension(request.input), out = LowerExtension(request.output);
-  if (in == "dat") return {"-target", VcdTarget(media.video()->frameRate.value())};
+  // The VCD target forces a constant rate, which pads the cut with repeated frames unless the
+  // frames' own (already constant) times are kept.
+  if (in == "dat") return {"-target", VcdTarget(media.video()->frameRate.value()), "-fps_mode", "vfr"};
   QStringList options;
   if (kMp4Family.contains(out) || out == "mkv" || out == "ts" || out == "m2ts") {
     // x264 and x265 ignore -q:v; their constant-quality scale is -crf.
@@ -156,17 +158,38 @@ QStringList ReEncodeCodecOptions(const MediaInfo& media, const CutRequest& reque
   return options;
 }
 
+QStringList InputSeek(double seconds) {
+  // Even a seek to 0 makes MPEG-1/2 decoders misplace their first frames; do not seek at all.
+  if (seconds <= 0) return {};
+  return {"-ss", SecondsArgument(seconds)};
+}
+
+SplitSeek SplitSeekTo(const MediaInfo& media, double time) {
+  const QString codec = media.video()->codec;
+  if (codec != "mpeg1video" && codec != "mpeg2video") return {std::max(0.0, time), 0};
+  const double before = std::max(0.0, time - 5);
+  return {before, std::max(0.0, time) - before};
+}
+
 QStringList ReEncodeArguments(const MediaInfo& media, const CutRequest& request, const CutPlan& plan,
                               const QString& temporaryOutput) {
   const bool constant = media.constantFrameRate();
-  // A quarter frame before the first frame, so rounding of the time never drops it.
+  // A quarter frame before the first frame, so rounding of the time never drops it. The
+  // length is set by -t alone: in this ffmpeg, -frames:v ends the audio with the video, early.
   const double from = constant ? plan.layout.headStart - QuarterFrame(media) : request.start;
   const double until = constant
                            ? FrameTime(media, FirstFrameAtOrAfter(media, request.end)) - QuarterFrame(media)
                            : request.end;
+  const SplitSeek seek = SplitSeekTo(media, from);
   QStringList args = EncoderPrefix();
-  args << "-ss" << SecondsArgument(std::max(0.0, from)) << "-t"
-       << SecondsArgument(until - std::max(0.0, from)) << "-i" << FileArgument(request.input) << "-map"
+  args << InputSeek(seek.before) << "-i" << FileArgument(request.input);
+  if (seek.after > 0) {
+    // Output -ss would drop one frame too many here; trim by the decoded times instead.
+    const QString start = SecondsArgument(seek.after);
+    args << "-filter:v" << QString("trim=start=%1,setpts=PTS-STARTPTS").arg(start) << "-filter:a"
+         << QString("atrim=start=%1,asetpts=PTS-STARTPTS").arg(start);
+  }
+  args << "-t" << SecondsArgument(until - std::max(0.0, from)) << "-map"
        << QString("0:%1").arg(media.video()->index);
   const QString out = LowerExtension(request.output);
   const bool keepsSubtitles = kMp4Family.contains(out) || out == "mkv";
@@ -176,8 +199,6 @@ QStringList ReEncodeArguments(const MediaInfo& media, const CutRequest& request,
     args << "-map"
          << "0:a:0";
   }
-  if (constant && LowerExtension(request.input) != "dat")
-    args << "-frames:v" << QString::number(plan.expectedFrames);
   args << ReEncodeCodecOptions(media, request);
   args << "-map_metadata"
        << "0" << FileArgument(temporaryOutput);

@@ -30,6 +30,16 @@ QStringList PacketDataArguments(const QString& input, const MediaInfo& media, do
 // "pal-vcd", "ntsc-vcd" or "film-vcd" for a frame rate: VCD allows only these three.
 QString VcdTarget(double framesPerSecond);
 
+// Seeking straight to a frame (-ss before -i) is exact for most decoders, but MPEG-1/2 video
+// gives the first frames after a seek their neighbours' times. For those, a re-encode seeks to
+// a point some seconds earlier and drops the frames before `after` by their decoded times.
+struct SplitSeek {
+  double before = 0;  // input seek, from the container start
+  double after = 0;   // from `before` to the wanted time
+};
+SplitSeek SplitSeekTo(const MediaInfo& media, double time);
+QStringList InputSeek(double seconds);  // "-ss <seconds>", or nothing for the start
+
 // Encoder and quality options for a re-encode into the output's type.
 QStringList ReEncodeCodecOptions(const MediaInfo& media, const CutRequest& request);
 QStringList ReEncodeArguments(const MediaInfo& media, const CutRequest& request, const CutPlan& plan,

@@ -98,20 +98,33 @@ void CheckDecodes(const Tools& tools, const QString& file, double from, double l
 }
 
 // PSNR of the made file's first frame against the source frame where the stretch starts.
-double FirstFramePsnr(const Tools& tools, const CutRequest& request, double firstFrameTime,
-                      double quarterFrame, const QString& madeFile) {
+// MPEG-1/2 decoders place frames a frame apart depending on where decoding began, so for
+// them the best match among the start frame and its neighbours counts.
+double FirstFramePsnr(const Tools& tools, const MediaInfo& source, const CutRequest& request,
+                      double firstFrameTime, double frame, const QString& madeFile) {
+  const QString codec = source.video()->codec;
+  const bool ambiguous = codec == "mpeg1video" || codec == "mpeg2video";
+  const int candidates = ambiguous ? 3 : 1;
+  const SplitSeek seek = SplitSeekTo(source, firstFrameTime - frame / 4 - (ambiguous ? frame : 0));
+  const QString graph = QString(
+                            "[0:v:0]trim=end_frame=1,loop=loop=%1:size=1:start=0,setpts=N/TB[made];"
+                            "[1:v:0]trim=start=%2,trim=end_frame=%3,setpts=N/TB[source];"
+                            "[source][made]scale2ref[scaled][reference];[reference][scaled]psnr=stats_file=-")
+                            .arg(candidates - 1)
+                            .arg(SecondsArgument(seek.after))
+                            .arg(candidates);
   const ChildResult result =
-      RunChild(tools.ffmpeg, {"-nostdin", "-v", "info", "-i", FileArgument(madeFile), "-ss",
-                              SecondsArgument(std::max(0.0, firstFrameTime - quarterFrame)), "-i",
-                              FileArgument(request.input), "-filter_complex",
-                              "[0:v:0]trim=end_frame=1,setpts=PTS-STARTPTS[made];[1:v:0]trim=end_frame=1,"
-                              "setpts=PTS-STARTPTS[source];"
-                              "[source][made]scale2ref[scaled][reference];[reference][scaled]psnr",
-                              "-f", "null", "-"});
-  static const QRegularExpression average(R"(PSNR .*average:(\S+))");
-  const QRegularExpressionMatch match = average.match(QString::fromUtf8(result.errors));
-  if (!match.hasMatch()) throw VerificationFailed("the first frame could not be compared with the source");
-  return match.captured(1) == "inf" ? INFINITY : match.captured(1).toDouble();
+      RunChild(tools.ffmpeg, QStringList{"-nostdin", "-v", "error", "-i", FileArgument(madeFile)}
+                                 << InputSeek(seek.before) << "-i" << FileArgument(request.input)
+                                 << "-filter_complex" << graph << "-f"
+                                 << "null"
+                                 << "-");
+  static const QRegularExpression perFrame(R"(psnr_avg:(\S+))");
+  double best = -1;
+  for (const QRegularExpressionMatch& match : perFrame.globalMatch(QString::fromUtf8(result.output)))
+    best = std::max(best, match.captured(1) == "inf" ? INFINITY : match.captured(1).toDouble());
+  if (best < 0) throw VerificationFailed("the first frame could not be compared with the source");
+  return best;
 }
 
 }  // namespace
@@ -175,7 +188,7 @@ QStringList VerifyCut(const Tools& tools, const MediaInfo& source, const CutRequ
     checks << "decodes cleanly from start to end";
   }
 
-  const double psnr = FirstFramePsnr(tools, request, layout.headStart, frame / 4, madeFile);
+  const double psnr = FirstFramePsnr(tools, source, request, layout.headStart, frame, madeFile);
   const bool quantiser = !ReEncodeCodecOptions(source, request).contains("-crf") && !smart;
   const double threshold = quantiser ? 25 : 35;
   if (psnr < threshold)
