@@ -1,0 +1,185 @@
+#include "cut/child_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "cut/cut_error.h"
+
+extern char** environ;
+
+namespace vintrel::cut {
+
+namespace {
+
+volatile sig_atomic_t cancelFlag = 0;
+// Written to by the signal handler so a poll() waiting on a child wakes up at once.
+int wakePipe[2] = {-1, -1};
+
+void OnCancelSignal(int) {
+  cancelFlag = 1;
+  if (wakePipe[1] >= 0) {
+    const int saved = errno;
+    [[maybe_unused]] const ssize_t written = write(wakePipe[1], "x", 1);
+    errno = saved;
+  }
+}
+
+void EnsureWakePipe() {
+  if (wakePipe[0] < 0 && pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) wakePipe[0] = wakePipe[1] = -1;
+}
+
+class SpawnActions {
+ public:
+  SpawnActions() { posix_spawn_file_actions_init(&actions_); }
+  ~SpawnActions() { posix_spawn_file_actions_destroy(&actions_); }
+  posix_spawn_file_actions_t* get() { return &actions_; }
+
+ private:
+  posix_spawn_file_actions_t actions_;
+};
+
+struct Pipe {
+  int read = -1, write = -1;
+  Pipe() {
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0) throw CutError("The system could not start a program: no pipes left.");
+    read = ends[0];
+    write = ends[1];
+  }
+  ~Pipe() {
+    closeRead();
+    closeWrite();
+  }
+  void closeRead() {
+    if (read >= 0) close(read);
+    read = -1;
+  }
+  void closeWrite() {
+    if (write >= 0) close(write);
+    write = -1;
+  }
+};
+
+pid_t Spawn(const QString& program, const QStringList& arguments, Pipe& out, Pipe& err) {
+  SpawnActions actions;
+  posix_spawn_file_actions_addopen(actions.get(), 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(actions.get(), out.write, 1);
+  posix_spawn_file_actions_adddup2(actions.get(), err.write, 2);
+  posix_spawn_file_actions_addclosefrom_np(actions.get(), 3);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  // Its own session, so a terminal's Ctrl+C reaches us first and we stop it in order; the
+  // child starts with default signal handling and nothing blocked.
+  sigset_t none, all;
+  sigemptyset(&none);
+  sigfillset(&all);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setsigdefault(&attributes, &all);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+  const QByteArray programBytes = program.toLocal8Bit();
+  std::vector<QByteArray> storage;
+  storage.push_back(programBytes);
+  for (const QString& argument : arguments) storage.push_back(argument.toLocal8Bit());
+  std::vector<char*> argv;
+  for (QByteArray& bytes : storage) argv.push_back(bytes.data());
+  argv.push_back(nullptr);
+
+  pid_t pid = -1;
+  const int failed =
+      posix_spawn(&pid, programBytes.constData(), actions.get(), &attributes, argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
+  if (failed) throw CutError(QString("%1 could not be started (%2).").arg(program, strerror(failed)));
+  return pid;
+}
+
+void DrainWakePipe() {
+  char buffer[64];
+  while (wakePipe[0] >= 0 && read(wakePipe[0], buffer, sizeof buffer) > 0) {
+  }
+}
+
+}  // namespace
+
+void InstallCancelHandlers() {
+  EnsureWakePipe();
+  struct sigaction action = {};
+  action.sa_handler = OnCancelSignal;
+  sigemptyset(&action.sa_mask);
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
+  struct sigaction ignore = {};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGPIPE, &ignore, nullptr);
+}
+
+bool CancelRequested() { return cancelFlag != 0; }
+
+void ThrowIfCancelled() {
+  if (CancelRequested()) throw CutCancelled();
+}
+
+void RequestCancel() { OnCancelSignal(0); }
+
+ChildResult RunChild(const QString& program, const QStringList& arguments,
+                     const std::function<void(const QByteArray&)>& onOutputLine) {
+  ThrowIfCancelled();
+  EnsureWakePipe();
+  if (getenv("VINTREL_CUT_TRACE"))
+    fprintf(stderr, "run: %s %s\n", qPrintable(program), qPrintable(arguments.join(' ')));
+  Pipe out, err;
+  const pid_t pid = Spawn(program, arguments, out, err);
+  out.closeWrite();
+  err.closeWrite();
+
+  ChildResult result;
+  QByteArray pendingLine;
+  bool stopping = false;
+  while (out.read >= 0 || err.read >= 0) {
+    if (CancelRequested() && !stopping) {
+      kill(-pid, SIGTERM);  // the child leads its own process group
+      stopping = true;
+    }
+    pollfd watched[3] = {{out.read, POLLIN, 0}, {err.read, POLLIN, 0}, {wakePipe[0], POLLIN, 0}};
+    // After asking it to stop, give it a few seconds to finish, then make sure.
+    if (poll(watched, 3, stopping ? 5000 : -1) == 0 && stopping) kill(-pid, SIGKILL);
+    if (watched[2].revents) DrainWakePipe();
+    char buffer[65536];
+    for (int i = 0; i < 2; ++i) {
+      if (!(watched[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+      const ssize_t got = read(watched[i].fd, buffer, sizeof buffer);
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) {
+        (i == 0 ? out : err).closeRead();
+        continue;
+      }
+      if (i == 1) {
+        result.errors.append(buffer, got);
+        continue;
+      }
+      result.output.append(buffer, got);
+      pendingLine.append(buffer, got);
+      for (qsizetype newline; (newline = pendingLine.indexOf('\n')) >= 0;) {
+        if (onOutputLine) onOutputLine(pendingLine.left(newline));
+        pendingLine.remove(0, newline + 1);
+      }
+    }
+  }
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  ThrowIfCancelled();
+  return result;
+}
+
+}  // namespace vintrel::cut

@@ -1,0 +1,72 @@
+#include "cut/command_line_options.h"
+
+#include "cut/time_text.h"
+
+namespace vintrel::cut {
+
+QString UsageText() {
+  return "Usage: vintrel-cut [--overwrite] [--reencode] [--progress=machine] [--] INPUT START END OUTPUT\n"
+         "\n"
+         "Cuts the stretch START..END of the video INPUT into OUTPUT, exactly and, where the output\n"
+         "type holds the input's H.264/HEVC video as it is, without re-encoding more than the frames\n"
+         "before the first key frame (a smart cut). Every file is checked before it is put in place;\n"
+         "an existing OUTPUT is replaced only by a checked file.\n"
+         "\n"
+         "Times are seconds (12.5), M:SS(.ms) or H:MM:SS(.ms), counted from the start of the video.\n"
+         "\n"
+         "  --overwrite          replace OUTPUT if it exists\n"
+         "  --reencode           re-encode the whole stretch even where a smart cut is possible\n"
+         "  --progress=machine   progress on stderr as lines for a program: 'progress 0.4200',\n"
+         "                       'phase <probing|encoding|copying|joining|verifying>', 'progress 1'\n"
+         "                       once the file is in place, or a last line 'error <message>'\n"
+         "  --                   the arguments after it are not options (for names starting with -)\n"
+         "  -h, --help           this text\n"
+         "\n"
+         "The report goes to stdout. Exit status: 0 a checked file is in place, 1 the cut failed,\n"
+         "2 bad arguments, 3 cancelled by a signal (nothing is left behind).\n"
+         "ffmpeg and ffprobe are taken from this program's folder, else from PATH.\n";
+}
+
+CommandLineOptions ParseCommandLine(const QStringList& arguments) {
+  CommandLineOptions options;
+  QStringList positional;
+  bool optionsEnded = false;
+  for (const QString& argument : arguments) {
+    if (optionsEnded || !argument.startsWith("-") || argument == "-") {
+      positional << argument;
+    } else if (argument == "--") {
+      optionsEnded = true;
+    } else if (argument == "--help" || argument == "-h") {
+      options.help = true;
+    } else if (argument == "--overwrite") {
+      options.overwrite = true;
+    } else if (argument == "--reencode") {
+      options.reEncode = true;
+    } else if (argument == "--progress=machine") {
+      options.machineProgress = true;
+    } else if (argument.startsWith("--")) {
+      options.problem = QString("Unknown option %1.").arg(argument);
+      return options;
+    } else {
+      positional << argument;  // a file name with a leading dash; no time is negative
+    }
+  }
+  if (options.help) return options;
+  if (positional.size() != 4) {
+    options.problem = QString("Expected INPUT START END OUTPUT, got %1 argument(s).").arg(positional.size());
+    return options;
+  }
+  options.input = positional[0];
+  options.output = positional[3];
+  const std::optional<double> start = ParseTimeText(positional[1]), end = ParseTimeText(positional[2]);
+  if (!start || !end) {
+    options.problem = QString("%1 is not a time.").arg(!start ? positional[1] : positional[2]);
+    return options;
+  }
+  options.start = *start;
+  options.end = *end;
+  if (options.end <= options.start) options.problem = "The end must come after the start.";
+  return options;
+}
+
+}  // namespace vintrel::cut

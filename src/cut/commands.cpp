@@ -1,0 +1,299 @@
+#include "cut/commands.h"
+
+#include <QDir>
+#include <cmath>
+
+#include "cut/time_text.h"
+
+namespace vintrel::cut {
+
+namespace {
+
+const QStringList kMp4Family = {"mp4", "m4v", "mov"};
+const QStringList kMp4Audio = {"aac", "mp3", "ac3", "eac3", "alac"};
+const QStringList kTextSubtitles = {"mov_text", "subrip", "ass", "ssa", "webvtt", "text"};
+
+// Quiet but for errors, which the engine reads; progress as key=value lines on stdout.
+QStringList EncoderPrefix() {
+  return {"-nostdin", "-hide_banner", "-v", "error", "-nostats", "-progress", "pipe:1", "-y"};
+}
+
+QStringList ProbePrefix() { return {"-v", "error", "-of", "json"}; }
+
+QString IntervalStart(const MediaInfo& media, double time) {
+  return SecondsArgument(media.startTime + std::max(0.0, time));
+}
+
+double QuarterFrame(const MediaInfo& media) { return 0.25 / media.video()->frameRate.value(); }
+
+bool Known(const QString& value) { return !value.isEmpty() && value != "unknown" && value != "reserved"; }
+
+QString X264Profile(const QString& probed) {
+  const QString profile = probed.toLower();
+  if (profile.contains("baseline")) return "baseline";
+  if (profile == "high 10" || profile == "high 10 intra") return "high10";
+  if (profile.startsWith("high 4:2:2")) return "high422";
+  if (profile.startsWith("high 4:4:4")) return "high444";
+  if (profile == "main" || profile == "high") return profile;
+  return {};
+}
+
+// Subtitle codec for the output type, or empty when the type cannot hold the track.
+QString SubtitleCodec(const QString& codec, const QString& inputType, const QString& outputType) {
+  if (inputType == outputType) return "copy";
+  if (!kTextSubtitles.contains(codec)) return {};
+  if (kMp4Family.contains(outputType)) return codec == "mov_text" ? "copy" : "mov_text";
+  if (outputType == "mkv") return codec == "mov_text" ? "srt" : "copy";
+  return {};
+}
+
+QString AudioCodec(const QString& codec, const QString& inputType, const QString& outputType) {
+  if (inputType == outputType || outputType == "mkv") return "copy";
+  return kMp4Audio.contains(codec) ? "copy" : "aac";
+}
+
+// Audio and subtitle tracks of input `inputNumber`, as maps and per-track codecs.
+QStringList OtherTrackOptions(const MediaInfo& media, const CutRequest& request, int inputNumber,
+                              bool reEncodeAudio) {
+  const QString in = LowerExtension(request.input), out = LowerExtension(request.output);
+  QStringList options;
+  int audio = 0, subtitle = 0;
+  const bool manyAudio = kMp4Family.contains(out) || out == "mkv";
+  for (const StreamInfo& stream : media.streams) {
+    const QString map = QString("%1:%2").arg(inputNumber).arg(stream.index);
+    if (stream.type == "audio" && (manyAudio || audio == 0)) {
+      const QString codec = reEncodeAudio ? QString() : AudioCodec(stream.codec, in, out);
+      options << "-map" << map;
+      if (!codec.isEmpty()) options << QString("-c:a:%1").arg(audio) << codec;
+      if (codec == "aac") options << QString("-b:a:%1").arg(audio) << "192k";
+      ++audio;
+    } else if (stream.type == "subtitle") {
+      const QString codec = SubtitleCodec(stream.codec, in, out);
+      if (codec.isEmpty()) continue;
+      options << "-map" << map << QString("-c:s:%1").arg(subtitle++) << codec;
+    }
+  }
+  return options;
+}
+
+}  // namespace
+
+QString FileArgument(const QString& path) {
+  return "file:" + (QDir::isAbsolutePath(path) ? path : QDir::currentPath() + "/" + path);
+}
+
+QStringList MediaProbeArguments(const QString& input) {
+  return ProbePrefix() << "-show_format"
+                       << "-show_streams" << FileArgument(input);
+}
+
+QStringList PacketProbeArguments(const QString& input, const MediaInfo& media, double from, double to) {
+  return ProbePrefix() << "-select_streams" << QString("%1").arg(media.video()->index) << "-show_entries"
+                       << "packet=pts_time,dts_time,flags"
+                       << "-read_intervals" << IntervalStart(media, from) + "%" + IntervalStart(media, to)
+                       << FileArgument(input);
+}
+
+QStringList PacketDataArguments(const QString& input, const MediaInfo& media, double at, bool after) {
+  return ProbePrefix() << "-select_streams" << QString("%1").arg(media.video()->index) << "-show_packets"
+                       << "-show_data"
+                       << "-show_entries"
+                       << "packet=pts_time,flags,data"
+                       << "-read_intervals"
+                       << IntervalStart(media, at + (after ? 1 : -1) * QuarterFrame(media)) + "%+#1"
+                       << FileArgument(input);
+}
+
+QString VcdTarget(double framesPerSecond) {
+  auto near = [&](double rate) { return std::abs(framesPerSecond - rate) < 0.01; };
+  if (near(30000.0 / 1001) || near(30)) return "ntsc-vcd";
+  if (near(24000.0 / 1001) || near(24)) return "film-vcd";
+  return "pal-vcd";
+}
+
+QStringList ReEncodeCodecOptions(const MediaInfo& media, const CutRequest& request) {
+  const QString in = LowerExtension(request.input), out = LowerExtension(request.output);
+  // The VCD target forces a constant rate, which pads the cut with repeated frames unless the
+  // frames' own (already constant) times are kept.
+  if (in == "dat") return {"-target", VcdTarget(media.video()->frameRate.value()), "-fps_mode", "vfr"};
+  QStringList options;
+  if (kMp4Family.contains(out) || out == "mkv" || out == "ts" || out == "m2ts") {
+    // x264 and x265 ignore -q:v; their constant-quality scale is -crf.
+    if (media.video()->codec == "hevc")
+      options << "-c:v"
+              << "libx265"
+              << "-crf"
+              << "18"
+              << "-x265-params"
+              << "log-level=error";
+    else
+      options << "-c:v"
+              << "libx264"
+              << "-crf"
+              << "16";
+    options << "-c:a"
+            << "aac"
+            << "-b:a"
+            << "192k";
+    if (out == "m4v")
+      options << "-f"
+              << "mp4";
+    return options;
+  }
+  // The other types take the encoder's quantiser-driven codecs: 2 is near their best.
+  options << "-q:v"
+          << "2";
+  if (out == "wmv" || in == "wmv")
+    options << "-c:a"
+            << "wmav2";
+  if (out == "flv")
+    options << "-ar"
+            << "44100";  // FLV's MP3 allows only 44.1/22.05/11.025 kHz
+  if (out == "divx")
+    options << "-f"
+            << "avi";
+  if (out == "vob")
+    options << "-f"
+            << "vob";
+  return options;
+}
+
+QStringList InputSeek(double seconds) {
+  // Even a seek to 0 makes MPEG-1/2 decoders misplace their first frames; do not seek at all.
+  if (seconds <= 0) return {};
+  return {"-ss", SecondsArgument(seconds)};
+}
+
+SplitSeek SplitSeekTo(const MediaInfo& media, double time) {
+  const QString codec = media.video()->codec;
+  if (codec != "mpeg1video" && codec != "mpeg2video") return {std::max(0.0, time), 0};
+  const double before = std::max(0.0, time - 5);
+  return {before, std::max(0.0, time) - before};
+}
+
+QStringList ReEncodeArguments(const MediaInfo& media, const CutRequest& request, const CutPlan& plan,
+                              const QString& temporaryOutput) {
+  const bool constant = media.constantFrameRate();
+  // A quarter frame before the first frame, so rounding of the time never drops it. The
+  // length is set by -t alone: in this ffmpeg, -frames:v ends the audio with the video, early.
+  const double from = constant ? plan.layout.headStart - QuarterFrame(media) : request.start;
+  const double until = constant
+                           ? FrameTime(media, FirstFrameAtOrAfter(media, request.end)) - QuarterFrame(media)
+                           : request.end;
+  const SplitSeek seek = SplitSeekTo(media, from);
+  QStringList args = EncoderPrefix();
+  args << InputSeek(seek.before) << "-i" << FileArgument(request.input);
+  if (seek.after > 0) {
+    // Output -ss would drop one frame too many here; trim by the decoded times instead.
+    const QString start = SecondsArgument(seek.after);
+    args << "-filter:v" << QString("trim=start=%1,setpts=PTS-STARTPTS").arg(start) << "-filter:a"
+         << QString("atrim=start=%1,asetpts=PTS-STARTPTS").arg(start);
+  }
+  args << "-t" << SecondsArgument(until - std::max(0.0, from)) << "-map"
+       << QString("0:%1").arg(media.video()->index);
+  const QString out = LowerExtension(request.output);
+  const bool keepsSubtitles = kMp4Family.contains(out) || out == "mkv";
+  if (keepsSubtitles) {
+    args << OtherTrackOptions(media, request, 0, true);
+  } else if (media.count("audio") > 0) {
+    args << "-map"
+         << "0:a:0";
+  }
+  args << ReEncodeCodecOptions(media, request);
+  args << "-map_metadata"
+       << "0" << FileArgument(temporaryOutput);
+  return args;
+}
+
+QStringList SmartEncodeArguments(const MediaInfo& media, const QString& input, double from, int frames,
+                                 const QString& output) {
+  const StreamInfo& video = *media.video();
+  QStringList args = EncoderPrefix();
+  // The copied packets keep the source's orientation flag, so these frames must not be turned.
+  args << "-ss" << SecondsArgument(std::max(0.0, from - QuarterFrame(media))) << "-noautorotate"
+       << "-i" << FileArgument(input) << "-map" << QString("0:%1").arg(video.index) << "-an"
+       << "-sn"
+       << "-dn"
+       << "-frames:v" << QString::number(frames);
+  if (video.codec == "hevc") {
+    args << "-c:v"
+         << "libx265"
+         << "-crf"
+         << "16"
+         << "-x265-params"
+         << "log-level=error";
+  } else {
+    args << "-c:v"
+         << "libx264"
+         << "-crf"
+         << "16";
+    if (const QString profile = X264Profile(video.profile); !profile.isEmpty())
+      args << "-profile:v" << profile;
+    if (video.level > 0) args << "-level:v" << QString::number(video.level / 10.0, 'f', 1);
+  }
+  if (!video.pixelFormat.isEmpty()) args << "-pix_fmt" << video.pixelFormat;
+  if (Known(video.colorRange)) args << "-color_range" << video.colorRange;
+  if (Known(video.colorSpace)) args << "-colorspace" << video.colorSpace;
+  if (Known(video.colorTransfer)) args << "-color_trc" << video.colorTransfer;
+  if (Known(video.colorPrimaries)) args << "-color_primaries" << video.colorPrimaries;
+  args << "-f"
+       << "mpegts" << FileArgument(output);
+  return args;
+}
+
+QStringList SmartCopyArguments(const MediaInfo& media, const QString& input, double from, int frames,
+                               const QString& output) {
+  const StreamInfo& video = *media.video();
+  // Annex B carries the parameter sets in the stream, so the encoded parts' own SPS/PPS
+  // cannot be mistaken for the copied ones. Seeking a quarter frame early lands on the GOP
+  // before; -copypriorss 0 drops its packets, so the copy starts at the key frame itself.
+  QStringList args = EncoderPrefix();
+  args << "-ss" << SecondsArgument(std::max(0.0, from - QuarterFrame(media))) << "-i" << FileArgument(input)
+       << "-map" << QString("0:%1").arg(video.index) << "-c"
+       << "copy"
+       << "-copypriorss"
+       << "0"
+       << "-bsf:v" << (video.codec == "hevc" ? "hevc_mp4toannexb" : "h264_mp4toannexb") << "-frames:v"
+       << QString::number(frames) << "-f"
+       << "mpegts" << FileArgument(output);
+  return args;
+}
+
+QString ConcatList(const QList<ConcatPart>& parts) {
+  QString list = "ffconcat version 1.0\n";
+  for (const ConcatPart& part : parts)
+    list += QString("file '%1'\nduration %2\n").arg(part.fileName, SecondsArgument(part.duration));
+  return list;
+}
+
+QStringList SmartJoinArguments(const MediaInfo& media, const CutRequest& request, const QString& concatList,
+                               const QString& temporaryOutput) {
+  QStringList args = EncoderPrefix();
+  args << "-f"
+       << "concat"
+       << "-safe"
+       << "0"
+       << "-i" << FileArgument(concatList);
+  // The audio is cut once over the whole stretch, so it has no join to stutter at.
+  args << "-ss" << SecondsArgument(request.start) << "-t" << SecondsArgument(request.end - request.start)
+       << "-i" << FileArgument(request.input) << "-map"
+       << "0:v:0"
+       << "-c:v"
+       << "copy";
+  // The seek lands on the video's key frame before the start; without this the audio from
+  // there would be kept too, hidden behind an edit list that not every player honours.
+  args << "-copypriorss"
+       << "0";
+  args << OtherTrackOptions(media, request, 1, false) << "-map_metadata"
+       << "1";
+  if (const QString language = media.video()->language; !language.isEmpty())
+    args << "-metadata:s:v:0"
+         << "language=" + language;
+  if (LowerExtension(request.output) == "m4v")
+    args << "-f"
+         << "mp4";  // else the raw MPEG-4 muxer
+  args << FileArgument(temporaryOutput);
+  return args;
+}
+
+}  // namespace vintrel::cut

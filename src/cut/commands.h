@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include "cut/media_info.h"
+#include "cut/plan.h"
+
+namespace vintrel::cut {
+
+// Where the engine finds the encoder and the prober.
+struct Tools {
+  QString ffmpeg;
+  QString ffprobe;
+};
+
+// Every argument list the engine runs, built here as data. Paths go to the tools as "file:"
+// plus an absolute path, so a name starting with a dash or holding a colon is never read as
+// an option or a protocol.
+QString FileArgument(const QString& path);
+
+QStringList MediaProbeArguments(const QString& input);
+// Video packets (timestamps and flags, no data) between two times relative to the start.
+QStringList PacketProbeArguments(const QString& input, const MediaInfo& media, double from, double to);
+// The bytes of the first video packet at a time, to read its NAL unit types.
+// `after`: whether to seek a hair after `at` (demuxers that seek to the key frame before a
+// point) or a hair before it (those that seek to the one after).
+QStringList PacketDataArguments(const QString& input, const MediaInfo& media, double at, bool after);
+
+// "pal-vcd", "ntsc-vcd" or "film-vcd" for a frame rate: VCD allows only these three.
+QString VcdTarget(double framesPerSecond);
+
+// Seeking straight to a frame (-ss before -i) is exact for most decoders, but MPEG-1/2 video
+// gives the first frames after a seek their neighbours' times. For those, a re-encode seeks to
+// a point some seconds earlier and drops the frames before `after` by their decoded times.
+struct SplitSeek {
+  double before = 0;  // input seek, from the container start
+  double after = 0;   // from `before` to the wanted time
+};
+SplitSeek SplitSeekTo(const MediaInfo& media, double time);
+QStringList InputSeek(double seconds);  // "-ss <seconds>", or nothing for the start
+
+// Encoder and quality options for a re-encode into the output's type.
+QStringList ReEncodeCodecOptions(const MediaInfo& media, const CutRequest& request);
+QStringList ReEncodeArguments(const MediaInfo& media, const CutRequest& request, const CutPlan& plan,
+                              const QString& temporaryOutput);
+
+// The re-encoded frames of a smart cut, made to match the copied ones, as MPEG-TS.
+QStringList SmartEncodeArguments(const MediaInfo& media, const QString& input, double from, int frames,
+                                 const QString& output);
+QStringList SmartCopyArguments(const MediaInfo& media, const QString& input, double from, int frames,
+                               const QString& output);
+struct ConcatPart {
+  QString fileName;  // beside the list
+  double duration = 0;
+};
+QString ConcatList(const QList<ConcatPart>& parts);
+QStringList SmartJoinArguments(const MediaInfo& media, const CutRequest& request, const QString& concatList,
+                               const QString& temporaryOutput);
+
+}  // namespace vintrel::cut

@@ -1,0 +1,35 @@
+#include "cut/cut_error.h"
+
+#include <QStringList>
+
+namespace vintrel::cut {
+
+namespace {
+
+QString LastMeaningfulLine(const QString& text) {
+  const QStringList lines = text.split('\n', Qt::SkipEmptyParts);
+  for (auto line = lines.crbegin(); line != lines.crend(); ++line) {
+    const QString trimmed = line->trimmed();
+    if (!trimmed.isEmpty() && !trimmed.startsWith("Conversion failed")) return trimmed;
+  }
+  return {};
+}
+
+}  // namespace
+
+QString PlainFailure(const QString& encoderOutput, const QString& outputFolder) {
+  QString reason;
+  if (encoderOutput.contains("No space left on device")) {
+    reason = "There is no space left on the disk.";
+  } else if (encoderOutput.contains("Read-only file system") || encoderOutput.contains("Permission denied")) {
+    reason = QString("The folder %1 cannot be written.").arg(outputFolder);
+  } else if (encoderOutput.contains("No such file or directory")) {
+    reason = "A file or folder the cut needs no longer exists.";
+  }
+  const QString detail = LastMeaningfulLine(encoderOutput);
+  if (reason.isEmpty())
+    return detail.isEmpty() ? QString("The encoder failed.") : "The encoder failed: " + detail;
+  return detail.isEmpty() ? reason : reason + " (" + detail + ")";
+}
+
+}  // namespace vintrel::cut

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <stdexcept>
+
+namespace vintrel::cut {
+
+// A cut that cannot be made; the message is one line for the user, the reason first.
+class CutError : public std::runtime_error {
+ public:
+  explicit CutError(const QString& message) : std::runtime_error(message.toStdString()) {}
+  QString message() const { return QString::fromStdString(what()); }
+};
+
+// The user (or the system) asked the cut to stop.
+class CutCancelled : public std::runtime_error {
+ public:
+  CutCancelled() : std::runtime_error("cancelled") {}
+};
+
+// Turns an encoder's error output into a line a user can act on: a plain reason first when
+// the output names one the user can fix, then the encoder's own last words.
+QString PlainFailure(const QString& encoderOutput, const QString& outputFolder);
+
+}  // namespace vintrel::cut

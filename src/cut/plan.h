@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <optional>
+
+#include "cut/media_info.h"
+
+namespace vintrel::cut {
+
+struct CutRequest {
+  QString input;
+  QString output;
+  double start = 0;  // seconds from the container's start, as the player shows them
+  double end = 0;
+  bool forceReEncode = false;
+};
+
+enum class CutMethod { kSmartCut, kReEncode };
+
+// A smart cut in frames: [head: re-encoded][copy: the source's packets][tail: re-encoded].
+struct SmartCutLayout {
+  double headStart = 0;  // time of the first frame of the stretch
+  int headFrames = 0;
+  double copyStart = 0;  // a clean key frame
+  int copyFrames = 0;
+  double tailStart = 0;  // a clean key frame, when the copy cannot end exactly at the end
+  int tailFrames = 0;
+};
+
+struct CutPlan {
+  CutMethod method = CutMethod::kReEncode;
+  QString reason;  // why the stretch is re-encoded; empty for a smart cut
+  SmartCutLayout layout;
+  int expectedFrames = 0;  // exact for a constant frame rate
+  double frameRate = 0;
+};
+
+QString LowerExtension(const QString& path);
+
+// One line saying what is wrong with the stretch for this input, or empty when it is fine.
+QString StretchProblem(const MediaInfo& media, const CutRequest& request);
+
+// Why this input cannot be smart-cut into this output type; empty when it can.
+QString SmartCutObstacle(const MediaInfo& media, const CutRequest& request);
+
+// Frame index of a time on the stream's constant-rate grid (the first frame is index 0).
+long long FrameIndex(const MediaInfo& media, double time);
+// The first frame index at or after a time: the frame a stretch starting there begins with.
+long long FirstFrameAtOrAfter(const MediaInfo& media, double time);
+double FrameTime(const MediaInfo& media, long long index);
+
+// Key frames in decode-ordered packets that no later packet displays before (no leading
+// pictures) and that lie in [from, to), in time order. Whether their NAL type makes them
+// clean entry points is checked apart, with the packet's bytes.
+QList<double> EntryCandidates(const MediaInfo& media, const QList<Packet>& packets, double from, double to);
+
+// Whether the packets' timestamps sit on the stream's constant frame grid.
+bool FrameTimesRegular(const MediaInfo& media, const QList<Packet>& packets);
+
+CutPlan PlanReEncode(const MediaInfo& media, const CutRequest& request, const QString& reason);
+
+// startEntry: the first clean key frame at or after the start; endWindow: decode-ordered
+// packets around the end; endEntry: the last clean key frame at or before the end.
+CutPlan PlanSmartCut(const MediaInfo& media, const CutRequest& request, std::optional<double> startEntry,
+                     const QList<Packet>& endWindow, std::optional<double> endEntry);
+
+}  // namespace vintrel::cut

@@ -1,0 +1,111 @@
+// vintrel-cut: the cut engine on the command line, for people and for the window, which
+// starts it detached and reads its machine progress lines.
+#include <unistd.h>
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <cstdio>
+
+#include "cut/child_process.h"
+#include "cut/command_line_options.h"
+#include "cut/cut_error.h"
+#include "cut/engine.h"
+#include "cut/time_text.h"
+
+using namespace vintrel::cut;
+
+namespace {
+
+enum ExitStatus { kDone = 0, kFailed = 1, kBadArguments = 2, kCancelled = 3 };
+
+void Print(FILE* stream, const QString& text) {
+  const QByteArray bytes = text.toLocal8Bit();
+  // Our reader may have gone away (SIGPIPE is ignored); the cut goes on regardless.
+  fwrite(bytes.constData(), 1, bytes.size(), stream);
+  fflush(stream);
+}
+
+QString ProgramFolder() {
+  char path[4096];
+  const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (length <= 0) return ".";
+  return QFileInfo(QString::fromLocal8Bit(path, length)).absolutePath();
+}
+
+class Reporter {
+ public:
+  explicit Reporter(bool machine) : machine_(machine) { clock_.start(); }
+  CutObserver observer() {
+    return {[this](double fraction) { progress(fraction); },
+            [this](CutPhase phase) {
+              if (machine_) Print(stderr, "phase " + PhaseName(phase) + "\n");
+            }};
+  }
+  void failure(const QString& message) {
+    endLine();
+    Print(stderr, machine_ ? "error " + message + "\n" : message + "\n");
+  }
+  void endLine() {
+    if (!machine_ && drewLine_) Print(stderr, "\n");
+    drewLine_ = false;
+  }
+
+ private:
+  void progress(double fraction) {
+    if (machine_) {
+      Print(stderr,
+            fraction >= 1 ? QString("progress 1\n") : QString("progress %1\n").arg(fraction, 0, 'f', 4));
+      return;
+    }
+    const double elapsed = clock_.elapsed() / 1000.0;
+    QString line = QString("\r%1%").arg(int(fraction * 100), 3);
+    if (fraction > 0.02 && fraction < 1)
+      line += " " + ClockText(elapsed / fraction - elapsed) + " left   ";
+    else
+      line += "            ";
+    Print(stderr, line);
+    drewLine_ = true;
+  }
+  bool machine_;
+  bool drewLine_ = false;
+  QElapsedTimer clock_;
+};
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  QStringList arguments;
+  for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  const CommandLineOptions options = ParseCommandLine(arguments);
+  if (options.help) {
+    Print(stdout, UsageText());
+    return kDone;
+  }
+  Reporter reporter(options.machineProgress);
+  if (!options.problem.isEmpty()) {
+    reporter.failure(options.problem);
+    Print(stderr, UsageText().section('\n', 0, 0) + "\n");
+    return kBadArguments;
+  }
+  InstallCancelHandlers();
+  try {
+    if (const QString problem = OutputProblem(options.input, options.output, options.overwrite);
+        !problem.isEmpty())
+      throw CutError(problem);
+    const Tools tools = FindTools(ProgramFolder());
+    CutRequest request{options.input, options.output, options.start, options.end, options.reEncode};
+    const CutReport report = RunCut(tools, request, reporter.observer());
+    reporter.endLine();
+    Print(stdout, report.text);
+    return kDone;
+  } catch (const CutCancelled&) {
+    reporter.failure("Cancelled; nothing was written.");
+    return kCancelled;
+  } catch (const CutError& error) {
+    reporter.failure(error.message());
+    return kFailed;
+  } catch (const std::exception& error) {
+    reporter.failure(QString("The cut failed: %1").arg(error.what()));
+    return kFailed;
+  }
+}

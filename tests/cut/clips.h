@@ -1,0 +1,35 @@
+#pragma once
+
+// Clips made with ffmpeg's lavfi sources for the engine tests, and measurements of made
+// files that go around the engine's own checks (frame numbers rather than seeks).
+#include <QString>
+#include <QStringList>
+
+namespace cuttest {
+
+struct Run {
+  int exitCode = -1;
+  QString out, err;
+};
+Run RunProgram(const QString& program, const QStringList& arguments, int timeoutMs = 120000);
+
+// ffmpeg with testsrc2 (moving, so neighbouring frames differ) and `audioTracks` sine tones.
+// `extraInputs` (e.g. "-i", "subs.srt") come after those and are mapped by `outputOptions`.
+void MakeClip(const QString& path, double seconds, const QStringList& outputOptions, int audioTracks = 1,
+              const QString& videoSource = "testsrc2=size=160x120:rate=25",
+              const QStringList& extraInputs = {});
+
+// The index of the decoded frame a player shows at `seconds` from the file's start.
+int FrameIndexAt(const QString& file, double seconds);
+QStringList FrameHashes(const QString& file);  // every decoded frame, in order
+QStringList SourceFrameHashes(const QString& file, int firstFrame, int frames);
+// PSNR of frame `madeIndex` of `made` against frame `sourceIndex` of `source`, scaled alike.
+double FramePsnr(const QString& made, int madeIndex, const QString& source, int sourceIndex);
+double AudioLength(const QString& file);
+int StreamCount(const QString& file, const QString& type);
+QString Probe(const QString& file, const QString& entries, const QString& streams = "");
+QString DecodeErrors(const QString& file);
+QStringList HiddenWorkFiles(const QString& folder);
+QString CutProgram();  // the vintrel-cut the build made
+
+}  // namespace cuttest

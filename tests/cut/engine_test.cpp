@@ -1,0 +1,151 @@
+// The engine end to end on generated clips: what a viewer of the made file would notice.
+#include "cut/engine.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <cmath>
+
+#include "clips.h"
+#include "cut/cut_error.h"
+
+using namespace vintrel::cut;
+using namespace cuttest;
+
+namespace {
+
+const QStringList kH264 = {"-c:v",     "libx264", "-preset",     "veryfast", "-bf",           "3",
+                           "-g",       "50",      "-keyint_min", "50",       "-sc_threshold", "0",
+                           "-pix_fmt", "yuv420p", "-c:a",        "aac"};
+
+struct Case {
+  const char* name;
+  QString type;
+  double seconds;
+  QStringList options;
+  double start, end;
+  CutMethod method;
+  int firstKeyFrame;  // source frame from which a smart cut copies
+  int audioTracks = 1;
+  bool forceReEncode = false;
+};
+
+class EngineCut : public testing::TestWithParam<Case> {
+ protected:
+  QTemporaryDir folder_;
+  QString source() const { return folder_.filePath(QString("source.") + GetParam().type); }
+  QString made() const { return folder_.filePath(QString("made.") + GetParam().type); }
+};
+
+void ExpectFirstFrameIsTheStart(const QString& made, const QString& source, int startFrame) {
+  const double match = FramePsnr(made, 0, source, startFrame);
+  EXPECT_GT(match, 25) << "first frame against the source's start";
+  EXPECT_GT(match, FramePsnr(made, 0, source, startFrame + 1)) << "closer to the next frame";
+  if (startFrame > 0) {
+    EXPECT_GT(match, FramePsnr(made, 0, source, startFrame - 1)) << "closer to the frame before";
+  }
+}
+
+TEST_P(EngineCut, MakesTheExactStretch) {
+  const Case& c = GetParam();
+  QStringList extraInputs, options = c.options;
+  if (c.audioTracks > 1) {  // with a subtitle track and languages too
+    QFile subtitles(folder_.filePath("subs.srt"));
+    ASSERT_TRUE(subtitles.open(QIODevice::WriteOnly));
+    subtitles.write("1\n00:00:01,000 --> 00:00:05,000\nHello\n\n2\n00:00:06,000 --> 00:00:09,000\nAgain\n");
+    subtitles.close();
+    extraInputs << "-i" << subtitles.fileName();
+    options << "-map" << QString("%1:s").arg(c.audioTracks + 1) << "-c:s"
+            << "mov_text"
+            << "-metadata:s:a:0"
+            << "language=fra"
+            << "-metadata:s:a:1"
+            << "language=deu";
+  }
+  ASSERT_NO_THROW(
+      MakeClip(source(), c.seconds, options, c.audioTracks, "testsrc2=size=160x120:rate=25", extraInputs));
+  const QByteArray sourceBytes = [&] {
+    QFile file(source());
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+  }();
+
+  CutReport report;
+  try {
+    report = RunCut(FindTools(""), CutRequest{source(), made(), c.start, c.end, c.forceReEncode});
+  } catch (const CutError& error) {
+    FAIL() << error.what();
+  }
+  SCOPED_TRACE(report.text.toStdString());
+  EXPECT_EQ(report.method, c.method);
+  EXPECT_TRUE(HiddenWorkFiles(folder_.path()).isEmpty());
+
+  // Frames as the decoder numbers them; a file's start time and gaps count as a player sees them.
+  const int startFrame = FrameIndexAt(source(), c.start);
+  const int endFrame = c.end >= c.seconds ? int(FrameHashes(source()).size()) : FrameIndexAt(source(), c.end);
+  const QStringList frames = FrameHashes(made());
+  EXPECT_NEAR(frames.size(), endFrame - startFrame, report.method == CutMethod::kSmartCut ? 0 : 1);
+  EXPECT_EQ(DecodeErrors(made()), "");
+  EXPECT_NEAR(AudioLength(made()), c.end - c.start, 0.05);
+  ExpectFirstFrameIsTheStart(made(), source(), startFrame);
+  if (report.method == CutMethod::kSmartCut) {
+    // A second from the first key frame on is the source's, bit for bit.
+    const int copied = c.firstKeyFrame - startFrame;
+    ASSERT_GE(frames.size(), copied + 25);
+    EXPECT_EQ(frames.mid(copied, 25), SourceFrameHashes(source(), c.firstKeyFrame, 25));
+  }
+  if (c.audioTracks > 1) {
+    EXPECT_EQ(StreamCount(made(), "audio"), 2);
+    EXPECT_EQ(StreamCount(made(), "subtitle"), 1);
+    EXPECT_EQ(Probe(made(), "stream_tags=language", "a").split('\n'), (QStringList{"fra", "deu"}));
+  }
+  QFile sourceAfter(source());
+  sourceAfter.open(QIODevice::ReadOnly);
+  EXPECT_EQ(sourceAfter.readAll(), sourceBytes) << "the input is never written";
+}
+
+QStringList With(QStringList base, const QStringList& more) { return base << more; }
+
+INSTANTIATE_TEST_SUITE_P(
+    SmartCut, EngineCut,
+    testing::Values(Case{"H264_BFrames_2sGop", "mp4", 10, kH264, 2.52, 7.36, CutMethod::kSmartCut, 100},
+                    Case{"H264_6sGop", "mp4", 12, With(kH264, {"-g", "150", "-keyint_min", "150"}), 1.2, 12,
+                         CutMethod::kSmartCut, 150},
+                    Case{"H264_OpenGop", "mp4", 10, With(kH264, {"-x264-params", "open-gop=1"}), 2.52, 7.36,
+                         CutMethod::kReEncode, 0},
+                    Case{"Hevc",
+                         "mp4",
+                         8,
+                         {"-c:v", "libx265", "-preset", "ultrafast", "-x265-params",
+                          "keyint=50:min-keyint=50:scenecut=0:open-gop=0:log-level=error", "-c:a", "aac"},
+                         2.52,
+                         7.36,
+                         CutMethod::kSmartCut,
+                         100},
+                    Case{"Mkv_StartTime", "mkv", 10, With(kH264, {"-output_ts_offset", "1.5"}), 2.52, 7.36,
+                         CutMethod::kSmartCut, 100},
+                    Case{"Mp4_TwoAudioTracksAndSubtitles", "mp4", 10, kH264, 2.52, 7.36, CutMethod::kSmartCut,
+                         100, 2},
+                    Case{"VariableFrameRate", "mp4", 8,
+                         With(kH264, {"-vf", "setpts='if(lt(N,75),N/25,3+(N-75)/20)/TB'", "-vsync", "vfr"}),
+                         1, 2.6, CutMethod::kReEncode, 0}),
+    [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+const QStringList kQuick = {"-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac"};
+
+INSTANTIATE_TEST_SUITE_P(
+    ReEncode, EngineCut,
+    testing::Values(Case{"Mp4", "mp4", 6, kQuick, 1, 4, CutMethod::kReEncode, 0, 1, true},
+                    Case{"Mov", "mov", 6, kQuick, 1, 4, CutMethod::kReEncode, 0, 1, true},
+                    Case{"Mkv", "mkv", 6, kQuick, 1, 4, CutMethod::kReEncode, 0, 1, true},
+                    Case{"Wmv", "wmv", 6, {}, 1, 4, CutMethod::kReEncode, 0},
+                    Case{"Avi", "avi", 6, {}, 1, 4, CutMethod::kReEncode, 0},
+                    Case{"Divx", "divx", 6, {"-c:v", "mpeg4", "-f", "avi"}, 1, 4, CutMethod::kReEncode, 0},
+                    Case{"Mpg", "mpg", 6, {}, 1, 4, CutMethod::kReEncode, 0},
+                    Case{"Flv", "flv", 6, {}, 1, 4, CutMethod::kReEncode, 0},
+                    Case{"Vob", "vob", 6, {"-f", "vob"}, 1, 4, CutMethod::kReEncode, 0},
+                    Case{"Dat", "dat", 6, {"-target", "pal-vcd"}, 1, 4, CutMethod::kReEncode, 0}),
+    [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+}  // namespace
