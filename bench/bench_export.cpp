@@ -143,6 +143,9 @@ Report Export(ProgramRig& rig, const QString& mediaFolder, const QString& workFo
   const QStringList common{"-hide_banner", "-loglevel", "error", "-nostdin", "-y",
                            "-ss", QString::number(start), "-t", QString::number(end - start), "-i", clip};
   std::vector<double> reencode, copy, program, cli, dialog, afterEnter, toJob, jobRun, jobToDone, saveWaits;
+  // The longest wait per run in each part of Save: the dialog coming up, the user in it, from
+  // Enter to the cut's start, the cut running, and its end to "Done".
+  std::vector<double> waitOpening, waitInDialog, waitStarting, waitRunning, waitEnding;
   QString failure;
   auto bare = [&](const QStringList& extra, std::vector<double>& into) {
     QFile::remove(out);
@@ -195,6 +198,15 @@ Report Export(ProgramRig& rig, const QString& mediaFolder, const QString& workFo
     toJob.push_back(Ms(cut.made - chosen));
     jobRun.push_back(Ms(*cut.finished - cut.made));
     jobToDone.push_back(Ms(*done - *cut.finished));
+    auto longest = [&](Time from, Time to) {
+      const std::vector<double> w = probe.WaitsMs(from, to);
+      return w.empty() ? 0.0 : *std::max_element(w.begin(), w.end());
+    };
+    waitOpening.push_back(longest(clicked, rig.dialogShown));
+    waitInDialog.push_back(longest(rig.dialogShown, chosen));
+    waitStarting.push_back(longest(chosen, cut.made));
+    waitRunning.push_back(longest(cut.made, *cut.finished));
+    waitEnding.push_back(longest(*cut.finished, boxed));
     const std::vector<double> waits = probe.WaitsMs(clicked, boxed);
     saveWaits.insert(saveWaits.end(), waits.begin(), waits.end());
   };
@@ -260,7 +272,11 @@ Report Export(ProgramRig& rig, const QString& mediaFolder, const QString& workFo
                Samples(jobRun) + " ms; -> \"Done\" on screen: " + Samples(jobToDone, 1) + " ms"
         << QString("export, program: posted events during Save: %1, median wait %2 ms")
                .arg(saveWaits.size())
-               .arg(Median(saveWaits), 0, 'f', 2);
+               .arg(Median(saveWaits), 0, 'f', 2)
+        << "export, program: longest posted-event wait per run (ms): click -> dialog on screen: " +
+               Samples(waitOpening, 1) + "; in the dialog: " + Samples(waitInDialog, 1) +
+               "; Enter -> cut job made: " + Samples(waitStarting, 1) + "; cut running: " + Samples(waitRunning, 1) +
+               "; its end -> \"Done\" answered: " + Samples(waitEnding, 1);
   }
   return report;
 }

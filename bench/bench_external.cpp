@@ -109,7 +109,8 @@ Running StartAndWait(const xtest::XServer& x, MapWatch& maps, const QString& pro
 // runs just before Enter, to start watching for the clip's first frame.
 bool OpenThroughDialog(const xtest::XServer& x, MapWatch& maps, Point origin, const QString& path,
                        const std::function<void()>& armed) {
-  x.Click(QPoint(origin.x + 450, origin.y + 103));  // Open
+  // One xdotool run, without --sync: a pointer already on the spot would keep it waiting.
+  x.Run("xdotool", {"mousemove", QString::number(origin.x + 450), QString::number(origin.y + 103), "click", "1"});
   if (!maps.Wait("Open", 10000)) return false;
   // The dialog gives its name field the focus once it is up.
   QThread::msleep(300);

@@ -3,8 +3,11 @@
 # to its limit or baseline, measured in the same run. Takes a few minutes.
 #   bench/run.sh                   all of them (installs what is missing and builds ./build)
 #   bench/run.sh open export       only some: startup memory open playselected export
-#   BENCH_REPEATS=n bench/run.sh   n runs of each comparison (default 5, seeks 8, opens 6)
+#   BENCH_REPEATS=n bench/run.sh   n runs of each comparison (defaults 3 to 8, see docs/benchmarks.md)
+#   BENCH_OPENS=n bench/run.sh     n opens for the memory curve (default 24)
 #   BUILD_DIR=dir bench/run.sh     build in another folder, without the package set-up
+# Save and the export figures need vintrel-cut in the build folder; the `benchmarks` target
+# builds it when the tree has it, and the figures say "skipped" while it is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
