@@ -219,7 +219,11 @@ void MainWindow::onAboutTriggered() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  event->accept();
+  // Hidden, not closed: an accepted close makes Qt destroy the X windows at once, the video
+  // area's among them, while libmpv's output still draws into it, and the X error or the
+  // output's assertion that follows ends the program. They go with the window, after the player.
+  event->ignore();
+  hide();
   // A running cut is a process of its own and finishes its file after the window is gone.
   if (aboutWindow_) aboutWindow_->close();
   positionTimer->stop();
