@@ -113,6 +113,12 @@ void MpvPlayer::drainEvents() {
     if (event->event_id == MPV_EVENT_NONE) break;
     handleEvent(*event);
   }
+  if (loadFailure_) {
+    QString reason = *loadFailure_;
+    loadFailure_.reset();
+    if (!loadLog_.isEmpty()) reason += QString(" (%1)").arg(loadLog_);
+    fail(reason);
+  }
 }
 
 uint64_t MpvPlayer::command(std::initializer_list<const char*> args) {
@@ -128,6 +134,7 @@ void MpvPlayer::open(const QString& path) {
   loading_ = true;
   loaded_ = false;
   loadLog_.clear();
+  loadFailure_.reset();
   awaitedEntry_ = 0;
   seekTarget_.reset();
   atEnd_ = false;
@@ -163,8 +170,8 @@ void MpvPlayer::setPaused(bool paused) {
   if (!paused) {
     // Resuming from the end would only halt again at once (keep-open).
     atEnd_ = false;
-    // From here on the player's clock runs.
-    if (seekAcknowledged_) seekTarget_.reset();
+    // From here on the player's clock runs, once it shows a frame from the target.
+    if (seekLanded_) seekTarget_.reset();
   }
 }
 
@@ -173,6 +180,7 @@ void MpvPlayer::seek(double seconds) {
   const QByteArray target = QByteArray::number(seconds, 'g', 17);
   seekTarget_ = std::clamp(seconds, 0.0, duration_);
   seekAcknowledged_ = false;
+  seekLanded_ = false;
   atEnd_ = false;
   seekRequest_ = command({"seek", target.constData(), "absolute+exact"});
   emit positionChanged(*seekTarget_);
@@ -281,9 +289,7 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
           // mpv would go on with the entries of a list or the files of a folder.
           fail("it is a playlist or a folder, not a media file");
         } else if (end->reason == MPV_END_FILE_REASON_ERROR || end->error < 0) {
-          QString reason = errorText(end->error < 0 ? end->error : MPV_ERROR_LOADING_FAILED);
-          if (!loadLog_.isEmpty()) reason += QString(" (%1)").arg(loadLog_);
-          fail(reason);
+          loadFailure_ = errorText(end->error < 0 ? end->error : MPV_ERROR_LOADING_FAILED);
         }
       } else if (awaited && loaded_ && end->reason != MPV_END_FILE_REASON_EOF) {
         loaded_ = false;
@@ -291,7 +297,10 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
       break;
     }
     case MPV_EVENT_PLAYBACK_RESTART:
-      if (seekTarget_ && seekAcknowledged_ && !paused_) seekTarget_.reset();
+      if (seekTarget_ && seekAcknowledged_) {
+        seekLanded_ = true;
+        if (!paused_) seekTarget_.reset();
+      }
       break;
     case MPV_EVENT_PROPERTY_CHANGE:
       handlePropertyChange(event);
@@ -331,7 +340,7 @@ void MpvPlayer::handlePropertyChange(const mpv_event& event) {
         const bool paused = *static_cast<int*>(property->data) != 0;
         if (paused != paused_) {
           paused_ = paused;
-          if (!paused && seekAcknowledged_) seekTarget_.reset();
+          if (!paused && seekLanded_) seekTarget_.reset();
           emit pausedChanged(paused);
         }
       }

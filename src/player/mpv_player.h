@@ -68,6 +68,9 @@ class MpvPlayer : public Player {
   bool loading_ = false;
   bool loaded_ = false;
   QString loadLog_;  // libmpv's first error line while loading
+  // Why the awaited file did not load, told once the queue is drained: libmpv hands out
+  // its log lines (which name the cause) only after the events queued with them.
+  std::optional<QString> loadFailure_;
 
   bool paused_ = false;
   bool atEnd_ = false;
@@ -78,6 +81,7 @@ class MpvPlayer : public Player {
   std::optional<double> seekTarget_;
   uint64_t seekRequest_ = 0;
   bool seekAcknowledged_ = false;
+  bool seekLanded_ = false;  // a frame from the target is up: the player's clock tells the time again
 };
 
 }  // namespace vintrel
