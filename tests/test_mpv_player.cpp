@@ -1,30 +1,28 @@
-// The libmpv player against the contract the commands rely on, on generated clips,
-// without screen or sound output.
+// The libmpv player against what the window relies on, on generated clips, without
+// screen or sound output: calls return at once and the outcome arrives as signals.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTest>
 #include <functional>
 #include <memory>
 
 #include "media.h"
-#include "platform/vb_error.h"
 #include "player/mpv_player.h"
 
 namespace {
 
 using vintrel::MpvPlayer;
-using vintrel::VbError;
 
-QString g_clip;  // 4 s, 25 frames per second
+QString g_clip;  // 4 s, 25 frames per second, with sound
 // 2 s at 30000/1001 without sound: its frame times fall between whole seconds, and its
 // last frame starts 33 ms before its end.
 QString g_short;
-QString g_text;
-QString g_missing;
 
-// Waits for a condition while the GUI thread handles events, as the program's waits do.
-// The bound only keeps a broken player from hanging the test.
+// Handles events until the condition holds. The bound only keeps a broken player from
+// hanging the test.
 bool PollUntil(const std::function<bool()>& done, int boundMs = 15000) {
   for (int waited = 0; waited < boundMs; waited += 10) {
     if (done()) return true;
@@ -33,132 +31,239 @@ bool PollUntil(const std::function<bool()>& done, int boundMs = 15000) {
   return done();
 }
 
+void WriteFile(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
+  f.write(bytes);
+}
+
 class MpvPlayerTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     const QString dir = testmedia::TempDir();
-    g_clip = testmedia::MakeClip(dir + "/clip.mp4", 4, "320x240", "25",
-                                 {"-c:v", "libx264", "-pix_fmt", "yuv420p"});
+    g_clip = testmedia::MakeClip(dir + "/clip.mp4", 4, "320x240", "25", {"-c:v", "libx264", "-pix_fmt", "yuv420p"});
     g_short = testmedia::MakeClip(dir + "/short clip.mp4", 2, "320x240", "30000/1001",
                                   {"-an", "-c:v", "libx264", "-pix_fmt", "yuv420p"});
-    g_text = dir + "/notes.txt";
-    QFile text(g_text);
-    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
-    text.write("not a video\nat all\n");
-    g_missing = dir + "/no such folder/clip.mp4";
   }
 
   void SetUp() override {
-    ASSERT_FALSE(g_clip.isEmpty());
+    ASSERT_FALSE(g_clip.isEmpty()) << "ffmpeg could not make the clips";
     ASSERT_FALSE(g_short.isEmpty());
     player = std::make_unique<MpvPlayer>(vintrel::MpvOptions{"null", "null", 0});
+    loaded = std::make_unique<QSignalSpy>(player.get(), &vintrel::Player::loaded);
+    failed = std::make_unique<QSignalSpy>(player.get(), &vintrel::Player::failed);
+    ended = std::make_unique<QSignalSpy>(player.get(), &vintrel::Player::endReached);
   }
 
-  void Play(const QString& path) {
-    player->SetFileName(path);
-    player->Play();
+  // Opens a file and waits for it to load; the length it reported.
+  double Open(const QString& path) {
+    const qsizetype before = loaded->count();
+    const qsizetype failedBefore = failed->count();
+    player->open(path);
+    if (!PollUntil([&] { return loaded->count() > before || failed->count() > failedBefore; })) return -1;
+    if (loaded->count() == before) return -1;
+    return loaded->last().at(0).toDouble();
   }
-  double Pos() { return player->CurrentPosition(); }
+  double Pos() { return player->position(); }
 
   std::unique_ptr<MpvPlayer> player;
+  std::unique_ptr<QSignalSpy> loaded, failed, ended;
 };
 
-TEST_F(MpvPlayerTest, PlayReturnsWithTheLengthAndThePositionRuns) {
-  Play(g_clip);
-  EXPECT_NEAR(player->Duration(), 4.0, 0.05);
+TEST_F(MpvPlayerTest, OpenReturnsAtOnceThenReportsTheLengthAndPlays) {
+  player->open(g_clip);
+  // Nothing is known before the GUI thread has handled libmpv's events.
+  EXPECT_FALSE(player->isLoaded());
+  EXPECT_EQ(loaded->count(), 0);
+  EXPECT_EQ(Pos(), 0.0);
+  ASSERT_TRUE(PollUntil([&] { return !loaded->isEmpty(); }));
+  EXPECT_NEAR(loaded->first().at(0).toDouble(), 4.0, 0.05);
+  EXPECT_TRUE(player->isLoaded());
+  EXPECT_FALSE(player->isPaused());
+  EXPECT_NEAR(player->duration(), 4.0, 0.05);
   const double start = Pos();
   EXPECT_GE(start, 0.0);
   EXPECT_LT(start, 1.0);
   EXPECT_TRUE(PollUntil([&] { return Pos() > start + 0.5; }));
+  EXPECT_TRUE(failed->isEmpty());
 }
 
-TEST_F(MpvPlayerTest, PauseTogglesBetweenHaltedAndRunning) {
-  Play(g_clip);
+TEST_F(MpvPlayerTest, PauseHaltsThePositionAndResumeRunsOnFromIt) {
+  ASSERT_GT(Open(g_clip), 0);
   ASSERT_TRUE(PollUntil([&] { return Pos() > 0.3; }));
-  player->Pause();
+  QSignalSpy pausedChanged(player.get(), &vintrel::Player::pausedChanged);
+  player->setPaused(true);
+  EXPECT_TRUE(player->isPaused());
+  ASSERT_FALSE(pausedChanged.isEmpty());
+  EXPECT_TRUE(pausedChanged.last().at(0).toBool());
+  // The clock may still move until libmpv has taken the pause; then it stands.
+  QTest::qWait(200);
   const double halted = Pos();
   QTest::qWait(300);
   EXPECT_EQ(Pos(), halted);
-  player->Pause();
+  EXPECT_TRUE(player->isPaused());
+
+  player->setPaused(false);
+  EXPECT_FALSE(player->isPaused());
+  EXPECT_FALSE(pausedChanged.last().at(0).toBool());
   EXPECT_TRUE(PollUntil([&] { return Pos() > halted + 0.3; }));
+  EXPECT_GE(Pos(), halted);
 }
 
 TEST_F(MpvPlayerTest, SeekReadsTheTargetAtOnceRunningOrHalted) {
-  Play(g_short);
-  player->Seek(1);  // straight after loading, as Play Selected does: running goes on from there
+  ASSERT_GT(Open(g_short), 0);
+  player->seek(1);  // straight after loading, as Play Selected does: running goes on from there
   EXPECT_EQ(Pos(), 1.0);
   EXPECT_TRUE(PollUntil([&] { return Pos() > 1.2; }));
 
-  player->Pause();
+  player->setPaused(true);
   // Whole seconds are not frame times here: the frame shown is 1.001, the position stays 1.
-  player->Seek(1);
+  player->seek(1);
   EXPECT_EQ(Pos(), 1.0);
   QTest::qWait(300);
   EXPECT_EQ(Pos(), 1.0);
-  player->Seek(0.5);
+  player->seek(0.5);
   EXPECT_EQ(Pos(), 0.5);
 
-  player->Pause();  // resumes from the moved position
+  player->setPaused(false);  // resumes from the moved position
   EXPECT_TRUE(PollUntil([&] { return Pos() > 0.7; }));
   EXPECT_LT(Pos(), 1.9);
 }
 
-TEST_F(MpvPlayerTest, PlayingToTheEndReadsTheLengthThenRewindsAndReplays) {
-  Play(g_short);
-  const double length = player->Duration();
+TEST_F(MpvPlayerTest, PlayingToTheEndReportsItAndHoldsTheLength) {
+  const double length = Open(g_short);
   EXPECT_NEAR(length, 2.0, 0.05);
-  ASSERT_TRUE(PollUntil([&] { return Pos() == length; }));
+  ASSERT_TRUE(PollUntil([&] { return !ended->isEmpty(); }));
+  EXPECT_EQ(Pos(), player->duration());
   QTest::qWait(300);
-  EXPECT_EQ(Pos(), length);
+  EXPECT_EQ(Pos(), player->duration());
+  EXPECT_EQ(ended->count(), 1);
+  EXPECT_TRUE(player->isLoaded());
 
-  player->Seek(0);  // at the end the player is halted; a seek there keeps it so
+  // At the end the player is halted; a seek there keeps it so.
+  player->seek(0);
   EXPECT_EQ(Pos(), 0.0);
   QTest::qWait(300);
   EXPECT_EQ(Pos(), 0.0);
-  player->Pause();
+  player->setPaused(false);
   EXPECT_TRUE(PollUntil([&] { return Pos() > 0.3; }));
   EXPECT_LT(Pos(), length);
 
-  // Play again once the end has been reached: a fresh start that runs, not halted.
-  ASSERT_TRUE(PollUntil([&] { return Pos() == length; }));
-  player->Play();
-  EXPECT_LT(Pos(), 1.0);
-  EXPECT_TRUE(PollUntil([&] { return Pos() > 0.3 && Pos() < length; }));
+  // The second time through reports the end again.
+  ASSERT_TRUE(PollUntil([&] { return ended->count() == 2; }));
+  EXPECT_EQ(Pos(), player->duration());
 }
 
-TEST_F(MpvPlayerTest, FilesThatDoNotPlayRaiseAndLeaveThePlayerUsable) {
-  for (const QString& path : {g_text, g_missing}) {
-    SCOPED_TRACE(path.toStdString());
-    player->SetFileName(path);
-    try {
-      player->Play();
-      ADD_FAILURE() << "Play did not raise";
-    } catch (const VbError& e) {
-      EXPECT_EQ(e.number(), vintrel::kErrPlayerFailed);
-      EXPECT_NE(QString::fromStdString(e.what()).indexOf(path), -1) << e.what();
-    }
-    EXPECT_THROW(player->Duration(), VbError);
-    EXPECT_THROW(Pos(), VbError);
-  }
-  Play(g_clip);
-  EXPECT_NEAR(player->Duration(), 4.0, 0.05);
+struct Unplayable {
+  const char* what;
+  std::function<QString()> make;  // the path, made on the spot
+  const char* reasonHas;          // a part of the reason the user is shown
+};
+
+void PrintTo(const Unplayable& u, std::ostream* os) { *os << u.what; }
+
+class MpvPlayerUnplayableTest : public MpvPlayerTest, public ::testing::WithParamInterface<Unplayable> {};
+
+TEST_P(MpvPlayerUnplayableTest, FailsWithAReasonAndLoadsNothing) {
+  const QString path = GetParam().make();
+  ASSERT_FALSE(path.isEmpty());
+  player->open(path);
+  ASSERT_TRUE(PollUntil([&] { return !failed->isEmpty() || !loaded->isEmpty(); }));
+  ASSERT_EQ(failed->count(), 1) << "it loaded";
+  const QString reason = failed->first().at(0).toString();
+  EXPECT_TRUE(reason.contains(GetParam().reasonHas, Qt::CaseInsensitive)) << reason.toStdString();
+  EXPECT_FALSE(player->isLoaded());
+  EXPECT_EQ(Pos(), 0.0);
+  EXPECT_EQ(player->duration(), 0.0);
+  // A list or a folder is not played on in the background either.
+  QTest::qWait(500);
+  EXPECT_TRUE(loaded->isEmpty());
+  EXPECT_EQ(failed->count(), 1);
+  EXPECT_FALSE(player->isLoaded());
+  player->seek(1);  // nothing to move
+  EXPECT_EQ(Pos(), 0.0);
+
+  // The player is still usable.
+  EXPECT_NEAR(Open(g_clip), 4.0, 0.05);
+  EXPECT_TRUE(player->isLoaded());
 }
 
-TEST_F(MpvPlayerTest, StopReleasesTheFileAndPlayLoadsAgain) {
-  EXPECT_THROW(player->Duration(), VbError);  // nothing loaded yet
-  EXPECT_THROW(player->Seek(1), VbError);
+INSTANTIATE_TEST_SUITE_P(
+    Files, MpvPlayerUnplayableTest,
+    ::testing::Values(
+        Unplayable{"missing", [] { return testmedia::TempDir() + "/no such folder/clip.mp4"; }, "No such file"},
+        Unplayable{"text named like a video",
+                   [] {
+                     const QString p = testmedia::TempDir() + "/notes.mp4";
+                     WriteFile(p, "not a video\nat all\n");
+                     return p;
+                   },
+                   "format"},
+        Unplayable{"still picture",
+                   [] {
+                     const QString p = testmedia::TempDir() + "/still.png";
+                     return testmedia::Ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x240", "-frames:v", "1", p})
+                                ? p
+                                : QString();
+                   },
+                   "still picture"},
+        Unplayable{"playlist",
+                   [] {
+                     const QString p = testmedia::TempDir() + "/list.m3u";
+                     WriteFile(p, "#EXTM3U\n" + QFile::encodeName(g_clip) + "\n" + QFile::encodeName(g_short) + "\n");
+                     return p;
+                   },
+                   "playlist or a folder"},
+        Unplayable{"folder",
+                   [] {
+                     const QString p = testmedia::TempDir() + "/a folder";
+                     QDir().mkpath(p);
+                     QFile::copy(g_short, p + "/inside.mp4");
+                     return p;
+                   },
+                   "playlist or a folder"}),
+    [](const auto& info) {
+      QString name = info.param.what;
+      return name.replace(' ', '_').toStdString();
+    });
 
-  Play(g_clip);
-  Play(g_short);  // a second Play replaces the file
-  EXPECT_NEAR(player->Duration(), 2.0, 0.05);
-  player->Stop();
-  EXPECT_THROW(player->Duration(), VbError);
-  EXPECT_THROW(Pos(), VbError);
-
-  Play(g_clip);
-  EXPECT_NEAR(player->Duration(), 4.0, 0.05);
+TEST_F(MpvPlayerTest, ASecondFileReplacesTheFirstWhileItPlays) {
+  ASSERT_NEAR(Open(g_clip), 4.0, 0.05);
+  ASSERT_TRUE(PollUntil([&] { return Pos() > 0.3; }));
+  EXPECT_NEAR(Open(g_short), 2.0, 0.05);
+  EXPECT_NEAR(player->duration(), 2.0, 0.05);
   EXPECT_LT(Pos(), 1.0);
   EXPECT_TRUE(PollUntil([&] { return Pos() > 0.3; }));
+  EXPECT_TRUE(failed->isEmpty());
+}
+
+TEST_F(MpvPlayerTest, OpeningAgainBeforeTheFirstLoadedReportsOnlyTheLast) {
+  player->open(g_clip);
+  player->open(g_short);
+  ASSERT_TRUE(PollUntil([&] { return !loaded->isEmpty(); }));
+  QTest::qWait(300);
+  ASSERT_EQ(loaded->count(), 1);
+  EXPECT_NEAR(loaded->first().at(0).toDouble(), 2.0, 0.05);
+  EXPECT_NEAR(player->duration(), 2.0, 0.05);
+  EXPECT_TRUE(failed->isEmpty());
+}
+
+TEST_F(MpvPlayerTest, CloseLetsGoOfTheFileAndOpenLoadsAgain) {
+  player->seek(1);  // nothing loaded yet: ignored
+  EXPECT_EQ(Pos(), 0.0);
+  EXPECT_FALSE(player->isLoaded());
+
+  ASSERT_GT(Open(g_short), 0);
+  player->close();
+  EXPECT_FALSE(player->isLoaded());
+  EXPECT_EQ(Pos(), 0.0);
+  QTest::qWait(300);
+  EXPECT_FALSE(player->isLoaded());
+
+  EXPECT_NEAR(Open(g_clip), 4.0, 0.05);
+  EXPECT_LT(Pos(), 1.0);
+  EXPECT_TRUE(PollUntil([&] { return Pos() > 0.3; }));
+  EXPECT_TRUE(failed->isEmpty());
 }
 
 }  // namespace

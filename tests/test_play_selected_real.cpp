@@ -1,65 +1,70 @@
-// Play Selected with the real libmpv player and the real event pump, on a generated clip:
-// where does the preview halt?
+// Marks and Play Selected on the real libmpv player (no screen or sound output), on a
+// generated clip: the marks come from the player's position, and the preview halts at the
+// end mark while the window keeps handling events.
 #include <gtest/gtest.h>
 
-#include <QThread>
+#include <QTest>
+#include <functional>
 #include <map>
 #include <memory>
 
-#include "fakes/fakes.h"
+#include "app/main_window.h"
 #include "media.h"
-#include "platform/real_platform.h"
 #include "player/mpv_player.h"
 
 namespace {
 
 using namespace vintrel;
 
-// The real pump, with a bound on the passes so that a wait that never ends fails the
-// test (the command's own trap ends it) instead of hanging it.
-class BoundedPump : public QtPump {
- public:
-  int passes = 0;
-  void DoEvents() override {
-    if (++passes > 150) throw std::runtime_error("the wait did not end");
-    QtPump::DoEvents();
+bool PollUntil(const std::function<bool()>& done, int boundMs = 20000) {
+  for (int waited = 0; waited < boundMs; waited += 10) {
+    if (done()) return true;
+    QTest::qWait(10);
   }
+  return done();
+}
+
+// Messages are collected; nothing else from outside is used here.
+struct Outside : FileDialogs, Messages, UrlOpener, Files {
+  QStringList shown;
+  std::optional<QString> chooseFileToOpen(const FileDialogRequest&) override { return std::nullopt; }
+  std::optional<QString> chooseFileToSave(const FileDialogRequest&) override { return std::nullopt; }
+  void inform(const QString& text, const QString&) override { shown << text; }
+  bool askYesNo(const QString& text) override {
+    shown << text;
+    return false;
+  }
+  bool open(const QString&) override { return true; }
+  QString programFolder() override { return {}; }
+  bool exists(const QString&) override { return false; }
+  bool sameFile(const QString&, const QString&) override { return false; }
+  bool folderWritable(const QString&) override { return true; }
+  std::optional<QString> readText(const QString&) override { return std::nullopt; }
 };
 
-// The main window on the real player and pump; dialogs, messages and the rest are fakes.
 struct RealRig {
-  fakes::FakeMessageBox msg;
-  fakes::FakeDialog dialog;
-  fakes::FakeClock clock;
-  BoundedPump pump;
-  fakes::FakeProcesses processes;
-  fakes::FakeFiles files;
-  fakes::FakeUrlOpener url;
-  fakes::FakeApp app;
-  Platform platform{msg, dialog, clock, pump, processes, files, url, app, [](QWidget*) {
-                      MpvOptions options;
-                      options.vo = "null";
-                      options.ao = "null";
-                      return std::unique_ptr<IPlayer>(std::make_unique<MpvPlayer>(options));
-                    }};
-  Form1 form{platform};
-
-  // What a successful Open leaves behind, without the dialog.
-  void Open(const QString& path) {
-    form.mp->SetFileName(path);
-    form.mp->Play();
-    form.CurrentFile = path;
-    form.IsPlaying = true;
-    form.Command1->setText("Pause");
-    form.T->start();
-    form.H->setMaximum(static_cast<int>(RoundToLong(form.mp->Duration())));
-    form.MarkerScale = 9230 / form.H->maximum();
+  Outside outside;
+  std::unique_ptr<MainWindow> window;
+  RealRig() {
+    Services services{outside, outside, outside, outside,
+                      [](QWidget*) -> std::unique_ptr<Player> {
+                        return std::make_unique<MpvPlayer>(MpvOptions{"null", "null", 0});
+                      },
+                      []() -> std::unique_ptr<CutJob> { return nullptr; }};
+    window = std::make_unique<MainWindow>(services, "credits");
   }
-  // Marks the given second the way the user does: move there, then click the mark button.
-  void MarkAt(double second, QPushButton* button) {
-    form.mp->Seek(second);
-    form.H->setValue(static_cast<int>(second));
-    button == form.Command5 ? form.Command5_Click() : form.Command6_Click();
+  MainWindow& w() { return *window; }
+  double Position() { return window->player().position(); }
+
+  // Opens the file as Open does once it is chosen, and waits until it plays.
+  bool Open(const QString& path) {
+    window->openFile(path);
+    return PollUntil([&] { return window->player().isLoaded(); });
+  }
+  // Marks the given second the way the user does: move the video there, then the mark command.
+  void MarkAt(double second, QAction* mark) {
+    window->player().seek(second);
+    mark->trigger();
   }
 };
 
@@ -76,29 +81,39 @@ TEST(PlaySelectedReal, HaltsJustPastTheEndMark) {
   for (bool stoppedFirst : {false, true}) {
     SCOPED_TRACE(stoppedFirst ? "from stopped" : "while playing");
     RealRig rig;
-    rig.Open(clip);
-    rig.MarkAt(2.0, rig.form.Command5);
-    rig.MarkAt(4.0, rig.form.Command6);
-    ASSERT_EQ(rig.form.SelStart, 2);
-    ASSERT_EQ(rig.form.SelEnd, 4);
-    EXPECT_EQ(rig.form.Label3->text(), " 0 : 0 : 2");
+    MainWindow& w = rig.w();
+    ASSERT_TRUE(rig.Open(clip));
+    rig.MarkAt(2.0, w.markStartAction);
+    rig.MarkAt(4.0, w.markEndAction);
+    ASSERT_EQ(w.session().markStart(), 2);
+    ASSERT_EQ(w.session().markEnd(), 4);
+    EXPECT_EQ(w.startLabel->text(), " 0 : 0 : 2");
+    EXPECT_EQ(w.endLabel->text(), " 0 : 0 : 4");
+    EXPECT_EQ(w.lengthLabel->text(), " 0 : 0 : 2");
     if (stoppedFirst) {
-      rig.form.Command2_Click();
-      ASSERT_EQ(rig.form.mp->CurrentPosition(), 0.0);
+      w.stopAction->trigger();
+      ASSERT_EQ(rig.Position(), 0.0);
     }
-    rig.form.Command9_Click();
-    const double halted = rig.form.mp->CurrentPosition();
-    // Checked every 200 ms: the halt lands at the end mark or a little past it, never before.
+
+    // The command returns at once; the preview runs while events are handled.
+    w.playSelectedAction->trigger();
+    EXPECT_TRUE(w.session().isPlayingSelection());
+    EXPECT_EQ(w.playButton->text(), "Pause");
+    EXPECT_EQ(rig.Position(), 2.0);
+    ASSERT_TRUE(PollUntil([&] { return w.playButton->text() == "Play"; }));
+    QTest::qWait(200);  // libmpv takes the pause on its own thread
+    const double halted = rig.Position();
+    // The halt lands at the end mark or a little past it, never before.
     EXPECT_GE(halted, 4.0);
-    EXPECT_LE(halted, 4.6);
-    EXPECT_EQ(rig.form.Command1->text(), "Play");
-    EXPECT_FALSE(rig.form.T->isActive());
-    EXPECT_FALSE(rig.form.IsPlaying);
-    EXPECT_LT(rig.pump.passes, 150);
+    EXPECT_LE(halted, 4.5);
+    EXPECT_FALSE(w.positionTimer->isActive());
+    EXPECT_FALSE(w.session().isPlaying());
+    EXPECT_FALSE(w.session().isPlayingSelection());
+    EXPECT_TRUE(w.player().isPaused());
     // Halted, not running on.
-    QThread::msleep(300);
-    EXPECT_NEAR(rig.form.mp->CurrentPosition(), halted, 0.1);
-    EXPECT_TRUE(rig.msg.shown.empty());
+    QTest::qWait(300);
+    EXPECT_EQ(rig.Position(), halted);
+    EXPECT_TRUE(rig.outside.shown.isEmpty());
   }
 }
 
@@ -106,24 +121,26 @@ TEST(PlaySelectedReal, EndMarkPastTheLastFrameEndsWithTheFile) {
   const QString clip = Clip("short.mp4", 3.6);
   ASSERT_FALSE(clip.isEmpty()) << "ffmpeg could not make the clip";
   RealRig rig;
-  rig.Open(clip);
-  const double duration = rig.form.mp->Duration();
+  MainWindow& w = rig.w();
+  ASSERT_TRUE(rig.Open(clip));
+  const double duration = w.player().duration();
   // Marked while halted: the end of the file rounds up to a second the position never reaches.
-  rig.form.Command1_Click();
-  ASSERT_EQ(rig.form.Command1->text(), "Play");
-  rig.MarkAt(duration, rig.form.Command6);
-  ASSERT_GT(rig.form.SelEnd, duration);
-  rig.MarkAt(2.0, rig.form.Command5);
-  rig.form.Command9_Click();
-  EXPECT_LT(rig.pump.passes, 150);
-  // The one-second tick found the end of the file, rewound it and set "Play".
-  EXPECT_EQ(rig.form.Command1->text(), "Play");
-  EXPECT_FALSE(rig.form.T->isActive());
-  EXPECT_FALSE(rig.form.IsPlaying);
-  EXPECT_EQ(rig.form.H->value(), 0);
-  QThread::msleep(300);
-  EXPECT_EQ(rig.form.mp->CurrentPosition(), 0.0) << "the player resumed after the end";
-  EXPECT_TRUE(rig.msg.shown.empty());
+  w.playPauseAction->trigger();
+  ASSERT_EQ(w.playButton->text(), "Play");
+  rig.MarkAt(duration, w.markEndAction);
+  ASSERT_GT(w.session().markEnd(), duration);
+  rig.MarkAt(2.0, w.markStartAction);
+  w.playSelectedAction->trigger();
+  EXPECT_EQ(w.playButton->text(), "Pause");
+  // The end of the file rewinds it and sets "Play".
+  ASSERT_TRUE(PollUntil([&] { return w.playButton->text() == "Play"; }));
+  EXPECT_FALSE(w.positionTimer->isActive());
+  EXPECT_FALSE(w.session().isPlaying());
+  EXPECT_EQ(w.positionSlider->value(), 0);
+  EXPECT_EQ(rig.Position(), 0.0);
+  QTest::qWait(300);
+  EXPECT_EQ(rig.Position(), 0.0) << "the player resumed after the end";
+  EXPECT_TRUE(rig.outside.shown.isEmpty());
 }
 
 }  // namespace

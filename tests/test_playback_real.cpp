@@ -1,19 +1,22 @@
-// Playback with the real libmpv player (no screen or sound output) on a generated clip:
-// Open through the dialog, Play/Pause, the slider, and the ticks up to the end of the file.
+// The window's playback commands on the real libmpv player (no screen or sound output) and
+// a generated clip: Open through the dialog, Play/Pause, the slider, Stop, and the ticks up
+// to the end of the file.
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QSignalSpy>
 #include <QTest>
+#include <deque>
 #include <functional>
 
-#include "fakes/fakes.h"
+#include "app/main_window.h"
 #include "media.h"
 #include "player/mpv_player.h"
 
 namespace {
 
-// Handles events (the timer's ticks among them) until the condition holds. The bound only
-// keeps a broken player from hanging the test.
+using namespace vintrel;
+
 bool PollUntil(const std::function<bool()>& done, int boundMs = 20000) {
   for (int waited = 0; waited < boundMs; waited += 10) {
     if (done()) return true;
@@ -22,97 +25,143 @@ bool PollUntil(const std::function<bool()>& done, int boundMs = 20000) {
   return done();
 }
 
+// The outside world, scripted: dialogs answer from a list, messages are collected.
+struct Outside : FileDialogs, Messages, UrlOpener, Files {
+  std::deque<QString> openAnswers;
+  std::vector<FileDialogRequest> openRequests;
+  QStringList shown;
+
+  std::optional<QString> chooseFileToOpen(const FileDialogRequest& request) override {
+    openRequests.push_back(request);
+    if (openAnswers.empty()) return std::nullopt;
+    QString answer = openAnswers.front();
+    openAnswers.pop_front();
+    return answer;
+  }
+  std::optional<QString> chooseFileToSave(const FileDialogRequest&) override { return std::nullopt; }
+  void inform(const QString& text, const QString&) override { shown << text; }
+  bool askYesNo(const QString& text) override {
+    shown << text;
+    return false;
+  }
+  bool open(const QString&) override { return true; }
+  QString programFolder() override { return {}; }
+  bool exists(const QString&) override { return false; }
+  bool sameFile(const QString&, const QString&) override { return false; }
+  bool folderWritable(const QString&) override { return true; }
+  std::optional<QString> readText(const QString&) override { return std::nullopt; }
+};
+
+std::unique_ptr<MainWindow> MakeWindow(Outside& o) {
+  Services services{o, o, o, o,
+                    [](QWidget*) -> std::unique_ptr<Player> {
+                      return std::make_unique<MpvPlayer>(MpvOptions{"null", "null", 0});
+                    },
+                    []() -> std::unique_ptr<CutJob> { return nullptr; }};
+  return std::make_unique<MainWindow>(services, "credits");
+}
+
 TEST(PlaybackReal, OpenPlayPauseSeekAndPlayToTheEnd) {
   const QString dir = testmedia::TempDir();
-  const QString clip = testmedia::MakeClip(dir + "/clip one.mp4", 3.3, "320x240", "25",
-                                           {"-c:v", "libx264", "-pix_fmt", "yuv420p"});
+  const QString clip =
+      testmedia::MakeClip(dir + "/clip one.mp4", 3.3, "320x240", "25", {"-c:v", "libx264", "-pix_fmt", "yuv420p"});
   ASSERT_FALSE(clip.isEmpty());
-  const QString text = dir + "/notes.txt";
+  const QString text = dir + "/notes.mp4";
   {
     QFile f(text);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("not a video\n");
   }
 
-  fakes::Rig rig;
-  vintrel::Platform platform = rig.platform;
-  platform.makePlayer = [](QWidget*) -> std::unique_ptr<vintrel::IPlayer> {
-    return std::make_unique<vintrel::MpvPlayer>(vintrel::MpvOptions{"null", "null", 0});
-  };
-  vintrel::Form1 f(platform);
-  auto position = [&] { return f.mp->CurrentPosition(); };
+  Outside o;
+  std::unique_ptr<MainWindow> window = MakeWindow(o);
+  MainWindow& w = *window;
+  w.show();
+  auto position = [&] { return w.player().position(); };
 
-  // A file the player cannot play: Open ends with the path kept and nothing playing.
-  rig.dialog.answers = {text};
-  f.Command4->click();
-  EXPECT_EQ(f.CurrentFile, text);
-  EXPECT_FALSE(f.IsPlaying);
-  EXPECT_EQ(f.Command1->text(), "Play");
-  EXPECT_FALSE(f.T->isActive());
+  // A file the player cannot play: the user is told, nothing is open and nothing plays.
+  o.openAnswers = {text};
+  QTest::mouseClick(w.openButton, Qt::LeftButton);
+  ASSERT_TRUE(PollUntil([&] { return !o.shown.isEmpty(); }));
+  EXPECT_EQ(o.shown, QStringList{kCannotPlay});
+  EXPECT_FALSE(w.session().hasFile());
+  EXPECT_FALSE(w.session().isPlaying());
+  EXPECT_EQ(w.playButton->text(), "Play");
+  EXPECT_FALSE(w.positionTimer->isActive());
+  o.shown.clear();
 
-  // The next Open still gets the user to a video.
-  rig.dialog.answers = {clip};
-  f.Command4->click();
-  ASSERT_EQ(f.CurrentFile, clip);
-  EXPECT_TRUE(f.IsPlaying);
-  EXPECT_EQ(f.Command1->text(), "Pause");
-  EXPECT_TRUE(f.T->isActive());
-  // A length with a fraction under half a second: the end is found all the same.
-  const double length = f.mp->Duration();
-  ASSERT_LT(length - 3, 0.5);
-  EXPECT_EQ(f.H->maximum(), 3);
-  EXPECT_EQ(f.MarkerScale, 3076);
-  EXPECT_EQ(rig.dialog.FileName, "");
+  // The next Open still gets the user to a video; Open returns before it has loaded.
+  o.openAnswers = {clip};
+  QTest::mouseClick(w.openButton, Qt::LeftButton);
+  ASSERT_EQ(w.session().file(), clip);
+  EXPECT_TRUE(w.session().isPlaying());
+  EXPECT_EQ(w.playButton->text(), "Pause");
+  ASSERT_TRUE(PollUntil([&] { return w.player().isLoaded(); }));
+  EXPECT_TRUE(w.positionTimer->isActive());
+  // A length with a fraction under half a second: the slider ends at its whole second.
+  EXPECT_LT(w.player().duration() - 3, 0.5);
+  EXPECT_EQ(w.positionSlider->maximum(), 3);
+  ASSERT_EQ(o.openRequests.size(), 2u);
+  EXPECT_EQ(o.openRequests.back().title, "Open");
+  EXPECT_EQ(o.openRequests.back().filter, kOpenFilter);
+  EXPECT_EQ(o.openRequests.back().fileName, "");
 
   // Ticks follow the position.
-  ASSERT_TRUE(PollUntil([&] { return f.H->value() >= 1; }));
-  EXPECT_EQ(f.Label4->text(), vintrel::Form1::FormatTime(f.H->value()));
+  ASSERT_TRUE(PollUntil([&] { return w.positionSlider->value() >= 1; }));
+  EXPECT_EQ(w.positionLabel->text(), formatTime(w.positionSlider->value()));
 
-  f.Command1->click();  // Pause
-  EXPECT_EQ(f.Command1->text(), "Play");
-  EXPECT_FALSE(f.IsPlaying);
+  QTest::mouseClick(w.playButton, Qt::LeftButton);  // Pause
+  EXPECT_EQ(w.playButton->text(), "Play");
+  EXPECT_FALSE(w.session().isPlaying());
+  EXPECT_FALSE(w.positionTimer->isActive());
+  QTest::qWait(200);  // libmpv takes the pause on its own thread
   const double halted = position();
   QTest::qWait(300);
   EXPECT_DOUBLE_EQ(position(), halted);
 
-  f.Command1->click();  // Play resumes where it halted
-  EXPECT_EQ(f.Command1->text(), "Pause");
-  EXPECT_TRUE(f.IsPlaying);
+  QTest::mouseClick(w.playButton, Qt::LeftButton);  // Play resumes where it halted
+  EXPECT_EQ(w.playButton->text(), "Pause");
+  EXPECT_TRUE(w.session().isPlaying());
   EXPECT_GE(position(), halted);
   EXPECT_LT(position(), halted + 1.0);
   ASSERT_TRUE(PollUntil([&] { return position() > halted + 0.2; }));
 
-  // The slider: press, move the thumb back, release, click.
-  f.H_MouseDown();
-  EXPECT_FALSE(f.T->isActive());
-  f.H->setValue(0);
-  f.H_MouseUp();
-  EXPECT_TRUE(f.T->isActive());
-  f.H_Click();
+  // The slider: while it is held no tick moves it; letting go at 0 moves the video there.
+  QSignalSpy pressed(w.positionSlider, &QSlider::sliderPressed);
+  const QPoint thumb = w.positionSlider->handleRect(w.positionSlider->value()).center();
+  QTest::mousePress(w.positionSlider, Qt::LeftButton, {}, thumb);
+  ASSERT_EQ(pressed.count(), 1);
+  EXPECT_FALSE(w.positionTimer->isActive());
+  const QPoint start(w.positionSlider->handleRect(0).center().x(), thumb.y());
+  for (int i = 1; i <= 5; ++i) QTest::mouseMove(w.positionSlider, thumb + (start - thumb) * i / 5, 10);
+  QTest::mouseRelease(w.positionSlider, Qt::LeftButton, {}, start, 10);
+  EXPECT_EQ(w.positionSlider->value(), 0);
   EXPECT_DOUBLE_EQ(position(), 0.0);
+  EXPECT_TRUE(w.positionTimer->isActive());
 
-  // Ticks until the end of the file, which brings the button back to "Play".
-  ASSERT_TRUE(PollUntil([&] { return !f.T->isActive(); }));
-  EXPECT_EQ(f.Command1->text(), "Play");
-  EXPECT_FALSE(f.IsPlaying);
-  EXPECT_EQ(f.H->value(), 0);
+  // Ticks until the end of the file, which brings the button back to "Play" at the start.
+  ASSERT_TRUE(PollUntil([&] { return !w.positionTimer->isActive(); }));
+  EXPECT_EQ(w.playButton->text(), "Play");
+  EXPECT_FALSE(w.session().isPlaying());
+  EXPECT_EQ(w.positionSlider->value(), 0);
   EXPECT_DOUBLE_EQ(position(), 0.0);
-  EXPECT_EQ(f.Label4->text(), " 0 : 0 : 3");
+  EXPECT_EQ(w.positionLabel->text(), " 0 : 0 : 3");
 
   // Play starts it again from the beginning.
-  f.Command1->click();
-  EXPECT_TRUE(f.IsPlaying);
-  EXPECT_EQ(f.Command1->text(), "Pause");
+  QTest::mouseClick(w.playButton, Qt::LeftButton);
+  EXPECT_TRUE(w.session().isPlaying());
+  EXPECT_EQ(w.playButton->text(), "Pause");
   EXPECT_LT(position(), 1.0);
   ASSERT_TRUE(PollUntil([&] { return position() > 0.3; }));
 
-  f.Command2->click();  // Stop
-  EXPECT_EQ(f.Command1->text(), "Play");
-  EXPECT_EQ(f.Label4->text(), "0 : 0 : 0");
+  QTest::mouseClick(w.stopButton, Qt::LeftButton);
+  EXPECT_EQ(w.playButton->text(), "Play");
+  EXPECT_EQ(w.positionLabel->text(), "0 : 0 : 0");
   EXPECT_DOUBLE_EQ(position(), 0.0);
-  const double stopped = position();
   QTest::qWait(300);
-  EXPECT_DOUBLE_EQ(position(), stopped);
+  EXPECT_DOUBLE_EQ(position(), 0.0);
+  EXPECT_FALSE(w.session().isPlaying());
+  EXPECT_TRUE(o.shown.isEmpty());
 }
 
 }  // namespace
