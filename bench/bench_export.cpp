@@ -2,6 +2,7 @@
 // Save of a 30 s cut against vintrel-cut run from the command line and the encoder run bare.
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <QFile>
@@ -56,6 +57,15 @@ void WaitRows(Report& report, const QString& during, const std::vector<double>& 
                          Verdict(longest <= 20)});
   report.rows.push_back({"posted event wait, " + during + ": p99", QString("%1 ms").arg(p99, 0, 'f', 1), "20 ms", Signed(p99 - 20),
                          Verdict(p99 <= 20)});
+}
+
+// The processor time (user + system, seconds) of this process's children that have ended
+// and been waited for, and of their own waited-for children: vintrel-cut with its encoders.
+double ChildrenCpu() {
+  rusage usage{};
+  getrusage(RUSAGE_CHILDREN, &usage);
+  auto seconds = [](timeval t) { return t.tv_sec + t.tv_usec / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 // A program run to its end with nothing of ours around it: its wall time in ms, or nothing
@@ -137,7 +147,7 @@ Report Export(ProgramRig& rig, const QString& mediaFolder, const QString& workFo
   const int start = 7, end = start + 30;
   const QString out = workFolder + "/cut.mp4";
   const QString cutProgram = CutProgram();
-  const int n = Repeats(3);
+  const int n = Repeats(2);
 
   // The encoder bare: a full re-encode, and a stream copy, of the same 30 s.
   const QStringList common{"-hide_banner", "-loglevel", "error", "-nostdin", "-y",
@@ -147,9 +157,12 @@ Report Export(ProgramRig& rig, const QString& mediaFolder, const QString& workFo
   // Enter to the cut's start, the cut running, and its end to "Done".
   std::vector<double> waitOpening, waitInDialog, waitStarting, waitRunning, waitEnding;
   QString failure;
+  std::vector<double> reencodeCpu, copyCpu, cliCpu, programCpu;
   auto bare = [&](const QStringList& extra, std::vector<double>& into) {
     QFile::remove(out);
+    const double cpu0 = ChildrenCpu();
     const auto t = RunBare("ffmpeg", common + extra + QStringList{out});
+    (extra.isEmpty() ? reencodeCpu : copyCpu).push_back(ChildrenCpu() - cpu0);
     if (!t || !CutOk(out, end - start)) {
       failure = "FAILED (the bare encoder)";
       return;
@@ -160,7 +173,9 @@ Report Export(ProgramRig& rig, const QString& mediaFolder, const QString& workFo
   auto fromCommandLine = [&] {
     QFile::remove(out);
     vintrel::CutRequest request{clip, out, start, end, false};
+    const double cpu0 = ChildrenCpu();
     const auto t = RunBare(cutProgram, vintrel::cutArguments(request));
+    cliCpu.push_back(ChildrenCpu() - cpu0);
     if (!t || !CutOk(out, end - start)) {
       failure = "FAILED (vintrel-cut from the command line)";
       return;
@@ -176,10 +191,12 @@ Report Export(ProgramRig& rig, const QString& mediaFolder, const QString& workFo
     Time chosen{};
     Answer({ChoosePath(out, &chosen), Press("OK")});
     probe.Start();
+    const double cpu0 = ChildrenCpu();
     const Time clicked = Clock::now();
     QTest::mouseClick(w.saveButton, Qt::LeftButton);  // returns once the cut has started
     WaitFor([&] { return !rig.boxes.empty(); }, 300000);
     const Time boxed = Clock::now();
+    programCpu.push_back(ChildrenCpu() - cpu0);
     WaitFor([&] { return PendingAnswers() == 0; }, 5000);
     probe.Stop();
     ForgetAnswers();
@@ -259,12 +276,16 @@ Report Export(ProgramRig& rig, const QString& mediaFolder, const QString& workFo
              .arg(kExportClipSeconds)
       << "export, bare re-encode: ffmpeg " + (common + QStringList{out}).join(' ') + ": " + Samples(reencode) + " ms"
       << "export, bare stream copy: ffmpeg " + (common + QStringList{"-c", "copy", out}).join(' ') + ": " +
-             Samples(copy) + " ms";
+             Samples(copy) + " ms"
+      << "export, processor time (user + system, s) of the encoder bare: re-encode " + Samples(reencodeCpu, 1) +
+             "; stream copy " + Samples(copyCpu, 2);
   if (haveCut) {
     vintrel::CutRequest request{clip, out, start, end, false};
     report.details
         << "export, command line: " + cutProgram + " " + vintrel::cutArguments(request).join(' ') + ": " +
                Samples(cli) + " ms"
+        << "export, processor time (user + system, s) of vintrel-cut with its encoder and checks: from the command "
+           "line " + Samples(cliCpu, 1) + "; from Save " + Samples(programCpu, 1)
         << "export, program: click -> \"Done\" less the user's time in the dialog: " + Samples(program) + " ms"
         << "export, program: click on Save -> dialog on screen: " + Samples(dialog) +
                " ms; Enter -> \"Done\" on screen: " + Samples(afterEnter) + " ms"
