@@ -139,7 +139,6 @@ class FakeCutJob : public CutJob {
   std::optional<CutRequest> request;
   int cancels = 0;
   std::function<void(FakeCutJob&)> onStart;   // runs inside start(), e.g. to finish at once
-  std::function<void(FakeCutJob&)> onCancel;  // runs inside cancel()
 
   void start(const CutRequest& request) override;
   void cancel() override;
@@ -157,15 +156,17 @@ struct Rig {
   QPointer<FakeCutJob> job;      // the last cut started; gone once the window let go of it
   std::vector<CutRequest> cutRequests;
   int jobsMade = 0;
-  std::function<void(FakeCutJob&)> onJobMade;  // set up each new cut
+  std::function<void(FakeCutJob&)> onJobMade;  // runs as each cut starts
   std::unique_ptr<MainWindow> window;
 
+  // The credits are what the program read from thanks.txt.
   explicit Rig(const QString& credits = "Thanks to everyone.");
   ~Rig();
   MainWindow& w() { return *window; }
   FakePlayer& p() { return *player; }
 
-  // Opens a file through Open's dialog; it loads at once and plays from 0.
+  // Opens a file through Open's dialog; it plays from 0 once loaded (at once, unless the
+  // player's autoLoad is off).
   void open(const QString& path = "/videos/clip.avi", double duration = 100);
   // Marks the given positions as Mark Start and Mark End do.
   void markStart(double position);
@@ -174,13 +175,9 @@ struct Rig {
   void tick();
   // Ends the running cut and waits until the window has dealt with the outcome.
   void finishCut(const CutOutcome& outcome);
-  // Which commands answer, as their buttons (and the slider) show it, in kCommandNames' order.
+  // Which commands answer, as their buttons show it: Open, Play/Pause, Stop, Mark Start,
+  // Mark End, Play Selected, the slider, Save, Website, Help, About.
   std::vector<bool> enabledCommands();
 };
-
-// The commands enabledCommands() lists, in its order.
-inline const char* const kCommandNames[] = {"Open",     "Play/Pause", "Stop",    "Mark Start", "Mark End",
-                                            "Play Selected", "Slider", "Save",    "Website",    "Help",
-                                            "About"};
 
 }  // namespace fakes

@@ -33,9 +33,7 @@ TEST(CutArguments, OptionsThenTheInputTheStretchAndTheOutput) {
       {{"/v/clip.avi", "/v/part.avi", 1, 3661, true},
        {"--progress=machine", "--overwrite", "--", "/v/clip.avi", "1", "3661", "/v/part.avi"}},
       // Paths that look like options stay paths, spaces and all.
-      {{"-clip.avi", "--overwrite", 5, 6, false}, {"--progress=machine", "--", "-clip.avi", "5", "6", "--overwrite"}},
-      {{"/v/a b.mkv", "/v/ü part.mkv", 0, 40000, false},
-       {"--progress=machine", "--", "/v/a b.mkv", "0", "40000", "/v/ü part.mkv"}},
+      {{"-a b.avi", "--overwrite", 5, 6, false}, {"--progress=machine", "--", "-a b.avi", "5", "6", "--overwrite"}},
   };
   for (const auto& c : cases) EXPECT_EQ(cutArguments(c.request), c.args) << c.request.input.toStdString();
 }
@@ -49,18 +47,14 @@ TEST(CutProgressLines, ProgressErrorsAndAnythingElse) {
     const char* text;
   } cases[] = {
       {"progress 0.4200", Kind::Progress, 0.42, ""},
-      {"progress 0", Kind::Progress, 0, ""},
-      {"progress 1", Kind::Progress, 1, ""},
       {"progress 1.0000 ", Kind::Progress, 1, ""},
       {"progress 1.5", Kind::Other, 0, "progress 1.5"},
       {"progress -0.1", Kind::Other, 0, "progress -0.1"},
-      {"progress abc", Kind::Other, 0, "progress abc"},
       {"progress 0.4 more", Kind::Other, 0, "progress 0.4 more"},
       {"progress", Kind::Other, 0, "progress"},
       {"error The input cannot be read", Kind::Error, 0, "The input cannot be read"},
       {"error   spaced out  ", Kind::Error, 0, "spaced out"},
       {"errors are fine", Kind::Other, 0, "errors are fine"},
-      {"frame=  120 fps=30", Kind::Other, 0, "frame=  120 fps=30"},
       {"", Kind::Other, 0, ""},
   };
   for (const auto& c : cases) {
@@ -113,99 +107,87 @@ class CutJobRun : public ::testing::Test {
   std::optional<CutOutcome> outcome;
 };
 
-TEST_F(CutJobRun, AFinishedCutReportsItsProgressAndItsReport) {
-  request.replaceExisting = true;
-  const QString program = script("vintrel-cut", QString(R"(printf '%s\n' "$@" > '%1'
-echo "progress 0.2500" >&2
-echo "progress 0.5000" >&2
-echo "Cut 12 s to 30 s; checked: 2 streams, 18.0 s"
-echo "second line"
-exit 0
-)").arg(dir.filePath("args")));
-  run(program);
-  ASSERT_TRUE(outcome);
-  EXPECT_EQ(outcome->result, CutOutcome::Result::Saved);
-  EXPECT_EQ(outcome->report, "Cut 12 s to 30 s; checked: 2 streams, 18.0 s\nsecond line");
-  EXPECT_EQ(progress, (std::vector<double>{0.25, 0.5, 1.0}));
-  EXPECT_EQ(read("args"), cutArguments(request).join('\n') + '\n');
-}
-
-TEST_F(CutJobRun, AFailedCutGivesItsReason) {
+TEST_F(CutJobRun, TheOutcomeFollowsTheExitCodeAndTheOutput) {
+  using R = CutOutcome::Result;
   const struct {
     const char* name;
     const char* body;
-    const char* reason;
+    R result;
+    const char* text;  // the report when saved, the reason when failed
+    std::vector<double> progress;
   } cases[] = {
+      {"saved",
+       "echo 'progress 0.2500' >&2\necho 'progress 0.5000' >&2\necho 'Cut 12 s to 30 s; checked'\necho 'line 2'\n",
+       R::Saved, "Cut 12 s to 30 s; checked\nline 2", {0.25, 0.5, 1.0}},
+      // Lines may arrive in pieces.
+      {"saved, pieces", "printf 'progress 0.3' >&2\nsleep 0.2\nprintf '000\\nprogress 0.6000\\n' >&2\n", R::Saved,
+       "", {0.3, 0.6, 1.0}},
       {"error line", "echo 'progress 0.1000' >&2\necho 'error The input cannot be read' >&2\necho 'noise' >&2\nexit 1\n",
-       "The input cannot be read"},
-      {"last line", "echo 'first' >&2\necho 'something odd happened' >&2\nexit 1\n", "something odd happened"},
-      {"silent", "exit 2\n", "The cut stopped with exit code 2."},
-      {"report but no success", "echo 'a report'\nexit 1\n", "The cut stopped with exit code 1."},
+       R::Failed, "The input cannot be read", {0.1}},
+      {"last line", "echo 'first' >&2\necho 'something odd happened' >&2\nexit 1\n", R::Failed,
+       "something odd happened", {}},
+      {"silent", "echo 'a report'\nexit 2\n", R::Failed, "The cut stopped with exit code 2.", {}},
+      // vintrel-cut stopped by someone else's SIGTERM.
+      {"exit 3", "echo 'error stopped' >&2\nexit 3\n", R::Cancelled, "", {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     outcome.reset();
+    progress.clear();
     run(script(QString("cut-%1").arg(&c - cases), c.body));
     ASSERT_TRUE(outcome);
-    EXPECT_EQ(outcome->result, CutOutcome::Result::Failed);
-    EXPECT_EQ(outcome->reason, c.reason);
-    EXPECT_EQ(outcome->report, "");
+    EXPECT_EQ(outcome->result, c.result);
+    EXPECT_EQ(c.result == R::Saved ? outcome->report : outcome->reason, c.text);
+    EXPECT_EQ(progress, c.progress);
   }
-  EXPECT_EQ(std::count(progress.begin(), progress.end(), 1.0), 0) << "a failed cut never reports it all done";
 }
 
-TEST_F(CutJobRun, ExitCode3IsACancelledCut) {
-  run(script("vintrel-cut", "echo 'error stopped' >&2\nexit 3\n"));
+TEST_F(CutJobRun, TheProgramGetsTheRequestAndMayWriteALongReport) {
+  request.replaceExisting = true;
+  run(script("vintrel-cut", QString("printf '%s\\n' \"$@\" > '%1'\nhead -c 300000 /dev/zero | tr '\\0' x\n")
+                                .arg(dir.filePath("args"))));
   ASSERT_TRUE(outcome);
-  EXPECT_EQ(outcome->result, CutOutcome::Result::Cancelled);
+  EXPECT_EQ(read("args"), cutArguments(request).join('\n') + '\n');
+  EXPECT_EQ(outcome->report.size(), 300000);
 }
 
-TEST_F(CutJobRun, CancelStopsTheCut) {
+TEST_F(CutJobRun, CancelledOrEndedFromOutside) {
+  using R = CutOutcome::Result;
   const struct {
     const char* name;
     const char* body;
+    bool cancel;  // else killed by someone else
+    R result;
+    const char* reason;
   } cases[] = {
       // Ends at the signal, as any program does by default.
-      {"default", "echo 'progress 0.1000' >&2\nexec sleep 30\n"},
+      {"default", "echo 'progress 0.1000' >&2\nexec sleep 30\n", true, R::Cancelled, ""},
       // Cleans up and reports an error of its own: still a cancel, the user asked for it.
       {"trapped",
        "sleep 30 >/dev/null 2>&1 & child=$!\n"
        "trap 'echo \"error interrupted\" >&2; kill $child; exit 1' TERM\n"
-       "echo 'progress 0.1000' >&2\nwait $child\n"},
+       "echo 'progress 0.1000' >&2\nwait $child\n",
+       true, R::Cancelled, ""},
+      {"killed", "echo 'progress 0.1000' >&2\nexec sleep 30\n", false, R::Failed, "The cut was ended from outside."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     outcome.reset();
-    run(script(QString("cut-%1").arg(c.name), c.body), [](ProcessCutJob& job) {
+    const QString body = QString("echo $$ > '%1'\n").arg(dir.filePath("pid")) + c.body;
+    run(script(QString("cut-%1").arg(c.name), body), [&](ProcessCutJob& job) {
+      if (!c.cancel) {
+        const pid_t pid = read("pid").trimmed().toInt();
+        ASSERT_GT(pid, 1);  // never a process group
+        ::kill(pid, SIGKILL);
+        return;
+      }
       job.cancel();
       job.cancel();  // a second click changes nothing
     });
     ASSERT_TRUE(outcome);
-    EXPECT_EQ(outcome->result, CutOutcome::Result::Cancelled);
+    EXPECT_EQ(outcome->result, c.result);
+    EXPECT_EQ(outcome->reason, c.reason);
   }
-}
-
-TEST_F(CutJobRun, ACutEndedFromOutsideFailed) {
-  const QString program =
-      script("vintrel-cut", QString("echo $$ > '%1'\necho 'progress 0.1000' >&2\nexec sleep 30\n").arg(dir.filePath("pid")));
-  run(program, [this](ProcessCutJob&) {
-    const pid_t pid = read("pid").trimmed().toInt();
-    ASSERT_GT(pid, 1);
-    ::kill(pid, SIGKILL);
-  });
-  ASSERT_TRUE(outcome);
-  EXPECT_EQ(outcome->result, CutOutcome::Result::Failed);
-  EXPECT_EQ(outcome->reason, "The cut was ended from outside.");
-}
-
-TEST_F(CutJobRun, LinesArrivingInPiecesAndALongReport) {
-  run(script("vintrel-cut",
-             "printf 'progress 0.3' >&2\nsleep 0.2\nprintf '000\\nprogress 0.6000\\n' >&2\n"
-             "head -c 300000 /dev/zero | tr '\\0' x\nexit 0\n"));
-  ASSERT_TRUE(outcome);
-  EXPECT_EQ(outcome->result, CutOutcome::Result::Saved);
-  EXPECT_EQ(progress, (std::vector<double>{0.3, 0.6, 1.0}));
-  EXPECT_EQ(outcome->report.size(), 300000);
 }
 
 // The cut outlives the window: a session of its own, nothing of ours open in it, no input.
@@ -248,7 +230,6 @@ TEST_F(CutJobRun, AProgramThatCannotRunFailsWithAClearReason) {
 TEST_F(CutJobRun, TheProgramIsLookedForBesideVintrelThenOnThePath) {
   QDir(dir.path()).mkpath("app");
   QDir(dir.path()).mkpath("bin");
-  QDir(dir.path()).mkpath("empty");
   const QByteArray path = qgetenv("PATH");
   qputenv("PATH", dir.filePath("bin").toUtf8());
   EXPECT_EQ(vintrel::findCutProgram(dir.filePath("app")), "");

@@ -456,25 +456,6 @@ TEST(Open, StopOrPlayWhileTheDialogIsOpen) {
   }
 }
 
-TEST(Drop, TheFirstLocalFileOfTheDroppedItems) {
-  const struct {
-    QList<QUrl> urls;
-    std::optional<QString> file;
-  } cases[] = {
-      {{QUrl::fromLocalFile("/videos/a.avi")}, QString("/videos/a.avi")},
-      {{QUrl("https://example.org/v.mp4"), QUrl::fromLocalFile("/videos/b c.mkv"), QUrl::fromLocalFile("/x.avi")},
-       QString("/videos/b c.mkv")},
-      {{QUrl("https://example.org/v.mp4")}, std::nullopt},
-      {{}, std::nullopt},
-  };
-  for (const auto& c : cases) {
-    QMimeData data;
-    data.setUrls(c.urls);
-    if (c.urls.isEmpty()) data.setText("/videos/typed.avi");
-    EXPECT_EQ(vintrel::droppedFile(data), c.file) << c.file.value_or("nothing").toStdString();
-  }
-}
-
 // Sends a drag over the window and drops it; whether the window took it.
 bool drop(Rig& r, const QList<QUrl>& urls) {
   QMimeData data;
@@ -497,7 +478,9 @@ TEST(Drop, ADroppedVideoOpensAsOpenWouldButNotWhileSaving) {
   expectPlaying(r, "a web address is no file");
 
   r.p().nextDuration = 70;
-  EXPECT_TRUE(drop(r, {QUrl::fromLocalFile("/videos/new.avi")}));
+  // The first local file of what is dropped.
+  EXPECT_TRUE(drop(r, {QUrl("https://example.org/v.mp4"), QUrl::fromLocalFile("/videos/new.avi"),
+                       QUrl::fromLocalFile("/videos/more.avi")}));
   EXPECT_EQ(r.dialogs.uses.size(), 1u) << "no dialog for a drop";
   EXPECT_EQ(r.p().opened.back(), "/videos/new.avi");
   EXPECT_EQ(r.w().session().file(), "/videos/new.avi");

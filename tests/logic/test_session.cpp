@@ -141,18 +141,4 @@ TEST(Session, HaltingEndsAPreviewPlayingKeepsIt) {
   }
 }
 
-TEST(Session, SaysWhenSomethingChangedAndOnlyThen) {
-  Session s;
-  QSignalSpy changed(&s, &Session::changed);
-  s.setSaving(true);
-  s.setSaving(true);
-  s.setPlayback(Session::Playback::Stopped);
-  s.setPlayingSelection(false);
-  EXPECT_EQ(changed.count(), 1);
-  s.setMarkStart(4);
-  s.setMarkEnd(9);
-  s.setPlayback(Session::Playback::Playing);
-  EXPECT_EQ(changed.count(), 4);
-}
-
 }  // namespace

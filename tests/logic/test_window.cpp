@@ -152,11 +152,13 @@ TEST(About, FromTheWindowsContextMenu) {
 TEST(Closing, LetsGoOfTheFileAndTheAboutWindow) {
   Rig r;
   r.open();
+  r.w().show();
   r.w().aboutAction->trigger();
   QPointer<vintrel::AboutWindow> about = r.w().aboutWindow();
   QSignalSpy closed(&r.w(), &vintrel::MainWindow::closed);
   r.w().close();
   EXPECT_EQ(closed.count(), 1);
+  EXPECT_FALSE(r.w().isVisible());
   EXPECT_EQ(r.p().closes, 1);
   EXPECT_FALSE(r.w().positionTimer->isActive());
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
