@@ -11,7 +11,7 @@
 #include <QTimer>
 #include <deque>
 
-#include "app/controls.h"
+#include "widgets/position_slider.h"
 
 namespace uidriver {
 
@@ -85,10 +85,10 @@ std::function<void(QWidget*)> Press(const QString& buttonText) {
 }
 
 void DragSlider(QWidget* widget, int value) {
-  auto* slider = qobject_cast<vintrel::Slider*>(widget);
-  const QPoint to(slider->HandleRect(value).center().x(), slider->HandleRect().center().y());
-  const QRect handle = slider->HandleRect();
-  const QPoint from = handle.center();
+  auto* slider = qobject_cast<vintrel::PositionSlider*>(widget);
+  if (!slider) return;
+  const QPoint from = slider->handleRect(slider->value()).center();
+  const QPoint to(slider->handleRect(value).center().x(), from.y());
   QTest::mousePress(slider, Qt::LeftButton, {}, from);
   for (int i = 1; i <= 5; ++i) QTest::mouseMove(slider, from + (to - from) * i / 5, 10);
   QTest::mouseRelease(slider, Qt::LeftButton, {}, to, 10);

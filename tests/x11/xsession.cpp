@@ -127,6 +127,10 @@ void XServer::Type(const QString& text) const { Run("xdotool", {"type", "--delay
 
 void XServer::Close(unsigned long window) const { SendDeleteWindow(display_.toLatin1().constData(), window); }
 
+void XServer::Focus(unsigned long window) const {
+  Run("xdotool", {"windowfocus", "--sync", QString::number(window)});
+}
+
 QImage XServer::Screenshot() const {
   QTemporaryFile file(QDir::tempPath() + "/vintrel-shot-XXXXXX.png");
   file.open();
@@ -134,12 +138,17 @@ QImage XServer::Screenshot() const {
   return QImage(file.fileName());
 }
 
-Program::Program(const XServer& x, const QString& path, const QStringList& extraEnv) {
+Program::Program(const XServer& x, const QString& path, const QStringList& extraEnv, const QStringList& args) {
   QProcessEnvironment env = x.Env();
-  for (const QString& kv : extraEnv) env.insert(kv.section('=', 0, 0), kv.section('=', 1));
+  for (const QString& kv : extraEnv) {
+    if (kv.contains('='))
+      env.insert(kv.section('=', 0, 0), kv.section('=', 1));
+    else
+      env.remove(kv);
+  }
   process_.setProcessEnvironment(env);
   process_.setProcessChannelMode(QProcess::ForwardedChannels);
-  process_.start(path, {});
+  process_.start(path, args);
   process_.waitForStarted(10000);
 }
 

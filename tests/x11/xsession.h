@@ -34,6 +34,8 @@ class XServer {
   void Type(const QString& text) const;
   // Asks the window to close, as its close box does.
   void Close(unsigned long window) const;
+  // Gives the window the keyboard.
+  void Focus(unsigned long window) const;
   QImage Screenshot() const;
 
  private:
@@ -44,7 +46,8 @@ class XServer {
 // Starts a program on the server and waits for nothing.
 class Program {
  public:
-  Program(const XServer& x, const QString& path, const QStringList& extraEnv = {});
+  // extraEnv: "NAME=value" sets a variable, a bare "NAME" removes it.
+  Program(const XServer& x, const QString& path, const QStringList& extraEnv = {}, const QStringList& args = {});
   ~Program();
   QProcess& process() { return process_; }
   // Waits for the program to end; its exit code, or -1 when it did not end in time.
