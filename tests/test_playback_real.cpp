@@ -94,6 +94,7 @@ TEST(PlaybackReal, OpenPlayPauseSeekAndPlayToTheEnd) {
   o.openAnswers = {clip};
   QTest::mouseClick(w.openButton, Qt::LeftButton);
   ASSERT_EQ(w.session().file(), clip);
+  EXPECT_FALSE(w.player().isLoaded());
   EXPECT_TRUE(w.session().isPlaying());
   EXPECT_EQ(w.playButton->text(), "Pause");
   ASSERT_TRUE(PollUntil([&] { return w.player().isLoaded(); }));

@@ -100,9 +100,12 @@ TEST(Road, OpenWatchPauseStopDragMarkAndPreview) {
   RealRig rig;
   MainWindow& w = rig.w();
   ASSERT_TRUE(WaitFor([&] { return w.isVisible(); }, 5000));
+  EXPECT_EQ(w.objectName(), "mainWindow");
+  EXPECT_EQ(w.windowTitle(), "Vintrel");
 
   // Open the clip through the dialog: it plays, the slider takes its length.
   ASSERT_TRUE(rig.Open(clip));
+  EXPECT_EQ(FileDialogsSeen().last(), "OpenDialog");
   ASSERT_EQ(w.session().file(), clip);
   EXPECT_EQ(w.playButton->text(), "Pause");
   EXPECT_EQ(w.positionSlider->maximum(), 20);
@@ -191,6 +194,7 @@ TEST(Road, SaveTheCutAndReplaceItOnlyAfterYes) {
   const qsizetype before = Seen().size();
   Answer({TypePath(out), Press("OK")});
   QTest::mouseClick(w.saveButton, Qt::LeftButton);
+  EXPECT_EQ(FileDialogsSeen().last(), "SaveDialog");
   ASSERT_TRUE(WaitFor(saved, 120000)) << "the cut did not end";
   ASSERT_GT(Seen().size(), before);
   EXPECT_EQ(Seen().last(), "Done");

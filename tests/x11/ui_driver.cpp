@@ -18,6 +18,7 @@ namespace uidriver {
 namespace {
 std::deque<std::function<void(QWidget*)>> g_answers;
 QStringList g_seen;
+QStringList g_fileDialogs;
 QTimer* g_timer = nullptr;
 QPointer<QWidget> g_lastAnswered;  // a QPointer: the next dialog may reuse a freed one's address
 
@@ -26,6 +27,7 @@ void Poll() {
   if (!modal || !modal->isVisible() || g_answers.empty() || modal == g_lastAnswered) return;
   g_lastAnswered = modal;
   if (auto* box = qobject_cast<QMessageBox*>(modal)) g_seen << box->text();
+  if (qobject_cast<QFileDialog*>(modal)) g_fileDialogs << modal->objectName();
   auto answer = std::move(g_answers.front());
   g_answers.pop_front();
   // Answer from the event loop, not from inside this timer slot.
@@ -56,6 +58,7 @@ void Answer(std::vector<std::function<void(QWidget*)>> answers) {
 
 int Pending() { return static_cast<int>(g_answers.size()); }
 QStringList Seen() { return g_seen; }
+QStringList FileDialogsSeen() { return g_fileDialogs; }
 
 std::function<void(QWidget*)> TypePath(const QString& path) {
   return [path](QWidget* modal) {

@@ -19,6 +19,8 @@ void Answer(std::vector<std::function<void(QWidget*)>> answers);
 // How many queued answers are still waiting for their dialog.
 int Pending();
 QStringList Seen();
+// The object names of the file dialogs answered, in turn.
+QStringList FileDialogsSeen();
 
 // Answers: type a path into a file dialog and press Enter; press a message box's button.
 std::function<void(QWidget*)> TypePath(const QString& path);
