@@ -8,7 +8,9 @@
 #include <QFile>
 #include <QTest>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <thread>
 
 #include "benches.h"
 #include "hands.h"
@@ -49,14 +51,23 @@ bool Mark(MainWindow& w, int start, int end) {
   return w.session().markStart() == start && w.session().markEnd() == end;
 }
 
-// The posted-event rows of a stretch of time: the longest wait and the 99th percentile.
-void WaitRows(Report& report, const QString& during, const std::vector<double>& waits) {
-  const double longest = waits.empty() ? 0 : *std::max_element(waits.begin(), waits.end());
-  const double p99 = Percentile(waits, 0.99);
-  report.rows.push_back({"posted event wait, " + during + ": max", QString("%1 ms").arg(longest, 0, 'f', 1), "20 ms", Signed(longest - 20),
-                         Verdict(longest <= 20)});
-  report.rows.push_back({"posted event wait, " + during + ": p99", QString("%1 ms").arg(p99, 0, 'f', 1), "20 ms", Signed(p99 - 20),
-                         Verdict(p99 <= 20)});
+double Longest(const std::vector<double>& waits) {
+  return waits.empty() ? 0 : *std::max_element(waits.begin(), waits.end());
+}
+
+QString OneDecimal(double ms) { return QString("%1 ms").arg(ms, 0, 'f', 1); }
+
+// The posted-event rows of a stretch of time: the longest wait and the 99th percentile,
+// against the limit and, when given, the same probe beside an idle window.
+void WaitRows(Report& report, const QString& during, const std::vector<double>& waits,
+              const std::vector<double>& idle = {}) {
+  const double longest = Longest(waits), p99 = Percentile(waits, 0.99);
+  const QString idleMax = idle.empty() ? QString() : "; idle window " + OneDecimal(Longest(idle));
+  const QString idleP99 = idle.empty() ? QString() : "; idle window " + OneDecimal(Percentile(idle, 0.99));
+  report.rows.push_back({"posted event wait, " + during + ": max", OneDecimal(longest), "20 ms" + idleMax,
+                         Signed(longest - 20), Verdict(longest <= 20)});
+  report.rows.push_back({"posted event wait, " + during + ": p99", OneDecimal(p99), "20 ms" + idleP99,
+                         Signed(p99 - 20), Verdict(p99 <= 20)});
 }
 
 // The processor time (user + system, seconds) of this process's children that have ended
@@ -158,6 +169,8 @@ Report Export(ProgramRig& rig, const QString& mediaFolder, const QString& workFo
   std::vector<double> waitOpening, waitInDialog, waitStarting, waitRunning, waitEnding;
   QString failure;
   std::vector<double> reencodeCpu, copyCpu, cliCpu, programCpu;
+  std::vector<double> idleWaits;  // posted events while vintrel-cut runs from the command line
+  PostedEventProbe probe;
   auto bare = [&](const QStringList& extra, std::vector<double>& into) {
     QFile::remove(out);
     const double cpu0 = ChildrenCpu();
@@ -173,9 +186,24 @@ Report Export(ProgramRig& rig, const QString& mediaFolder, const QString& workFo
   auto fromCommandLine = [&] {
     QFile::remove(out);
     vintrel::CutRequest request{clip, out, start, end, false};
+    // Run from a thread while the window stands idle in its event loop: the posted events'
+    // waits meanwhile are what the machine alone costs them while a cut runs.
     const double cpu0 = ChildrenCpu();
-    const auto t = RunBare(cutProgram, vintrel::cutArguments(request));
+    std::optional<double> t;
+    std::atomic<bool> ended{false};
+    probe.Start();
+    const Time from = Clock::now();
+    std::thread runner([&] {
+      t = RunBare(cutProgram, vintrel::cutArguments(request));
+      ended = true;
+    });
+    WaitFor([&] { return ended.load(); }, 600000);
+    runner.join();
+    const Time to = Clock::now();
+    probe.Stop();
     cliCpu.push_back(ChildrenCpu() - cpu0);
+    const std::vector<double> waits = probe.WaitsMs(from, to);
+    idleWaits.insert(idleWaits.end(), waits.begin(), waits.end());
     if (!t || !CutOk(out, end - start)) {
       failure = "FAILED (vintrel-cut from the command line)";
       return;
@@ -183,7 +211,6 @@ Report Export(ProgramRig& rig, const QString& mediaFolder, const QString& workFo
     cli.push_back(*t);
   };
   // Save in the program: the path typed into its dialog, until "Done" is on screen.
-  PostedEventProbe probe;
   auto saveInProgram = [&] {
     QFile::remove(out);
     rig.boxes.clear();
@@ -272,7 +299,7 @@ Report Export(ProgramRig& rig, const QString& mediaFolder, const QString& workFo
     report.rows.push_back({"export, processor time of the cut, Save", QString("%1 s").arg(pc, 0, 'f', 1),
                            QString("command line %1 s; re-encode %2 s").arg(lc, 0, 'f', 1).arg(Median(reencodeCpu), 0, 'f', 1),
                            QString("%1x command line").arg(pc / lc, 0, 'f', 2), "-"});
-    WaitRows(report, "Save (click -> \"Done\")", saveWaits);
+    WaitRows(report, "Save (click -> \"Done\")", saveWaits, idleWaits);
   }
   report.details
       << QString("export: seconds %1 to %2 of a %3 s 1280x720 H.264 (key frame every 2 s) + AAC clip, to .mp4")
@@ -299,6 +326,9 @@ Report Export(ProgramRig& rig, const QString& mediaFolder, const QString& workFo
         << QString("export, program: posted events during Save: %1, median wait %2 ms")
                .arg(saveWaits.size())
                .arg(Median(saveWaits), 0, 'f', 2)
+        << "export, idle window while vintrel-cut runs from the command line: longest posted-event wait " +
+               OneDecimal(Longest(idleWaits)) + ", p99 " + OneDecimal(Percentile(idleWaits, 0.99)) +
+               QString(" (%1 events)").arg(idleWaits.size())
         << "export, program: longest posted-event wait per run (ms): click -> dialog on screen: " +
                Samples(waitOpening, 1) + "; in the dialog: " + Samples(waitInDialog, 1) +
                "; Enter -> cut job made: " + Samples(waitStarting, 1) + "; cut running: " + Samples(waitRunning, 1) +
