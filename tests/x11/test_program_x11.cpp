@@ -138,17 +138,27 @@ TEST(Program, StartsWithItsWindowAndControlsAndClosesCleanly) {
   ASSERT_NE(vintrel.window, 0u) << "no window titled Vintrel";
   EXPECT_EQ(vintrel.g.size(), layout::kWindow);
 
-  const QImage shot = x.Screenshot().copy(vintrel.g);
+  const QRect buttons[] = {layout::kPlayButton,       layout::kStopButton,    layout::kOpenButton,
+                           layout::kMarkStartButton,  layout::kMarkEndButton, layout::kHelpButton,
+                           layout::kPlaySelectedButton, layout::kSaveButton,  layout::kWebsiteButton};
+  // The window is mapped before it is painted: look until it is, then judge what is there.
+  QImage shot;
+  WaitUntil(
+      [&] {
+        shot = x.Screenshot().copy(vintrel.g);
+        if (shot.isNull() || !IsWhite(shot.pixel(440, 120))) return false;
+        for (const QRect& button : buttons)
+          if (Ink(shot, button.adjusted(2, 2, -2, -2)) <= 20) return false;
+        return true;
+      },
+      10000);
   ASSERT_FALSE(shot.isNull());
   shot.save(ShotDir() + "/start.png");
   EXPECT_TRUE(IsWhite(shot.pixel(440, 120))) << "window background";
   EXPECT_EQ(qGray(shot.pixel(200, 150)), 0) << "the empty video area is black";
   // Every button shows its frame and caption where the layout puts it.
-  for (const QRect& button : {layout::kPlayButton, layout::kStopButton, layout::kOpenButton, layout::kMarkStartButton,
-                              layout::kMarkEndButton, layout::kHelpButton, layout::kPlaySelectedButton,
-                              layout::kSaveButton, layout::kWebsiteButton}) {
+  for (const QRect& button : buttons)
     EXPECT_GT(Ink(shot, button.adjusted(2, 2, -2, -2)), 20) << "a button at " << button.x() << "," << button.y();
-  }
 
   // "About..." from the window's context menu opens the About window.
   x.Click(vintrel.At(QPoint(440, 120)), 3);
