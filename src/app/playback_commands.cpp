@@ -99,7 +99,8 @@ void MainWindow::onStopTriggered() {
 }
 
 void MainWindow::onPositionTick() {
-  if (!session_.hasFile()) return;
+  // Until the file has loaded there is no length to compare with.
+  if (!session_.hasFile() || !player_->isLoaded()) return;
   const int second = wholeSeconds(player_->position());
   positionSlider->setValue(second);
   positionLabel->setText(formatTime(positionSlider->value()));

@@ -36,7 +36,7 @@ void SaveProgress::tick(double now) {
   if (quiet < kQuietSeconds) return;
   // Creep from where the bar stands towards the ceiling (or half way to the end, once the
   // reports have passed the ceiling), so a cut that goes quiet still shows life.
-  const double ceiling = std::max(kCreepCeiling, shown_ + (1 - shown_) / 2);
+  const double ceiling = std::max(kCreepCeiling, reported_ + (1 - reported_) / 2);
   const double step = 1 - std::exp(-(quiet - kQuietSeconds) / kCreepSeconds);
   const double from = reported_;
   shown_ = std::max(shown_, from + (ceiling - from) * step);
@@ -44,7 +44,8 @@ void SaveProgress::tick(double now) {
 
 int SaveProgress::percent() const {
   if (completed_) return 100;
-  return std::min(99, static_cast<int>(std::floor(shown_ * 100)));
+  // The small tolerance keeps a report of 0.29 from showing as 28 (0.29 * 100 is 28.999...).
+  return std::min(99, static_cast<int>(std::floor(shown_ * 100 + 1e-9)));
 }
 
 std::optional<double> SaveProgress::secondsLeft() const {

@@ -1,6 +1,7 @@
 #include "session/session.h"
 
 #include <cfenv>
+#include <algorithm>
 #include <cmath>
 
 namespace vintrel {
@@ -66,7 +67,7 @@ void Session::setPlayingSelection(bool on) {
 
 std::optional<Stretch> Session::stretchToSave() const {
   if (!selectionValid()) return std::nullopt;
-  Stretch stretch{markStart_ == 0 ? 1 : markStart_, markEnd_};
+  Stretch stretch{std::max<int64_t>(markStart_, 1), markEnd_};
   // A stretch from 0 to 1 would shrink to nothing once its start moves to 1.
   if (stretch.start >= stretch.end) return std::nullopt;
   return stretch;
