@@ -7,6 +7,12 @@ target_link_libraries(vintrel_xtest PUBLIC Qt6::Gui PkgConfig::X11)
 vintrel_add_test(test_program_x11 SOURCES x11/test_program_x11.cpp LIBS vintrel_xtest LABELS x11 TIMEOUT 300)
 add_dependencies(test_program_x11 vintrel)
 
-# One cut made in-process on the real widgets, player and encoder, in a private X server.
+# One cut made in-process on the real widgets, player and vintrel-cut, in a private X server.
 vintrel_add_test(test_road_x11 SOURCES x11/test_road_x11.cpp x11/ui_driver.h x11/ui_driver.cpp
   LIBS vintrel_xtest vintrel_mpv LABELS x11 TIMEOUT 600)
+
+# The saves in both run vintrel-cut from beside the program; they are skipped while it is not built.
+if(TARGET vintrel-cut)
+  add_dependencies(test_program_x11 vintrel-cut)
+  add_dependencies(test_road_x11 vintrel-cut)
+endif()
