@@ -1,6 +1,9 @@
 // Vintrel: cut a stretch out of a video.
 #include <QApplication>
+#include <unistd.h>
+
 #include <clocale>
+#include <cstdio>
 
 #include "app/main_window.h"
 #include "app/window_watch.h"
@@ -13,6 +16,7 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY")) {
     qputenv("QT_QPA_PLATFORM", "xcb");
   }
+  vintrel::tolerateVanishedWindows();
   QApplication app(argc, argv);
   QApplication::setApplicationName("Vintrel");
   QApplication::setApplicationVersion("2.0");
@@ -58,8 +62,12 @@ int main(int argc, char** argv) {
   }
   QObject::connect(window.get(), &vintrel::MainWindow::closed, &app, &QApplication::quit, Qt::QueuedConnection);
   // A window destroyed from outside ends the program as a close does; a running cut
-  // finishes its file all the same.
-  vintrel::WindowDestroyedWatch watch(window.get(), [] { QCoreApplication::quit(); });
+  // finishes its file all the same. At once, though: the player's video output would
+  // only trip over its vanished window while it shuts down.
+  vintrel::WindowDestroyedWatch watch(window.get(), [] {
+    std::fflush(nullptr);
+    ::_exit(0);
+  });
   window->show();
   if (argc > 1) window->openFile(QString::fromLocal8Bit(argv[1]));
   return app.exec();

@@ -1,10 +1,22 @@
 #include "app/window_watch.h"
 
+#include <QCoreApplication>
+#include <QtGlobal>
+
+// Xlib's macros (None, Bool, Status) clash with Qt's names: it comes last.
+#include <X11/Xlib.h>
 #include <xcb/xcb.h>
 
-#include <QCoreApplication>
-
 namespace vintrel {
+
+namespace {
+int reportXError(Display*, XErrorEvent* error) {
+  qWarning("X error %d (request %d) ignored", error->error_code, error->request_code);
+  return 0;
+}
+}  // namespace
+
+void tolerateVanishedWindows() { XSetErrorHandler(&reportXError); }
 
 WindowDestroyedWatch::WindowDestroyedWatch(QWidget* window, std::function<void()> onDestroyed)
     : window_(window), onDestroyed_(std::move(onDestroyed)) {

@@ -9,6 +9,11 @@
 
 namespace vintrel {
 
+// X errors about windows that are gone (the video area's, destroyed with the main window
+// from outside) are told, not fatal: Xlib's own handler would end the program from the
+// player's thread, in the middle of its drawing. Process-wide; call once at start-up.
+void tolerateVanishedWindows();
+
 class WindowDestroyedWatch : public QAbstractNativeEventFilter {
  public:
   WindowDestroyedWatch(QWidget* window, std::function<void()> onDestroyed);

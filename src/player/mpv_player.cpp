@@ -34,8 +34,6 @@ constexpr FixedOption kFixedOptions[] = {
     {"terminal", "no", true},
     // The player stays alive with nothing loaded.
     {"idle", "yes", true},
-    // Keeps the video output between files, so opening another file does not rebuild it.
-    {"force-window", "yes", false},
     // Without a GPU (Xvfb, virtual machines) the gpu output refuses Mesa's software renderer.
     {"gpu-sw", "yes", false},
     {"audio-client-name", "Vintrel", false},
