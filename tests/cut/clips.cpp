@@ -7,7 +7,7 @@
 
 namespace cuttest {
 
-Run RunProgram(const QString& program, const QStringList& arguments, int timeoutMs) {
+ProgramRun RunProgram(const QString& program, const QStringList& arguments, int timeoutMs) {
   QProcess process;
   process.start(program, arguments);
   process.closeWriteChannel();
@@ -31,7 +31,7 @@ void MakeClip(const QString& path, double seconds, const QStringList& outputOpti
        << "0:v";
   for (int i = 0; i < audioTracks; ++i) args << "-map" << QString("%1:a").arg(i + 1);
   args << outputOptions << path;
-  const Run run = RunProgram("ffmpeg", args);
+  const ProgramRun run = RunProgram("ffmpeg", args);
   if (run.exitCode != 0) throw std::runtime_error(("making a clip failed: " + run.err).toStdString());
 }
 
@@ -80,7 +80,7 @@ double FramePsnr(const QString& made, int madeIndex, const QString& source, int 
                             .arg(madeIndex + 1)
                             .arg(sourceIndex)
                             .arg(sourceIndex + 1);
-  const Run run = RunProgram(
+  const ProgramRun run = RunProgram(
       "ffmpeg", {"-v", "info", "-i", made, "-i", source, "-filter_complex", graph, "-f", "null", "-"});
   const QRegularExpressionMatch match = QRegularExpression(R"(PSNR .*average:(\S+))").match(run.err);
   if (!match.hasMatch()) return -1;

@@ -7,11 +7,11 @@
 
 namespace cuttest {
 
-struct Run {
+struct ProgramRun {
   int exitCode = -1;
   QString out, err;
 };
-Run RunProgram(const QString& program, const QStringList& arguments, int timeoutMs = 120000);
+ProgramRun RunProgram(const QString& program, const QStringList& arguments, int timeoutMs = 120000);
 
 // ffmpeg with testsrc2 (moving, so neighbouring frames differ) and `audioTracks` sine tones.
 // `extraInputs` (e.g. "-i", "subs.srt") come after those and are mapped by `outputOptions`.
