@@ -53,6 +53,7 @@ QString SmartCutObstacle(const MediaInfo& media, const CutRequest& request) {
   if (video->codec != "h264" && video->codec != "hevc")
     return QString("only H.264 and HEVC video is cut without re-encoding (this is %1)").arg(video->codec);
   if (!media.constantFrameRate()) return "the frame rate varies";
+  if (video->rotation != 0 && out == "mkv") return "a .mkv file made here cannot keep the video's rotation";
   return {};
 }
 

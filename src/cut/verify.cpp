@@ -188,6 +188,15 @@ QStringList VerifyCut(const Tools& tools, const MediaInfo& source, const CutRequ
     checks << "decodes cleanly from start to end";
   }
 
+  // A re-encode turns the frames themselves; a smart cut copies them and must keep the flag.
+  if (const int rotation = source.video()->rotation; rotation != 0 && smart) {
+    const ChildResult probe = RunChild(tools.ffprobe, MediaProbeArguments(madeFile));
+    const int made = ParseMediaInfo(probe.output).video()->rotation;
+    if ((made - rotation) % 360 != 0)
+      throw VerificationFailed(QString("the rotation is %1°, %2° expected").arg(made).arg(rotation));
+    checks << QString("rotation kept: %1°").arg(rotation);
+  }
+
   const double psnr = FirstFramePsnr(tools, source, request, layout.headStart, frame, madeFile);
   const bool quantiser = !ReEncodeCodecOptions(source, request).contains("-crf") && !smart;
   const double threshold = quantiser ? 25 : 35;

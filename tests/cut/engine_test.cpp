@@ -9,6 +9,7 @@
 
 #include "clips.h"
 #include "cut/cut_error.h"
+#include "cut/mp4_rotation.h"
 
 using namespace vintrel::cut;
 using namespace cuttest;
@@ -29,13 +30,18 @@ struct Case {
   int firstKeyFrame;  // source frame from which a smart cut copies
   int audioTracks = 1;
   bool forceReEncode = false;
+  int rotation = 0;         // set in the source's display matrix after it is made
+  QString outputType = {};  // the source's when empty
 };
 
 class EngineCut : public testing::TestWithParam<Case> {
  protected:
   QTemporaryDir folder_;
   QString source() const { return folder_.filePath(QString("source.") + GetParam().type); }
-  QString made() const { return folder_.filePath(QString("made.") + GetParam().type); }
+  QString made() const {
+    const Case& c = GetParam();
+    return folder_.filePath("made." + (c.outputType.isEmpty() ? c.type : c.outputType));
+  }
 };
 
 void ExpectFirstFrameIsTheStart(const QString& made, const QString& source, int startFrame) {
@@ -65,6 +71,10 @@ TEST_P(EngineCut, MakesTheExactStretch) {
   }
   ASSERT_NO_THROW(
       MakeClip(source(), c.seconds, options, c.audioTracks, "testsrc2=size=160x120:rate=25", extraInputs));
+  if (c.rotation != 0) {
+    ASSERT_TRUE(SetMp4VideoRotation(source(), c.rotation));
+    ASSERT_EQ(Probe(source(), "stream_side_data=rotation", "v:0").toInt(), c.rotation);
+  }
   const QByteArray sourceBytes = [&] {
     QFile file(source());
     file.open(QIODevice::ReadOnly);
@@ -95,6 +105,11 @@ TEST_P(EngineCut, MakesTheExactStretch) {
     ASSERT_GE(frames.size(), copied + 25);
     EXPECT_EQ(frames.mid(copied, 25), SourceFrameHashes(source(), c.firstKeyFrame, 25));
   }
+  if (c.rotation != 0) {
+    // A smart cut keeps the flag; a re-encode turns the frames upright instead.
+    const int expected = report.method == CutMethod::kSmartCut ? c.rotation : 0;
+    EXPECT_EQ(Probe(made(), "stream_side_data=rotation", "v:0").toInt(), expected);
+  }
   if (c.audioTracks > 1) {
     EXPECT_EQ(StreamCount(made(), "audio"), 2);
     EXPECT_EQ(StreamCount(made(), "subtitle"), 1);
@@ -109,27 +124,29 @@ QStringList With(QStringList base, const QStringList& more) { return base << mor
 
 INSTANTIATE_TEST_SUITE_P(
     SmartCut, EngineCut,
-    testing::Values(Case{"H264_BFrames_2sGop", "mp4", 10, kH264, 2.52, 7.36, CutMethod::kSmartCut, 100},
-                    Case{"H264_6sGop", "mp4", 12, With(kH264, {"-g", "150", "-keyint_min", "150"}), 1.2, 12,
-                         CutMethod::kSmartCut, 150},
-                    Case{"H264_OpenGop", "mp4", 10, With(kH264, {"-x264-params", "open-gop=1"}), 2.52, 7.36,
-                         CutMethod::kReEncode, 0},
-                    Case{"Hevc",
-                         "mp4",
-                         8,
-                         {"-c:v", "libx265", "-preset", "ultrafast", "-x265-params",
-                          "keyint=50:min-keyint=50:scenecut=0:open-gop=0:log-level=error", "-c:a", "aac"},
-                         2.52,
-                         7.36,
-                         CutMethod::kSmartCut,
-                         100},
-                    Case{"Mkv_StartTime", "mkv", 10, With(kH264, {"-output_ts_offset", "1.5"}), 2.52, 7.36,
-                         CutMethod::kSmartCut, 100},
-                    Case{"Mp4_TwoAudioTracksAndSubtitles", "mp4", 10, kH264, 2.52, 7.36, CutMethod::kSmartCut,
-                         100, 2},
-                    Case{"VariableFrameRate", "mp4", 8,
-                         With(kH264, {"-vf", "setpts='if(lt(N,75),N/25,3+(N-75)/20)/TB'", "-vsync", "vfr"}),
-                         1, 2.6, CutMethod::kReEncode, 0}),
+    testing::Values(
+        Case{"H264_BFrames_2sGop", "mp4", 10, kH264, 2.52, 7.36, CutMethod::kSmartCut, 100},
+        Case{"H264_6sGop", "mp4", 12, With(kH264, {"-g", "150", "-keyint_min", "150"}), 1.2, 12,
+             CutMethod::kSmartCut, 150},
+        Case{"H264_OpenGop", "mp4", 10, With(kH264, {"-x264-params", "open-gop=1"}), 2.52, 7.36,
+             CutMethod::kReEncode, 0},
+        Case{"Hevc",
+             "mp4",
+             8,
+             {"-c:v", "libx265", "-preset", "ultrafast", "-x265-params",
+              "keyint=50:min-keyint=50:scenecut=0:open-gop=0:log-level=error", "-c:a", "aac"},
+             2.52,
+             7.36,
+             CutMethod::kSmartCut,
+             100},
+        Case{"Mkv_StartTime", "mkv", 10, With(kH264, {"-output_ts_offset", "1.5"}), 2.52, 7.36,
+             CutMethod::kSmartCut, 100},
+        Case{"Mp4_TwoAudioTracksAndSubtitles", "mp4", 10, kH264, 2.52, 7.36, CutMethod::kSmartCut, 100, 2},
+        Case{"Mp4_Rotated", "mp4", 10, kH264, 2.52, 7.36, CutMethod::kSmartCut, 100, 1, false, -90},
+        Case{"Mp4_RotatedIntoMkv", "mp4", 6, kH264, 1, 4, CutMethod::kReEncode, 0, 1, false, 90, "mkv"},
+        Case{"VariableFrameRate", "mp4", 8,
+             With(kH264, {"-vf", "setpts='if(lt(N,75),N/25,3+(N-75)/20)/TB'", "-vsync", "vfr"}), 1, 2.6,
+             CutMethod::kReEncode, 0}),
     [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 const QStringList kQuick = {"-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac"};
