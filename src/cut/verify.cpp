@@ -114,9 +114,11 @@ double FirstFramePsnr(const Tools& tools, const MediaInfo& source, const CutRequ
                             .arg(SecondsArgument(seek.after))
                             .arg(candidates);
   const ChildResult result =
-      RunChild(tools.ffmpeg, QStringList{"-nostdin", "-v", "error", "-i", FileArgument(madeFile)}
-                                 << InputSeek(seek.before) << "-i" << FileArgument(request.input)
-                                 << "-filter_complex" << graph << "-f"
+      // The input and output limits stop it at the compared frames instead of decoding both files.
+      RunChild(tools.ffmpeg, QStringList{"-nostdin", "-v", "error", "-t", "1", "-i", FileArgument(madeFile)}
+                                 << InputSeek(seek.before) << "-t" << SecondsArgument(seek.after + 1) << "-i"
+                                 << FileArgument(request.input) << "-filter_complex" << graph << "-frames:v"
+                                 << QString::number(candidates) << "-f"
                                  << "null"
                                  << "-");
   static const QRegularExpression perFrame(R"(psnr_avg:(\S+))");
