@@ -134,7 +134,7 @@ double FirstFramePsnr(const Tools& tools, const MediaInfo& source, const CutRequ
 QStringList VerifyCut(const Tools& tools, const MediaInfo& source, const CutRequest& request,
                       const CutPlan& plan, const QString& madeFile) {
   QStringList checks;
-  const double stretch = request.end - request.start;
+  const double stretch = VideoStretchEnd(source, request) - request.start;
   const double frame = 1 / plan.frameRate;
   const bool smart = plan.method == CutMethod::kSmartCut;
   const SmartCutLayout& layout = plan.layout;
