@@ -18,7 +18,7 @@ seconds() {  # wall time of a command, in seconds
   start=$(date +%s.%N)
   "$@" >/dev/null 2>"$work/stderr" || { cat "$work/stderr" >&2; exit 1; }
   end=$(date +%s.%N)
-  echo "$end - $start" | bc
+  awk -v a="$start" -v b="$end" 'BEGIN { print b - a }'
 }
 
 # The machine protocol says when the checks begin.
@@ -30,8 +30,8 @@ start=$(date +%s.%N)
   done
 end=$(date +%s.%N)
 [ -f "$work/smart.mp4" ] || exit 1
-smart=$(echo "$end - $start" | bc)
-checks=$(echo "$end - $(cat "$work/checks_start")" | bc)
+smart=$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')
+checks=$(awk -v a="$(cat "$work/checks_start")" -v b="$end" 'BEGIN { print b - a }')
 full=$(seconds ffmpeg -v error -y -ss 7 -t 30 -i "$work/in.mp4" "$work/full.mp4")
 copy=$(seconds ffmpeg -v error -y -ss 7 -t 30 -i "$work/in.mp4" -c copy "$work/copy.mp4")
 

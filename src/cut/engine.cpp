@@ -266,7 +266,10 @@ CutReport RunCut(const Tools& tools, const CutRequest& request, const CutObserve
     } catch (const CutError& failure) {
       fallback = failure.message();
     }
-    if (!fallback.isEmpty()) plan = PlanReEncode(job.media, request, "the smart cut failed its check");
+    if (!fallback.isEmpty()) {
+      files.removeAll();  // the parts of the failed attempt would only take disk space
+      plan = PlanReEncode(job.media, request, "the smart cut failed its check");
+    }
   }
   if (plan.method == CutMethod::kReEncode) {
     made = MakeReEncode(job, plan);
