@@ -142,6 +142,15 @@ INSTANTIATE_TEST_SUITE_P(
              7.36,
              CutMethod::kSmartCut,
              100},
+        Case{"Hevc_OpenGop",
+             "mp4",
+             8,
+             {"-c:v", "libx265", "-preset", "ultrafast", "-x265-params",
+              "keyint=50:min-keyint=50:scenecut=0:open-gop=1:bframes=3:log-level=error", "-c:a", "aac"},
+             2.52,
+             7.36,
+             CutMethod::kReEncode,
+             0},
         Case{"Mkv_StartTime", "mkv", 10, With(kH264, {"-output_ts_offset", "1.5"}), 2.52, 7.36,
              CutMethod::kSmartCut, 100},
         Case{"Mp4_TwoAudioTracksAndSubtitles", "mp4", 10, kH264, 2.52, 7.36, CutMethod::kSmartCut, 100, 2},
@@ -169,5 +178,39 @@ INSTANTIATE_TEST_SUITE_P(
                     Case{"Vob", "vob", 6, {"-f", "vob"}, 1, 4, CutMethod::kReEncode, 0},
                     Case{"Dat", "dat", 6, {"-target", "pal-vcd"}, 1, 4, CutMethod::kReEncode, 0}),
     [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+// A damaged key frame inside the copied part: the copy would carry the damage, which the
+// decode check finds, so the stretch is re-encoded (the decoder conceals what it can).
+TEST(EngineFallback, DamagedCopyIsReEncoded) {
+  QTemporaryDir folder;
+  const QString source = folder.filePath("damaged.mp4"), made = folder.filePath("made.mp4");
+  ASSERT_NO_THROW(MakeClip(source, 8, kH264));
+  qint64 position = -1, size = 0;
+  for (const QString& line : Probe(source, "packet=pts_time,pos,size", "v:0").split('\n')) {
+    if (line.section(',', 0, 0).toDouble() == 4.0) {
+      size = line.section(',', 1, 1).toLongLong();  // ffprobe's own order: pts_time, size, pos
+      position = line.section(',', 2, 2).toLongLong();
+    }
+  }
+  ASSERT_GT(position, 0);
+  QFile file(source);
+  ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+  file.seek(position + size / 2);  // the slice data, not the headers that mark it a key frame
+  file.write(QByteArray(int(std::min<qint64>(200, size / 3)), '\x5a'));
+  file.close();
+
+  CutReport report;
+  try {
+    report = RunCut(FindTools(""), CutRequest{source, made, 2.52, 7.36, false});
+  } catch (const CutError& error) {
+    FAIL() << error.what();
+  }
+  EXPECT_EQ(report.method, CutMethod::kReEncode);
+  EXPECT_TRUE(report.text.startsWith("Re-encoded: the smart cut failed its check"))
+      << report.text.toStdString();
+  EXPECT_EQ(DecodeErrors(made), "");
+  EXPECT_NEAR(FrameHashes(made).size(), 121, 1);
+  EXPECT_TRUE(HiddenWorkFiles(folder.path()).isEmpty());
+}
 
 }  // namespace
