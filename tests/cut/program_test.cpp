@@ -165,6 +165,20 @@ TEST_F(Program, CancelLeavesNothingAndKeepsTheOldOutput) {
   EXPECT_EQ(Contents(path("out.mp4")), "the previous cut");
 }
 
+TEST_F(Program, SaysWhereItLookedForTheEncoder) {
+  QProcess process;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("PATH", path("empty-folder"));
+  process.setProcessEnvironment(environment);
+  process.start(CutProgram(), {clip(), "1", "2", path("out.mp4")});
+  ASSERT_TRUE(process.waitForFinished(60000));
+  EXPECT_EQ(process.exitCode(), 1);
+  const QString message = QString::fromUtf8(process.readAllStandardError()).trimmed();
+  EXPECT_TRUE(message.startsWith("ffmpeg was not found beside this program")) << message.toStdString();
+  EXPECT_TRUE(message.contains("PATH"));
+  EXPECT_FALSE(QFile::exists(path("out.mp4")));
+}
+
 TEST_F(Program, HelpDocumentsTheProtocol) {
   const ProgramRun run = RunProgram(CutProgram(), {"--help"});
   EXPECT_EQ(run.exitCode, 0);
