@@ -13,6 +13,7 @@
 
 #include "cut/child_process.h"
 #include "cut/cut_error.h"
+#include "cut/mp4_rotation.h"
 #include "cut/time_text.h"
 #include "cut/verify.h"
 #include "cut/work_files.h"
@@ -221,6 +222,8 @@ QString MakeSmartCut(Job& job, const CutPlan& plan) {
   const QString made = job.files.path("cut." + LowerExtension(job.request.output));
   job.progress.next(CutPhase::kJoining, stretch);
   RunEncoder(job, SmartJoinArguments(job.media, job.request, listFile, made));
+  if (const int rotation = job.media.video()->rotation; rotation != 0 && !SetMp4VideoRotation(made, rotation))
+    throw CutError("The video's rotation could not be kept.");
   return made;
 }
 
@@ -263,7 +266,10 @@ CutReport RunCut(const Tools& tools, const CutRequest& request, const CutObserve
     } catch (const CutError& failure) {
       fallback = failure.message();
     }
-    if (!fallback.isEmpty()) plan = PlanReEncode(job.media, request, "the smart cut failed its check");
+    if (!fallback.isEmpty()) {
+      files.removeAll();  // the parts of the failed attempt would only take disk space
+      plan = PlanReEncode(job.media, request, "the smart cut failed its check");
+    }
   }
   if (plan.method == CutMethod::kReEncode) {
     made = MakeReEncode(job, plan);
@@ -273,6 +279,7 @@ CutReport RunCut(const Tools& tools, const CutRequest& request, const CutObserve
       throw CutError(QString("The cut file failed its check: %1.").arg(failure.what()));
     }
   }
+  ThrowIfCancelled();  // a signal during the last check still means "leave nothing"
   files.moveIntoPlace(made);
   if (observer.progress) observer.progress(1);
 

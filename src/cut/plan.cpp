@@ -33,6 +33,15 @@ double FrameTime(const MediaInfo& media, long long index) {
   return FirstFrameTime(media) + index / Rate(media);
 }
 
+double VideoEnd(const MediaInfo& media) {
+  const StreamInfo& video = *media.video();
+  return video.duration > 0 ? FirstFrameTime(media) + video.duration : media.duration;
+}
+
+double VideoStretchEnd(const MediaInfo& media, const CutRequest& request) {
+  return media.duration > 0 ? std::min(request.end, VideoEnd(media)) : request.end;
+}
+
 QString StretchProblem(const MediaInfo& media, const CutRequest& request) {
   if (request.end <= request.start) return "The end of the stretch must come after its start.";
   const double rate = media.video()->frameRate.valid() ? Rate(media) : 25;
@@ -53,6 +62,7 @@ QString SmartCutObstacle(const MediaInfo& media, const CutRequest& request) {
   if (video->codec != "h264" && video->codec != "hevc")
     return QString("only H.264 and HEVC video is cut without re-encoding (this is %1)").arg(video->codec);
   if (!media.constantFrameRate()) return "the frame rate varies";
+  if (video->rotation != 0 && out == "mkv") return "a .mkv file made here cannot keep the video's rotation";
   return {};
 }
 
@@ -91,11 +101,12 @@ CutPlan PlanReEncode(const MediaInfo& media, const CutRequest& request, const QS
   plan.frameRate = media.constantFrameRate() ? video->frameRate.value() : video->averageFrameRate.value();
   if (media.constantFrameRate()) {
     plan.layout.headStart = FrameTime(media, FirstFrameAtOrAfter(media, request.start));
-    plan.expectedFrames =
-        int(FirstFrameAtOrAfter(media, request.end) - FirstFrameAtOrAfter(media, request.start));
+    plan.expectedFrames = int(FirstFrameAtOrAfter(media, VideoStretchEnd(media, request)) -
+                              FirstFrameAtOrAfter(media, request.start));
   } else {
     plan.layout.headStart = request.start;
-    plan.expectedFrames = int(std::lround((request.end - request.start) * plan.frameRate));
+    plan.expectedFrames =
+        int(std::lround((VideoStretchEnd(media, request) - request.start) * plan.frameRate));
   }
   return plan;
 }
@@ -124,7 +135,7 @@ CutPlan PlanSmartCut(const MediaInfo& media, const CutRequest& request, std::opt
                      const QList<Packet>& endWindow, std::optional<double> endEntry) {
   if (!FrameTimesRegular(media, endWindow)) return PlanReEncode(media, request, "the frame rate varies");
   const long long first = FirstFrameAtOrAfter(media, request.start);
-  const long long end = FirstFrameAtOrAfter(media, request.end);
+  const long long end = FirstFrameAtOrAfter(media, VideoStretchEnd(media, request));
   if (!startEntry || FrameIndex(media, *startEntry) >= end)
     return PlanReEncode(media, request, "the stretch holds no key frame to copy from");
   const long long entry = FrameIndex(media, *startEntry);
@@ -137,7 +148,7 @@ CutPlan PlanSmartCut(const MediaInfo& media, const CutRequest& request, std::opt
   layout.headStart = FrameTime(media, first);
   layout.headFrames = int(entry - first);
   layout.copyStart = FrameTime(media, entry);
-  const bool exactEnd = end >= FrameIndex(media, media.duration) || CopyEndsExactly(media, endWindow, end);
+  const bool exactEnd = end >= FrameIndex(media, VideoEnd(media)) || CopyEndsExactly(media, endWindow, end);
   if (exactEnd) {
     layout.copyFrames = int(end - entry);
     return plan;

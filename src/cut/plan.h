@@ -49,6 +49,10 @@ long long FrameIndex(const MediaInfo& media, double time);
 // The first frame index at or after a time: the frame a stretch starting there begins with.
 long long FirstFrameAtOrAfter(const MediaInfo& media, double time);
 double FrameTime(const MediaInfo& media, long long index);
+// Where the video ends, from the container's start; a file's audio may run longer.
+double VideoEnd(const MediaInfo& media);
+// The end of the stretch's video: the end asked for, or the video's end if that comes first.
+double VideoStretchEnd(const MediaInfo& media, const CutRequest& request);
 
 // Key frames in decode-ordered packets that no later packet displays before (no leading
 // pictures) and that lie in [from, to), in time order. Whether their NAL type makes them

@@ -114,9 +114,11 @@ double FirstFramePsnr(const Tools& tools, const MediaInfo& source, const CutRequ
                             .arg(SecondsArgument(seek.after))
                             .arg(candidates);
   const ChildResult result =
-      RunChild(tools.ffmpeg, QStringList{"-nostdin", "-v", "error", "-i", FileArgument(madeFile)}
-                                 << InputSeek(seek.before) << "-i" << FileArgument(request.input)
-                                 << "-filter_complex" << graph << "-f"
+      // The input and output limits stop it at the compared frames instead of decoding both files.
+      RunChild(tools.ffmpeg, QStringList{"-nostdin", "-v", "error", "-t", "1", "-i", FileArgument(madeFile)}
+                                 << InputSeek(seek.before) << "-t" << SecondsArgument(seek.after + 1) << "-i"
+                                 << FileArgument(request.input) << "-filter_complex" << graph << "-frames:v"
+                                 << QString::number(candidates) << "-f"
                                  << "null"
                                  << "-");
   static const QRegularExpression perFrame(R"(psnr_avg:(\S+))");
@@ -132,7 +134,7 @@ double FirstFramePsnr(const Tools& tools, const MediaInfo& source, const CutRequ
 QStringList VerifyCut(const Tools& tools, const MediaInfo& source, const CutRequest& request,
                       const CutPlan& plan, const QString& madeFile) {
   QStringList checks;
-  const double stretch = request.end - request.start;
+  const double stretch = VideoStretchEnd(source, request) - request.start;
   const double frame = 1 / plan.frameRate;
   const bool smart = plan.method == CutMethod::kSmartCut;
   const SmartCutLayout& layout = plan.layout;
@@ -186,6 +188,15 @@ QStringList VerifyCut(const Tools& tools, const MediaInfo& source, const CutRequ
   } else {
     CheckDecodes(tools, madeFile, 0, 0, "the file");
     checks << "decodes cleanly from start to end";
+  }
+
+  // A re-encode turns the frames themselves; a smart cut copies them and must keep the flag.
+  if (const int rotation = source.video()->rotation; rotation != 0 && smart) {
+    const ChildResult probe = RunChild(tools.ffprobe, MediaProbeArguments(madeFile));
+    const int made = ParseMediaInfo(probe.output).video()->rotation;
+    if ((made - rotation) % 360 != 0)
+      throw VerificationFailed(QString("the rotation is %1°, %2° expected").arg(made).arg(rotation));
+    checks << QString("rotation kept: %1°").arg(rotation);
   }
 
   const double psnr = FirstFramePsnr(tools, source, request, layout.headStart, frame, madeFile);

@@ -7,7 +7,7 @@
 
 namespace cuttest {
 
-Run RunProgram(const QString& program, const QStringList& arguments, int timeoutMs) {
+ProgramRun RunProgram(const QString& program, const QStringList& arguments, int timeoutMs) {
   QProcess process;
   process.start(program, arguments);
   process.closeWriteChannel();
@@ -31,7 +31,7 @@ void MakeClip(const QString& path, double seconds, const QStringList& outputOpti
        << "0:v";
   for (int i = 0; i < audioTracks; ++i) args << "-map" << QString("%1:a").arg(i + 1);
   args << outputOptions << path;
-  const Run run = RunProgram("ffmpeg", args);
+  const ProgramRun run = RunProgram("ffmpeg", args);
   if (run.exitCode != 0) throw std::runtime_error(("making a clip failed: " + run.err).toStdString());
 }
 
@@ -51,18 +51,22 @@ QStringList HashesOf(const QString& file, const QString& filter) {
 
 }  // namespace
 
-int FrameIndexAt(const QString& file, double seconds) {
+QList<double> FrameTimes(const QString& file) {
   const double start = Probe(file, "format=start_time").toDouble();
   // Frames with side data (MPEG's pan-scan) add lines of their own: count the timestamps only.
-  int index = 0;
+  QList<double> times;
   for (const QString& line : Probe(file, "frame=best_effort_timestamp_time", "v:0").split('\n')) {
     bool isTime = false;
     const double time = line.section(',', 0, 0).trimmed().toDouble(&isTime);
-    if (!isTime) continue;
-    if (time - start >= seconds - 0.001) return index;
-    ++index;
+    if (isTime) times << time - start;
   }
-  return -1;
+  return times;
+}
+
+int FrameIndexAt(const QList<double>& times, double seconds) {
+  for (int i = 0; i < times.size(); ++i)
+    if (times[i] >= seconds - 0.001) return i;
+  return int(times.size());
 }
 
 QStringList FrameHashes(const QString& file) { return HashesOf(file, ""); }
@@ -71,20 +75,20 @@ QStringList SourceFrameHashes(const QString& file, int firstFrame, int frames) {
   return HashesOf(file, QString("trim=start_frame=%1:end_frame=%2").arg(firstFrame).arg(firstFrame + frames));
 }
 
-double FramePsnr(const QString& made, int madeIndex, const QString& source, int sourceIndex) {
+QList<double> FirstFramePsnrs(const QString& made, const QString& source, int first, int count) {
   const QString graph = QString(
-                            "[0:v:0]trim=start_frame=%1:end_frame=%2,setpts=PTS-STARTPTS[made];"
-                            "[1:v:0]trim=start_frame=%3:end_frame=%4,setpts=PTS-STARTPTS[source];"
-                            "[source][made]scale2ref[scaled][reference];[reference][scaled]psnr")
-                            .arg(madeIndex)
-                            .arg(madeIndex + 1)
-                            .arg(sourceIndex)
-                            .arg(sourceIndex + 1);
-  const Run run = RunProgram(
-      "ffmpeg", {"-v", "info", "-i", made, "-i", source, "-filter_complex", graph, "-f", "null", "-"});
-  const QRegularExpressionMatch match = QRegularExpression(R"(PSNR .*average:(\S+))").match(run.err);
-  if (!match.hasMatch()) return -1;
-  return match.captured(1) == "inf" ? 1000 : match.captured(1).toDouble();
+                            "[0:v:0]trim=end_frame=1,loop=loop=%1:size=1:start=0,setpts=N/TB[made];"
+                            "[1:v:0]trim=start_frame=%2:end_frame=%3,setpts=N/TB[source];"
+                            "[source][made]scale2ref[scaled][reference];[reference][scaled]psnr=stats_file=-")
+                            .arg(count - 1)
+                            .arg(first)
+                            .arg(first + count);
+  const ProgramRun run = RunProgram(
+      "ffmpeg", {"-v", "error", "-i", made, "-i", source, "-filter_complex", graph, "-f", "null", "-"});
+  QList<double> values;
+  for (const QRegularExpressionMatch& match : QRegularExpression(R"(psnr_avg:(\S+))").globalMatch(run.out))
+    values << (match.captured(1) == "inf" ? 1000 : match.captured(1).toDouble());
+  return values;
 }
 
 double AudioLength(const QString& file) {

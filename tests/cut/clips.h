@@ -2,16 +2,17 @@
 
 // Clips made with ffmpeg's lavfi sources for the engine tests, and measurements of made
 // files that go around the engine's own checks (frame numbers rather than seeks).
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 namespace cuttest {
 
-struct Run {
+struct ProgramRun {
   int exitCode = -1;
   QString out, err;
 };
-Run RunProgram(const QString& program, const QStringList& arguments, int timeoutMs = 120000);
+ProgramRun RunProgram(const QString& program, const QStringList& arguments, int timeoutMs = 120000);
 
 // ffmpeg with testsrc2 (moving, so neighbouring frames differ) and `audioTracks` sine tones.
 // `extraInputs` (e.g. "-i", "subs.srt") come after those and are mapped by `outputOptions`.
@@ -19,12 +20,14 @@ void MakeClip(const QString& path, double seconds, const QStringList& outputOpti
               const QString& videoSource = "testsrc2=size=160x120:rate=25",
               const QStringList& extraInputs = {});
 
-// The index of the decoded frame a player shows at `seconds` from the file's start.
-int FrameIndexAt(const QString& file, double seconds);
+// Times of the decoded frames from the file's start, as a player shows them.
+QList<double> FrameTimes(const QString& file);
+// The index of the frame a player shows at `seconds`; the frame count past the end.
+int FrameIndexAt(const QList<double>& times, double seconds);
 QStringList FrameHashes(const QString& file);  // every decoded frame, in order
 QStringList SourceFrameHashes(const QString& file, int firstFrame, int frames);
-// PSNR of frame `madeIndex` of `made` against frame `sourceIndex` of `source`, scaled alike.
-double FramePsnr(const QString& made, int madeIndex, const QString& source, int sourceIndex);
+// PSNR of the first frame of `made` against frames first..first+count-1 of `source`, scaled alike.
+QList<double> FirstFramePsnrs(const QString& made, const QString& source, int first, int count);
 double AudioLength(const QString& file);
 int StreamCount(const QString& file, const QString& type);
 QString Probe(const QString& file, const QString& entries, const QString& streams = "");

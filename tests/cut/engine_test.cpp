@@ -9,6 +9,7 @@
 
 #include "clips.h"
 #include "cut/cut_error.h"
+#include "cut/mp4_rotation.h"
 
 using namespace vintrel::cut;
 using namespace cuttest;
@@ -29,21 +30,29 @@ struct Case {
   int firstKeyFrame;  // source frame from which a smart cut copies
   int audioTracks = 1;
   bool forceReEncode = false;
+  int rotation = 0;         // set in the source's display matrix after it is made
+  QString outputType = {};  // the source's when empty
 };
 
 class EngineCut : public testing::TestWithParam<Case> {
  protected:
   QTemporaryDir folder_;
   QString source() const { return folder_.filePath(QString("source.") + GetParam().type); }
-  QString made() const { return folder_.filePath(QString("made.") + GetParam().type); }
+  QString made() const {
+    const Case& c = GetParam();
+    return folder_.filePath("made." + (c.outputType.isEmpty() ? c.type : c.outputType));
+  }
 };
 
 void ExpectFirstFrameIsTheStart(const QString& made, const QString& source, int startFrame) {
-  const double match = FramePsnr(made, 0, source, startFrame);
+  const int before = startFrame > 0 ? 1 : 0;
+  const QList<double> psnr = FirstFramePsnrs(made, source, startFrame - before, before + 2);
+  ASSERT_EQ(psnr.size(), before + 2);
+  const double match = psnr[before];
   EXPECT_GT(match, 25) << "first frame against the source's start";
-  EXPECT_GT(match, FramePsnr(made, 0, source, startFrame + 1)) << "closer to the next frame";
-  if (startFrame > 0) {
-    EXPECT_GT(match, FramePsnr(made, 0, source, startFrame - 1)) << "closer to the frame before";
+  EXPECT_GT(match, psnr[before + 1]) << "closer to the next frame";
+  if (before) {
+    EXPECT_GT(match, psnr[0]) << "closer to the frame before";
   }
 }
 
@@ -65,6 +74,10 @@ TEST_P(EngineCut, MakesTheExactStretch) {
   }
   ASSERT_NO_THROW(
       MakeClip(source(), c.seconds, options, c.audioTracks, "testsrc2=size=160x120:rate=25", extraInputs));
+  if (c.rotation != 0) {
+    ASSERT_TRUE(SetMp4VideoRotation(source(), c.rotation));
+    ASSERT_EQ(Probe(source(), "stream_side_data=rotation", "v:0").toInt(), c.rotation);
+  }
   const QByteArray sourceBytes = [&] {
     QFile file(source());
     file.open(QIODevice::ReadOnly);
@@ -82,8 +95,8 @@ TEST_P(EngineCut, MakesTheExactStretch) {
   EXPECT_TRUE(HiddenWorkFiles(folder_.path()).isEmpty());
 
   // Frames as the decoder numbers them; a file's start time and gaps count as a player sees them.
-  const int startFrame = FrameIndexAt(source(), c.start);
-  const int endFrame = c.end >= c.seconds ? int(FrameHashes(source()).size()) : FrameIndexAt(source(), c.end);
+  const QList<double> sourceFrames = FrameTimes(source());
+  const int startFrame = FrameIndexAt(sourceFrames, c.start), endFrame = FrameIndexAt(sourceFrames, c.end);
   const QStringList frames = FrameHashes(made());
   EXPECT_NEAR(frames.size(), endFrame - startFrame, report.method == CutMethod::kSmartCut ? 0 : 1);
   EXPECT_EQ(DecodeErrors(made()), "");
@@ -94,6 +107,11 @@ TEST_P(EngineCut, MakesTheExactStretch) {
     const int copied = c.firstKeyFrame - startFrame;
     ASSERT_GE(frames.size(), copied + 25);
     EXPECT_EQ(frames.mid(copied, 25), SourceFrameHashes(source(), c.firstKeyFrame, 25));
+  }
+  if (c.rotation != 0) {
+    // A smart cut keeps the flag; a re-encode turns the frames upright instead.
+    const int expected = report.method == CutMethod::kSmartCut ? c.rotation : 0;
+    EXPECT_EQ(Probe(made(), "stream_side_data=rotation", "v:0").toInt(), expected);
   }
   if (c.audioTracks > 1) {
     EXPECT_EQ(StreamCount(made(), "audio"), 2);
@@ -109,27 +127,40 @@ QStringList With(QStringList base, const QStringList& more) { return base << mor
 
 INSTANTIATE_TEST_SUITE_P(
     SmartCut, EngineCut,
-    testing::Values(Case{"H264_BFrames_2sGop", "mp4", 10, kH264, 2.52, 7.36, CutMethod::kSmartCut, 100},
-                    Case{"H264_6sGop", "mp4", 12, With(kH264, {"-g", "150", "-keyint_min", "150"}), 1.2, 12,
-                         CutMethod::kSmartCut, 150},
-                    Case{"H264_OpenGop", "mp4", 10, With(kH264, {"-x264-params", "open-gop=1"}), 2.52, 7.36,
-                         CutMethod::kReEncode, 0},
-                    Case{"Hevc",
-                         "mp4",
-                         8,
-                         {"-c:v", "libx265", "-preset", "ultrafast", "-x265-params",
-                          "keyint=50:min-keyint=50:scenecut=0:open-gop=0:log-level=error", "-c:a", "aac"},
-                         2.52,
-                         7.36,
-                         CutMethod::kSmartCut,
-                         100},
-                    Case{"Mkv_StartTime", "mkv", 10, With(kH264, {"-output_ts_offset", "1.5"}), 2.52, 7.36,
-                         CutMethod::kSmartCut, 100},
-                    Case{"Mp4_TwoAudioTracksAndSubtitles", "mp4", 10, kH264, 2.52, 7.36, CutMethod::kSmartCut,
-                         100, 2},
-                    Case{"VariableFrameRate", "mp4", 8,
-                         With(kH264, {"-vf", "setpts='if(lt(N,75),N/25,3+(N-75)/20)/TB'", "-vsync", "vfr"}),
-                         1, 2.6, CutMethod::kReEncode, 0}),
+    testing::Values(
+        Case{"H264_BFrames_2sGop", "mp4", 10, kH264, 2.52, 7.36, CutMethod::kSmartCut, 100},
+        Case{"H264_6sGop", "mp4", 12, With(kH264, {"-g", "150", "-keyint_min", "150"}), 1.2, 12,
+             CutMethod::kSmartCut, 150},
+        Case{"H264_OpenGop", "mp4", 10, With(kH264, {"-x264-params", "open-gop=1"}), 2.52, 7.36,
+             CutMethod::kReEncode, 0},
+        Case{"Hevc",
+             "mp4",
+             8,
+             {"-c:v", "libx265", "-preset", "ultrafast", "-x265-params",
+              "keyint=50:min-keyint=50:scenecut=0:open-gop=0:log-level=error", "-c:a", "aac"},
+             2.52,
+             7.36,
+             CutMethod::kSmartCut,
+             100},
+        Case{"Hevc_OpenGop",
+             "mp4",
+             8,
+             {"-c:v", "libx265", "-preset", "ultrafast", "-x265-params",
+              "keyint=50:min-keyint=50:scenecut=0:open-gop=1:bframes=3:log-level=error", "-c:a", "aac"},
+             2.52,
+             7.36,
+             CutMethod::kReEncode,
+             0},
+        Case{"Mkv_StartTime", "mkv", 10, With(kH264, {"-output_ts_offset", "1.5"}), 2.52, 7.36,
+             CutMethod::kSmartCut, 100},
+        Case{"Mp4_TwoAudioTracksAndSubtitles", "mp4", 10, kH264, 2.52, 7.36, CutMethod::kSmartCut, 100, 2},
+        Case{"Mp4_Rotated", "mp4", 10, kH264, 2.52, 7.36, CutMethod::kSmartCut, 100, 1, false, -90},
+        Case{"Mp4_RotatedIntoMkv", "mp4", 6, kH264, 1, 4, CutMethod::kReEncode, 0, 1, false, 90, "mkv"},
+        Case{"Mp4_AudioOutlastsVideo", "mp4", 6, With(kH264, {"-vf", "trim=end=4"}), 1, 6,
+             CutMethod::kSmartCut, 50},
+        Case{"VariableFrameRate", "mp4", 8,
+             With(kH264, {"-vf", "setpts='if(lt(N,75),N/25,3+(N-75)/20)/TB'", "-vsync", "vfr"}), 1, 2.6,
+             CutMethod::kReEncode, 0}),
     [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 const QStringList kQuick = {"-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac"};
@@ -147,5 +178,39 @@ INSTANTIATE_TEST_SUITE_P(
                     Case{"Vob", "vob", 6, {"-f", "vob"}, 1, 4, CutMethod::kReEncode, 0},
                     Case{"Dat", "dat", 6, {"-target", "pal-vcd"}, 1, 4, CutMethod::kReEncode, 0}),
     [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+// A damaged key frame inside the copied part: the copy would carry the damage, which the
+// decode check finds, so the stretch is re-encoded (the decoder conceals what it can).
+TEST(EngineFallback, DamagedCopyIsReEncoded) {
+  QTemporaryDir folder;
+  const QString source = folder.filePath("damaged.mp4"), made = folder.filePath("made.mp4");
+  ASSERT_NO_THROW(MakeClip(source, 8, kH264));
+  qint64 position = -1, size = 0;
+  for (const QString& line : Probe(source, "packet=pts_time,pos,size", "v:0").split('\n')) {
+    if (line.section(',', 0, 0).toDouble() == 4.0) {
+      size = line.section(',', 1, 1).toLongLong();  // ffprobe's own order: pts_time, size, pos
+      position = line.section(',', 2, 2).toLongLong();
+    }
+  }
+  ASSERT_GT(position, 0);
+  QFile file(source);
+  ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+  file.seek(position + size / 2);  // the slice data, not the headers that mark it a key frame
+  file.write(QByteArray(int(std::min<qint64>(200, size / 3)), '\x5a'));
+  file.close();
+
+  CutReport report;
+  try {
+    report = RunCut(FindTools(""), CutRequest{source, made, 2.52, 7.36, false});
+  } catch (const CutError& error) {
+    FAIL() << error.what();
+  }
+  EXPECT_EQ(report.method, CutMethod::kReEncode);
+  EXPECT_TRUE(report.text.startsWith("Re-encoded: the smart cut failed its check"))
+      << report.text.toStdString();
+  EXPECT_EQ(DecodeErrors(made), "");
+  EXPECT_NEAR(FrameHashes(made).size(), 121, 1);
+  EXPECT_TRUE(HiddenWorkFiles(folder.path()).isEmpty());
+}
 
 }  // namespace

@@ -76,6 +76,13 @@ TEST(Plan, WhichInputsAreSmartCut) {
   }
 }
 
+TEST(Plan, RotationKeptOnlyWhereTheCutCanWriteIt) {
+  MediaInfo media = Media();
+  media.streams[0].rotation = -90;
+  EXPECT_TRUE(SmartCutObstacle(media, Request(1, 2, "a.mp4", "b.mov")).isEmpty());
+  EXPECT_FALSE(SmartCutObstacle(media, Request(1, 2, "a.mp4", "b.mkv")).isEmpty());
+}
+
 TEST(Plan, StretchOutsideTheVideo) {
   const MediaInfo media = Media();
   EXPECT_TRUE(StretchProblem(media, Request(1, 59.99)).isEmpty());

@@ -1,0 +1,190 @@
+// vintrel-cut as a user and the window run it: its exit codes, its one-line messages, its
+// machine progress protocol, names the shell would mangle, and cancelling by a signal.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include "clips.h"
+
+using namespace cuttest;
+
+namespace {
+
+const QStringList kSmartCuttable = {"-c:v", "libx264", "-preset", "ultrafast", "-g", "25", "-c:a", "aac"};
+
+QByteArray Contents(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void Write(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(bytes);
+}
+
+class Program : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    clipFolder_ = new QTemporaryDir;
+    MakeClip(clipFolder_->filePath("clip.mp4"), 4, kSmartCuttable);
+  }
+  static void TearDownTestSuite() { delete clipFolder_; }
+  QString clip() const { return clipFolder_->filePath("clip.mp4"); }
+  QString path(const QString& name) const { return folder_.filePath(name); }
+
+  static inline QTemporaryDir* clipFolder_ = nullptr;
+  QTemporaryDir folder_;
+};
+
+TEST_F(Program, RefusesWithOneClearLine) {
+  const QByteArray clipBytes = Contents(clip());
+  Write(path("text.mp4"), "not a video at all\n");
+  Write(path("empty.mp4"), "");
+  Write(path("truncated.mp4"), clipBytes.left(clipBytes.size() / 3));
+  Write(path("existing.mp4"), "an older cut");
+  ASSERT_EQ(symlink(clip().toLocal8Bit().constData(), path("link.mp4").toLocal8Bit().constData()), 0);
+  const struct {
+    QStringList arguments;
+    int exitCode;
+    const char* message;  // the start of the one line on stderr
+  } cases[] = {
+      {{path("text.mp4"), "0", "1", path("out.mp4")}, 1, "The input cannot be read as a video"},
+      {{path("empty.mp4"), "0", "1", path("out.mp4")}, 1, "The input cannot be read as a video"},
+      {{path("truncated.mp4"), "0", "1", path("out.mp4")}, 1, "The input cannot be read as a video"},
+      {{path("missing.mp4"), "0", "1", path("out.mp4")}, 1, "The file"},
+      {{clip(), "1", "9", path("out.mp4")}, 1, "The stretch ends after the end of the video"},
+      {{clip(), "1", "2", path("existing.mp4")}, 1, ""},
+      {{clip(), "1", "2", path("link.mp4")}, 1, "The output is the input file itself"},
+      {{"--overwrite", clip(), "1", "2", path("link.mp4")}, 1, "The output is the input file itself"},
+      {{clip(), "1", "2", path("no-such-folder/out.mp4")}, 1, "The folder"},
+      {{clip(), "2", "1", path("out.mp4")}, 2, "The end must come after the start."},
+      {{clip(), "1", path("out.mp4")}, 2, "Expected INPUT START END OUTPUT"},
+      {{"--bogus", clip(), "1", "2", path("out.mp4")}, 2, "Unknown option --bogus."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.arguments.join(' ').toStdString());
+    const ProgramRun run = RunProgram(CutProgram(), c.arguments);
+    EXPECT_EQ(run.exitCode, c.exitCode);
+    EXPECT_TRUE(run.err.startsWith(c.message)) << run.err.toStdString();
+    EXPECT_FALSE(run.err.trimmed().section('\n', 0, 0).isEmpty());
+    EXPECT_FALSE(QFile::exists(path("out.mp4")));
+    EXPECT_TRUE(HiddenWorkFiles(folder_.path()).isEmpty());
+  }
+  EXPECT_EQ(Contents(clip()), clipBytes);
+  EXPECT_EQ(Contents(path("existing.mp4")), "an older cut");
+}
+
+TEST_F(Program, ReadOnlyFolderIsNamed) {
+  QDir().mkdir(path("locked"));
+  QFile::setPermissions(path("locked"), QFile::ReadOwner | QFile::ExeOwner);
+  if (access(path("locked").toLocal8Bit().constData(), W_OK) == 0) {
+    QFile::setPermissions(path("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    GTEST_SKIP() << "this user (root) writes into read-only folders";
+  }
+  const ProgramRun run = RunProgram(CutProgram(), {clip(), "1", "2", path("locked/out.mp4")});
+  QFile::setPermissions(path("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err.trimmed(), QString("The folder %1 cannot be written.").arg(path("locked")));
+}
+
+TEST_F(Program, NamesAreTakenLiterally) {
+  for (const QString name : {"with blank.mp4", "it's \"quoted\".mp4", "$(touch pwned).mp4",
+                             "-starts-with-dash.mp4", "Ünïcödé – ñame.mp4", "colon:file.mp4"}) {
+    SCOPED_TRACE(name.toStdString());
+    ASSERT_TRUE(QFile::copy(clip(), path(name)));
+    const QString output = path("cut " + name);
+    const ProgramRun run = RunProgram(CutProgram(), {"--", path(name), "1", "3", output});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(QFile::exists(output));
+  }
+  EXPECT_FALSE(QFile::exists("pwned"));
+  EXPECT_FALSE(QFile::exists(path("pwned")));
+  // A leading dash without "--" and a relative path are files too.
+  ASSERT_TRUE(QFile::copy(clip(), path("-x.mp4")));
+  QProcess process;
+  process.setWorkingDirectory(folder_.path());
+  process.start(CutProgram(), {"-x.mp4", "0:01", "0:02.5", "-y.mp4"});
+  ASSERT_TRUE(process.waitForFinished(120000));
+  EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+  EXPECT_TRUE(QFile::exists(path("-y.mp4")));
+}
+
+TEST_F(Program, MachineProgressProtocol) {
+  Write(path("out.mp4"), "older");
+  const ProgramRun run =
+      RunProgram(CutProgram(), {"--progress=machine", "--overwrite", clip(), "0.5", "3.5", path("out.mp4")});
+  ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+  EXPECT_TRUE(run.out.startsWith("Smart cut: ")) << run.out.toStdString();
+  const QRegularExpression line(
+      R"(^(progress (0\.\d{4}|1)|phase (probing|encoding|copying|joining|verifying))$)");
+  const QStringList lines = run.err.split('\n', Qt::SkipEmptyParts);
+  double last = -1;
+  for (const QString& entry : lines) {
+    EXPECT_TRUE(line.match(entry).hasMatch()) << entry.toStdString();
+    if (!entry.startsWith("progress ")) continue;
+    const double fraction = entry.mid(9).toDouble();
+    EXPECT_GE(fraction, last);
+    last = fraction;
+  }
+  EXPECT_EQ(lines.value(lines.size() - 1), "progress 1");
+  EXPECT_EQ(lines.count("progress 1"), 1);
+  EXPECT_NE(Contents(path("out.mp4")), "older");
+
+  const ProgramRun failed =
+      RunProgram(CutProgram(), {"--progress=machine", clip(), "1", "9", path("other.mp4")});
+  EXPECT_EQ(failed.exitCode, 1);
+  EXPECT_TRUE(failed.err.trimmed().section('\n', -1).startsWith("error The stretch ends after"))
+      << failed.err.toStdString();
+  EXPECT_FALSE(failed.err.contains("progress 1"));
+}
+
+TEST_F(Program, CancelLeavesNothingAndKeepsTheOldOutput) {
+  // Long enough to be still encoding when the signal comes.
+  MakeClip(path("big.mp4"), 20, {"-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac"}, 1,
+           "testsrc2=size=640x360:rate=25");
+  Write(path("out.mp4"), "the previous cut");
+  QProcess process;
+  process.start(CutProgram(), {"--progress=machine", "--overwrite", "--reencode", path("big.mp4"), "1", "19",
+                               path("out.mp4")});
+  process.setReadChannel(QProcess::StandardError);
+  QByteArray seen;
+  while (!seen.contains("phase encoding") && process.waitForReadyRead(60000))
+    seen += process.readAllStandardError();
+  ASSERT_TRUE(seen.contains("phase encoding")) << seen.toStdString();
+  process.terminate();  // SIGTERM
+  ASSERT_TRUE(process.waitForFinished(60000));
+  seen += process.readAllStandardError();
+  EXPECT_EQ(process.exitCode(), 3) << seen.toStdString();
+  EXPECT_TRUE(seen.trimmed().endsWith("error Cancelled; nothing was written.")) << seen.toStdString();
+  EXPECT_TRUE(HiddenWorkFiles(folder_.path()).isEmpty());
+  EXPECT_EQ(Contents(path("out.mp4")), "the previous cut");
+}
+
+TEST_F(Program, SaysWhereItLookedForTheEncoder) {
+  QProcess process;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("PATH", path("empty-folder"));
+  process.setProcessEnvironment(environment);
+  process.start(CutProgram(), {clip(), "1", "2", path("out.mp4")});
+  ASSERT_TRUE(process.waitForFinished(60000));
+  EXPECT_EQ(process.exitCode(), 1);
+  const QString message = QString::fromUtf8(process.readAllStandardError()).trimmed();
+  EXPECT_TRUE(message.startsWith("ffmpeg was not found beside this program")) << message.toStdString();
+  EXPECT_TRUE(message.contains("PATH"));
+  EXPECT_FALSE(QFile::exists(path("out.mp4")));
+}
+
+TEST_F(Program, HelpDocumentsTheProtocol) {
+  const ProgramRun run = RunProgram(CutProgram(), {"--help"});
+  EXPECT_EQ(run.exitCode, 0);
+  for (const char* part :
+       {"--overwrite", "--reencode", "--progress=machine", "progress 1", "error <message>"})
+    EXPECT_TRUE(run.out.contains(part)) << part;
+}
+
+}  // namespace
