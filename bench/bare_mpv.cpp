@@ -20,7 +20,6 @@ const char* const kOptions[][2] = {
     {"osc", "no"},
     {"terminal", "no"},
     {"idle", "yes"},
-    {"force-window", "yes"},
     {"gpu-sw", "yes"},
     {"audio-client-name", "Vintrel"},
     {"vo", "gpu,x11"},
