@@ -119,8 +119,11 @@ struct Job {
 
 void RunEncoder(Job& job, const QStringList& arguments) {
   const ChildResult result = RunChild(job.tools.ffmpeg, arguments, job.progress.lineReader());
-  if (result.exitCode != 0)
-    throw CutError(PlainFailure(QString::fromUtf8(result.errors), job.files.folder()));
+  const QString errors = QString::fromUtf8(result.errors);
+  // The encoder exits 0 when only the closing of its file failed (a disk that filled up
+  // while it wrote the index): the file is unusable all the same.
+  const bool closingFailed = errors.contains("Error closing file") || errors.contains("Error writing trailer");
+  if (result.exitCode != 0 || closingFailed) throw CutError(PlainFailure(errors, job.files.folder()));
 }
 
 QByteArray RunProbe(Job& job, const QStringList& arguments) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -90,6 +91,33 @@ TEST_F(Program, ReadOnlyFolderIsNamed) {
   QFile::setPermissions(path("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.err.trimmed(), QString("The folder %1 cannot be written.").arg(path("locked")));
+}
+
+// A small file system of the test's own; false where this user may not mount one.
+bool MountTmpfs(const QString& folder, const QString& options) {
+  QDir().mkpath(folder);
+  return QProcess::execute("mount", {"-t", "tmpfs", "-o", options, "tmpfs", folder}) == 0;
+}
+
+TEST_F(Program, FullDiskAndReadOnlyFileSystemAreToldFirst) {
+  if (!MountTmpfs(path("small"), "size=64k")) GTEST_SKIP() << "cannot mount a small file system here";
+  const bool readOnly = MountTmpfs(path("readonly"), "ro,size=64k");
+  const ProgramRun full = RunProgram(CutProgram(), {"--reencode", clip(), "0", "4", path("small/out.mp4")});
+  const QStringList leftInSmall = QDir(path("small")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+  ProgramRun locked;
+  if (readOnly) locked = RunProgram(CutProgram(), {clip(), "1", "2", path("readonly/out.mp4")});
+  QProcess::execute("umount", {path("small")});
+  if (readOnly) QProcess::execute("umount", {path("readonly")});
+
+  EXPECT_EQ(full.exitCode, 1);
+  // What a user can act on comes first, however much the encoder wrote after it.
+  EXPECT_TRUE(full.err.trimmed().section(QChar(0x0a), -1).startsWith("There is no space left on the disk."))
+      << full.err.toStdString();
+  EXPECT_TRUE(leftInSmall.isEmpty()) << leftInSmall.join(", ").toStdString();
+  if (readOnly) {
+    EXPECT_EQ(locked.exitCode, 1);
+    EXPECT_EQ(locked.err.trimmed(), QString("The folder %1 cannot be written.").arg(path("readonly")));
+  }
 }
 
 TEST_F(Program, NamesAreTakenLiterally) {
