@@ -1,2 +1,4 @@
 # The main window as it opens, its keyboard order, About, the web links and closing, on fakes.
 vintrel_add_test(test_window SOURCES logic/test_window.cpp LABELS shell logic TIMEOUT 60)
+# The keys of every command, on fakes.
+vintrel_add_test(test_shortcuts SOURCES logic/test_shortcuts.cpp LABELS shell logic TIMEOUT 60)

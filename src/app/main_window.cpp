@@ -4,6 +4,7 @@
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QMenu>
 
 #include "about/links.h"
@@ -166,6 +167,7 @@ void MainWindow::createActions() {
   bindButton(playSelectedButton, playSelectedAction);
   bindButton(saveButton, saveAction);
   bindButton(websiteButton, websiteAction);
+  for (QPushButton* button : findChildren<QPushButton*>()) button->installEventFilter(this);
 }
 
 void MainWindow::showSession() {
@@ -248,6 +250,15 @@ void MainWindow::dropEvent(QDropEvent* event) {
   event->acceptProposedAction();
   if (session_.hasFile()) rewind();
   openFile(*file);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  // Space belongs to Play/Pause wherever the focus is. While that is locked (a cut runs),
+  // it must not fall through to the focused button either: that is Cancel, most likely.
+  const bool keyEvent = event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease;
+  if (keyEvent && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space && !playPauseAction->isEnabled())
+    return true;
+  return QWidget::eventFilter(watched, event);
 }
 
 void MainWindow::contextMenuEvent(QContextMenuEvent* event) {

@@ -1,0 +1,165 @@
+// The keys: each does exactly what its button does, whichever control has the focus, and
+// nothing while its button is disabled.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+
+#include "fakes/fakes.h"
+
+namespace {
+
+using fakes::Rig;
+
+// The window shown and active, as a user has it: shortcuts only reach an active window.
+void activate(Rig& r) {
+  r.w().show();
+  r.w().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&r.w()));
+}
+
+void press(Rig& r, QWidget* focus, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+  focus->setFocus();
+  QTest::keyClick(focus, static_cast<Qt::Key>(key), modifiers);
+  QApplication::processEvents();
+}
+
+struct KeyCase {
+  const char* what;
+  int key;
+  Qt::KeyboardModifiers modifiers;
+  std::function<void(Rig&)> stage;   // the state before the key
+  std::function<void(Rig&)> expect;  // what the key did
+};
+
+const QString kZero = "0 : 0 : 0";
+
+std::vector<KeyCase> keyCases() {
+  auto openAt = [](double position) {
+    return [position](Rig& r) {
+      r.open();
+      r.p().pos = position;
+    };
+  };
+  auto withMarks = [](Rig& r) {
+    r.open();
+    r.markStart(3);
+    r.markEnd(8);
+  };
+  return {
+      {"Space pauses", Qt::Key_Space, Qt::NoModifier, openAt(2),
+       [](Rig& r) {
+         EXPECT_FALSE(r.p().running());
+         EXPECT_EQ(r.w().playButton->text(), "Play");
+       }},
+      {"Space plays again", Qt::Key_Space, Qt::NoModifier,
+       [](Rig& r) {
+         r.open();
+         r.w().playPauseAction->trigger();
+       },
+       [](Rig& r) {
+         EXPECT_TRUE(r.p().running());
+         EXPECT_EQ(r.w().playButton->text(), "Pause");
+       }},
+      {"S stops", Qt::Key_S, Qt::NoModifier, openAt(5),
+       [](Rig& r) {
+         EXPECT_EQ(r.p().pos, 0);
+         EXPECT_EQ(r.w().positionLabel->text(), kZero);
+         EXPECT_EQ(r.w().playButton->text(), "Play");
+       }},
+      {"Ctrl+O opens", Qt::Key_O, Qt::ControlModifier, [](Rig&) {},
+       [](Rig& r) {
+         ASSERT_EQ(r.dialogs.uses.size(), 1u);
+         EXPECT_FALSE(r.dialogs.uses[0].save);
+       }},
+      {"I marks the start", Qt::Key_I, Qt::NoModifier, openAt(3.4),
+       [](Rig& r) { EXPECT_EQ(r.w().session().markStart(), 3); }},
+      {"O marks the end", Qt::Key_O, Qt::NoModifier, openAt(7.6),
+       [](Rig& r) { EXPECT_EQ(r.w().session().markEnd(), 8); }},
+      {"P plays the selection", Qt::Key_P, Qt::NoModifier, withMarks,
+       [](Rig& r) {
+         EXPECT_TRUE(r.w().session().isPlayingSelection());
+         EXPECT_EQ(r.p().pos, 3);
+       }},
+      {"Ctrl+S saves", Qt::Key_S, Qt::ControlModifier, withMarks,
+       [](Rig& r) {
+         ASSERT_EQ(r.dialogs.uses.size(), 2u);  // Open's, then Save's
+         EXPECT_TRUE(r.dialogs.uses[1].save);
+       }},
+      {"Right is a second on", Qt::Key_Right, Qt::NoModifier, openAt(0),
+       [](Rig& r) {
+         EXPECT_EQ(r.w().positionSlider->value(), 1);
+         EXPECT_EQ(r.p().pos, 1);
+       }},
+      {"Shift+Right is five seconds on", Qt::Key_Right, Qt::ShiftModifier, openAt(0),
+       [](Rig& r) { EXPECT_EQ(r.p().pos, 5); }},
+      {"Left is a second back", Qt::Key_Left, Qt::NoModifier,
+       [](Rig& r) {
+         r.open();
+         r.w().jumpForwardAction->trigger();
+       },
+       [](Rig& r) { EXPECT_EQ(r.p().pos, 4); }},
+      {"Shift+Left is five seconds back, not before 0", Qt::Key_Left, Qt::ShiftModifier,
+       [](Rig& r) {
+         r.open();
+         r.w().stepForwardAction->trigger();
+       },
+       [](Rig& r) { EXPECT_EQ(r.p().pos, 0); }},
+      {"F1 offers the codec page", Qt::Key_F1, Qt::NoModifier, [](Rig&) {},
+       [](Rig& r) {
+         ASSERT_EQ(r.messages.shown.size(), 1u);
+         EXPECT_TRUE(r.messages.shown[0].question);
+       }},
+  };
+}
+
+TEST(Shortcuts, EachKeyDoesWhatItsButtonDoesWhereverTheFocusIs) {
+  for (const KeyCase& c : keyCases()) {
+    for (const char* focusName : {"positionSlider", "saveButton", "videoArea"}) {
+      SCOPED_TRACE(std::string(c.what) + ", focus on " + focusName);
+      Rig r;
+      activate(r);
+      c.stage(r);
+      press(r, r.w().findChild<QWidget*>(focusName), c.key, c.modifiers);
+      c.expect(r);
+    }
+  }
+}
+
+TEST(Shortcuts, NothingWhileTheButtonIsDisabledAndEscCancelsASave) {
+  Rig r;
+  activate(r);
+  r.open();
+  r.markStart(3);
+  r.markEnd(8);
+  r.dialogs.answers.push_back(QString("/videos/cut.avi"));
+  r.w().saveAction->trigger();
+  ASSERT_TRUE(r.w().session().isSaving());
+  const bool wasRunning = r.p().running();
+  const auto seeks = r.p().seeks.size();
+  for (int key : {int(Qt::Key_Space), int(Qt::Key_S), int(Qt::Key_I), int(Qt::Key_O), int(Qt::Key_P),
+                  int(Qt::Key_Right), int(Qt::Key_Left)})
+    press(r, r.w().saveButton, key);
+  press(r, r.w().saveButton, Qt::Key_O, Qt::ControlModifier);
+  EXPECT_EQ(r.p().running(), wasRunning);
+  EXPECT_EQ(r.p().seeks.size(), seeks);
+  EXPECT_EQ(r.w().session().markStart(), 3);
+  EXPECT_EQ(r.w().session().markEnd(), 8);
+  EXPECT_EQ(r.dialogs.uses.size(), 2u) << "no Open dialog during a save";
+  ASSERT_TRUE(r.job);
+  EXPECT_EQ(r.job->cancels, 0);
+  press(r, r.w().positionSlider, Qt::Key_Escape);
+  EXPECT_EQ(r.job->cancels, 1);
+}
+
+TEST(Shortcuts, ButtonsNameTheirKeys) {
+  Rig r;
+  const std::pair<QPushButton*, const char*> expected[] = {
+      {r.w().playButton, "Space"}, {r.w().stopButton, "S"},          {r.w().openButton, "Ctrl+O"},
+      {r.w().markStartButton, "I"}, {r.w().markEndButton, "O"},      {r.w().playSelectedButton, "P"},
+      {r.w().saveButton, "Ctrl+S"}, {r.w().helpButton, "F1"},
+  };
+  for (const auto& [button, key] : expected) EXPECT_TRUE(button->toolTip().contains(key)) << button->toolTip().toStdString();
+}
+
+}  // namespace
