@@ -56,8 +56,10 @@ QString SmartCutObstacle(const MediaInfo& media, const CutRequest& request) {
   if (request.forceReEncode) return "a re-encode was asked for";
   const QString in = LowerExtension(request.input), out = LowerExtension(request.output);
   // MP4, MOV and Matroska hold each other's H.264/HEVC as it is.
-  if (!kSmartCutTypes.contains(out) || !kSmartCutTypes.contains(in))
+  if (!kSmartCutTypes.contains(out) || !kSmartCutTypes.contains(in)) {
+    if (out == in) return QString("only .mp4, .mov, .m4v and .mkv files are cut without re-encoding");
     return QString("a .%1 file cannot hold the video of a .%2 file as it is").arg(out, in);
+  }
   const StreamInfo* video = media.video();
   if (video->codec != "h264" && video->codec != "hevc")
     return QString("only H.264 and HEVC video is cut without re-encoding (this is %1)").arg(video->codec);

@@ -18,6 +18,7 @@ class VerificationFailed : public std::runtime_error {
 struct StreamSpan {
   double first = 0;  // earliest timestamp
   double end = 0;    // latest timestamp plus its duration
+  double packet = 0; // the longest packet seen: a compressed stream ends on a packet's edge
   double length() const { return end - first; }
 };
 
