@@ -172,6 +172,8 @@ INSTANTIATE_TEST_SUITE_P(
                     Case{"Mkv", "mkv", 6, kQuick, 1, 4, CutMethod::kReEncode, 0, 1, true},
                     Case{"Wmv", "wmv", 6, {}, 1, 4, CutMethod::kReEncode, 0},
                     Case{"Avi", "avi", 6, {}, 1, 4, CutMethod::kReEncode, 0},
+                    // MP3 ends on its long frames' edges, with the encoder's padding.
+                    Case{"AviWithMp3", "avi", 6, {"-c:v", "mpeg4", "-c:a", "libmp3lame"}, 1, 4, CutMethod::kReEncode, 0},
                     Case{"Divx", "divx", 6, {"-c:v", "mpeg4", "-f", "avi"}, 1, 4, CutMethod::kReEncode, 0},
                     Case{"Mpg", "mpg", 6, {}, 1, 4, CutMethod::kReEncode, 0},
                     Case{"Flv", "flv", 6, {}, 1, 4, CutMethod::kReEncode, 0},
