@@ -6,13 +6,13 @@ namespace vintrel {
 
 namespace {
 
-struct LabelSpec {
+struct AboutLabel {
   const char* name;
   const char* text;
   QRect geometry;
 };
 
-const LabelSpec kLabels[] = {
+const AboutLabel kLabels[] = {
     {"copyrightLabel", "\u00A9 2009 The Vintrel developers", {18, 15, 165, 20}},
     {"encoderLabel",
      "This software basically provides a user interface to a great software FFMPEG released under GPL.",
@@ -30,10 +30,10 @@ const LabelSpec kLabels[] = {
 AboutWindow::AboutWindow(const QString& credits, QWidget* owner) : QWidget(owner, Qt::Window) {
   setUpFixedWindow(this, "aboutWindow", "About", {558, 321});
   QLabel* first = nullptr;
-  for (const LabelSpec& spec : kLabels) {
-    auto* label = new QLabel(QString::fromUtf8(spec.text), this);
-    label->setObjectName(spec.name);
-    label->setGeometry(spec.geometry);
+  for (const AboutLabel& about : kLabels) {
+    auto* label = new QLabel(QString::fromUtf8(about.text), this);
+    label->setObjectName(about.name);
+    label->setGeometry(about.geometry);
     paint(label, Qt::white);
     if (!first) first = label;
   }
