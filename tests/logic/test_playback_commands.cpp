@@ -278,6 +278,24 @@ TEST(Slider, TheMouseSeeksWhereTheThumbIsLetGo) {
   EXPECT_FALSE(r.p().running());
 }
 
+// Clicks over the tick marks under the groove, or just above it, count as clicks on it.
+TEST(Slider, TheWholeHeightAnswersAsTheGrooveDoes) {
+  Rig r;
+  r.open();
+  r.w().show();
+  auto* slider = r.w().positionSlider;
+  for (int y : {1, slider->height() / 2 + 5, slider->height() - 2}) {
+    SCOPED_TRACE(y);
+    r.p().seeks.clear();
+    const int from = slider->value();
+    const QPoint right(slider->handleRect(from).right() + 30, y);
+    sendMouse(slider, QEvent::MouseButtonPress, right, Qt::LeftButton);
+    sendMouse(slider, QEvent::MouseButtonRelease, right, Qt::NoButton);
+    EXPECT_EQ(slider->value(), from + 5);
+    EXPECT_EQ(r.p().seeks, std::vector<double>{double(from + 5)});
+  }
+}
+
 // The arrow keys: a second, or five with Shift, within the clip.
 TEST(Keys, ArrowsStepThePositionWithinTheClip) {
   const struct {
