@@ -307,6 +307,20 @@ TEST(Save, TheTitleAndTheBarFollowTheCutAndShow100OnlyAtTheEnd) {
   EXPECT_EQ(r.w().windowTitle(), "Vintrel");
 }
 
+TEST(Save, ACutThatFailsAfter90PercentLeavesTheBarAtZeroAndSaysWhy) {
+  SaveRig r;
+  r.save();
+  r.job->report(0.93);
+  ASSERT_EQ(r.w().progressBar->value(), 93);
+  r.finishCut({CutOutcome::Result::Failed, {}, "There is no space left on the disk."});
+  EXPECT_EQ(r.w().progressBar->value(), 0);
+  EXPECT_EQ(r.w().windowTitle(), "Vintrel");
+  ASSERT_EQ(r.messages.shown.size(), 1u);
+  EXPECT_EQ(r.messages.shown[0].text, kNotSaved);
+  EXPECT_EQ(r.messages.shown[0].detail, "There is no space left on the disk.");
+  r.expectIdle();
+}
+
 TEST(Save, TheNameOfferedIsAFreeOneBesideTheInput) {
   const struct {
     const char* input;
