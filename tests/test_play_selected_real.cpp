@@ -8,51 +8,17 @@
 #include <map>
 #include <memory>
 
-#include "app/main_window.h"
 #include "media.h"
-#include "player/mpv_player.h"
+#include "real_window.h"
 
 namespace {
 
-using namespace vintrel;
-
-bool PollUntil(const std::function<bool()>& done, int boundMs = 20000) {
-  for (int waited = 0; waited < boundMs; waited += 10) {
-    if (done()) return true;
-    QTest::qWait(10);
-  }
-  return done();
-}
-
-// Messages are collected; nothing else from outside is used here.
-struct Outside : FileDialogs, Messages, UrlOpener, Files {
-  QStringList shown;
-  std::optional<QString> chooseFileToOpen(const FileDialogRequest&) override { return std::nullopt; }
-  std::optional<QString> chooseFileToSave(const FileDialogRequest&) override { return std::nullopt; }
-  void inform(const QString& text, const QString&) override { shown << text; }
-  bool askYesNo(const QString& text) override {
-    shown << text;
-    return false;
-  }
-  bool open(const QString&) override { return true; }
-  QString programFolder() override { return {}; }
-  bool exists(const QString&) override { return false; }
-  bool sameFile(const QString&, const QString&) override { return false; }
-  bool folderWritable(const QString&) override { return true; }
-  std::optional<QString> readText(const QString&) override { return std::nullopt; }
-};
+using namespace realwindow;
 
 struct RealRig {
   Outside outside;
   std::unique_ptr<MainWindow> window;
-  RealRig() {
-    Services services{outside, outside, outside, outside,
-                      [](QWidget*) -> std::unique_ptr<Player> {
-                        return std::make_unique<MpvPlayer>(MpvOptions{"null", "null", 0});
-                      },
-                      []() -> std::unique_ptr<CutJob> { return nullptr; }};
-    window = std::make_unique<MainWindow>(services, "credits");
-  }
+  RealRig() : window(MakeWindow(outside)) {}
   MainWindow& w() { return *window; }
   double Position() { return window->player().position(); }
 
