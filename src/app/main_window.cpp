@@ -119,7 +119,7 @@ void MainWindow::createControls() {
   positionTimer->setObjectName("positionTimer");
   positionTimer->setInterval(1000);
   connect(positionTimer, &QTimer::timeout, this, &MainWindow::onPositionTick);
-  connect(positionSlider, &QSlider::sliderPressed, this, &MainWindow::onSliderPressed);
+  connect(positionSlider, &PositionSlider::pressed, this, &MainWindow::onSliderPressed);
   connect(positionSlider, &PositionSlider::released, this, &MainWindow::onSliderReleased);
 
   // Keyboard focus order; the slider holds the focus when the window opens.

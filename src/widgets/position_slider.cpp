@@ -39,6 +39,7 @@ QMouseEvent onGroove(const QMouseEvent* event, int grooveY) {
 }  // namespace
 
 void PositionSlider::mousePressEvent(QMouseEvent* event) {
+  emit pressed();
   QMouseEvent moved = onGroove(event, grooveY());
   QSlider::mousePressEvent(&moved);
   event->setAccepted(moved.isAccepted());

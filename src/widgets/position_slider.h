@@ -15,6 +15,8 @@ class PositionSlider : public QSlider {
   QRect handleRect(int value) const;
 
  signals:
+  // The mouse went down anywhere on the slider (its thumb or its groove).
+  void pressed();
   // The user let go of the slider after pressing it (a drag or a click on the groove).
   void released();
 

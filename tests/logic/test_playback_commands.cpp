@@ -213,7 +213,7 @@ TEST(Slider, PressStopsFollowingReleaseSeeksAndFollowsAgainWhilePlaying) {
     r.open();
     if (!playing) r.w().playButton->click();
     auto* slider = r.w().positionSlider;
-    emit slider->sliderPressed();
+    emit slider->pressed();
     EXPECT_FALSE(r.w().positionTimer->isActive()) << playing;
     slider->setValue(42);
     emit slider->released();
@@ -247,6 +247,7 @@ TEST(Slider, TheMouseSeeksWhereTheThumbIsLetGo) {
   // A click on the groove right of the thumb moves it a page.
   const QPoint right(slider->handleRect(20).right() + 20, slider->handleRect(20).center().y());
   sendMouse(slider, QEvent::MouseButtonPress, right, Qt::LeftButton);
+  EXPECT_FALSE(r.w().positionTimer->isActive()) << "no tick moves the thumb while the groove is held";
   sendMouse(slider, QEvent::MouseButtonRelease, right, Qt::NoButton);
   EXPECT_EQ(slider->value(), 25);
   EXPECT_EQ(r.p().seeks, std::vector<double>{25});
