@@ -8,6 +8,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <exception>
+#include <mutex>
+#include <thread>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -35,7 +38,11 @@ void OnCancelSignal(int) {
 }
 
 void EnsureWakePipe() {
-  if (wakePipe[0] < 0 && pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) wakePipe[0] = wakePipe[1] = -1;
+  // Steps started together may get here at once.
+  static std::once_flag made;
+  std::call_once(made, [] {
+    if (pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) wakePipe[0] = wakePipe[1] = -1;
+  });
 }
 
 class SpawnActions {
@@ -103,12 +110,6 @@ pid_t Spawn(const QString& program, const QStringList& arguments, Pipe& out, Pip
   return pid;
 }
 
-void DrainWakePipe() {
-  char buffer[64];
-  while (wakePipe[0] >= 0 && read(wakePipe[0], buffer, sizeof buffer) > 0) {
-  }
-}
-
 }  // namespace
 
 void InstallCancelHandlers() {
@@ -120,6 +121,24 @@ void InstallCancelHandlers() {
   struct sigaction ignore = {};
   ignore.sa_handler = SIG_IGN;
   sigaction(SIGPIPE, &ignore, nullptr);
+}
+
+void RunConcurrently(const std::vector<std::function<void()>>& steps) {
+  std::vector<std::exception_ptr> failures(steps.size());
+  std::vector<std::thread> threads;
+  auto run = [&](size_t i) {
+    try {
+      steps[i]();
+    } catch (...) {
+      failures[i] = std::current_exception();
+    }
+  };
+  for (size_t i = 1; i < steps.size(); ++i) threads.emplace_back(run, i);
+  if (!steps.empty()) run(0);
+  for (std::thread& thread : threads) thread.join();
+  ThrowIfCancelled();  // a cancel outranks whatever the stopped children made of it
+  for (const std::exception_ptr& failure : failures)
+    if (failure) std::rethrow_exception(failure);
 }
 
 bool CancelRequested() { return cancelFlag != 0; }
@@ -149,10 +168,12 @@ ChildResult RunChild(const QString& program, const QStringList& arguments,
       kill(-pid, SIGTERM);  // the child leads its own process group
       stopping = true;
     }
-    pollfd watched[3] = {{out.read, POLLIN, 0}, {err.read, POLLIN, 0}, {wakePipe[0], POLLIN, 0}};
+    // The wake pipe is never drained: only a cancel writes to it, and every child running
+    // at the same time (see RunConcurrently) must see it. Once stopping, it is left out.
+    pollfd watched[3] = {
+        {out.read, POLLIN, 0}, {err.read, POLLIN, 0}, {stopping ? -1 : wakePipe[0], POLLIN, 0}};
     // After asking it to stop, give it a few seconds to finish, then make sure.
     if (poll(watched, 3, stopping ? 5000 : -1) == 0 && stopping) kill(-pid, SIGKILL);
-    if (watched[2].revents) DrainWakePipe();
     char buffer[65536];
     for (int i = 0; i < 2; ++i) {
       if (!(watched[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <vector>
 
 namespace vintrel::cut {
 
@@ -19,6 +20,11 @@ struct ChildResult {
 // group) is stopped first and waited for. Throws CutError when the program cannot start.
 ChildResult RunChild(const QString& program, const QStringList& arguments,
                      const std::function<void(const QByteArray&)>& onOutputLine = {});
+
+// Runs independent steps (each typically one RunChild) at the same time, one thread each,
+// and waits for all of them. Then throws CutCancelled if a cancel came, else the first
+// step's failure in the list's order, so what is told does not depend on which ended first.
+void RunConcurrently(const std::vector<std::function<void()>>& steps);
 
 // SIGTERM, SIGINT and SIGHUP ask the running cut to stop; SIGPIPE is ignored, since whoever
 // reads our progress may go away while the cut must still finish its file.

@@ -20,12 +20,17 @@ struct Tools {
 QString FileArgument(const QString& path);
 
 QStringList MediaProbeArguments(const QString& input);
+// The packets of every stream (times, flags, byte positions and sizes) between two times from
+// the container's start, assumed at 0 until the media probe says otherwise; with
+// `withMedia`, the format and the streams too, so the common case needs one run.
+QStringList StreamPacketProbeArguments(const QString& input, double from, double to, bool withMedia);
 // Video packets (timestamps and flags, no data) between two times relative to the start.
 QStringList PacketProbeArguments(const QString& input, const MediaInfo& media, double from, double to);
-// The bytes of the first video packet at a time, to read its NAL unit types.
-// `after`: whether to seek a hair after `at` (demuxers that seek to the key frame before a
-// point) or a hair before it (those that seek to the one after).
-QStringList PacketDataArguments(const QString& input, const MediaInfo& media, double at, bool after);
+// The bytes of the first video packet at each time, to read their NAL unit types, in one run.
+// `after`: whether to seek a hair after each time (demuxers that seek to the key frame before
+// a point) or a hair before it (those that seek to the one after).
+QStringList PacketDataArguments(const QString& input, const MediaInfo& media, const QList<double>& at,
+                                bool after);
 
 // "pal-vcd", "ntsc-vcd" or "film-vcd" for a frame rate: VCD allows only these three.
 QString VcdTarget(double framesPerSecond);

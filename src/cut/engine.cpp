@@ -9,7 +9,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStandardPaths>
+#include <QHash>
 #include <algorithm>
+#include <mutex>
+#include <vector>
 
 #include "cut/child_process.h"
 #include "cut/cut_error.h"
@@ -64,49 +67,52 @@ QString OutputProblem(const QString& input, const QString& output, bool overwrit
 
 namespace {
 
-// The whole cut's progress from its steps', each weighted by its share of the work.
+// The whole cut's progress from its steps', each weighted by its share of the work. Steps
+// may run at the same time, each reporting from its own thread.
 class Progress {
  public:
   explicit Progress(const CutObserver& observer) : observer_(observer) {}
   void plan(QList<double> weights) {
+    std::lock_guard lock(mutex_);
     base_ = reported_;
     weights_ = weights;
+    done_ = QList<double>(weights.size(), 0.0);
     total_ = 0;
     for (double w : weights) total_ += w;
-    step_ = -1;
   }
-  // Starts the next step; `mediaSeconds` is what its out_time runs up to.
-  void next(CutPhase phase, double mediaSeconds) {
-    ++step_;
-    media_ = mediaSeconds;
+  void phase(CutPhase phase) {
+    std::lock_guard lock(mutex_);
     if (observer_.phase) observer_.phase(phase);
-    report(0);
   }
-  void onLine(const QByteArray& line) {
-    // out_time_ms is in microseconds too; N/A and negative values come before the first frame.
-    if (!line.startsWith("out_time_us=")) return;
-    bool ok = false;
-    const double micro = line.mid(12).toDouble(&ok);
-    if (ok && micro >= 0 && media_ > 0) report(std::min(1.0, micro / 1e6 / media_));
+  void finish(int step) { set(step, 1); }
+  // What a step's out_time runs up to, `mediaSeconds`, counts as the step done.
+  std::function<void(const QByteArray&)> lineReader(int step, double mediaSeconds) {
+    return [this, step, mediaSeconds](const QByteArray& line) {
+      // out_time_ms is in microseconds too; N/A and negative values come before the first frame.
+      if (!line.startsWith("out_time_us=")) return;
+      bool ok = false;
+      const double micro = line.mid(12).toDouble(&ok);
+      if (ok && micro >= 0 && mediaSeconds > 0) set(step, std::min(1.0, micro / 1e6 / mediaSeconds));
+    };
   }
-  void report(double withinStep) {
+
+ private:
+  void set(int step, double fraction) {
+    std::lock_guard lock(mutex_);
+    if (step < 0 || step >= done_.size()) return;
+    done_[step] = std::max(done_[step], fraction);
     double done = 0;
-    for (int i = 0; i < step_ && i < weights_.size(); ++i) done += weights_[i];
-    if (step_ >= 0 && step_ < weights_.size()) done += weights_[step_] * withinStep;
+    for (int i = 0; i < weights_.size(); ++i) done += weights_[i] * done_[i];
     // Never 1 before the file is in place.
     const double overall = std::min(0.999, base_ + (1 - base_) * (total_ > 0 ? done / total_ : 0));
     if (overall > reported_ && observer_.progress) observer_.progress(overall);
     reported_ = std::max(reported_, overall);
   }
-  std::function<void(const QByteArray&)> lineReader() {
-    return [this](const QByteArray& line) { onLine(line); };
-  }
 
- private:
   const CutObserver& observer_;
-  QList<double> weights_;
-  double total_ = 0, base_ = 0, reported_ = 0, media_ = 0;
-  int step_ = -1;
+  std::mutex mutex_;
+  QList<double> weights_, done_;
+  double total_ = 0, base_ = 0, reported_ = 0;
 };
 
 struct Job {
@@ -117,8 +123,8 @@ struct Job {
   Progress& progress;
 };
 
-void RunEncoder(Job& job, const QStringList& arguments) {
-  const ChildResult result = RunChild(job.tools.ffmpeg, arguments, job.progress.lineReader());
+void RunEncoder(Job& job, const QStringList& arguments, const std::function<void(const QByteArray&)>& onLine) {
+  const ChildResult result = RunChild(job.tools.ffmpeg, arguments, onLine);
   const QString errors = QString::fromUtf8(result.errors);
   // The encoder exits 0 when only the closing of its file failed (a disk that filled up
   // while it wrote the index): the file is unusable all the same.
@@ -135,59 +141,157 @@ QByteArray RunProbe(Job& job, const QStringList& arguments) {
   return result.output;
 }
 
+// The bytes of key frames read so far, by frame index: one probe run reads the likeliest
+// entry points of both marks, and only a miss costs a run of its own.
+using PacketBytes = QHash<long long, QByteArray>;
+
+void ReadPacketData(Job& job, const QStringList& arguments, PacketBytes& bytes) {
+  for (const QJsonValue& value : QJsonDocument::fromJson(RunProbe(job, arguments)).object().value("packets").toArray()) {
+    const QJsonObject packet = value.toObject();
+    if (!packet.contains("pts_time")) continue;
+    // Whichever seek brought it, a packet with the frame's time is that frame's.
+    const double pts = packet.value("pts_time").toString().toDouble() - job.media.startTime;
+    bytes.insert(FrameIndex(job.media, pts), ParseHexDump(packet.value("data").toString()));
+  }
+}
+
 // The first candidate whose packet really starts a clean GOP, by its NAL unit types.
-std::optional<double> FirstCleanEntry(Job& job, const QList<double>& candidates) {
+std::optional<double> FirstCleanEntry(Job& job, const QList<double>& candidates, PacketBytes& bytes) {
   const int tries = 4;  // each reads one packet; an encoder that never makes one is not worth more
   for (int i = 0; i < candidates.size() && i < tries; ++i) {
+    const long long index = FrameIndex(job.media, candidates[i]);
     for (const bool after : {true, false}) {
-      const QJsonArray packets =
-          QJsonDocument::fromJson(
-              RunProbe(job, PacketDataArguments(job.request.input, job.media, candidates[i], after)))
-              .object()
-              .value("packets")
-              .toArray();
-      if (packets.isEmpty()) continue;
-      const QJsonObject packet = packets[0].toObject();
-      const double pts = packet.value("pts_time").toString().toDouble() - job.media.startTime;
-      if (FrameIndex(job.media, pts) != FrameIndex(job.media, candidates[i])) continue;  // the seek missed it
-      if (IsCleanEntryAccessUnit(job.media.video()->codec, ParseHexDump(packet.value("data").toString())))
-        return candidates[i];
-      break;
+      if (bytes.contains(index)) break;
+      ReadPacketData(job, PacketDataArguments(job.request.input, job.media, {candidates[i]}, after), bytes);
     }
+    if (!bytes.contains(index)) continue;  // the seeks missed it
+    if (IsCleanEntryAccessUnit(job.media.video()->codec, bytes.value(index))) return candidates[i];
   }
   return std::nullopt;
 }
 
-CutPlan MakePlan(Job& job) {
+// Key frames are looked for near the marks only: a probe must not read the whole file.
+struct Windows {
+  double startFrom = 0, startTo = 0, endFrom = 0, endTo = 0;
+  bool read = false;  // the packets below are the video's within these bounds
+  QList<Packet> start, end;
+  bool meet() const { return endFrom <= startTo; }  // then one window serves both marks
+};
+
+Windows WindowsFor(const CutRequest& request) {
+  const double searched = 30;
+  Windows windows;
+  windows.startFrom = request.start - 1;
+  windows.startTo = std::min(request.end, request.start + searched) + 1;
+  windows.endFrom = std::max(request.start, request.end - searched);
+  windows.endTo = request.end + 2;
+  return windows;
+}
+
+// The media probe with the packets around the marks in the same run, and the far window's
+// beside it: times count from the container's start, taken to be 0 (as in nearly every MP4,
+// MOV and MKV file) until the probe tells; otherwise the windows are read again.
+Windows ProbeInput(Job& job) {
+  const CutRequest& request = job.request;
+  Windows windows = WindowsFor(request);
+  QByteArray first, far;
+  if (windows.meet()) {
+    first = RunProbe(job, StreamPacketProbeArguments(request.input, windows.startFrom, windows.endTo, true));
+  } else {
+    RunConcurrently(
+        {[&] {
+           first = RunProbe(job,
+                            StreamPacketProbeArguments(request.input, windows.startFrom, windows.startTo, true));
+         },
+         [&] {
+           far = RunProbe(job, StreamPacketProbeArguments(request.input, windows.endFrom, windows.endTo, false));
+         }});
+  }
+  job.media = ParseMediaInfo(first);
+  if (std::abs(job.media.startTime) > 1e-6) return windows;
+  const int video = job.media.video()->index;
+  windows.start = ParsePackets(first, 0, video);
+  windows.end = windows.meet() ? windows.start : ParsePackets(far, 0, video);
+  windows.read = true;
+  return windows;
+}
+
+// The key frames' bytes straight from the file where the listing's positions hold them
+// (MP4 and MOV samples), which spares a probe run.
+void ReadEntryBytes(Job& job, const QList<Packet>& window, const QList<double>& candidates, PacketBytes& bytes) {
+  QFile file(job.request.input);
+  if (!file.open(QIODevice::ReadOnly)) return;
+  for (const double candidate : candidates.mid(0, 4)) {
+    const long long index = FrameIndex(job.media, candidate);
+    for (const Packet& packet : window) {
+      if (!packet.key || FrameIndex(job.media, packet.pts) != index) continue;
+      if (packet.position >= 0 && packet.size > 0 && file.seek(packet.position)) {
+        const QByteArray data = file.read(packet.size);
+        if (data.size() == packet.size && IsWholeLengthPrefixedAccessUnit(data)) bytes.insert(index, data);
+      }
+      break;
+    }
+  }
+}
+
+CutPlan MakePlan(Job& job, Windows windows) {
   const CutRequest& request = job.request;
   if (const QString obstacle = SmartCutObstacle(job.media, request); !obstacle.isEmpty())
     return PlanReEncode(job.media, request, obstacle);
-  // Key frames are looked for near the marks only: a probe must not read the whole file.
-  const double searched = 30;
-  const QList<Packet> startWindow =
-      ParsePackets(RunProbe(job, PacketProbeArguments(request.input, job.media, request.start - 1,
-                                                      std::min(request.end, request.start + searched) + 1)),
-                   job.media.startTime);
+  if (!windows.read) {
+    // The container starts elsewhere than 0: the packets are read again at the right times.
+    if (windows.meet()) {
+      windows.start = windows.end = ParsePackets(
+          RunProbe(job, PacketProbeArguments(request.input, job.media, windows.startFrom, windows.endTo)),
+          job.media.startTime);
+    } else {
+      RunConcurrently(
+          {[&] {
+             windows.start = ParsePackets(
+                 RunProbe(job, PacketProbeArguments(request.input, job.media, windows.startFrom, windows.startTo)),
+                 job.media.startTime);
+           },
+           [&] {
+             windows.end = ParsePackets(
+                 RunProbe(job, PacketProbeArguments(request.input, job.media, windows.endFrom, windows.endTo)),
+                 job.media.startTime);
+           }});
+    }
+  }
+  const QList<Packet>& startWindow = windows.start;
+  const QList<Packet>& endWindow = windows.end;
   if (!FrameTimesRegular(job.media, startWindow))
     return PlanReEncode(job.media, request, "the frame rate varies");
-  const std::optional<double> startEntry =
-      FirstCleanEntry(job, EntryCandidates(job.media, startWindow, request.start, request.end));
-  const QList<Packet> endWindow = ParsePackets(
-      RunProbe(job, PacketProbeArguments(request.input, job.media,
-                                         std::max(request.start, request.end - searched), request.end + 2)),
-      job.media.startTime);
-  QList<double> endCandidates =
-      EntryCandidates(job.media, endWindow, startEntry.value_or(request.end), request.end);
-  std::reverse(endCandidates.begin(), endCandidates.end());
-  return PlanSmartCut(job.media, request, startEntry, endWindow, FirstCleanEntry(job, endCandidates));
+  const QList<double> startCandidates = EntryCandidates(job.media, startWindow, request.start, request.end);
+  auto endCandidatesFrom = [&](double from) {
+    QList<double> candidates = EntryCandidates(job.media, endWindow, from, request.end);
+    std::reverse(candidates.begin(), candidates.end());
+    return candidates;
+  };
+  PacketBytes bytes;
+  ReadEntryBytes(job, startWindow, startCandidates, bytes);
+  ReadEntryBytes(job, endWindow, endCandidatesFrom(startCandidates.value(0, request.end)), bytes);
+  // The likeliest entries not read yet: the first key frame after the start and the last
+  // before the end, in one probe run.
+  QList<double> likely;
+  if (!startCandidates.isEmpty()) likely << startCandidates.first();
+  if (const QList<double> ends = endCandidatesFrom(startCandidates.value(0, request.end)); !ends.isEmpty())
+    likely << ends.first();
+  likely.removeIf([&](double time) { return bytes.contains(FrameIndex(job.media, time)); });
+  if (!likely.isEmpty()) ReadPacketData(job, PacketDataArguments(request.input, job.media, likely, true), bytes);
+  const std::optional<double> startEntry = FirstCleanEntry(job, startCandidates, bytes);
+  const std::optional<double> endEntry =
+      FirstCleanEntry(job, endCandidatesFrom(startEntry.value_or(request.end)), bytes);
+  return PlanSmartCut(job.media, request, startEntry, endWindow, endEntry);
 }
 
 QString MakeReEncode(Job& job, const CutPlan& plan) {
   const double stretch = job.request.end - job.request.start;
   job.progress.plan({stretch, stretch * 0.15});
   const QString made = job.files.path("cut." + LowerExtension(job.request.output));
-  job.progress.next(CutPhase::kEncoding, stretch);
-  RunEncoder(job, ReEncodeArguments(job.media, job.request, plan, made));
+  job.progress.phase(CutPhase::kEncoding);
+  RunEncoder(job, ReEncodeArguments(job.media, job.request, plan, made), job.progress.lineReader(0, stretch));
+  job.progress.finish(0);
   return made;
 }
 
@@ -202,36 +306,50 @@ QString MakeSmartCut(Job& job, const CutPlan& plan) {
   QList<ConcatPart> parts;
   const QString headFile = job.files.path("head.ts"), copyFile = job.files.path("copy.ts");
   const QString tailFile = job.files.path("tail.ts"), listFile = job.files.path("parts.ffconcat");
-  job.progress.next(CutPhase::kEncoding, head);
+  // The three parts are independent: the copy reads and writes while the encoders compute.
+  std::vector<std::function<void()>> steps;
   if (layout.headFrames > 0) {
-    RunEncoder(job, SmartEncodeArguments(job.media, job.request.input, layout.headStart, layout.headFrames,
-                                         headFile));
+    steps.push_back([&] {
+      RunEncoder(job,
+                 SmartEncodeArguments(job.media, job.request.input, layout.headStart, layout.headFrames,
+                                      headFile),
+                 job.progress.lineReader(0, head));
+    });
     parts << ConcatPart{QFileInfo(headFile).fileName(), head};
   }
-  job.progress.next(CutPhase::kCopying, copy);
-  RunEncoder(job,
-             SmartCopyArguments(job.media, job.request.input, layout.copyStart, layout.copyFrames, copyFile));
+  steps.push_back([&] {
+    RunEncoder(job,
+               SmartCopyArguments(job.media, job.request.input, layout.copyStart, layout.copyFrames, copyFile),
+               job.progress.lineReader(1, copy));
+  });
   parts << ConcatPart{QFileInfo(copyFile).fileName(), copy};
-  job.progress.next(CutPhase::kEncoding, tail);
   if (layout.tailFrames > 0) {
-    RunEncoder(job, SmartEncodeArguments(job.media, job.request.input, layout.tailStart, layout.tailFrames,
-                                         tailFile));
+    steps.push_back([&] {
+      RunEncoder(job,
+                 SmartEncodeArguments(job.media, job.request.input, layout.tailStart, layout.tailFrames,
+                                      tailFile),
+                 job.progress.lineReader(2, tail));
+    });
     parts << ConcatPart{QFileInfo(tailFile).fileName(), tail};
   }
+  job.progress.phase(layout.headFrames + layout.tailFrames > 0 ? CutPhase::kEncoding : CutPhase::kCopying);
+  RunConcurrently(steps);
+  for (const int step : {0, 1, 2}) job.progress.finish(step);
   QFile list(listFile);
   if (!list.open(QIODevice::WriteOnly) || list.write(ConcatList(parts).toUtf8()) < 0 || !list.flush())
     throw CutError(QString("The folder %1 cannot be written.").arg(job.files.folder()));
   list.close();
   const QString made = job.files.path("cut." + LowerExtension(job.request.output));
-  job.progress.next(CutPhase::kJoining, stretch);
-  RunEncoder(job, SmartJoinArguments(job.media, job.request, listFile, made));
+  job.progress.phase(CutPhase::kJoining);
+  RunEncoder(job, SmartJoinArguments(job.media, job.request, listFile, made), job.progress.lineReader(3, stretch));
+  job.progress.finish(3);
   if (const int rotation = job.media.video()->rotation; rotation != 0 && !SetMp4VideoRotation(made, rotation))
     throw CutError("The video's rotation could not be kept.");
   return made;
 }
 
 QStringList Verify(Job& job, const CutPlan& plan, const QString& made) {
-  job.progress.next(CutPhase::kVerifying, 0);
+  job.progress.phase(CutPhase::kVerifying);
   return VerifyCut(job.tools, job.media, job.request, plan, made);
 }
 
@@ -254,10 +372,10 @@ CutReport RunCut(const Tools& tools, const CutRequest& request, const CutObserve
   Progress progress(observer);
   if (observer.phase) observer.phase(CutPhase::kProbing);
   Job job{tools, request, {}, files, progress};
-  job.media = ParseMediaInfo(RunProbe(job, MediaProbeArguments(request.input)));
+  const Windows windows = ProbeInput(job);
   if (const QString problem = StretchProblem(job.media, request); !problem.isEmpty()) throw CutError(problem);
 
-  CutPlan plan = MakePlan(job);
+  CutPlan plan = MakePlan(job, windows);
   QString made, fallback;
   QStringList checks;
   if (plan.method == CutMethod::kSmartCut) {

@@ -102,15 +102,18 @@ MediaInfo ParseMediaInfo(const QByteArray& json) {
   return info;
 }
 
-QList<Packet> ParsePackets(const QByteArray& json, double containerStart) {
+QList<Packet> ParsePackets(const QByteArray& json, double containerStart, int stream) {
   QList<Packet> packets;
   for (const QJsonValue& value : QJsonDocument::fromJson(json).object().value("packets").toArray()) {
     const QJsonObject object = value.toObject();
+    if (stream >= 0 && object.value("stream_index").toInt(-1) != stream) continue;
     if (!object.contains("pts_time")) continue;  // no timestamp: nothing to place it by
     Packet packet;
     packet.pts = NumberField(object, "pts_time") - containerStart;
     packet.dts = object.contains("dts_time") ? NumberField(object, "dts_time") - containerStart : packet.pts;
     packet.key = object.value("flags").toString().startsWith('K');
+    if (object.contains("pos")) packet.position = object.value("pos").toString().toLongLong();
+    packet.size = int(NumberField(object, "size"));
     packets << packet;
   }
   return packets;
@@ -158,6 +161,18 @@ QList<QByteArray> NalUnits(const QByteArray& data) {
 }
 
 }  // namespace
+
+bool IsWholeLengthPrefixedAccessUnit(const QByteArray& bytes) {
+  const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
+  qsizetype at = 0;
+  while (at + 4 < bytes.size()) {
+    const qsizetype length =
+        (qsizetype(data[at]) << 24) | (data[at + 1] << 16) | (data[at + 2] << 8) | data[at + 3];
+    if (length <= 0) return false;
+    at += 4 + length;
+  }
+  return at == bytes.size() && at > 0;
+}
 
 bool IsCleanEntryAccessUnit(const QString& codec, const QByteArray& accessUnit) {
   for (const QByteArray& header : NalUnits(accessUnit)) {

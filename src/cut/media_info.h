@@ -55,8 +55,11 @@ struct Packet {
   double pts = 0;
   double dts = 0;
   bool key = false;
+  qint64 position = -1;  // byte offset in the file as the demuxer gives it; -1 when unknown
+  int size = 0;
 };
-QList<Packet> ParsePackets(const QByteArray& json, double containerStart);
+// `stream`: keep only that stream's packets, for listings of every stream (-1: all).
+QList<Packet> ParsePackets(const QByteArray& json, double containerStart, int stream = -1);
 
 // The bytes of ffprobe's -show_data hex dump.
 QByteArray ParseHexDump(const QString& dump);
@@ -65,5 +68,10 @@ QByteArray ParseHexDump(const QString& dump);
 // an IDR picture for H.264; IDR or CRA for HEVC (leading pictures are checked apart, by
 // timestamps, since a CRA is clean only without them).
 bool IsCleanEntryAccessUnit(const QString& codec, const QByteArray& accessUnit);
+
+// Whether bytes are one whole access unit of NAL units behind 4-byte lengths, ending exactly
+// at its end: bytes read from the file at a packet's position are taken as its data only
+// then (Matroska's positions point at the block header, for instance).
+bool IsWholeLengthPrefixedAccessUnit(const QByteArray& bytes);
 
 }  // namespace vintrel::cut

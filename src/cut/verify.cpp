@@ -5,20 +5,16 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <cmath>
+#include <functional>
+#include <vector>
 
 #include "cut/child_process.h"
+#include "cut/cut_error.h"
 #include "cut/time_text.h"
 
 namespace vintrel::cut {
 
 namespace {
-
-QByteArray ProbeJson(const Tools& tools, const QStringList& arguments) {
-  const ChildResult result = RunChild(tools.ffprobe, QStringList{"-v", "error", "-of", "json"} << arguments);
-  if (result.exitCode != 0)
-    throw VerificationFailed("the made file cannot be read: " + QString::fromUtf8(result.errors).trimmed());
-  return result.output;
-}
 
 double Field(const QJsonObject& object, const char* key) { return object.value(key).toString().toDouble(); }
 
@@ -28,60 +24,59 @@ QString Decibels(double value) {
 
 }  // namespace
 
-StreamSpan MeasureSpan(const Tools& tools, const QString& file, const QString& stream) {
-  const QJsonObject format =
-      QJsonDocument::fromJson(
-          ProbeJson(tools, {"-show_entries", "format=start_time,duration", FileArgument(file)}))
-          .object()
-          .value("format")
-          .toObject();
-  const double tailFrom = Field(format, "start_time") + std::max(0.0, Field(format, "duration") - 3);
-  const QJsonArray packets =
-      QJsonDocument::fromJson(
-          ProbeJson(tools,
-                    {"-select_streams", stream, "-show_entries", "packet=pts_time,duration_time",
-                     "-read_intervals", "%+#16," + SecondsArgument(tailFrom) + "%", FileArgument(file)}))
-          .object()
-          .value("packets")
-          .toArray();
-  StreamSpan span{INFINITY, -INFINITY, 0};
-  for (const QJsonValue& value : packets) {
-    const QJsonObject packet = value.toObject();
-    if (!packet.contains("pts_time")) continue;
-    const double pts = Field(packet, "pts_time");
-    span.first = std::min(span.first, pts);
-    span.end = std::max(span.end, pts + Field(packet, "duration_time"));
-    span.packet = std::max(span.packet, Field(packet, "duration_time"));
+QStringList ListingArguments(const QString& file) {
+  return {"-v",           "error",
+          "-of",          "json",
+          "-show_format", "-show_streams",
+          "-show_entries", "packet=stream_index,pts_time,duration_time",
+          FileArgument(file)};
+}
+
+MadeListing ParseListing(const QByteArray& json) {
+  MadeListing listing;
+  try {
+    listing.media = ParseMediaInfo(json);
+  } catch (const CutError&) {
+    throw VerificationFailed("the made file holds no video");
   }
-  if (!std::isfinite(span.first)) return {};
-  return span;
+  const int videoIndex = listing.media.video()->index;
+  int audioIndex = -1;
+  for (const StreamInfo& stream : listing.media.streams)
+    if (stream.type == "audio" && audioIndex < 0) audioIndex = stream.index;
+  StreamSpan video{INFINITY, -INFINITY, 0}, audio{INFINITY, -INFINITY, 0};
+  for (const QJsonValue& value : QJsonDocument::fromJson(json).object().value("packets").toArray()) {
+    const QJsonObject packet = value.toObject();
+    const int index = packet.value("stream_index").toInt(-1);
+    if (index == videoIndex) ++listing.videoPackets;
+    StreamSpan* span = index == videoIndex ? &video : index == audioIndex ? &audio : nullptr;
+    if (!span || !packet.contains("pts_time")) continue;
+    const double pts = Field(packet, "pts_time"), duration = Field(packet, "duration_time");
+    span->first = std::min(span->first, pts);
+    span->end = std::max(span->end, pts + duration);
+    span->packet = std::max(span->packet, duration);
+  }
+  if (std::isfinite(video.first)) listing.video = video;
+  if (std::isfinite(audio.first)) listing.audio = audio;
+  return listing;
 }
 
-int CountVideoFrames(const Tools& tools, const QString& file) {
-  const QJsonArray streams =
-      QJsonDocument::fromJson(ProbeJson(tools, {"-select_streams", "v:0", "-count_packets", "-show_entries",
-                                                "stream=nb_read_packets", FileArgument(file)}))
-          .object()
-          .value("streams")
-          .toArray();
-  return streams.isEmpty() ? 0 : Field(streams[0].toObject(), "nb_read_packets");
-}
-
-QStringList FrameHashes(const Tools& tools, const QString& file, double from, int frames) {
-  const ChildResult result =
-      RunChild(tools.ffmpeg, {"-nostdin", "-v", "error", "-ss", SecondsArgument(std::max(0.0, from)),
-                              "-noautorotate", "-i", FileArgument(file), "-map", "0:v:0", "-frames:v",
-                              QString::number(frames), "-f", "framemd5", "-"});
-  QStringList hashes;
-  for (const QByteArray& line : result.output.split('\n'))
-    if (!line.startsWith('#') && !line.trimmed().isEmpty())
-      hashes << QString::fromLatin1(line).section(',', -1).trimmed();
+QList<QStringList> ParseFrameHashes(const QByteArray& text) {
+  static const QRegularExpression line(R"(^\s*(\d+),\s*-?\d+,\s*-?\d+,\s*\d+,\s*\d+,\s*([0-9a-f]{32})\s*$)");
+  QList<QStringList> hashes;
+  for (const QByteArray& bytes : text.split('\n')) {
+    const QRegularExpressionMatch match = line.match(QString::fromLatin1(bytes));
+    if (!match.hasMatch()) continue;
+    const int stream = match.captured(1).toInt();
+    while (hashes.size() <= stream) hashes.append(QStringList{});
+    hashes[stream] << match.captured(2);
+  }
   return hashes;
 }
 
 namespace {
 
-void CheckDecodes(const Tools& tools, const QString& file, double from, double length, const QString& where) {
+// What decoding a stretch of the file reports, or empty when it decodes cleanly.
+QString DecodeProblem(const Tools& tools, const QString& file, double from, double length, const QString& where) {
   QStringList arguments = {"-nostdin", "-v", "error"};
   if (from > 0) arguments << "-ss" << SecondsArgument(from);
   if (length > 0) arguments << "-t" << SecondsArgument(length);
@@ -95,39 +90,81 @@ void CheckDecodes(const Tools& tools, const QString& file, double from, double l
   const ChildResult result = RunChild(tools.ffmpeg, arguments);
   const QString errors = QString::fromUtf8(result.errors).trimmed();
   if (result.exitCode != 0 || !errors.isEmpty())
-    throw VerificationFailed(QString("decoding %1 reports: %2").arg(where, errors.section('\n', 0, 0)));
+    return QString("decoding %1 reports: %2").arg(where, errors.section('\n', 0, 0));
+  return {};
 }
 
-// PSNR of the made file's first frame against the source frame where the stretch starts.
-// MPEG-1/2 decoders place frames a frame apart depending on where decoding began, so for
-// them the best match among the start frame and its neighbours counts.
-double FirstFramePsnr(const Tools& tools, const MediaInfo& source, const CutRequest& request,
-                      double firstFrameTime, double frame, const QString& madeFile) {
+struct SourceComparison {
+  double psnr = -1;  // the best match of the first frame; -1 when nothing was compared
+  QStringList made, source;  // hashes of the copied frames and of the source's
+};
+
+// One run that decodes the start of both files: the PSNR of the made file's first frame
+// against the source frame where the stretch starts, and, for a smart cut, the hashes of
+// `sample` frames of the copied part and of the source's frames there. MPEG-1/2 decoders
+// place frames a frame apart depending on where decoding began, so for them the best match
+// among the start frame and its neighbours counts.
+SourceComparison CompareWithSource(const Tools& tools, const MediaInfo& source, const CutRequest& request,
+                                   const CutPlan& plan, const QString& madeFile, int sample) {
+  const double frame = 1 / plan.frameRate;
+  const SmartCutLayout& layout = plan.layout;
   const QString codec = source.video()->codec;
   const bool ambiguous = codec == "mpeg1video" || codec == "mpeg2video";
   const int candidates = ambiguous ? 3 : 1;
-  const SplitSeek seek = SplitSeekTo(source, firstFrameTime - frame / 4 - (ambiguous ? frame : 0));
-  const QString graph = QString(
-                            "[0:v:0]trim=end_frame=1,loop=loop=%1:size=1:start=0,setpts=N/TB[made];"
-                            "[1:v:0]trim=start=%2,trim=end_frame=%3,setpts=N/TB[source];"
-                            "[source][made]scale2ref[scaled][reference];[reference][scaled]psnr=stats_file=-")
-                            .arg(candidates - 1)
-                            .arg(SecondsArgument(seek.after))
-                            .arg(candidates);
-  const ChildResult result =
-      // The input and output limits stop it at the compared frames instead of decoding both files.
-      RunChild(tools.ffmpeg, QStringList{"-nostdin", "-v", "error", "-t", "1", "-i", FileArgument(madeFile)}
-                                 << InputSeek(seek.before) << "-t" << SecondsArgument(seek.after + 1) << "-i"
-                                 << FileArgument(request.input) << "-filter_complex" << graph << "-frames:v"
-                                 << QString::number(candidates) << "-f"
-                                 << "null"
-                                 << "-");
+  const SplitSeek seek = SplitSeekTo(source, layout.headStart - frame / 4 - (ambiguous ? frame : 0));
+  QString graph;
+  double madeSeconds = 1, sourceSeconds = seek.after + 1;
+  // The copied frames follow the head's; in the source they start at the copy's key frame.
+  const double copyAfter = layout.copyStart - frame / 4 - seek.before;
+  if (sample > 0) {
+    graph = QString("[0:v:0]split[m0][m1];[1:v:0]split[s0][s1];"
+                    "[m1]trim=start_frame=%1:end_frame=%2[madehash];"
+                    "[s1]trim=start=%3,trim=end_frame=%4[sourcehash];")
+                .arg(layout.headFrames)
+                .arg(layout.headFrames + sample)
+                .arg(SecondsArgument(copyAfter))
+                .arg(sample);
+    madeSeconds = std::max(madeSeconds, (layout.headFrames + sample + 1) * frame + 0.5);
+    sourceSeconds = std::max(sourceSeconds, copyAfter + (sample + 1) * frame + 0.5);
+  }
+  graph += QString(
+               "%1trim=end_frame=1,loop=loop=%2:size=1:start=0,setpts=N/TB[made];"
+               "%3trim=start=%4,trim=end_frame=%5,setpts=N/TB[source];"
+               "[source][made]scale2ref[scaled][reference];[reference][scaled]psnr=stats_file=-[compared]")
+               .arg(sample > 0 ? "[m0]" : "[0:v:0]")
+               .arg(candidates - 1)
+               .arg(sample > 0 ? "[s0]" : "[1:v:0]")
+               .arg(SecondsArgument(seek.after))
+               .arg(candidates);
+  // The input limits stop it at the compared frames instead of decoding both files.
+  QStringList arguments = QStringList{"-nostdin", "-v", "error", "-t", SecondsArgument(madeSeconds), "-i",
+                                      FileArgument(madeFile)}
+                          << InputSeek(seek.before) << "-t" << SecondsArgument(sourceSeconds) << "-i"
+                          << FileArgument(request.input) << "-filter_complex" << graph << "-map"
+                          << "[compared]"
+                          << "-frames:v" << QString::number(candidates) << "-f"
+                          << "null"
+                          << "-";
+  // The PSNR lines go to standard output, the hashes to the error output, where nothing but
+  // errors (which this comparison ignores) would come.
+  if (sample > 0)
+    arguments << "-map"
+              << "[madehash]"
+              << "-map"
+              << "[sourcehash]"
+              << "-f"
+              << "framemd5"
+              << "pipe:2";
+  const ChildResult result = RunChild(tools.ffmpeg, arguments);
+  SourceComparison comparison;
   static const QRegularExpression perFrame(R"(psnr_avg:(\S+))");
-  double best = -1;
   for (const QRegularExpressionMatch& match : perFrame.globalMatch(QString::fromUtf8(result.output)))
-    best = std::max(best, match.captured(1) == "inf" ? INFINITY : match.captured(1).toDouble());
-  if (best < 0) throw VerificationFailed("the first frame could not be compared with the source");
-  return best;
+    comparison.psnr =
+        std::max(comparison.psnr, match.captured(1) == "inf" ? INFINITY : match.captured(1).toDouble());
+  const QList<QStringList> hashes = ParseFrameHashes(result.errors);
+  comparison.made = hashes.value(0);
+  comparison.source = hashes.value(1);
+  return comparison;
 }
 
 }  // namespace
@@ -139,11 +176,38 @@ QStringList VerifyCut(const Tools& tools, const MediaInfo& source, const CutRequ
   const double frame = 1 / plan.frameRate;
   const bool smart = plan.method == CutMethod::kSmartCut;
   const SmartCutLayout& layout = plan.layout;
+  const double head = layout.headFrames * frame;
+  const int sample = smart ? std::min(layout.copyFrames, 12) : 0;
+
+  // Every read of the made file at once; the findings are then judged in a fixed order, so
+  // the first failing check is the one told whichever run ended first.
+  MadeListing listing;
+  QString decodeStart, decodeEnd;
+  SourceComparison comparison;
+  std::vector<std::function<void()>> reads = {
+      [&] {
+        const ChildResult result = RunChild(tools.ffprobe, ListingArguments(madeFile));
+        if (result.exitCode != 0)
+          throw VerificationFailed("the made file cannot be read: " + QString::fromUtf8(result.errors).trimmed());
+        listing = ParseListing(result.output);
+      },
+      [&] { comparison = CompareWithSource(tools, source, request, plan, madeFile, sample); }};
+  if (smart) {
+    // The encoded parts and a second around each join; the copy in between is the source's.
+    reads.push_back([&] { decodeStart = DecodeProblem(tools, madeFile, 0, head + 1, "the start"); });
+    reads.push_back([&] {
+      decodeEnd = layout.tailFrames > 0
+                      ? DecodeProblem(tools, madeFile, layout.tailStart - layout.headStart - 1, 0, "the end")
+                      : DecodeProblem(tools, madeFile, std::max(0.0, stretch - 1), 0, "the end");
+    });
+  } else {
+    reads.push_back([&] { decodeStart = DecodeProblem(tools, madeFile, 0, 0, "the file"); });
+  }
+  RunConcurrently(reads);
 
   // Length: exact frame count where the rate is constant, the timestamps' span otherwise.
-  const StreamSpan video = MeasureSpan(tools, madeFile, "v:0");
   if (smart || source.constantFrameRate()) {
-    const int frames = CountVideoFrames(tools, madeFile);
+    const int frames = listing.videoPackets;
     const double length = frames * frame;
     const bool near = smart ? frames == plan.expectedFrames : std::abs(length - stretch) <= frame * 1.01;
     if (!near)
@@ -151,6 +215,7 @@ QStringList VerifyCut(const Tools& tools, const MediaInfo& source, const CutRequ
           QString("the video has %1 frames, %2 expected").arg(frames).arg(plan.expectedFrames));
     checks << QString("video length: %1 frames (%2 s)").arg(frames).arg(length, 0, 'f', 3);
   } else {
+    const StreamSpan& video = listing.video;
     if (std::abs(video.length() - stretch) > frame * 1.5)
       throw VerificationFailed(
           QString("the video lasts %1 s, %2 s expected").arg(video.length()).arg(stretch));
@@ -164,7 +229,7 @@ QStringList VerifyCut(const Tools& tools, const MediaInfo& source, const CutRequ
     const double audioStart = audioSource->startTime - source.startTime;
     const double audioEnd = audioSource->duration > 0 ? audioStart + audioSource->duration : source.duration;
     const double expected = std::min(request.end, audioEnd) - std::max(request.start, audioStart);
-    const StreamSpan audio = MeasureSpan(tools, madeFile, "a:0");
+    const StreamSpan& audio = listing.audio;
     const double length = audio.length();
     // Within 50 ms, and one packet more for codecs whose frames are long (MP3's 26 ms
     // frames plus its encoder padding cannot end closer than that).
@@ -174,36 +239,27 @@ QStringList VerifyCut(const Tools& tools, const MediaInfo& source, const CutRequ
     checks << QString("audio length: %1 s").arg(length, 0, 'f', 3);
   }
 
+  if (!decodeStart.isEmpty()) throw VerificationFailed(decodeStart);
+  if (!decodeEnd.isEmpty()) throw VerificationFailed(decodeEnd);
   if (smart) {
-    // The encoded parts and a second around each join; the copy in between is the source's.
-    const double head = layout.headFrames * frame;
-    CheckDecodes(tools, madeFile, 0, head + 1, "the start");
-    if (layout.tailFrames > 0)
-      CheckDecodes(tools, madeFile, layout.tailStart - layout.headStart - 1, 0, "the end");
-    else
-      CheckDecodes(tools, madeFile, std::max(0.0, stretch - 1), 0, "the end");
-    const int sample = std::min(layout.copyFrames, 12);
-    const QStringList made = FrameHashes(tools, madeFile, head - frame / 4, sample);
-    const QStringList original = FrameHashes(tools, request.input, layout.copyStart - frame / 4, sample);
-    if (made.size() != sample || made != original)
+    if (comparison.made.size() != sample || comparison.made != comparison.source)
       throw VerificationFailed("the copied frames differ from the source's");
     checks
         << QString("decodes cleanly around every join; %1 copied frames identical to the source").arg(sample);
   } else {
-    CheckDecodes(tools, madeFile, 0, 0, "the file");
     checks << "decodes cleanly from start to end";
   }
 
   // A re-encode turns the frames themselves; a smart cut copies them and must keep the flag.
   if (const int rotation = source.video()->rotation; rotation != 0 && smart) {
-    const ChildResult probe = RunChild(tools.ffprobe, MediaProbeArguments(madeFile));
-    const int made = ParseMediaInfo(probe.output).video()->rotation;
+    const int made = listing.media.video()->rotation;
     if ((made - rotation) % 360 != 0)
       throw VerificationFailed(QString("the rotation is %1°, %2° expected").arg(made).arg(rotation));
     checks << QString("rotation kept: %1°").arg(rotation);
   }
 
-  const double psnr = FirstFramePsnr(tools, source, request, layout.headStart, frame, madeFile);
+  const double psnr = comparison.psnr;
+  if (psnr < 0) throw VerificationFailed("the first frame could not be compared with the source");
   const bool quantiser = !ReEncodeCodecOptions(source, request).contains("-crf") && !smart;
   const double threshold = quantiser ? 25 : 35;
   if (psnr < threshold)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -22,15 +23,23 @@ struct StreamSpan {
   double length() const { return end - first; }
 };
 
-// Timestamps at the start and the end of a file's stream ("v:0", "a:0"), without reading
-// all of it.
-StreamSpan MeasureSpan(const Tools& tools, const QString& file, const QString& stream);
-int CountVideoFrames(const Tools& tools, const QString& file);
-// Hashes of decoded frames, for comparing the copied part with the source.
-QStringList FrameHashes(const Tools& tools, const QString& file, double from, int frames);
+// What one listing of a made file's packets tells (ffprobe -show_format -show_streams and
+// each packet's stream, time and duration): read once for the length checks and the rotation.
+struct MadeListing {
+  MediaInfo media;
+  int videoPackets = 0;  // of the first video stream
+  StreamSpan video;      // the first video stream
+  StreamSpan audio;      // the first audio stream; all zero without one
+};
+QStringList ListingArguments(const QString& file);
+MadeListing ParseListing(const QByteArray& json);
+
+// The frame hashes of ffmpeg's framemd5 format, by stream index, from text that may hold
+// other lines too.
+QList<QStringList> ParseFrameHashes(const QByteArray& text);
 
 // Checks a made file against the plan; returns what was checked, one line each, or throws
-// VerificationFailed.
+// VerificationFailed. Its reads of the file run at the same time.
 QStringList VerifyCut(const Tools& tools, const MediaInfo& source, const CutRequest& request,
                       const CutPlan& plan, const QString& madeFile);
 
