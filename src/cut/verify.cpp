@@ -5,6 +5,8 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <cmath>
+#include <limits>
+#include <optional>
 #include <functional>
 #include <vector>
 
@@ -24,39 +26,39 @@ QString Decibels(double value) {
 
 }  // namespace
 
-QStringList ListingArguments(const QString& file) {
-  return {"-v",           "error",
-          "-of",          "json",
-          "-show_format", "-show_streams",
-          "-show_entries", "packet=stream_index,pts_time,duration_time",
-          FileArgument(file)};
-}
-
-MadeListing ParseListing(const QByteArray& json) {
+MadeListing ParseFrameCrcListing(const QByteArray& text) {
+  // "#tb 0: 1/90000" per stream, then "stream, dts, pts, duration, size, crc[, ...]" per packet;
+  // stream 0 is the video, 1 the audio when there is one.
+  static const QRegularExpression timeBase(R"(^#tb (\d+): (\d+)/(\d+)\s*$)");
+  // Flags ("F=0x0") and side data may follow the checksum.
+  static const QRegularExpression packetLine(
+      R"(^\s*(\d+),\s*(-?\d+),\s*(-?\d+),\s*(-?\d+),\s*\d+,\s*0x[0-9a-f]+\s*(,.*)?$)");
+  QList<double> units;
   MadeListing listing;
-  try {
-    listing.media = ParseMediaInfo(json);
-  } catch (const CutError&) {
-    throw VerificationFailed("the made file holds no video");
+  StreamSpan spans[2] = {{INFINITY, -INFINITY, 0}, {INFINITY, -INFINITY, 0}};
+  for (const QByteArray& bytes : text.split('\n')) {
+    const QString line = QString::fromLatin1(bytes);
+    if (const QRegularExpressionMatch match = timeBase.match(line); match.hasMatch()) {
+      const int stream = match.captured(1).toInt();
+      while (units.size() <= stream) units << 0.0;
+      units[stream] = match.captured(2).toDouble() / std::max(1.0, match.captured(3).toDouble());
+      continue;
+    }
+    const QRegularExpressionMatch match = packetLine.match(line);
+    if (!match.hasMatch()) continue;
+    const int stream = match.captured(1).toInt();
+    if (stream > 1) continue;
+    if (stream == 0) ++listing.videoPackets;
+    const qint64 pts = match.captured(3).toLongLong();
+    if (pts == std::numeric_limits<qint64>::min() || stream >= units.size()) continue;  // no timestamp
+    const double time = pts * units[stream], duration = match.captured(4).toLongLong() * units[stream];
+    StreamSpan& span = spans[stream];
+    span.first = std::min(span.first, time);
+    span.end = std::max(span.end, time + duration);
+    span.packet = std::max(span.packet, duration);
   }
-  const int videoIndex = listing.media.video()->index;
-  int audioIndex = -1;
-  for (const StreamInfo& stream : listing.media.streams)
-    if (stream.type == "audio" && audioIndex < 0) audioIndex = stream.index;
-  StreamSpan video{INFINITY, -INFINITY, 0}, audio{INFINITY, -INFINITY, 0};
-  for (const QJsonValue& value : QJsonDocument::fromJson(json).object().value("packets").toArray()) {
-    const QJsonObject packet = value.toObject();
-    const int index = packet.value("stream_index").toInt(-1);
-    if (index == videoIndex) ++listing.videoPackets;
-    StreamSpan* span = index == videoIndex ? &video : index == audioIndex ? &audio : nullptr;
-    if (!span || !packet.contains("pts_time")) continue;
-    const double pts = Field(packet, "pts_time"), duration = Field(packet, "duration_time");
-    span->first = std::min(span->first, pts);
-    span->end = std::max(span->end, pts + duration);
-    span->packet = std::max(span->packet, duration);
-  }
-  if (std::isfinite(video.first)) listing.video = video;
-  if (std::isfinite(audio.first)) listing.audio = audio;
+  if (std::isfinite(spans[0].first)) listing.video = spans[0];
+  if (std::isfinite(spans[1].first)) listing.audio = spans[1];
   return listing;
 }
 
@@ -92,6 +94,56 @@ QString DecodeProblem(const Tools& tools, const QString& file, double from, doub
   if (result.exitCode != 0 || !errors.isEmpty())
     return QString("decoding %1 reports: %2").arg(where, errors.section('\n', 0, 0));
   return {};
+}
+
+struct DecodeRange {
+  double from = 0, length = 0;  // 0: from the start, to the end
+  QString where;
+};
+
+// One run over the made file: every packet of its first video and audio stream listed by a
+// stream copy (no decoding), and the ranges decoded. Errors of any of it are the made file's;
+// only when there are some are the ranges decoded one by one again, to tell which.
+struct ListedAndDecoded {
+  MadeListing listing;
+  QString problem;  // what decoding reports, or empty
+};
+
+ListedAndDecoded ListAndDecode(const Tools& tools, const QString& file, const QList<DecodeRange>& ranges) {
+  QStringList arguments = {"-nostdin", "-v", "error", "-i", FileArgument(file)};
+  for (const DecodeRange& range : ranges) {
+    if (range.from > 0) arguments << "-ss" << SecondsArgument(range.from);
+    if (range.length > 0) arguments << "-t" << SecondsArgument(range.length);
+    arguments << "-i" << FileArgument(file);
+  }
+  // -copyinkf: a video that does not start with a key frame still has all its packets counted.
+  arguments << "-map"
+            << "0:v:0"
+            << "-map"
+            << "0:a:0?"
+            << "-c"
+            << "copy"
+            << "-copyinkf"
+            << "-f"
+            << "framecrc"
+            << "pipe:1";
+  for (int i = 1; i <= ranges.size(); ++i)
+    arguments << "-map" << QString("%1:v:0").arg(i) << "-map" << QString("%1:a?").arg(i);
+  arguments << "-f"
+            << "null"
+            << "-";
+  const ChildResult result = RunChild(tools.ffmpeg, arguments);
+  const QString errors = QString::fromUtf8(result.errors).trimmed();
+  if (result.exitCode != 0 && result.output.isEmpty())
+    throw VerificationFailed("the made file cannot be read: " + errors.section('\n', -1));
+  ListedAndDecoded found{ParseFrameCrcListing(result.output), {}};
+  if (result.exitCode == 0 && errors.isEmpty()) return found;
+  for (const DecodeRange& range : ranges) {
+    found.problem = DecodeProblem(tools, file, range.from, range.length, range.where);
+    if (!found.problem.isEmpty()) return found;
+  }
+  found.problem = "decoding the file reports: " + errors.section('\n', 0, 0);
+  return found;
 }
 
 struct SourceComparison {
@@ -179,31 +231,43 @@ QStringList VerifyCut(const Tools& tools, const MediaInfo& source, const CutRequ
   const double head = layout.headFrames * frame;
   const int sample = smart ? std::min(layout.copyFrames, 12) : 0;
 
-  // Every read of the made file at once; the findings are then judged in a fixed order, so
-  // the first failing check is the one told whichever run ended first.
-  MadeListing listing;
-  QString decodeStart, decodeEnd;
-  SourceComparison comparison;
-  std::vector<std::function<void()>> reads = {
-      [&] {
-        const ChildResult result = RunChild(tools.ffprobe, ListingArguments(madeFile));
-        if (result.exitCode != 0)
-          throw VerificationFailed("the made file cannot be read: " + QString::fromUtf8(result.errors).trimmed());
-        listing = ParseListing(result.output);
-      },
-      [&] { comparison = CompareWithSource(tools, source, request, plan, madeFile, sample); }};
+  // The made file's listing and decodes in one run, the comparison with the source in
+  // another at the same time; the findings are then judged in a fixed order.
+  QList<DecodeRange> ranges;
   if (smart) {
     // The encoded parts and a second around each join; the copy in between is the source's.
-    reads.push_back([&] { decodeStart = DecodeProblem(tools, madeFile, 0, head + 1, "the start"); });
-    reads.push_back([&] {
-      decodeEnd = layout.tailFrames > 0
-                      ? DecodeProblem(tools, madeFile, layout.tailStart - layout.headStart - 1, 0, "the end")
-                      : DecodeProblem(tools, madeFile, std::max(0.0, stretch - 1), 0, "the end");
-    });
+    ranges << DecodeRange{0, head + 1, "the start"};
+    ranges << (layout.tailFrames > 0 ? DecodeRange{layout.tailStart - layout.headStart - 1, 0, "the end"}
+                                     : DecodeRange{std::max(0.0, stretch - 1), 0, "the end"});
   } else {
-    reads.push_back([&] { decodeStart = DecodeProblem(tools, madeFile, 0, 0, "the file"); });
+    ranges << DecodeRange{0, 0, "the file"};
   }
+  const bool rotated = source.video()->rotation != 0 && smart;
+  ListedAndDecoded made;
+  std::optional<VerificationFailed> unreadable;
+  SourceComparison comparison;
+  int madeRotation = 0;
+  std::vector<std::function<void()>> reads = {
+      [&] {
+        try {
+          made = ListAndDecode(tools, madeFile, ranges);
+        } catch (const VerificationFailed& failure) {
+          unreadable = failure;
+        }
+      },
+      [&] { comparison = CompareWithSource(tools, source, request, plan, madeFile, sample); }};
+  if (rotated)
+    reads.push_back([&] {
+      const ChildResult probe = RunChild(tools.ffprobe, MediaProbeArguments(madeFile));
+      try {
+        madeRotation = ParseMediaInfo(probe.output).video()->rotation;
+      } catch (const CutError&) {
+        madeRotation = 0;
+      }
+    });
   RunConcurrently(reads);
+  if (unreadable) throw *unreadable;
+  const MadeListing& listing = made.listing;
 
   // Length: exact frame count where the rate is constant, the timestamps' span otherwise.
   if (smart || source.constantFrameRate()) {
@@ -239,8 +303,7 @@ QStringList VerifyCut(const Tools& tools, const MediaInfo& source, const CutRequ
     checks << QString("audio length: %1 s").arg(length, 0, 'f', 3);
   }
 
-  if (!decodeStart.isEmpty()) throw VerificationFailed(decodeStart);
-  if (!decodeEnd.isEmpty()) throw VerificationFailed(decodeEnd);
+  if (!made.problem.isEmpty()) throw VerificationFailed(made.problem);
   if (smart) {
     if (comparison.made.size() != sample || comparison.made != comparison.source)
       throw VerificationFailed("the copied frames differ from the source's");
@@ -252,7 +315,7 @@ QStringList VerifyCut(const Tools& tools, const MediaInfo& source, const CutRequ
 
   // A re-encode turns the frames themselves; a smart cut copies them and must keep the flag.
   if (const int rotation = source.video()->rotation; rotation != 0 && smart) {
-    const int made = listing.media.video()->rotation;
+    const int made = madeRotation;
     if ((made - rotation) % 360 != 0)
       throw VerificationFailed(QString("the rotation is %1°, %2° expected").arg(made).arg(rotation));
     checks << QString("rotation kept: %1°").arg(rotation);

@@ -23,16 +23,14 @@ struct StreamSpan {
   double length() const { return end - first; }
 };
 
-// What one listing of a made file's packets tells (ffprobe -show_format -show_streams and
-// each packet's stream, time and duration): read once for the length checks and the rotation.
+// What a listing of every packet of a made file's first video and audio stream tells
+// (ffmpeg's framecrc of a stream copy): read once for the length checks.
 struct MadeListing {
-  MediaInfo media;
   int videoPackets = 0;  // of the first video stream
   StreamSpan video;      // the first video stream
   StreamSpan audio;      // the first audio stream; all zero without one
 };
-QStringList ListingArguments(const QString& file);
-MadeListing ParseListing(const QByteArray& json);
+MadeListing ParseFrameCrcListing(const QByteArray& text);
 
 // The frame hashes of ffmpeg's framemd5 format, by stream index, from text that may hold
 // other lines too.

@@ -2,12 +2,18 @@
 // bytes, the encoder's error output and the command line.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <stdexcept>
+#include <thread>
 
 #include "cut/command_line_options.h"
 #include "cut/cut_error.h"
 #include "cut/media_info.h"
+#include "cut/child_process.h"
 #include "cut/time_text.h"
+#include "cut/verify.h"
 
 using namespace vintrel::cut;
 
@@ -88,6 +94,89 @@ TEST(MediaInfo, PacketTimesCountFromTheContainerStart) {
   EXPECT_NEAR(packets[0].pts, 0.5, 1e-9);
   EXPECT_TRUE(packets[0].key);
   EXPECT_FALSE(packets[1].key);
+}
+
+TEST(MediaInfo, ListingOfEveryStreamKeepsTheVideosPacketsWithTheirPlaces) {
+  const QList<Packet> packets = ParsePackets(
+      R"({"packets": [{"stream_index": 1, "pts_time": "0.000000", "flags": "K_", "pos": "48", "size": "9"},
+                      {"stream_index": 0, "pts_time": "0.080000", "dts_time": "0.000000", "flags": "K_",
+                       "pos": "1000", "size": "28446"},
+                      {"stream_index": 0, "pts_time": "0.160000", "flags": "__"}]})",
+      0, 0);
+  ASSERT_EQ(packets.size(), 2) << "the audio packet is not the video's";
+  EXPECT_EQ(packets[0].position, 1000);
+  EXPECT_EQ(packets[0].size, 28446);
+  EXPECT_EQ(packets[1].position, -1) << "no position given";
+}
+
+TEST(MediaInfo, BytesAtAPacketsPlaceAreItsDataOnlyWhenTheirLengthsCoverThemExactly) {
+  const struct {
+    const char* hex;
+    bool whole;
+  } cases[] = {
+      {"00000002 0605 00000003 658884", true},
+      {"00000002 0605 00000003 65888400", false},  // a byte too many
+      {"00000002 0605 00000004 658884", false},    // runs past the end
+      {"81006580 000070de 6588", false},           // a Matroska block header first
+      {"", false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(IsWholeLengthPrefixedAccessUnit(QByteArray::fromHex(QByteArray(c.hex).replace(' ', ""))), c.whole)
+        << c.hex;
+}
+
+TEST(Verify, FrameCrcListingGivesCountAndSpans) {
+  const MadeListing listing = ParseFrameCrcListing(
+      "#tb 0: 1/90000\n#media_type 0: video\n#tb 1: 1/48000\n#media_type 1: audio\n"
+      "0,          0,       7200,     3600,    73457, 0x1ff46243\n"
+      "1,          0,          0,     1024,      186, 0x1ff46243\n"
+      "0,       3600,      18000,     3600,     1200, 0x435062a6, F=0x0\n"
+      "0,       7200,       3600,     3600,     1100, 0x435062a6, F=0x0, S=1, 8\n"
+      "0,      10800, -9223372036854775808, 3600,  900, 0x435062a6, F=0x0\n"
+      "1,       1024,       1024,      160,      180, 0x435062a6\n"
+      "[aac @ 0x5581] an error line\n");
+  EXPECT_EQ(listing.videoPackets, 4) << "a packet without a time still counts";
+  EXPECT_NEAR(listing.video.first, 0.04, 1e-9);
+  EXPECT_NEAR(listing.video.end, 0.24, 1e-9);
+  EXPECT_NEAR(listing.audio.length(), (1024 + 160) / 48000.0, 1e-9);
+  EXPECT_NEAR(listing.audio.packet, 1024 / 48000.0, 1e-9);
+  EXPECT_EQ(ParseFrameCrcListing("#tb 0: 1/25\n").audio.length(), 0) << "no audio";
+}
+
+TEST(Verify, FrameHashesByStreamAmongOtherLines) {
+  const QList<QStringList> hashes = ParseFrameHashes(
+      "#format: frame checksums\n#stream#, dts, pts, duration, size, hash\n"
+      "0,          0,          0,        1,  1382400, 0123456789abcdef0123456789abcdef\n"
+      "[h264 @ 0x55d1] error while decoding MB 3 4\n"
+      "1,          0,          0,        1,  1382400, fedcba9876543210fedcba9876543210\n"
+      "0,          1,          1,        1,  1382400, 00000000000000000000000000000000\n");
+  ASSERT_EQ(hashes.size(), 2);
+  EXPECT_EQ(hashes[0], QStringList({"0123456789abcdef0123456789abcdef", "00000000000000000000000000000000"}));
+  EXPECT_EQ(hashes[1], QStringList({"fedcba9876543210fedcba9876543210"}));
+}
+
+TEST(ChildProcess, StepsRunTogetherAndTheFirstListedFailureIsTold) {
+  // Each step waits until all have started: run one after the other, none would see the rest.
+  std::atomic<int> started = 0, finished = 0;
+  std::atomic<bool> together = true;
+  auto step = [&](const char* failure) {
+    return [&, failure] {
+      ++started;
+      const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+      while (started < 3 && std::chrono::steady_clock::now() < giveUp) std::this_thread::yield();
+      together = together && started == 3;
+      ++finished;
+      if (failure) throw std::runtime_error(failure);
+    };
+  };
+  try {
+    RunConcurrently({step(nullptr), step("second"), step("third")});
+    ADD_FAILURE() << "no failure told";
+  } catch (const std::runtime_error& failure) {
+    EXPECT_STREQ(failure.what(), "second") << "the first failing step in the list's order";
+  }
+  EXPECT_EQ(finished, 3) << "every step ends before the failure is told";
+  EXPECT_TRUE(together);
 }
 
 TEST(MediaInfo, CleanEntryByNalUnitType) {
