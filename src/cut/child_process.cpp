@@ -7,7 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QFileInfo>
+
 #include <atomic>
+#include <chrono>
 #include <exception>
 #include <mutex>
 #include <thread>
@@ -153,8 +156,13 @@ ChildResult RunChild(const QString& program, const QStringList& arguments,
                      const std::function<void(const QByteArray&)>& onOutputLine) {
   ThrowIfCancelled();
   EnsureWakePipe();
-  if (getenv("VINTREL_CUT_TRACE"))
-    fprintf(stderr, "run: %s %s\n", qPrintable(program), qPrintable(arguments.join(' ')));
+  // The times say which runs overlapped and what each cost.
+  static const auto firstRun = std::chrono::steady_clock::now();
+  const bool trace = getenv("VINTREL_CUT_TRACE") != nullptr;
+  auto elapsed = [] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - firstRun).count(); };
+  const double started = elapsed();
+  if (trace)
+    fprintf(stderr, "run: [%.3f s] %s %s\n", started, qPrintable(program), qPrintable(arguments.join(' ')));
   Pipe out, err;
   const pid_t pid = Spawn(program, arguments, out, err);
   out.closeWrite();
@@ -199,6 +207,9 @@ ChildResult RunChild(const QString& program, const QStringList& arguments,
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  if (trace)
+    fprintf(stderr, "end: [%.3f s] %s after %.3f s, exit %d\n", elapsed(), qPrintable(QFileInfo(program).fileName()),
+            elapsed() - started, result.exitCode);
   ThrowIfCancelled();
   return result;
 }

@@ -295,7 +295,7 @@ QString MakeReEncode(Job& job, const CutPlan& plan) {
   return made;
 }
 
-QString MakeSmartCut(Job& job, const CutPlan& plan) {
+QString MakeSmartCut(Job& job, const CutPlan& plan, SourceSample& sample) {
   const SmartCutLayout& layout = plan.layout;
   const double frame = 1 / plan.frameRate;
   const double head = layout.headFrames * frame, copy = layout.copyFrames * frame,
@@ -332,6 +332,9 @@ QString MakeSmartCut(Job& job, const CutPlan& plan) {
     });
     parts << ConcatPart{QFileInfo(tailFile).fileName(), tail};
   }
+  // The source's side of the check needs only the plan: read it now, beside the parts.
+  const QString firstFrameFile = job.files.path("first.nut");
+  steps.push_back([&] { sample = SampleSource(job.tools, job.media, job.request, plan, firstFrameFile); });
   job.progress.phase(layout.headFrames + layout.tailFrames > 0 ? CutPhase::kEncoding : CutPhase::kCopying);
   RunConcurrently(steps);
   for (const int step : {0, 1, 2}) job.progress.finish(step);
@@ -348,9 +351,10 @@ QString MakeSmartCut(Job& job, const CutPlan& plan) {
   return made;
 }
 
-QStringList Verify(Job& job, const CutPlan& plan, const QString& made) {
+QStringList Verify(Job& job, const CutPlan& plan, const QString& made, const SourceSample& sample = {}) {
   job.progress.phase(CutPhase::kVerifying);
-  return VerifyCut(job.tools, job.media, job.request, plan, made);
+  return VerifyCut(job.tools, job.media, job.request, plan, made, sample,
+                   [&](const QString& part) { return job.files.path(part); });
 }
 
 QString Describe(const CutPlan& plan, const QString& fallback) {
@@ -380,8 +384,9 @@ CutReport RunCut(const Tools& tools, const CutRequest& request, const CutObserve
   QStringList checks;
   if (plan.method == CutMethod::kSmartCut) {
     try {
-      made = MakeSmartCut(job, plan);
-      checks = Verify(job, plan, made);
+      SourceSample sample;
+      made = MakeSmartCut(job, plan, sample);
+      checks = Verify(job, plan, made, sample);
     } catch (const VerificationFailed& failure) {
       fallback = QString::fromStdString(failure.what());
     } catch (const CutError& failure) {

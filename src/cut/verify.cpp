@@ -1,5 +1,6 @@
 #include "cut/verify.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -107,155 +108,221 @@ struct DecodeRange {
 struct ListedAndDecoded {
   MadeListing listing;
   QString problem;  // what decoding reports, or empty
+  double psnr = -1;  // of the first frame against the source's, when compared here
+  QStringList hashes;  // of the copied frames compared
 };
 
-ListedAndDecoded ListAndDecode(const Tools& tools, const QString& file, const QList<DecodeRange>& ranges) {
-  QStringList arguments = {"-nostdin", "-v", "error", "-i", FileArgument(file)};
+// A smart cut's comparison done by the same run, from its first decoded range.
+struct MadeComparison {
+  QString sourceFrameFile;
+  int headFrames = 0, sample = 0;
+  QString hashFile;
+};
+
+// One run over the made file: with `list`, every packet of its first video and audio stream
+// listed by a stream copy (no decoding); the ranges decoded; with `compare`, the first range's
+// frames compared with the source's. Errors of any of it are the made file's; only when
+// there are some are the ranges decoded one by one again, to tell which.
+ListedAndDecoded ListAndDecode(const Tools& tools, const QString& file, bool list, const QList<DecodeRange>& ranges,
+                               const MadeComparison* compare = nullptr) {
+  QStringList arguments = {"-nostdin", "-v", "error"};
+  if (list) arguments << "-i" << FileArgument(file);
+  const int first = list ? 1 : 0;  // the input number of the first range
   for (const DecodeRange& range : ranges) {
     if (range.from > 0) arguments << "-ss" << SecondsArgument(range.from);
     if (range.length > 0) arguments << "-t" << SecondsArgument(range.length);
     arguments << "-i" << FileArgument(file);
   }
+  if (compare) {
+    // The source's frame beside the made file's first; the copied frames' hashes from the
+    // same decoding of the start that is checked for errors. The PSNR lines alone go to
+    // standard output, the hashes to a file.
+    arguments << "-i" << FileArgument(compare->sourceFrameFile) << "-filter_complex"
+              << QString("[%1:v:0]split=3[d0][d1][d2];"
+                         "[d0]trim=end_frame=1,setpts=N/TB[made];[%2:v:0]setpts=N/TB[source];"
+                         "[source][made]scale2ref[scaled][reference];"
+                         "[reference][scaled]psnr=stats_file=-[compared];"
+                         "[d1]trim=start_frame=%3:end_frame=%4[madehash]")
+                     .arg(first)
+                     .arg(first + ranges.size())
+                     .arg(compare->headFrames)
+                     .arg(compare->headFrames + compare->sample);
+  }
   // -copyinkf: a video that does not start with a key frame still has all its packets counted.
-  arguments << "-map"
-            << "0:v:0"
-            << "-map"
-            << "0:a:0?"
-            << "-c"
-            << "copy"
-            << "-copyinkf"
-            << "-f"
-            << "framecrc"
-            << "pipe:1";
-  for (int i = 1; i <= ranges.size(); ++i)
-    arguments << "-map" << QString("%1:v:0").arg(i) << "-map" << QString("%1:a?").arg(i);
+  if (list)
+    arguments << "-map"
+              << "0:v:0"
+              << "-map"
+              << "0:a:0?"
+              << "-c"
+              << "copy"
+              << "-copyinkf"
+              << "-f"
+              << "framecrc"
+              << "pipe:1";
+  for (int i = first; i < first + ranges.size(); ++i) {
+    if (i == first && compare)
+      arguments << "-map"
+                << "[d2]";
+    else
+      arguments << "-map" << QString("%1:v:0").arg(i);
+    arguments << "-map" << QString("%1:a?").arg(i);
+  }
   arguments << "-f"
             << "null"
             << "-";
+  if (compare)
+    arguments << "-map"
+              << "[compared]"
+              << "-frames:v"
+              << "1"
+              << "-f"
+              << "null"
+              << "-"
+              << "-map"
+              << "[madehash]"
+              << "-f"
+              << "framemd5" << FileArgument(compare->hashFile);
   const ChildResult result = RunChild(tools.ffmpeg, arguments);
   const QString errors = QString::fromUtf8(result.errors).trimmed();
-  if (result.exitCode != 0 && result.output.isEmpty())
+  if (list && result.exitCode != 0 && result.output.isEmpty())
     throw VerificationFailed("the made file cannot be read: " + errors.section('\n', -1));
-  ListedAndDecoded found{ParseFrameCrcListing(result.output), {}};
+  ListedAndDecoded found;
+  if (list) found.listing = ParseFrameCrcListing(result.output);
+  if (compare) {
+    static const QRegularExpression perFrame(R"(psnr_avg:(\S+))");
+    if (const QRegularExpressionMatch match = perFrame.match(QString::fromUtf8(result.output)); match.hasMatch())
+      found.psnr = match.captured(1) == "inf" ? INFINITY : match.captured(1).toDouble();
+    QFile hashes(compare->hashFile);
+    if (hashes.open(QIODevice::ReadOnly)) found.hashes = ParseFrameHashes(hashes.readAll()).value(0);
+  }
   if (result.exitCode == 0 && errors.isEmpty()) return found;
   for (const DecodeRange& range : ranges) {
     found.problem = DecodeProblem(tools, file, range.from, range.length, range.where);
     if (!found.problem.isEmpty()) return found;
   }
-  found.problem = "decoding the file reports: " + errors.section('\n', 0, 0);
+  found.problem = (ranges.isEmpty() ? QString("reading the file reports: ") : "decoding " + ranges[0].where + " reports: ") +
+                  errors.section('\n', 0, 0);
   return found;
 }
 
-struct SourceComparison {
-  double psnr = -1;  // the best match of the first frame; -1 when nothing was compared
-  QStringList made, source;  // hashes of the copied frames and of the source's
-};
-
-// One run that decodes the start of both files: the PSNR of the made file's first frame
-// against the source frame where the stretch starts, and, for a smart cut, the hashes of
-// `sample` frames of the copied part and of the source's frames there. MPEG-1/2 decoders
-// place frames a frame apart depending on where decoding began, so for them the best match
-// among the start frame and its neighbours counts.
-SourceComparison CompareWithSource(const Tools& tools, const MediaInfo& source, const CutRequest& request,
-                                   const CutPlan& plan, const QString& madeFile, int sample) {
+// The PSNR of a re-encode's first frame against the source frame where the stretch starts
+// (a smart cut's is taken with its other reads of the made file). MPEG-1/2 decoders place
+// frames a frame apart depending on where decoding began, so for them the best match among
+// the start frame and its neighbours counts.
+double FirstFramePsnr(const Tools& tools, const MediaInfo& source, const CutRequest& request,
+                      const CutPlan& plan, const QString& madeFile) {
   const double frame = 1 / plan.frameRate;
-  const SmartCutLayout& layout = plan.layout;
   const QString codec = source.video()->codec;
   const bool ambiguous = codec == "mpeg1video" || codec == "mpeg2video";
   const int candidates = ambiguous ? 3 : 1;
-  const SplitSeek seek = SplitSeekTo(source, layout.headStart - frame / 4 - (ambiguous ? frame : 0));
-  QString graph;
-  double madeSeconds = 1, sourceSeconds = seek.after + 1;
-  // The copied frames follow the head's; in the source they start at the copy's key frame.
-  const double copyAfter = layout.copyStart - frame / 4 - seek.before;
-  if (sample > 0) {
-    graph = QString("[0:v:0]split[m0][m1];[1:v:0]split[s0][s1];"
-                    "[m1]trim=start_frame=%1:end_frame=%2[madehash];"
-                    "[s1]trim=start=%3,trim=end_frame=%4[sourcehash];")
-                .arg(layout.headFrames)
-                .arg(layout.headFrames + sample)
-                .arg(SecondsArgument(copyAfter))
-                .arg(sample);
-    madeSeconds = std::max(madeSeconds, (layout.headFrames + sample + 1) * frame + 0.5);
-    sourceSeconds = std::max(sourceSeconds, copyAfter + (sample + 1) * frame + 0.5);
-  }
-  graph += QString(
-               "%1trim=end_frame=1,loop=loop=%2:size=1:start=0,setpts=N/TB[made];"
-               "%3trim=start=%4,trim=end_frame=%5,setpts=N/TB[source];"
-               "[source][made]scale2ref[scaled][reference];[reference][scaled]psnr=stats_file=-[compared]")
-               .arg(sample > 0 ? "[m0]" : "[0:v:0]")
-               .arg(candidates - 1)
-               .arg(sample > 0 ? "[s0]" : "[1:v:0]")
-               .arg(SecondsArgument(seek.after))
-               .arg(candidates);
-  // The input limits stop it at the compared frames instead of decoding both files.
-  QStringList arguments = QStringList{"-nostdin", "-v", "error", "-t", SecondsArgument(madeSeconds), "-i",
-                                      FileArgument(madeFile)}
-                          << InputSeek(seek.before) << "-t" << SecondsArgument(sourceSeconds) << "-i"
-                          << FileArgument(request.input) << "-filter_complex" << graph << "-map"
-                          << "[compared]"
-                          << "-frames:v" << QString::number(candidates) << "-f"
-                          << "null"
-                          << "-";
-  // The PSNR lines go to standard output, the hashes to the error output, where nothing but
-  // errors (which this comparison ignores) would come.
-  if (sample > 0)
-    arguments << "-map"
-              << "[madehash]"
-              << "-map"
-              << "[sourcehash]"
-              << "-f"
-              << "framemd5"
-              << "pipe:2";
-  const ChildResult result = RunChild(tools.ffmpeg, arguments);
-  SourceComparison comparison;
+  const SplitSeek seek = SplitSeekTo(source, plan.layout.headStart - frame / 4 - (ambiguous ? frame : 0));
+  const QString graph = QString(
+                            "[0:v:0]trim=end_frame=1,loop=loop=%1:size=1:start=0,setpts=N/TB[made];"
+                            "[1:v:0]trim=start=%2,trim=end_frame=%3,setpts=N/TB[source];"
+                            "[source][made]scale2ref[scaled][reference];[reference][scaled]psnr=stats_file=-")
+                            .arg(candidates - 1)
+                            .arg(SecondsArgument(seek.after))
+                            .arg(candidates);
+  const ChildResult result =
+      // The input limits stop it at the compared frames instead of decoding both files.
+      RunChild(tools.ffmpeg, QStringList{"-nostdin", "-v", "error", "-t", "1", "-i", FileArgument(madeFile)}
+                                 << InputSeek(seek.before) << "-t" << SecondsArgument(seek.after + 1) << "-i"
+                                 << FileArgument(request.input) << "-filter_complex" << graph << "-frames:v"
+                                 << QString::number(candidates) << "-f"
+                                 << "null"
+                                 << "-");
   static const QRegularExpression perFrame(R"(psnr_avg:(\S+))");
+  double best = -1;
   for (const QRegularExpressionMatch& match : perFrame.globalMatch(QString::fromUtf8(result.output)))
-    comparison.psnr =
-        std::max(comparison.psnr, match.captured(1) == "inf" ? INFINITY : match.captured(1).toDouble());
-  const QList<QStringList> hashes = ParseFrameHashes(result.errors);
-  comparison.made = hashes.value(0);
-  comparison.source = hashes.value(1);
-  return comparison;
+    best = std::max(best, match.captured(1) == "inf" ? INFINITY : match.captured(1).toDouble());
+  return best;
 }
 
 }  // namespace
 
+int CopiedFramesCompared(const CutPlan& plan) { return std::min(plan.layout.copyFrames, 12); }
+
+SourceSample SampleSource(const Tools& tools, const MediaInfo& source, const CutRequest& request,
+                          const CutPlan& plan, const QString& firstFrameFile) {
+  const double frame = 1 / plan.frameRate;
+  const SmartCutLayout& layout = plan.layout;
+  const int sample = CopiedFramesCompared(plan);
+  // From a quarter frame before the stretch's first frame; the copy's first frame comes
+  // (copyStart - headStart) after it.
+  const double from = std::max(0.0, layout.headStart - frame / 4);
+  const double copyAfter = layout.copyStart - frame / 4 - from;
+  const QString graph = QString("[0:v:0]split[a][b];[a]trim=end_frame=1[first];"
+                                "[b]trim=start=%1,trim=end_frame=%2[hash]")
+                            .arg(SecondsArgument(copyAfter))
+                            .arg(sample);
+  const ChildResult result = RunChild(
+      tools.ffmpeg, QStringList{"-nostdin", "-v", "error", "-y"}
+                        << InputSeek(from) << "-t" << SecondsArgument(copyAfter + (sample + 1) * frame + 0.5)
+                        << "-i" << FileArgument(request.input) << "-filter_complex" << graph << "-map"
+                        << "[first]"
+                        << "-frames:v"
+                        << "1"
+                        << "-c:v"
+                        << "rawvideo"
+                        << "-f"
+                        << "nut" << FileArgument(firstFrameFile) << "-map"
+                        << "[hash]"
+                        << "-f"
+                        << "framemd5"
+                        << "pipe:1");
+  SourceSample taken;
+  if (result.exitCode != 0) return taken;
+  taken.firstFrameFile = firstFrameFile;
+  taken.hashes = ParseFrameHashes(result.output).value(0);
+  return taken;
+}
+
 QStringList VerifyCut(const Tools& tools, const MediaInfo& source, const CutRequest& request,
-                      const CutPlan& plan, const QString& madeFile) {
+                      const CutPlan& plan, const QString& madeFile, const SourceSample& sourceSample,
+                      const std::function<QString(const QString&)>& workFile) {
   QStringList checks;
   const double stretch = VideoStretchEnd(source, request) - request.start;
   const double frame = 1 / plan.frameRate;
   const bool smart = plan.method == CutMethod::kSmartCut;
   const SmartCutLayout& layout = plan.layout;
   const double head = layout.headFrames * frame;
-  const int sample = smart ? std::min(layout.copyFrames, 12) : 0;
+  const int sample = smart ? CopiedFramesCompared(plan) : 0;
 
-  // The made file's listing and decodes in one run, the comparison with the source in
-  // another at the same time; the findings are then judged in a fixed order.
   QList<DecodeRange> ranges;
   if (smart) {
     // The encoded parts and a second around each join; the copy in between is the source's.
-    ranges << DecodeRange{0, head + 1, "the start"};
+    // At least through the compared copied frames, at any frame rate.
+    ranges << DecodeRange{0, std::max(head + 1, (layout.headFrames + sample + 1) * frame), "the start"};
     ranges << (layout.tailFrames > 0 ? DecodeRange{layout.tailStart - layout.headStart - 1, 0, "the end"}
                                      : DecodeRange{std::max(0.0, stretch - 1), 0, "the end"});
   } else {
     ranges << DecodeRange{0, 0, "the file"};
   }
   const bool rotated = source.video()->rotation != 0 && smart;
-  ListedAndDecoded made;
+  // Two runs at the same time: the listing with the end's decoding, and the start's
+  // decoding with the comparison (a re-encode: the listing with the whole decoding, and the
+  // comparison alone). The findings are then judged in a fixed order.
+  ListedAndDecoded made, start;
   std::optional<VerificationFailed> unreadable;
-  SourceComparison comparison;
+  double psnr = -1;
   int madeRotation = 0;
-  std::vector<std::function<void()>> reads = {
-      [&] {
-        try {
-          made = ListAndDecode(tools, madeFile, ranges);
-        } catch (const VerificationFailed& failure) {
-          unreadable = failure;
-        }
-      },
-      [&] { comparison = CompareWithSource(tools, source, request, plan, madeFile, sample); }};
+  std::vector<std::function<void()>> reads = {[&] {
+    try {
+      made = ListAndDecode(tools, madeFile, true, smart ? ranges.mid(1) : ranges);
+    } catch (const VerificationFailed& failure) {
+      unreadable = failure;
+    }
+  }};
+  if (smart) {
+    const MadeComparison compare{sourceSample.firstFrameFile, layout.headFrames, sample, workFile("hashes.md5")};
+    reads.push_back([&, compare] {
+      start = ListAndDecode(tools, madeFile, false, ranges.mid(0, 1),
+                            sourceSample.firstFrameFile.isEmpty() ? nullptr : &compare);
+    });
+  } else {
+    reads.push_back([&] { psnr = FirstFramePsnr(tools, source, request, plan, madeFile); });
+  }
   if (rotated)
     reads.push_back([&] {
       const ChildResult probe = RunChild(tools.ffprobe, MediaProbeArguments(madeFile));
@@ -268,6 +335,7 @@ QStringList VerifyCut(const Tools& tools, const MediaInfo& source, const CutRequ
   RunConcurrently(reads);
   if (unreadable) throw *unreadable;
   const MadeListing& listing = made.listing;
+  if (smart) psnr = start.psnr;
 
   // Length: exact frame count where the rate is constant, the timestamps' span otherwise.
   if (smart || source.constantFrameRate()) {
@@ -303,9 +371,11 @@ QStringList VerifyCut(const Tools& tools, const MediaInfo& source, const CutRequ
     checks << QString("audio length: %1 s").arg(length, 0, 'f', 3);
   }
 
+  // The start's problem first, as a reader of the file meets it.
+  if (!start.problem.isEmpty()) throw VerificationFailed(start.problem);
   if (!made.problem.isEmpty()) throw VerificationFailed(made.problem);
   if (smart) {
-    if (comparison.made.size() != sample || comparison.made != comparison.source)
+    if (start.hashes.size() != sample || start.hashes != sourceSample.hashes)
       throw VerificationFailed("the copied frames differ from the source's");
     checks
         << QString("decodes cleanly around every join; %1 copied frames identical to the source").arg(sample);
@@ -321,7 +391,6 @@ QStringList VerifyCut(const Tools& tools, const MediaInfo& source, const CutRequ
     checks << QString("rotation kept: %1°").arg(rotation);
   }
 
-  const double psnr = comparison.psnr;
   if (psnr < 0) throw VerificationFailed("the first frame could not be compared with the source");
   const bool quantiser = !ReEncodeCodecOptions(source, request).contains("-crf") && !smart;
   const double threshold = quantiser ? 25 : 35;

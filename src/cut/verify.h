@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 #include "cut/commands.h"
 #include "cut/media_info.h"
@@ -36,9 +37,21 @@ MadeListing ParseFrameCrcListing(const QByteArray& text);
 // other lines too.
 QList<QStringList> ParseFrameHashes(const QByteArray& text);
 
+// The source's side of a smart cut's comparison, read while the parts are made: its frame
+// where the stretch starts (kept losslessly in `firstFrameFile`) and the hashes of the frames
+// the copy starts with. Empty where it could not be read, which the check then tells.
+struct SourceSample {
+  QString firstFrameFile;
+  QStringList hashes;
+};
+int CopiedFramesCompared(const CutPlan& plan);
+SourceSample SampleSource(const Tools& tools, const MediaInfo& source, const CutRequest& request,
+                          const CutPlan& plan, const QString& firstFrameFile);
+
 // Checks a made file against the plan; returns what was checked, one line each, or throws
-// VerificationFailed. Its reads of the file run at the same time.
+// VerificationFailed. A smart cut's needs the source's sample and names for two work files.
 QStringList VerifyCut(const Tools& tools, const MediaInfo& source, const CutRequest& request,
-                      const CutPlan& plan, const QString& madeFile);
+                      const CutPlan& plan, const QString& madeFile, const SourceSample& sourceSample = {},
+                      const std::function<QString(const QString&)>& workFile = {});
 
 }  // namespace vintrel::cut
