@@ -1,42 +1,135 @@
 #!/usr/bin/env bash
-# A 30 s cut from second 7 of a 60 s 1280x720 H.264 clip (2 s GOP, B-frames): vintrel-cut's
-# smart cut against a bare full re-encode and a bare stream copy, and the share of the smart
-# cut spent checking its result.
-#   bench/cut_bench.sh            uses build/vintrel-cut (BUILD_DIR=dir for another build)
+# vintrel-cut's smart cut (same type, MP4 to MP4) against bare ffmpeg, in two cases:
+#   1. 30 s from second 7 of a 60 s 1280x720 H.264 clip (2 s GOP, B-frames);
+#   2. 10 minutes from second 7 of a 1920x1080 H.264 clip (2 s GOP, made with -preset
+#      ultrafast, so it is big: the cut's cost must grow with the bytes, not the frames).
+# For each: vintrel-cut, the bare full re-encode, the bare stream copy, the bare encode of
+# just the frames the smart cut re-encodes, the ratio to the re-encode, the margin against
+# copy + encode + 0.5 s, and the share of the cut spent checking its result.
+#   bench/cut_bench.sh              uses build/vintrel-cut (BUILD_DIR=dir for another build)
+#   BENCH_REPEATS=n                 turns of the 720p case (median; default 3)
+#   CUT_BENCH_CASES="720p 1080p"    the cases to run
+# The clips are made once and kept in <build>/cut-bench (the 1080p one is about 3 GB and
+# takes some minutes). The 1080p case's full re-encode would take a quarter of an hour
+# here: it is timed over its first 30 s and scaled to the 600 s by the frame count ("est.").
 set -euo pipefail
 cd "$(dirname "$0")/.."
-program=${BUILD_DIR:-build}/vintrel-cut
+build=${BUILD_DIR:-build}
+program=$build/vintrel-cut
 [ -x "$program" ] || { echo "build $program first" >&2; exit 1; }
+repeats=${BENCH_REPEATS:-3}
+cases=${CUT_BENCH_CASES:-720p 1080p}
+media=$build/cut-bench
+mkdir -p "$media"
 
-work=$(mktemp -d)
+work=$(mktemp -d "$media/run.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-ffmpeg -v error -f lavfi -i testsrc2=size=1280x720:rate=25 -f lavfi -i sine=frequency=440:sample_rate=48000 \
-  -t 60 -c:v libx264 -preset veryfast -g 50 -keyint_min 50 -sc_threshold 0 -bf 3 -c:a aac "$work/in.mp4"
+
+make_clip() {  # path size seconds preset x264-options...
+  [ -f "$1" ] && return
+  echo "making $1 (once)" >&2
+  ffmpeg -v error -y -f lavfi -i "testsrc2=size=$2:rate=25" -f lavfi -i sine=frequency=440:sample_rate=48000 \
+    -t "$3" -c:v libx264 -preset "$4" "${@:5}" -g 50 -keyint_min 50 -sc_threshold 0 -pix_fmt yuv420p \
+    -c:a aac "$1.part.mp4"
+  mv "$1.part.mp4" "$1"
+}
+
+now() { date +%s.%N; }
+minus() { awk -v a="$2" -v b="$1" 'BEGIN { printf "%.3f", b - a }'; }
 
 seconds() {  # wall time of a command, in seconds
   local start end
-  start=$(date +%s.%N)
+  start=$(now)
   "$@" >/dev/null 2>"$work/stderr" || { cat "$work/stderr" >&2; exit 1; }
-  end=$(date +%s.%N)
-  awk -v a="$start" -v b="$end" 'BEGIN { print b - a }'
+  end=$(now)
+  minus "$end" "$start"
 }
 
-# The machine protocol says when the checks begin.
-start=$(date +%s.%N)
-"$program" --progress=machine "$work/in.mp4" 7 37 "$work/smart.mp4" 2>&1 >/dev/null |
-  while IFS= read -r line; do
-    if [ "$line" = "phase verifying" ]; then date +%s.%N >"$work/checks_start"; fi
-    case $line in error*) echo "$line" >&2 ;; esac
-  done
-end=$(date +%s.%N)
-[ -f "$work/smart.mp4" ] || exit 1
-smart=$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')
-checks=$(awk -v a="$(cat "$work/checks_start")" -v b="$end" 'BEGIN { print b - a }')
-full=$(seconds ffmpeg -v error -y -ss 7 -t 30 -i "$work/in.mp4" "$work/full.mp4")
-copy=$(seconds ffmpeg -v error -y -ss 7 -t 30 -i "$work/in.mp4" -c copy "$work/copy.mp4")
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
-printf '%-34s %8s\n' "30 s of a 720p H.264 clip" "seconds"
-printf '%-34s %8.2f\n' "vintrel-cut (smart cut, checked)" "$smart" \
-  "  of which the checks" "$checks" \
-  "ffmpeg full re-encode" "$full" \
-  "ffmpeg -c copy (not exact)" "$copy"
+# One smart cut: prints "<wall seconds> <checks seconds> <frames re-encoded>"; the machine
+# protocol says when the checks begin.
+smart_cut() {  # input start end
+  local start end
+  rm -f "$work/smart.mp4" "$work/checks_start" "$work/report"
+  start=$(now)
+  "$program" --progress=machine -- "$1" "$2" "$3" "$work/smart.mp4" 2>&1 >"$work/report" |
+    while IFS= read -r line; do
+      if [ "$line" = "phase verifying" ]; then now >"$work/checks_start"; fi
+      case $line in error*) echo "$line" >&2 ;; esac
+    done
+  end=$(now)
+  [ -f "$work/smart.mp4" ] || { echo "vintrel-cut made no file" >&2; exit 1; }
+  grep -q '^Smart cut' "$work/report" || { cat "$work/report" >&2; echo "not a smart cut" >&2; exit 1; }
+  echo "$(minus "$end" "$start") $(minus "$end" "$(cat "$work/checks_start")") $(sed -n 's/^Smart cut: \([0-9]*\) frames re-encoded.*/\1/p' "$work/report")"
+}
+
+# The bare encode of the frames a smart cut re-encodes: from the start mark to the first key
+# frame after it, and from the last key frame before the end mark to it (GOP of 2 s).
+bare_encode_of_parts() {  # input start end
+  local head tail headFrames tailFrames total
+  head=$(awk -v s="$2" 'BEGIN { k = int(s / 2) * 2; if (k < s) k += 2; printf "%d", (k - s) * 25 + 0.5 }')
+  tail=$(awk -v e="$3" 'BEGIN { k = int(e / 2) * 2; printf "%.3f %d", k, (e - k) * 25 + 0.5 }')
+  headFrames=$head
+  tailFrames=${tail#* }
+  total=0
+  if [ "$headFrames" -gt 0 ]; then
+    total=$(seconds ffmpeg -v error -y -ss "$2" -i "$1" -an -frames:v "$headFrames" "$work/head.mp4")
+  fi
+  if [ "$tailFrames" -gt 0 ]; then
+    total=$(awk -v a="$total" -v b="$(seconds ffmpeg -v error -y -ss "${tail% *}" -i "$1" -an \
+      -frames:v "$tailFrames" "$work/tail.mp4")" 'BEGIN { printf "%.3f", a + b }')
+  fi
+  echo "$total $((headFrames + tailFrames))"
+}
+
+run_case() {  # title input start end turns reencode-sample-seconds (0: the whole stretch)
+  local title=$1 input=$2 start=$3 end=$4 turns=$5 sample=$6 stretch runs smart checks reencoded
+  local full copy encode encoded label
+  stretch=$(minus "$end" "$start")
+  runs=$(for _ in $(seq "$turns"); do smart_cut "$input" "$start" "$end"; done)
+  smart=$(echo "$runs" | awk '{ print $1 }' | median)
+  checks=$(echo "$runs" | awk -v m="$smart" '$1 == m { print $2; exit }')
+  reencoded=$(echo "$runs" | awk '{ print $3; exit }')
+  copy=$(seconds ffmpeg -v error -y -ss "$start" -t "$stretch" -i "$input" -c copy "$work/copy.mp4")
+  read -r encode encoded < <(bare_encode_of_parts "$input" "$start" "$end")
+  if [ "$sample" = 0 ]; then
+    full=$(seconds ffmpeg -v error -y -ss "$start" -t "$stretch" -i "$input" "$work/full.mp4")
+    label="ffmpeg full re-encode"
+  else
+    full=$(seconds ffmpeg -v error -y -ss "$start" -t "$sample" -i "$input" "$work/full.mp4")
+    full=$(awk -v t="$full" -v n="$stretch" -v s="$sample" 'BEGIN { printf "%.3f", t * n / s }')
+    label="ffmpeg full re-encode (est.)"
+  fi
+  rm -f "$work"/*.mp4 "$work"/*.ts
+  printf '\n%s (%s turn(s), median)\n' "$title" "$turns"
+  printf '  %-46s %9.2f s\n' "vintrel-cut (smart cut, checked)" "$smart" \
+    "  of which the checks" "$checks" \
+    "$label" "$full" \
+    "ffmpeg -c copy (not exact)" "$copy" \
+    "ffmpeg encode of the re-encoded frames alone" "$encode"
+  [ "$encoded" = "$reencoded" ] ||
+    echo "  (vintrel-cut re-encoded $reencoded frames, the bare encode $encoded)"
+  awk -v s="$smart" -v f="$full" -v c="$copy" -v e="$encode" -v k="$checks" 'BEGIN {
+    printf "  %-46s %9.3f (goal <= 0.15)\n", "ratio to the re-encode", s / f
+    printf "  %-46s %+9.2f s (goal <= 0)\n", "margin against copy + encode + 0.5 s", s - (c + e + 0.5)
+    printf "  %-46s %8.0f %%\n", "share of the checks", 100 * k / s
+  }'
+}
+
+echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+for name in $cases; do
+  case $name in
+    720p)
+      make_clip "$media/in-720p-60s.mp4" 1280x720 60 veryfast -bf 3
+      run_case "30 s of a 720p H.264 clip" "$media/in-720p-60s.mp4" 7 37 "$repeats" 0
+      ;;
+    1080p)
+      make_clip "$media/in-1080p-620s.mp4" 1920x1080 620 ultrafast
+      run_case "10 min of a 1080p H.264 clip (ultrafast, $(($(stat -c %s "$media/in-1080p-620s.mp4") / 1048576)) MiB)" \
+        "$media/in-1080p-620s.mp4" 7 607 1 30
+      ;;
+    *) echo "unknown case $name" >&2; exit 2 ;;
+  esac
+done
+echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
