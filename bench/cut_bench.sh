@@ -11,7 +11,7 @@
 #   CUT_BENCH_CASES="720p 1080p"    the cases to run
 # The clips are made once and kept in <build>/cut-bench (the 1080p one is about 3 GB and
 # takes some minutes). The 1080p case's full re-encode would take a quarter of an hour
-# here: it is timed over its first 30 s and scaled to the 600 s by the frame count ("est.").
+# here: it is timed over its first 10 s and scaled to the 600 s by the frame count ("est.").
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build}
@@ -65,13 +65,14 @@ smart_cut() {  # input start end
 }
 
 # The bare encode of the frames a smart cut re-encodes: from the start mark to the first key
-# frame after it, and from the last key frame before the end mark to it (GOP of 2 s).
-bare_encode_of_parts() {  # input start end
-  local head tail headFrames tailFrames total
-  head=$(awk -v s="$2" 'BEGIN { k = int(s / 2) * 2; if (k < s) k += 2; printf "%d", (k - s) * 25 + 0.5 }')
+# frame after it, and from the last key frame before the end mark to it (GOP of 2 s) unless
+# the copy could end at the end mark itself (no B-frames: the smart cut's count says so).
+bare_encode_of_parts() {  # input start end frames-the-smart-cut-re-encoded
+  local headFrames tail tailFrames total
+  headFrames=$(awk -v s="$2" 'BEGIN { k = int(s / 2) * 2; if (k < s) k += 2; printf "%d", (k - s) * 25 + 0.5 }')
   tail=$(awk -v e="$3" 'BEGIN { k = int(e / 2) * 2; printf "%.3f %d", k, (e - k) * 25 + 0.5 }')
-  headFrames=$head
   tailFrames=${tail#* }
+  [ "$headFrames" = "$4" ] && tailFrames=0
   total=0
   if [ "$headFrames" -gt 0 ]; then
     total=$(seconds ffmpeg -v error -y -ss "$2" -i "$1" -an -frames:v "$headFrames" "$work/head.mp4")
@@ -92,7 +93,7 @@ run_case() {  # title input start end turns reencode-sample-seconds (0: the whol
   checks=$(echo "$runs" | awk -v m="$smart" '$1 == m { print $2; exit }')
   reencoded=$(echo "$runs" | awk '{ print $3; exit }')
   copy=$(seconds ffmpeg -v error -y -ss "$start" -t "$stretch" -i "$input" -c copy "$work/copy.mp4")
-  read -r encode encoded < <(bare_encode_of_parts "$input" "$start" "$end")
+  read -r encode encoded < <(bare_encode_of_parts "$input" "$start" "$end" "$reencoded")
   if [ "$sample" = 0 ]; then
     full=$(seconds ffmpeg -v error -y -ss "$start" -t "$stretch" -i "$input" "$work/full.mp4")
     label="ffmpeg full re-encode"
@@ -127,7 +128,7 @@ for name in $cases; do
     1080p)
       make_clip "$media/in-1080p-620s.mp4" 1920x1080 620 ultrafast
       run_case "10 min of a 1080p H.264 clip (ultrafast, $(($(stat -c %s "$media/in-1080p-620s.mp4") / 1048576)) MiB)" \
-        "$media/in-1080p-620s.mp4" 7 607 1 30
+        "$media/in-1080p-620s.mp4" 7 607 1 10
       ;;
     *) echo "unknown case $name" >&2; exit 2 ;;
   esac
