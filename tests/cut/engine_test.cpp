@@ -129,6 +129,8 @@ INSTANTIATE_TEST_SUITE_P(
     SmartCut, EngineCut,
     testing::Values(
         Case{"H264_BFrames_2sGop", "mp4", 10, kH264, 2.52, 7.36, CutMethod::kSmartCut, 100},
+        // The key frames near each mark are looked for in two windows read side by side.
+        Case{"H264_MarksFarApart", "mp4", 70, kH264, 2.52, 67.36, CutMethod::kSmartCut, 100},
         Case{"H264_6sGop", "mp4", 12, With(kH264, {"-g", "150", "-keyint_min", "150"}), 1.2, 12,
              CutMethod::kSmartCut, 150},
         Case{"H264_OpenGop", "mp4", 10, With(kH264, {"-x264-params", "open-gop=1"}), 2.52, 7.36,
