@@ -220,12 +220,25 @@ QStringList ReEncodeArguments(const MediaInfo& media, const CutRequest& request,
 }
 
 QStringList SmartEncodeArguments(const MediaInfo& media, const QString& input, double from, int frames,
-                                 const QString& output) {
+                                 const QString& output, const SampleOutputs* sample) {
   const StreamInfo& video = *media.video();
   QStringList args = EncoderPrefix();
   // The copied packets keep the source's orientation flag, so these frames must not be turned.
-  args << "-ss" << SecondsArgument(std::max(0.0, from - QuarterFrame(media))) << "-noautorotate"
-       << "-i" << FileArgument(input) << "-map" << QString("0:%1").arg(video.index) << "-an"
+  args << "-ss" << SecondsArgument(std::max(0.0, from - QuarterFrame(media))) << "-noautorotate";
+  if (sample) args << "-t" << SecondsArgument(sample->seconds);
+  args << "-i" << FileArgument(input);
+  if (sample)
+    args << "-filter_complex"
+         << QString("[0:%1]split=3[encoded][a][b];[a]trim=end_frame=1[first];"
+                    "[b]trim=start=%2,trim=end_frame=%3[hashed]")
+                .arg(video.index)
+                .arg(SecondsArgument(sample->hashAfter))
+                .arg(sample->hashFrames)
+         << "-map"
+         << "[encoded]";
+  else
+    args << "-map" << QString("0:%1").arg(video.index);
+  args << "-an"
        << "-sn"
        << "-dn"
        << "-frames:v" << QString::number(frames);
@@ -260,6 +273,18 @@ QStringList SmartEncodeArguments(const MediaInfo& media, const QString& input, d
   if (Known(video.colorPrimaries)) args << "-color_primaries" << video.colorPrimaries;
   args << "-f"
        << "mpegts" << FileArgument(output);
+  if (sample)
+    args << "-map"
+         << "[first]"
+         << "-frames:v"
+         << "1"
+         << "-c:v"
+         << "rawvideo"
+         << "-f"
+         << "nut" << FileArgument(sample->firstFrameFile) << "-map"
+         << "[hashed]"
+         << "-f"
+         << "framemd5" << FileArgument(sample->hashFile);
   return args;
 }
 

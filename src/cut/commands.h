@@ -50,9 +50,20 @@ QStringList ReEncodeCodecOptions(const MediaInfo& media, const CutRequest& reque
 QStringList ReEncodeArguments(const MediaInfo& media, const CutRequest& request, const CutPlan& plan,
                               const QString& temporaryOutput);
 
-// The re-encoded frames of a smart cut, made to match the copied ones, as MPEG-TS.
+// Frames of the source kept for a smart cut's check by the run that decodes them anyway: the
+// first one losslessly in a file, and the hashes of `hashFrames` frames from `hashAfter`
+// seconds after it; `seconds` of input are read.
+struct SampleOutputs {
+  double hashAfter = 0;
+  int hashFrames = 0;
+  double seconds = 0;
+  QString firstFrameFile, hashFile;
+};
+
+// The re-encoded frames of a smart cut, made to match the copied ones, as MPEG-TS; with
+// `sample`, the same run keeps those frames too (from the same unturned decoding).
 QStringList SmartEncodeArguments(const MediaInfo& media, const QString& input, double from, int frames,
-                                 const QString& output);
+                                 const QString& output, const SampleOutputs* sample = nullptr);
 QStringList SmartCopyArguments(const MediaInfo& media, const QString& input, double from, int frames,
                                const QString& output);
 struct ConcatPart {

@@ -306,13 +306,15 @@ QString MakeSmartCut(Job& job, const CutPlan& plan, SourceSample& sample) {
   QList<ConcatPart> parts;
   const QString headFile = job.files.path("head.ts"), copyFile = job.files.path("copy.ts");
   const QString tailFile = job.files.path("tail.ts"), listFile = job.files.path("parts.ffconcat");
+  const SampleOutputs sampleOutputs =
+      SourceSampleOutputs(plan, job.files.path("first.nut"), job.files.path("source.md5"));
   // The three parts are independent: the copy reads and writes while the encoders compute.
   std::vector<std::function<void()>> steps;
   if (layout.headFrames > 0) {
     steps.push_back([&] {
       RunEncoder(job,
                  SmartEncodeArguments(job.media, job.request.input, layout.headStart, layout.headFrames,
-                                      headFile),
+                                      headFile, &sampleOutputs),
                  job.progress.lineReader(0, head));
     });
     parts << ConcatPart{QFileInfo(headFile).fileName(), head};
@@ -332,11 +334,13 @@ QString MakeSmartCut(Job& job, const CutPlan& plan, SourceSample& sample) {
     });
     parts << ConcatPart{QFileInfo(tailFile).fileName(), tail};
   }
-  // The source's side of the check needs only the plan: read it now, beside the parts.
-  const QString firstFrameFile = job.files.path("first.nut");
-  steps.push_back([&] { sample = SampleSource(job.tools, job.media, job.request, plan, firstFrameFile); });
+  // The source's side of the check needs only the plan: the head's encode keeps it from the
+  // frames it decodes anyway, or, without a head, a run of its own beside the parts.
+  if (layout.headFrames == 0)
+    steps.push_back([&] { sample = SampleSource(job.tools, job.request, plan, sampleOutputs); });
   job.progress.phase(layout.headFrames + layout.tailFrames > 0 ? CutPhase::kEncoding : CutPhase::kCopying);
   RunConcurrently(steps);
+  if (layout.headFrames > 0) sample = ReadSourceSample(sampleOutputs);
   for (const int step : {0, 1, 2}) job.progress.finish(step);
   QFile list(listFile);
   if (!list.open(QIODevice::WriteOnly) || list.write(ConcatList(parts).toUtf8()) < 0 || !list.flush())

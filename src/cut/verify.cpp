@@ -1,6 +1,7 @@
 #include "cut/verify.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -131,6 +132,9 @@ ListedAndDecoded ListAndDecode(const Tools& tools, const QString& file, bool lis
   for (const DecodeRange& range : ranges) {
     if (range.from > 0) arguments << "-ss" << SecondsArgument(range.from);
     if (range.length > 0) arguments << "-t" << SecondsArgument(range.length);
+    // The source's sample is taken unturned, as the head is encoded; the made file's frames
+    // are compared with it unturned too.
+    if (compare && &range == &ranges.first()) arguments << "-noautorotate";
     arguments << "-i" << FileArgument(file);
   }
   if (compare) {
@@ -243,39 +247,51 @@ double FirstFramePsnr(const Tools& tools, const MediaInfo& source, const CutRequ
 
 int CopiedFramesCompared(const CutPlan& plan) { return std::min(plan.layout.copyFrames, 12); }
 
-SourceSample SampleSource(const Tools& tools, const MediaInfo& source, const CutRequest& request,
-                          const CutPlan& plan, const QString& firstFrameFile) {
+namespace {
+double SampleStart(const CutPlan& plan) { return std::max(0.0, plan.layout.headStart - 0.25 / plan.frameRate); }
+}  // namespace
+
+SampleOutputs SourceSampleOutputs(const CutPlan& plan, const QString& firstFrameFile, const QString& hashFile) {
   const double frame = 1 / plan.frameRate;
   const SmartCutLayout& layout = plan.layout;
   const int sample = CopiedFramesCompared(plan);
-  // From a quarter frame before the stretch's first frame; the copy's first frame comes
-  // (copyStart - headStart) after it.
-  const double from = std::max(0.0, layout.headStart - frame / 4);
-  const double copyAfter = layout.copyStart - frame / 4 - from;
+  // The copy's first frame comes (copyStart - headStart) after the stretch's first.
+  const double copyAfter = layout.copyStart - frame / 4 - SampleStart(plan);
+  return {copyAfter, sample, copyAfter + (sample + 1) * frame + 0.5, firstFrameFile, hashFile};
+}
+
+SourceSample ReadSourceSample(const SampleOutputs& outputs) {
+  SourceSample taken;
+  QFile hashes(outputs.hashFile);
+  if (!QFileInfo(outputs.firstFrameFile).size() || !hashes.open(QIODevice::ReadOnly)) return taken;
+  taken.firstFrameFile = outputs.firstFrameFile;
+  taken.hashes = ParseFrameHashes(hashes.readAll()).value(0);
+  return taken;
+}
+
+SourceSample SampleSource(const Tools& tools, const CutRequest& request, const CutPlan& plan,
+                          const SampleOutputs& outputs) {
   const QString graph = QString("[0:v:0]split[a][b];[a]trim=end_frame=1[first];"
-                                "[b]trim=start=%1,trim=end_frame=%2[hash]")
-                            .arg(SecondsArgument(copyAfter))
-                            .arg(sample);
+                                "[b]trim=start=%1,trim=end_frame=%2[hashed]")
+                            .arg(SecondsArgument(outputs.hashAfter))
+                            .arg(outputs.hashFrames);
   const ChildResult result = RunChild(
       tools.ffmpeg, QStringList{"-nostdin", "-v", "error", "-y"}
-                        << InputSeek(from) << "-t" << SecondsArgument(copyAfter + (sample + 1) * frame + 0.5)
-                        << "-i" << FileArgument(request.input) << "-filter_complex" << graph << "-map"
+                        << InputSeek(SampleStart(plan)) << "-noautorotate"
+                        << "-t" << SecondsArgument(outputs.seconds) << "-i" << FileArgument(request.input)
+                        << "-filter_complex" << graph << "-map"
                         << "[first]"
                         << "-frames:v"
                         << "1"
                         << "-c:v"
                         << "rawvideo"
                         << "-f"
-                        << "nut" << FileArgument(firstFrameFile) << "-map"
-                        << "[hash]"
+                        << "nut" << FileArgument(outputs.firstFrameFile) << "-map"
+                        << "[hashed]"
                         << "-f"
-                        << "framemd5"
-                        << "pipe:1");
-  SourceSample taken;
-  if (result.exitCode != 0) return taken;
-  taken.firstFrameFile = firstFrameFile;
-  taken.hashes = ParseFrameHashes(result.output).value(0);
-  return taken;
+                        << "framemd5" << FileArgument(outputs.hashFile));
+  if (result.exitCode != 0) return {};
+  return ReadSourceSample(outputs);
 }
 
 QStringList VerifyCut(const Tools& tools, const MediaInfo& source, const CutRequest& request,

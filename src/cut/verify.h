@@ -45,8 +45,14 @@ struct SourceSample {
   QStringList hashes;
 };
 int CopiedFramesCompared(const CutPlan& plan);
-SourceSample SampleSource(const Tools& tools, const MediaInfo& source, const CutRequest& request,
-                          const CutPlan& plan, const QString& firstFrameFile);
+// What to keep of the source for the check, read from a quarter frame before the stretch's
+// first frame (where the head's encode reads from).
+SampleOutputs SourceSampleOutputs(const CutPlan& plan, const QString& firstFrameFile, const QString& hashFile);
+// The sample an encode kept; empty where it is missing.
+SourceSample ReadSourceSample(const SampleOutputs& outputs);
+// A run of its own, for a stretch that starts at a key frame (no head to encode).
+SourceSample SampleSource(const Tools& tools, const CutRequest& request, const CutPlan& plan,
+                          const SampleOutputs& outputs);
 
 // Checks a made file against the plan; returns what was checked, one line each, or throws
 // VerificationFailed. A smart cut's needs the source's sample and names for two work files.
