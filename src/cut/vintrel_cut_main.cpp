@@ -1,5 +1,6 @@
 // vintrel-cut: the cut engine on the command line, for people and for the window, which
 // starts it detached and reads its machine progress lines.
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QElapsedTimer>
@@ -15,6 +16,9 @@
 using namespace vintrel::cut;
 
 namespace {
+
+// How much lower than the window a cut started by it runs.
+constexpr int kBackgroundNiceness = 15;
 
 enum ExitStatus { kDone = 0, kFailed = 1, kBadArguments = 2, kCancelled = 3 };
 
@@ -88,6 +92,9 @@ int main(int argc, char* argv[]) {
     return kBadArguments;
   }
   InstallCancelHandlers();
+  // Run for the window (it reads the machine progress): the cut and its encoders give way
+  // to the window, which must keep answering on a machine with few processors.
+  if (options.machineProgress) setpriority(PRIO_PROCESS, 0, kBackgroundNiceness);
   try {
     if (const QString problem = OutputProblem(options.input, options.output, options.overwrite);
         !problem.isEmpty())
