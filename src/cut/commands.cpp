@@ -273,19 +273,13 @@ QStringList SmartEncodeArguments(const MediaInfo& media, const QString& input, d
   if (Known(video.colorPrimaries)) args << "-color_primaries" << video.colorPrimaries;
   args << "-f"
        << "mpegts" << FileArgument(output);
-  if (sample)
-    args << "-map"
-         << "[first]"
-         << "-frames:v"
-         << "1"
-         << "-c:v"
-         << "rawvideo"
-         << "-f"
-         << "nut" << FileArgument(sample->firstFrameFile) << "-map"
-         << "[hashed]"
-         << "-f"
-         << "framemd5" << FileArgument(sample->hashFile);
+  if (sample) args << SampleOutputArguments(*sample);
   return args;
+}
+
+QStringList SampleOutputArguments(const SampleOutputs& sample) {
+  return {"-map", "[first]", "-frames:v", "1", "-c:v", "rawvideo", "-f", "nut", FileArgument(sample.firstFrameFile),
+          "-map", "[hashed]", "-f", "framemd5", FileArgument(sample.hashFile)};
 }
 
 QStringList SmartCopyArguments(const MediaInfo& media, const QString& input, double from, int frames,

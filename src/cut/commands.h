@@ -60,6 +60,10 @@ struct SampleOutputs {
   QString firstFrameFile, hashFile;
 };
 
+// The output half of a run that keeps those frames: `[first]` losslessly into firstFrameFile,
+// `[hashed]` as frame hashes into hashFile (the filter graph names both).
+QStringList SampleOutputArguments(const SampleOutputs& sample);
+
 // The re-encoded frames of a smart cut, made to match the copied ones, as MPEG-TS; with
 // `sample`, the same run keeps those frames too (from the same unturned decoding).
 QStringList SmartEncodeArguments(const MediaInfo& media, const QString& input, double from, int frames,

@@ -20,8 +20,6 @@ namespace vintrel::cut {
 
 namespace {
 
-double Field(const QJsonObject& object, const char* key) { return object.value(key).toString().toDouble(); }
-
 QString Decibels(double value) {
   return std::isinf(value) ? QString("identical") : QString("%1 dB").arg(value, 0, 'f', 1);
 }
@@ -279,17 +277,7 @@ SourceSample SampleSource(const Tools& tools, const CutRequest& request, const C
       tools.ffmpeg, QStringList{"-nostdin", "-v", "error", "-y"}
                         << InputSeek(SampleStart(plan)) << "-noautorotate"
                         << "-t" << SecondsArgument(outputs.seconds) << "-i" << FileArgument(request.input)
-                        << "-filter_complex" << graph << "-map"
-                        << "[first]"
-                        << "-frames:v"
-                        << "1"
-                        << "-c:v"
-                        << "rawvideo"
-                        << "-f"
-                        << "nut" << FileArgument(outputs.firstFrameFile) << "-map"
-                        << "[hashed]"
-                        << "-f"
-                        << "framemd5" << FileArgument(outputs.hashFile));
+                        << "-filter_complex" << graph << SampleOutputArguments(outputs));
   if (result.exitCode != 0) return {};
   return ReadSourceSample(outputs);
 }
