@@ -17,6 +17,7 @@
 
 #include "app/layout.h"
 #include "media.h"
+#include "x11/in_process_main.h"
 #include "x11/xsession.h"
 
 namespace {
@@ -307,18 +308,5 @@ TEST(Program, ClosingDuringASaveLeavesTheCutToFinishItsFile) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  xtest::XServer x;
-  if (!x.ok()) {
-    fprintf(stderr, "Xvfb did not start\n");
-    return 1;
-  }
-  g_x = &x;
-  // The reference message boxes are drawn on the same server as the program's.
-  qputenv("DISPLAY", x.display().toLatin1());
-  qputenv("QT_QPA_PLATFORM", "xcb");
-  QApplication app(argc, argv);
-  std::setlocale(LC_NUMERIC, "C");
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
+// The reference message boxes are drawn on the same server as the program's.
+int main(int argc, char** argv) { return xtest::RunTestsOnPrivateServer(argc, argv, g_x); }

@@ -16,6 +16,7 @@
 #include "player/mpv_player.h"
 #include "save/cut_job.h"
 #include "x11/ui_driver.h"
+#include "x11/in_process_main.h"
 #include "x11/xsession.h"
 
 using namespace vintrel;
@@ -231,17 +232,4 @@ TEST(Road, SaveTheCutAndReplaceItOnlyAfterYes) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  xtest::XServer x;
-  if (!x.ok()) {
-    fprintf(stderr, "Xvfb did not start\n");
-    return 1;
-  }
-  g_x = &x;
-  qputenv("DISPLAY", x.display().toLatin1());
-  qputenv("QT_QPA_PLATFORM", "xcb");
-  QApplication app(argc, argv);
-  std::setlocale(LC_NUMERIC, "C");
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
+int main(int argc, char** argv) { return xtest::RunTestsOnPrivateServer(argc, argv, g_x); }
