@@ -18,7 +18,7 @@ void activate(Rig& r) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(&r.w()));
 }
 
-void press(Rig& r, QWidget* focus, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+void press(QWidget* focus, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
   focus->setFocus();
   QTest::keyClick(focus, static_cast<Qt::Key>(key), modifiers);
   QApplication::processEvents();
@@ -120,7 +120,7 @@ TEST(Shortcuts, EachKeyDoesWhatItsButtonDoesWhereverTheFocusIs) {
       Rig r;
       activate(r);
       c.stage(r);
-      press(r, r.w().findChild<QWidget*>(focusName), c.key, c.modifiers);
+      press(r.w().findChild<QWidget*>(focusName), c.key, c.modifiers);
       c.expect(r);
     }
   }
@@ -139,8 +139,8 @@ TEST(Shortcuts, NothingWhileTheButtonIsDisabledAndEscCancelsASave) {
   const auto seeks = r.p().seeks.size();
   for (int key : {int(Qt::Key_Space), int(Qt::Key_S), int(Qt::Key_I), int(Qt::Key_O), int(Qt::Key_P),
                   int(Qt::Key_Right), int(Qt::Key_Left)})
-    press(r, r.w().saveButton, key);
-  press(r, r.w().saveButton, Qt::Key_O, Qt::ControlModifier);
+    press(r.w().saveButton, key);
+  press(r.w().saveButton, Qt::Key_O, Qt::ControlModifier);
   EXPECT_EQ(r.p().running(), wasRunning);
   EXPECT_EQ(r.p().seeks.size(), seeks);
   EXPECT_EQ(r.w().session().markStart(), 3);
@@ -148,7 +148,7 @@ TEST(Shortcuts, NothingWhileTheButtonIsDisabledAndEscCancelsASave) {
   EXPECT_EQ(r.dialogs.uses.size(), 2u) << "no Open dialog during a save";
   ASSERT_TRUE(r.job);
   EXPECT_EQ(r.job->cancels, 0);
-  press(r, r.w().positionSlider, Qt::Key_Escape);
+  press(r.w().positionSlider, Qt::Key_Escape);
   EXPECT_EQ(r.job->cancels, 1);
 }
 

@@ -93,7 +93,9 @@ TEST_F(SaveReal, TheBarRisesWithTheCutAndReaches100OnlyWithTheFile) {
   while (window_->session().isSaving()) {
     values.push_back(window_->progressBar->value());
     titles << window_->windowTitle();
-    if (values.back() == 100) EXPECT_TRUE(QFileInfo::exists(output_)) << "100 before the file is there";
+    if (values.back() == 100) {
+      EXPECT_TRUE(QFileInfo::exists(output_)) << "100 before the file is there";
+    }
     QTest::qWait(40);
   }
   ASSERT_FALSE(values.empty());
@@ -126,7 +128,9 @@ TEST_F(SaveReal, CancelInEveryPhaseLeavesNothingAndKeepsTheOldFile) {
     }
     messages_.shown.clear();
     startSave();
-    if (phase.barAtLeast > 0) ASSERT_TRUE(waitForBar(phase.barAtLeast));
+    if (phase.barAtLeast > 0) {
+      ASSERT_TRUE(waitForBar(phase.barAtLeast));
+    }
     for (int i = 0; i < phase.cancels; ++i) window_->saveAction->trigger();  // the button reads Cancel
     ASSERT_TRUE(waitForEnd());
     const QString said = messages_.lastText();
