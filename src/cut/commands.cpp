@@ -219,14 +219,32 @@ QStringList ReEncodeArguments(const MediaInfo& media, const CutRequest& request,
   return args;
 }
 
-QStringList SmartEncodeArguments(const MediaInfo& media, const QString& input, double from, int frames,
+QStringList SmartEncodeArguments(const MediaInfo& media, const QString& input, const EncodeRange& range,
                                  const QString& output, const SampleOutputs* sample) {
   const StreamInfo& video = *media.video();
+  const double quarter = QuarterFrame(media);
+  // The head (the only part with a sample) starts between key frames by definition.
+  const bool atKeyFrame = range.atKeyFrame && !sample;
   QStringList args = EncoderPrefix();
+  if (range.oneThread)
+    args << "-threads"
+         << "1";
+  if (atKeyFrame) {
+    // Seeking a hair after the key frame lands on it, where seeking to its exact time could
+    // land a whole GOP earlier by rounding. Its frames are then taken as decoded, less any
+    // before it (should a demuxer seek further back), judged by their own times.
+    args << "-ss" << SecondsArgument(range.from + quarter) << "-noaccurate_seek";
+  } else {
+    // A quarter frame early, so rounding never drops the first frame; decoding starts at the
+    // key frame before it and the frames in between are dropped.
+    args << "-ss" << SecondsArgument(std::max(0.0, range.from - quarter));
+  }
   // The copied packets keep the source's orientation flag, so these frames must not be turned.
-  args << "-ss" << SecondsArgument(std::max(0.0, from - QuarterFrame(media))) << "-noautorotate";
+  args << "-noautorotate";
   if (sample) args << "-t" << SecondsArgument(sample->seconds);
   args << "-i" << FileArgument(input);
+  if (atKeyFrame)
+    args << "-filter:v" << QString("trim=start=%1,setpts=PTS-STARTPTS").arg(SecondsArgument(-2 * quarter));
   if (sample)
     args << "-filter_complex"
          << QString("[0:%1]split=3[encoded][a][b];[a]trim=end_frame=1[first];"
@@ -241,7 +259,10 @@ QStringList SmartEncodeArguments(const MediaInfo& media, const QString& input, d
   args << "-an"
        << "-sn"
        << "-dn"
-       << "-frames:v" << QString::number(frames);
+       << "-frames:v" << QString::number(range.frames);
+  if (range.oneThread)
+    args << "-threads"
+         << "1";
   if (video.codec == "hevc") {
     args << "-c:v"
          << "libx265"

@@ -64,9 +64,20 @@ struct SampleOutputs {
 // `[hashed]` as frame hashes into hashFile (the filter graph names both).
 QStringList SampleOutputArguments(const SampleOutputs& sample);
 
+// Frames a smart cut re-encodes: `frames` from the one at `from`.
+struct EncodeRange {
+  double from = 0;
+  int frames = 0;
+  // `from` is a clean key frame, so decoding can start at it instead of at the key frame before.
+  bool atKeyFrame = false;
+  // Another encoder runs at the same time: one thread each keeps both processors busy with
+  // less of the threads' own overhead, which matters for the few frames of a part.
+  bool oneThread = false;
+};
+
 // The re-encoded frames of a smart cut, made to match the copied ones, as MPEG-TS; with
 // `sample`, the same run keeps those frames too (from the same unturned decoding).
-QStringList SmartEncodeArguments(const MediaInfo& media, const QString& input, double from, int frames,
+QStringList SmartEncodeArguments(const MediaInfo& media, const QString& input, const EncodeRange& range,
                                  const QString& output, const SampleOutputs* sample = nullptr);
 QStringList SmartCopyArguments(const MediaInfo& media, const QString& input, double from, int frames,
                                const QString& output);

@@ -310,11 +310,13 @@ QString MakeSmartCut(Job& job, const CutPlan& plan, SourceSample& sample) {
       SourceSampleOutputs(plan, job.files.path("first.nut"), job.files.path("source.md5"));
   // The three parts are independent: the copy reads and writes while the encoders compute.
   std::vector<std::function<void()>> steps;
+  const bool twoEncoders = layout.headFrames > 0 && layout.tailFrames > 0;
   if (layout.headFrames > 0) {
     steps.push_back([&] {
       RunEncoder(job,
-                 SmartEncodeArguments(job.media, job.request.input, layout.headStart, layout.headFrames,
-                                      headFile, &sampleOutputs),
+                 SmartEncodeArguments(job.media, job.request.input,
+                                      {layout.headStart, layout.headFrames, false, twoEncoders}, headFile,
+                                      &sampleOutputs),
                  job.progress.lineReader(0, head));
     });
     parts << ConcatPart{QFileInfo(headFile).fileName(), head};
@@ -328,8 +330,8 @@ QString MakeSmartCut(Job& job, const CutPlan& plan, SourceSample& sample) {
   if (layout.tailFrames > 0) {
     steps.push_back([&] {
       RunEncoder(job,
-                 SmartEncodeArguments(job.media, job.request.input, layout.tailStart, layout.tailFrames,
-                                      tailFile),
+                 SmartEncodeArguments(job.media, job.request.input,
+                                      {layout.tailStart, layout.tailFrames, true, twoEncoders}, tailFile),
                  job.progress.lineReader(2, tail));
     });
     parts << ConcatPart{QFileInfo(tailFile).fileName(), tail};

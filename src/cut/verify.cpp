@@ -99,6 +99,8 @@ QString DecodeProblem(const Tools& tools, const QString& file, double from, doub
 struct DecodeRange {
   double from = 0, length = 0;  // 0: from the start, to the end
   QString where;
+  // A short range decoded beside another run: one decoding thread each wastes least.
+  bool oneThread = false;
 };
 
 // One run over the made file: every packet of its first video and audio stream listed by a
@@ -133,6 +135,9 @@ ListedAndDecoded ListAndDecode(const Tools& tools, const QString& file, bool lis
     // The source's sample is taken unturned, as the head is encoded; the made file's frames
     // are compared with it unturned too.
     if (compare && &range == &ranges.first()) arguments << "-noautorotate";
+    if (range.oneThread)
+      arguments << "-threads"
+                << "1";
     arguments << "-i" << FileArgument(file);
   }
   if (compare) {
@@ -290,16 +295,16 @@ QStringList VerifyCut(const Tools& tools, const MediaInfo& source, const CutRequ
   const double frame = 1 / plan.frameRate;
   const bool smart = plan.method == CutMethod::kSmartCut;
   const SmartCutLayout& layout = plan.layout;
-  const double head = layout.headFrames * frame;
   const int sample = smart ? CopiedFramesCompared(plan) : 0;
 
   QList<DecodeRange> ranges;
   if (smart) {
-    // The encoded parts and a second around each join; the copy in between is the source's.
-    // At least through the compared copied frames, at any frame rate.
-    ranges << DecodeRange{0, std::max(head + 1, (layout.headFrames + sample + 1) * frame), "the start"};
-    ranges << (layout.tailFrames > 0 ? DecodeRange{layout.tailStart - layout.headStart - 1, 0, "the end"}
-                                     : DecodeRange{std::max(0.0, stretch - 1), 0, "the end"});
+    // The encoded parts and the frames around each join; the copy in between is the source's.
+    // The start through the compared copied frames; the end from the copy's last GOP on
+    // (a second before the tail lands on its key frame).
+    ranges << DecodeRange{0, (layout.headFrames + sample + 1) * frame, "the start", true};
+    ranges << (layout.tailFrames > 0 ? DecodeRange{layout.tailStart - layout.headStart - 1, 0, "the end", true}
+                                     : DecodeRange{std::max(0.0, stretch - 1), 0, "the end", true});
   } else {
     ranges << DecodeRange{0, 0, "the file"};
   }

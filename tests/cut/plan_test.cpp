@@ -184,7 +184,7 @@ TEST(Commands, PathsAreNeverOptionsOrProtocols) {
 TEST(Commands, SmartCutPartsMatchTheSource) {
   MediaInfo media = Media("h264");
   media.streams[0].colorPrimaries = "bt709";
-  const QString head = SmartEncodeArguments(media, "in.mp4", 1.0, 25, "/t/head.ts").join(' ');
+  const QString head = SmartEncodeArguments(media, "in.mp4", {1.0, 25}, "/t/head.ts").join(' ');
   for (const char* expected : {"-profile:v high", "-level:v 3.0", "-pix_fmt yuv420p",
                                "-color_primaries bt709", "-frames:v 25", "-noautorotate", "-f mpegts"})
     EXPECT_TRUE(head.contains(expected)) << expected;
