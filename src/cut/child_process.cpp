@@ -80,12 +80,22 @@ struct Pipe {
   }
 };
 
-pid_t Spawn(const QString& program, const QStringList& arguments, Pipe& out, Pipe& err) {
+pid_t Spawn(const QString& program, const QStringList& arguments, Pipe& out, Pipe& err,
+            const std::vector<OwnedFd>& passed) {
+  // Copies above any number the passed descriptors get in the child, so no dup2 below
+  // overwrites one that is still to be passed.
+  std::vector<OwnedFd> high;
+  for (const OwnedFd& fd : passed) {
+    high.emplace_back(fcntl(fd.get(), F_DUPFD_CLOEXEC, 64));
+    if (high.back().get() < 0) throw CutError("The system could not start a program: no descriptors left.");
+  }
   SpawnActions actions;
   posix_spawn_file_actions_addopen(actions.get(), 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_adddup2(actions.get(), out.write, 1);
   posix_spawn_file_actions_adddup2(actions.get(), err.write, 2);
-  posix_spawn_file_actions_addclosefrom_np(actions.get(), 3);
+  const int count = static_cast<int>(high.size());
+  for (int i = 0; i < count; ++i) posix_spawn_file_actions_adddup2(actions.get(), high[i].get(), 3 + i);
+  posix_spawn_file_actions_addclosefrom_np(actions.get(), 3 + count);
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
   // Its own session, so a terminal's Ctrl+C reaches us first and we stop it in order; the
@@ -114,6 +124,26 @@ pid_t Spawn(const QString& program, const QStringList& arguments, Pipe& out, Pip
 }
 
 }  // namespace
+
+OwnedFd& OwnedFd::operator=(OwnedFd&& other) noexcept {
+  if (this != &other) {
+    reset();
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+void OwnedFd::reset() {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+}
+
+ChildPipe MakeChildPipe() {
+  int ends[2];
+  if (pipe2(ends, O_CLOEXEC) != 0) throw CutError("The system could not start a program: no pipes left.");
+  return {OwnedFd(ends[0]), OwnedFd(ends[1])};
+}
 
 void InstallCancelHandlers() {
   EnsureWakePipe();
@@ -153,7 +183,7 @@ void ThrowIfCancelled() {
 void RequestCancel() { OnCancelSignal(0); }
 
 ChildResult RunChild(const QString& program, const QStringList& arguments,
-                     const std::function<void(const QByteArray&)>& onOutputLine) {
+                     const std::function<void(const QByteArray&)>& onOutputLine, std::vector<OwnedFd> passed) {
   ThrowIfCancelled();
   EnsureWakePipe();
   // The times say which runs overlapped and what each cost.
@@ -164,9 +194,10 @@ ChildResult RunChild(const QString& program, const QStringList& arguments,
   if (trace)
     fprintf(stderr, "run: [%.3f s] %s %s\n", started, qPrintable(program), qPrintable(arguments.join(' ')));
   Pipe out, err;
-  const pid_t pid = Spawn(program, arguments, out, err);
+  const pid_t pid = Spawn(program, arguments, out, err, passed);
   out.closeWrite();
   err.closeWrite();
+  passed.clear();
 
   ChildResult result;
   QByteArray pendingLine;

@@ -14,12 +14,38 @@ struct ChildResult {
   QByteArray errors;  // stderr
 };
 
+// A file descriptor, closed when its owner goes.
+class OwnedFd {
+ public:
+  OwnedFd() = default;
+  explicit OwnedFd(int fd) : fd_(fd) {}
+  OwnedFd(OwnedFd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  OwnedFd& operator=(OwnedFd&& other) noexcept;
+  OwnedFd(const OwnedFd&) = delete;
+  OwnedFd& operator=(const OwnedFd&) = delete;
+  ~OwnedFd() { reset(); }
+  int get() const { return fd_; }
+  void reset();
+
+ private:
+  int fd_ = -1;
+};
+
+// A pipe from one child to another: each end goes to one RunChild.
+struct ChildPipe {
+  OwnedFd read, write;
+};
+ChildPipe MakeChildPipe();
+
 // Runs a program with an argument list (never a shell): stdin /dev/null, its own session,
-// no descriptors of ours but its two pipes. `onOutputLine` sees each stdout line as it
-// comes. Throws CutCancelled once a cancel was asked for: the child (its whole process
-// group) is stopped first and waited for. Throws CutError when the program cannot start.
+// no descriptors of ours but its two pipes and `passed`, which it sees as 3, 4, ... (for
+// "pipe:3"); ours are closed as soon as it has started, so the other end sees the end of
+// the data when the child ends. `onOutputLine` sees each stdout line as it comes. Throws
+// CutCancelled once a cancel was asked for: the child (its whole process group) is stopped
+// first and waited for. Throws CutError when the program cannot start.
 ChildResult RunChild(const QString& program, const QStringList& arguments,
-                     const std::function<void(const QByteArray&)>& onOutputLine = {});
+                     const std::function<void(const QByteArray&)>& onOutputLine = {},
+                     std::vector<OwnedFd> passed = {});
 
 // Runs independent steps (each typically one RunChild) at the same time, one thread each,
 // and waits for all of them. Then throws CutCancelled if a cancel came, else the first

@@ -17,7 +17,7 @@ QString UsageText() {
          "  --overwrite          replace OUTPUT if it exists\n"
          "  --reencode           re-encode the whole stretch even where a smart cut is possible\n"
          "  --progress=machine   progress on stderr as lines for a program: 'progress 0.4200',\n"
-         "                       'phase <probing|encoding|copying|joining|verifying>', 'progress 1'\n"
+         "                       'phase <probing|encoding|copying|verifying>', 'progress 1'\n"
          "                       once the file is in place, or a last line 'error <message>'\n"
          "  --                   the arguments after it are not options (for names starting with -)\n"
          "  -h, --help           this text\n"

@@ -293,7 +293,7 @@ QStringList SmartEncodeArguments(const MediaInfo& media, const QString& input, c
   if (Known(video.colorTransfer)) args << "-color_trc" << video.colorTransfer;
   if (Known(video.colorPrimaries)) args << "-color_primaries" << video.colorPrimaries;
   args << "-f"
-       << "mpegts" << FileArgument(output);
+       << "mpegts" << output;
   if (sample) args << SampleOutputArguments(*sample);
   return args;
 }
@@ -306,19 +306,35 @@ QStringList SampleOutputArguments(const SampleOutputs& sample) {
 QStringList SmartCopyArguments(const MediaInfo& media, const QString& input, double from, int frames,
                                const QString& output) {
   const StreamInfo& video = *media.video();
-  // Annex B carries the parameter sets in the stream, so the encoded parts' own SPS/PPS
-  // cannot be mistaken for the copied ones. Seeking a quarter frame early lands on the GOP
-  // before; -copypriorss 0 drops its packets, so the copy starts at the key frame itself.
+  // Seeking a quarter frame early lands on the GOP before; -copypriorss 0 drops its packets,
+  // so the copy starts at the key frame itself.
   QStringList args = EncoderPrefix();
   args << "-ss" << SecondsArgument(std::max(0.0, from - QuarterFrame(media))) << "-i" << FileArgument(input)
        << "-map" << QString("0:%1").arg(video.index) << "-c"
        << "copy"
        << "-copypriorss"
        << "0"
-       << "-bsf:v" << (video.codec == "hevc" ? "hevc_mp4toannexb" : "h264_mp4toannexb") << "-frames:v"
-       << QString::number(frames) << "-f"
-       << "mpegts" << FileArgument(output);
-  return args;
+       << "-frames:v" << QString::number(frames);
+  if (video.codec == "h264") {
+    // The join turns H.264 from MP4 into Annex B itself, with the copy's own parameter sets
+    // in front of its key frames, so the encoded parts' SPS/PPS cannot be mistaken for the
+    // copied ones. MP4 is muxed and read at memory speed, where MPEG-TS costs several times
+    // that for a long copy; fragmented, it streams through a pipe. The 90 kHz clock is the
+    // encoded parts' MPEG-TS one, which the join's timestamps share.
+    args << "-video_track_timescale"
+         << "90000"
+         << "-movflags"
+         << "+frag_keyframe+empty_moov+default_base_moof"
+         << "-f"
+         << "mp4";
+  } else {
+    // The join converts only H.264: HEVC goes into Annex B here, in MPEG-TS.
+    args << "-bsf:v"
+         << "hevc_mp4toannexb"
+         << "-f"
+         << "mpegts";
+  }
+  return args << output;
 }
 
 QString ConcatList(const QList<ConcatPart>& parts) {
@@ -331,10 +347,17 @@ QString ConcatList(const QList<ConcatPart>& parts) {
 QStringList SmartJoinArguments(const MediaInfo& media, const CutRequest& request, const QString& concatList,
                                const QString& temporaryOutput) {
   QStringList args = EncoderPrefix();
-  args << "-f"
+  // auto_convert (the default, said here because the copy relies on it) puts H.264 read
+  // from MP4 into Annex B.
+  // The parts come through pipes (see ConcatList).
+  args << "-protocol_whitelist"
+       << "file,pipe"
+       << "-f"
        << "concat"
        << "-safe"
        << "0"
+       << "-auto_convert"
+       << "1"
        << "-i" << FileArgument(concatList);
   // The audio is cut once over the whole stretch, so it has no join to stutter at.
   args << "-ss" << SecondsArgument(request.start) << "-t" << SecondsArgument(request.end - request.start)

@@ -75,10 +75,12 @@ struct EncodeRange {
   bool oneThread = false;
 };
 
-// The re-encoded frames of a smart cut, made to match the copied ones, as MPEG-TS; with
-// `sample`, the same run keeps those frames too (from the same unturned decoding).
+// The re-encoded frames of a smart cut, made to match the copied ones, as MPEG-TS into
+// `output` (a "file:" or "pipe:" argument); with `sample`, the same run keeps those frames
+// too (from the same unturned decoding).
 QStringList SmartEncodeArguments(const MediaInfo& media, const QString& input, const EncodeRange& range,
                                  const QString& output, const SampleOutputs* sample = nullptr);
+// The copied packets: fragmented MP4 for H.264, MPEG-TS for the rest; into `output` as above.
 QStringList SmartCopyArguments(const MediaInfo& media, const QString& input, double from, int frames,
                                const QString& output);
 struct ConcatPart {

@@ -1,5 +1,6 @@
 #include "cut/engine.h"
 
+#include <sys/socket.h>
 #include <sys/stat.h>
 
 #include <QDir>
@@ -11,6 +12,7 @@
 #include <QStandardPaths>
 #include <QHash>
 #include <algorithm>
+#include <cerrno>
 #include <mutex>
 #include <vector>
 
@@ -31,8 +33,6 @@ QString PhaseName(CutPhase phase) {
       return "encoding";
     case CutPhase::kCopying:
       return "copying";
-    case CutPhase::kJoining:
-      return "joining";
     case CutPhase::kVerifying:
       return "verifying";
   }
@@ -123,8 +123,9 @@ struct Job {
   Progress& progress;
 };
 
-void RunEncoder(Job& job, const QStringList& arguments, const std::function<void(const QByteArray&)>& onLine) {
-  const ChildResult result = RunChild(job.tools.ffmpeg, arguments, onLine);
+void RunEncoder(Job& job, const QStringList& arguments, const std::function<void(const QByteArray&)>& onLine,
+                std::vector<OwnedFd> passed = {}) {
+  const ChildResult result = RunChild(job.tools.ffmpeg, arguments, onLine, std::move(passed));
   const QString errors = QString::fromUtf8(result.errors);
   // The encoder exits 0 when only the closing of its file failed (a disk that filled up
   // while it wrote the index): the file is unusable all the same.
@@ -295,6 +296,23 @@ QString MakeReEncode(Job& job, const CutPlan& plan) {
   return made;
 }
 
+// Hands a finished file to a reader through `socket`, then closes it: the join reads the
+// tail only once its encoder has made all of it. A reader that went away ends it quietly
+// (the reader's own failure is what counts).
+void RelayFile(const QString& path, OwnedFd socket) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return;
+  QByteArray chunk;
+  while (!CancelRequested() && !(chunk = file.read(1 << 20)).isEmpty()) {
+    for (qsizetype sent = 0; sent < chunk.size();) {
+      const ssize_t wrote = send(socket.get(), chunk.constData() + sent, chunk.size() - sent, MSG_NOSIGNAL);
+      if (wrote < 0 && errno == EINTR) continue;
+      if (wrote <= 0) return;
+      sent += wrote;
+    }
+  }
+}
+
 QString MakeSmartCut(Job& job, const CutPlan& plan, SourceSample& sample) {
   const SmartCutLayout& layout = plan.layout;
   const double frame = 1 / plan.frameRate;
@@ -303,38 +321,74 @@ QString MakeSmartCut(Job& job, const CutPlan& plan, SourceSample& sample) {
   const double stretch = head + copy + tail;
   // Encoding a second costs about as much as copying fifty.
   job.progress.plan({head, copy * 0.02, tail, stretch * 0.02, stretch * 0.05 + 0.5});
-  QList<ConcatPart> parts;
-  const QString headFile = job.files.path("head.ts"), copyFile = job.files.path("copy.ts");
   const QString tailFile = job.files.path("tail.ts"), listFile = job.files.path("parts.ffconcat");
+  const QString made = job.files.path("cut." + LowerExtension(job.request.output));
   const SampleOutputs sampleOutputs =
       SourceSampleOutputs(plan, job.files.path("first.nut"), job.files.path("source.md5"));
-  // The three parts are independent: the copy reads and writes while the encoders compute.
+
+  // Every run at once: the join reads the head and the copy through pipes while they are
+  // made, so the copied bytes are read and written once, and the join's own start and the
+  // head's share of its work overlap the encoders. The tail goes to a file first and is
+  // handed on whole when done, so its encoder never waits for the join to get that far.
+  QList<ConcatPart> parts;
+  std::vector<OwnedFd> joinInputs;
+  auto addPart = [&](OwnedFd readEnd, double duration) {
+    parts << ConcatPart{QString("pipe:%1").arg(3 + joinInputs.size()), duration};
+    joinInputs.push_back(std::move(readEnd));
+  };
+  ChildPipe headPipe, copyPipe = MakeChildPipe();
+  OwnedFd tailSender;
+  if (layout.headFrames > 0) {
+    headPipe = MakeChildPipe();
+    addPart(std::move(headPipe.read), head);
+  }
+  addPart(std::move(copyPipe.read), copy);
+  if (layout.tailFrames > 0) {
+    int ends[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
+      throw CutError("The system could not start a program: no sockets left.");
+    tailSender = OwnedFd(ends[1]);
+    addPart(OwnedFd(ends[0]), tail);
+  }
+  QFile list(listFile);
+  if (!list.open(QIODevice::WriteOnly) || list.write(ConcatList(parts).toUtf8()) < 0 || !list.flush())
+    throw CutError(QString("The folder %1 cannot be written.").arg(job.files.folder()));
+  list.close();
+
+  // The join first: when it fails, the runs feeding it fail after it, and its reason is the one told.
   std::vector<std::function<void()>> steps;
+  steps.push_back([&] {
+    RunEncoder(job, SmartJoinArguments(job.media, job.request, listFile, made), job.progress.lineReader(3, stretch),
+               std::move(joinInputs));
+  });
   const bool twoEncoders = layout.headFrames > 0 && layout.tailFrames > 0;
   if (layout.headFrames > 0) {
     steps.push_back([&] {
+      std::vector<OwnedFd> output;
+      output.push_back(std::move(headPipe.write));
       RunEncoder(job,
                  SmartEncodeArguments(job.media, job.request.input,
-                                      {layout.headStart, layout.headFrames, false, twoEncoders}, headFile,
+                                      {layout.headStart, layout.headFrames, false, twoEncoders}, "pipe:3",
                                       &sampleOutputs),
-                 job.progress.lineReader(0, head));
+                 job.progress.lineReader(0, head), std::move(output));
     });
-    parts << ConcatPart{QFileInfo(headFile).fileName(), head};
   }
   steps.push_back([&] {
-    RunEncoder(job,
-               SmartCopyArguments(job.media, job.request.input, layout.copyStart, layout.copyFrames, copyFile),
-               job.progress.lineReader(1, copy));
+    std::vector<OwnedFd> output;
+    output.push_back(std::move(copyPipe.write));
+    RunEncoder(job, SmartCopyArguments(job.media, job.request.input, layout.copyStart, layout.copyFrames, "pipe:3"),
+               job.progress.lineReader(1, copy), std::move(output));
   });
-  parts << ConcatPart{QFileInfo(copyFile).fileName(), copy};
   if (layout.tailFrames > 0) {
     steps.push_back([&] {
+      OwnedFd sender = std::move(tailSender);
       RunEncoder(job,
                  SmartEncodeArguments(job.media, job.request.input,
-                                      {layout.tailStart, layout.tailFrames, true, twoEncoders}, tailFile),
+                                      {layout.tailStart, layout.tailFrames, true, twoEncoders},
+                                      FileArgument(tailFile)),
                  job.progress.lineReader(2, tail));
+      RelayFile(tailFile, std::move(sender));
     });
-    parts << ConcatPart{QFileInfo(tailFile).fileName(), tail};
   }
   // The source's side of the check needs only the plan: the head's encode keeps it from the
   // frames it decodes anyway, or, without a head, a run of its own beside the parts.
@@ -343,15 +397,7 @@ QString MakeSmartCut(Job& job, const CutPlan& plan, SourceSample& sample) {
   job.progress.phase(layout.headFrames + layout.tailFrames > 0 ? CutPhase::kEncoding : CutPhase::kCopying);
   RunConcurrently(steps);
   if (layout.headFrames > 0) sample = ReadSourceSample(sampleOutputs);
-  for (const int step : {0, 1, 2}) job.progress.finish(step);
-  QFile list(listFile);
-  if (!list.open(QIODevice::WriteOnly) || list.write(ConcatList(parts).toUtf8()) < 0 || !list.flush())
-    throw CutError(QString("The folder %1 cannot be written.").arg(job.files.folder()));
-  list.close();
-  const QString made = job.files.path("cut." + LowerExtension(job.request.output));
-  job.progress.phase(CutPhase::kJoining);
-  RunEncoder(job, SmartJoinArguments(job.media, job.request, listFile, made), job.progress.lineReader(3, stretch));
-  job.progress.finish(3);
+  for (const int step : {0, 1, 2, 3}) job.progress.finish(step);
   if (const int rotation = job.media.video()->rotation; rotation != 0 && !SetMp4VideoRotation(made, rotation))
     throw CutError("The video's rotation could not be kept.");
   return made;

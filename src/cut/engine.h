@@ -9,7 +9,7 @@
 
 namespace vintrel::cut {
 
-enum class CutPhase { kProbing, kEncoding, kCopying, kJoining, kVerifying };
+enum class CutPhase { kProbing, kEncoding, kCopying, kVerifying };
 QString PhaseName(CutPhase phase);
 
 struct CutObserver {
