@@ -57,6 +57,7 @@ StreamInfo ParseStream(const QJsonObject& object) {
   stream.averageFrameRate = ParseRational(object.value("avg_frame_rate").toString()).value_or(Rational{});
   stream.startTime = NumberField(object, "start_time");
   stream.duration = NumberField(object, "duration");
+  stream.frames = std::llround(NumberField(object, "nb_frames"));
   stream.language = object.value("tags").toObject().value("language").toString();
   stream.rotation = RotationOf(object);
   stream.colorRange = object.value("color_range").toString();

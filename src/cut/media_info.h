@@ -29,6 +29,7 @@ struct StreamInfo {
   Rational averageFrameRate;  // avg_frame_rate: differs from the base rate when the rate varies
   double startTime = 0;       // seconds, as the container says
   double duration = 0;        // seconds, 0 when unknown
+  long long frames = 0;       // nb_frames: the container's own count, 0 when it keeps none
   QString language;
   int rotation = 0;  // degrees as ffprobe reports the display matrix (counter-clockwise)
   QString colorRange, colorSpace, colorTransfer, colorPrimaries;

@@ -62,6 +62,22 @@ MadeListing ParseFrameCrcListing(const QByteArray& text) {
   return listing;
 }
 
+std::optional<MadeListing> ListingFromIndex(const MediaInfo& made) {
+  const StreamInfo* video = made.video();
+  if (!video || video->frames <= 0) return std::nullopt;
+  MadeListing listing;
+  listing.videoPackets = static_cast<int>(video->frames);
+  listing.video = {video->startTime, video->startTime + video->duration,
+                   video->duration / static_cast<double>(video->frames)};
+  for (const StreamInfo& stream : made.streams) {
+    if (stream.type != "audio") continue;
+    const double packet = stream.frames > 0 ? stream.duration / static_cast<double>(stream.frames) : 0;
+    listing.audio = {stream.startTime, stream.startTime + stream.duration, packet};
+    break;
+  }
+  return listing;
+}
+
 QList<QStringList> ParseFrameHashes(const QByteArray& text) {
   static const QRegularExpression line(R"(^\s*(\d+),\s*-?\d+,\s*-?\d+,\s*\d+,\s*\d+,\s*([0-9a-f]{32})\s*$)");
   QList<QStringList> hashes;
@@ -309,16 +325,21 @@ QStringList VerifyCut(const Tools& tools, const MediaInfo& source, const CutRequ
     ranges << DecodeRange{0, 0, "the file"};
   }
   const bool rotated = source.video()->rotation != 0 && smart;
-  // Two runs at the same time: the listing with the end's decoding, and the start's
-  // decoding with the comparison (a re-encode: the listing with the whole decoding, and the
-  // comparison alone). The findings are then judged in a fixed order.
+  // A big smart cut into MP4 takes its lengths from the file's index, as players do: listing
+  // every packet would read all the copied bytes once more, where the index costs a probe's
+  // start (about what listing 128 MiB costs).
+  const bool indexed = smart && QStringList{"mp4", "m4v", "mov"}.contains(LowerExtension(request.output)) &&
+                       QFileInfo(madeFile).size() > kListPacketsUpTo;
+  // Runs at the same time: the listing (or the index) with the end's decoding, and the
+  // start's decoding with the comparison (a re-encode: the listing with the whole decoding,
+  // and the comparison alone). The findings are then judged in a fixed order.
   ListedAndDecoded made, start;
   std::optional<VerificationFailed> unreadable;
   double psnr = -1;
-  int madeRotation = 0;
+  std::optional<MediaInfo> madeInfo;
   std::vector<std::function<void()>> reads = {[&] {
     try {
-      made = ListAndDecode(tools, madeFile, true, smart ? ranges.mid(1) : ranges);
+      made = ListAndDecode(tools, madeFile, !indexed, smart ? ranges.mid(1) : ranges);
     } catch (const VerificationFailed& failure) {
       unreadable = failure;
     }
@@ -332,18 +353,24 @@ QStringList VerifyCut(const Tools& tools, const MediaInfo& source, const CutRequ
   } else {
     reads.push_back([&] { psnr = FirstFramePsnr(tools, source, request, plan, madeFile); });
   }
-  if (rotated)
+  if (rotated || indexed)
     reads.push_back([&] {
       const ChildResult probe = RunChild(tools.ffprobe, MediaProbeArguments(madeFile));
       try {
-        madeRotation = ParseMediaInfo(probe.output).video()->rotation;
+        madeInfo = ParseMediaInfo(probe.output);
       } catch (const CutError&) {
-        madeRotation = 0;
+        madeInfo.reset();
       }
     });
   RunConcurrently(reads);
   if (unreadable) throw *unreadable;
+  if (indexed) {
+    const std::optional<MadeListing> index = madeInfo ? ListingFromIndex(*madeInfo) : std::nullopt;
+    if (!index) throw VerificationFailed("the made file's index cannot be read");
+    made.listing = *index;
+  }
   const MadeListing& listing = made.listing;
+  const int madeRotation = madeInfo ? madeInfo->video()->rotation : 0;
   if (smart) psnr = start.psnr;
 
   // Length: exact frame count where the rate is constant, the timestamps' span otherwise.
@@ -394,9 +421,8 @@ QStringList VerifyCut(const Tools& tools, const MediaInfo& source, const CutRequ
 
   // A re-encode turns the frames themselves; a smart cut copies them and must keep the flag.
   if (const int rotation = source.video()->rotation; rotation != 0 && smart) {
-    const int made = madeRotation;
-    if ((made - rotation) % 360 != 0)
-      throw VerificationFailed(QString("the rotation is %1°, %2° expected").arg(made).arg(rotation));
+    if ((madeRotation - rotation) % 360 != 0)
+      throw VerificationFailed(QString("the rotation is %1°, %2° expected").arg(madeRotation).arg(rotation));
     checks << QString("rotation kept: %1°").arg(rotation);
   }
 

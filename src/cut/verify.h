@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <functional>
 
 #include "cut/commands.h"
@@ -32,6 +33,12 @@ struct MadeListing {
   StreamSpan audio;      // the first audio stream; all zero without one
 };
 MadeListing ParseFrameCrcListing(const QByteArray& text);
+// Made MP4 files up to this size have their packets listed; bigger ones are measured from
+// their index.
+constexpr qint64 kListPacketsUpTo = qint64(128) << 20;
+// The same from an MP4's index as ffprobe reads it (its sample counts and track times),
+// which costs no reading of the packets; nullopt when the index does not count the video.
+std::optional<MadeListing> ListingFromIndex(const MediaInfo& made);
 
 // The frame hashes of ffmpeg's framemd5 format, by stream index, from text that may hold
 // other lines too.

@@ -10,6 +10,7 @@
 #include "clips.h"
 #include "cut/cut_error.h"
 #include "cut/mp4_rotation.h"
+#include "cut/verify.h"
 
 using namespace vintrel::cut;
 using namespace cuttest;
@@ -215,6 +216,30 @@ TEST(EngineFallback, DamagedCopyIsReEncoded) {
   EXPECT_EQ(DecodeErrors(made), "");
   EXPECT_NEAR(FrameHashes(made).size(), 121, 1);
   EXPECT_TRUE(HiddenWorkFiles(folder.path()).isEmpty());
+}
+
+// Big MP4 results are measured from their index instead of their packets: on a smart cut
+// with B-frames (the copy behind an edit list), both must tell the same lengths.
+TEST(MadeFileIndex, TellsWhatThePacketsTell) {
+  QTemporaryDir folder;
+  const QString source = folder.filePath("source.mp4"), made = folder.filePath("made.mp4");
+  ASSERT_NO_THROW(MakeClip(source, 10, kH264));
+  ASSERT_EQ(RunCut(FindTools(""), CutRequest{source, made, 2.52, 7.36, false}).method, CutMethod::kSmartCut);
+  const Tools tools = FindTools("");
+  const ProgramRun probe = RunProgram(tools.ffprobe, MediaProbeArguments(made));
+  const ProgramRun packets =
+      RunProgram(tools.ffmpeg, {"-v", "error", "-i", made, "-map", "0:v:0", "-map", "0:a:0", "-c", "copy", "-f",
+                                "framecrc", "-"});
+  ASSERT_EQ(probe.exitCode, 0);
+  ASSERT_EQ(packets.exitCode, 0);
+  const std::optional<MadeListing> index = ListingFromIndex(ParseMediaInfo(probe.out.toUtf8()));
+  const MadeListing listed = ParseFrameCrcListing(packets.out.toUtf8());
+  ASSERT_TRUE(index.has_value());
+  EXPECT_EQ(index->videoPackets, listed.videoPackets);
+  EXPECT_EQ(index->videoPackets, 121);
+  EXPECT_NEAR(index->video.length(), listed.video.length(), 0.001);
+  EXPECT_NEAR(index->audio.length(), listed.audio.length(), listed.audio.packet);
+  EXPECT_NEAR(index->audio.packet, 1024.0 / 44100, 0.001) << "AAC frames of the test tone";
 }
 
 }  // namespace
