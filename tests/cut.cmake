@@ -10,7 +10,7 @@ function(vintrel_cut_test name timeout)
 endfunction()
 
 vintrel_cut_test(cut_logic_tests 60
-  cut/plan_test.cpp cut/parsing_test.cpp)
+  cut/plan_test.cpp cut/parsing_test.cpp cut/relay_test.cpp)
 vintrel_cut_test(cut_engine_tests 600
   cut/clips.h cut/clips.cpp cut/engine_test.cpp)
 vintrel_cut_test(cut_program_tests 300

@@ -1,6 +1,7 @@
 #include "cut/child_process.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -11,6 +12,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <deque>
+#include <memory>
 #include <exception>
 #include <mutex>
 #include <thread>
@@ -143,6 +146,95 @@ ChildPipe MakeChildPipe() {
   int ends[2];
   if (pipe2(ends, O_CLOEXEC) != 0) throw CutError("The system could not start a program: no pipes left.");
   return {OwnedFd(ends[0]), OwnedFd(ends[1])};
+}
+
+namespace {
+
+// Keeps SIGPIPE from the calling thread while it lives: a write to a pipe whose reader has
+// gone then fails with EPIPE, and the signal it raised is taken back before leaving.
+class NoPipeSignal {
+ public:
+  NoPipeSignal() {
+    sigemptyset(&pipeSignal_);
+    sigaddset(&pipeSignal_, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal_, &before_);
+  }
+  ~NoPipeSignal() {
+    const timespec now = {0, 0};
+    while (sigtimedwait(&pipeSignal_, nullptr, &now) > 0) {
+    }
+    pthread_sigmask(SIG_SETMASK, &before_, nullptr);
+  }
+
+ private:
+  sigset_t pipeSignal_, before_;
+};
+
+}  // namespace
+
+void RelayBuffered(OwnedFd from, OwnedFd to, size_t hold) {
+  NoPipeSignal quiet;
+  fcntl(to.get(), F_SETFL, fcntl(to.get(), F_GETFL) | O_NONBLOCK);
+  const size_t chunkSize = size_t(1) << 20;
+  struct Chunk {
+    std::unique_ptr<char[]> bytes;
+    size_t size = 0, sent = 0;
+  };
+  std::deque<Chunk> held;
+  std::vector<std::unique_ptr<char[]>> spare;  // chunks sent, kept to be filled again
+  size_t heldBytes = 0;
+  bool ended = false;
+  while (!ended || heldBytes > 0) {
+    pollfd watched[2] = {{!ended && heldBytes < hold ? from.get() : -1, POLLIN, 0},
+                         {heldBytes > 0 ? to.get() : -1, POLLOUT, 0}};
+    if (poll(watched, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    if (watched[1].revents & POLLERR) return;  // the reader has gone
+    while (!held.empty() && (watched[1].revents & POLLOUT)) {
+      Chunk& first = held.front();
+      const ssize_t wrote = write(to.get(), first.bytes.get() + first.sent, first.size - first.sent);
+      if (wrote < 0 && errno == EINTR) continue;
+      if (wrote < 0 && errno == EAGAIN) break;
+      if (wrote <= 0) return;
+      first.sent += wrote;
+      heldBytes -= wrote;
+      if (first.sent < first.size) break;
+      spare.push_back(std::move(first.bytes));
+      held.pop_front();
+    }
+    if (!(watched[0].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+    if (held.empty()) {
+      // Nothing waiting: the pages move from pipe to pipe without being copied.
+      const ssize_t moved = splice(from.get(), nullptr, to.get(), nullptr, chunkSize, SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
+      if (moved > 0) continue;
+      if (moved == 0) {
+        ended = true;
+        continue;
+      }
+      if (errno == EINTR) continue;
+      if (errno != EAGAIN) return;  // EPIPE: the reader has gone
+    }
+    // The reader is busy: hold what comes meanwhile.
+    Chunk chunk;
+    if (spare.empty()) {
+      chunk.bytes.reset(new char[chunkSize]);
+    } else {
+      chunk.bytes = std::move(spare.back());
+      spare.pop_back();
+    }
+    const ssize_t got = read(from.get(), chunk.bytes.get(), chunkSize);
+    if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    if (got < 0) return;
+    if (got == 0) {
+      ended = true;
+      continue;
+    }
+    chunk.size = size_t(got);
+    heldBytes += chunk.size;
+    held.push_back(std::move(chunk));
+  }
 }
 
 void InstallCancelHandlers() {

@@ -37,6 +37,12 @@ struct ChildPipe {
 };
 ChildPipe MakeChildPipe();
 
+// Passes everything the pipe `from` gives on to the pipe `to`, straight through while `to`
+// is read, else holding up to `hold` bytes, so that the child writing to `from` goes on
+// meanwhile. Returns at the end of `from`'s data or when `to`'s reader has gone, and closes
+// both, which the children at either end see as the end of the data or a broken pipe.
+void RelayBuffered(OwnedFd from, OwnedFd to, size_t hold);
+
 // Runs a program with an argument list (never a shell): stdin /dev/null, its own session,
 // no descriptors of ours but its two pipes and `passed`, which it sees as 3, 4, ... (for
 // "pipe:3"); ours are closed as soon as it has started, so the other end sees the end of

@@ -226,9 +226,7 @@ QStringList SmartEncodeArguments(const MediaInfo& media, const QString& input, c
   // The head (the only part with a sample) starts between key frames by definition.
   const bool atKeyFrame = range.atKeyFrame && !sample;
   QStringList args = EncoderPrefix();
-  if (range.oneThread)
-    args << "-threads"
-         << "1";
+  if (range.threads > 0) args << "-threads" << QString::number(range.threads);
   if (atKeyFrame) {
     // Seeking a hair after the key frame lands on it, where seeking to its exact time could
     // land a whole GOP earlier by rounding. Its frames are then taken as decoded, less any
@@ -260,9 +258,7 @@ QStringList SmartEncodeArguments(const MediaInfo& media, const QString& input, c
        << "-sn"
        << "-dn"
        << "-frames:v" << QString::number(range.frames);
-  if (range.oneThread)
-    args << "-threads"
-         << "1";
+  if (range.threads > 0) args << "-threads" << QString::number(range.threads);
   if (video.codec == "hevc") {
     args << "-c:v"
          << "libx265"

@@ -70,9 +70,10 @@ struct EncodeRange {
   int frames = 0;
   // `from` is a clean key frame, so decoding can start at it instead of at the key frame before.
   bool atKeyFrame = false;
-  // Another encoder runs at the same time: one thread each keeps both processors busy with
-  // less of the threads' own overhead, which matters for the few frames of a part.
-  bool oneThread = false;
+  // Decoder and encoder threads, 0 for ffmpeg's choice (more than the processors). The
+  // parts share the processors: as many threads as a part's share of them keeps them busy
+  // with less of the threads' own overhead, which matters for the few frames of a part.
+  int threads = 0;
 };
 
 // The re-encoded frames of a smart cut, made to match the copied ones, as MPEG-TS into

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "cut/child_process.h"
@@ -296,23 +297,6 @@ QString MakeReEncode(Job& job, const CutPlan& plan) {
   return made;
 }
 
-// Hands a finished file to a reader through `socket`, then closes it: the join reads the
-// tail only once its encoder has made all of it. A reader that went away ends it quietly
-// (the reader's own failure is what counts).
-void RelayFile(const QString& path, OwnedFd socket) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return;
-  QByteArray chunk;
-  while (!CancelRequested() && !(chunk = file.read(1 << 20)).isEmpty()) {
-    for (qsizetype sent = 0; sent < chunk.size();) {
-      const ssize_t wrote = send(socket.get(), chunk.constData() + sent, chunk.size() - sent, MSG_NOSIGNAL);
-      if (wrote < 0 && errno == EINTR) continue;
-      if (wrote <= 0) return;
-      sent += wrote;
-    }
-  }
-}
-
 QString MakeSmartCut(Job& job, const CutPlan& plan, SourceSample& sample) {
   const SmartCutLayout& layout = plan.layout;
   const double frame = 1 / plan.frameRate;
@@ -321,74 +305,74 @@ QString MakeSmartCut(Job& job, const CutPlan& plan, SourceSample& sample) {
   const double stretch = head + copy + tail;
   // Encoding a second costs about as much as copying fifty.
   job.progress.plan({head, copy * 0.02, tail, stretch * 0.02, stretch * 0.05 + 0.5});
-  const QString tailFile = job.files.path("tail.ts"), listFile = job.files.path("parts.ffconcat");
+  const QString listFile = job.files.path("parts.ffconcat");
   const QString made = job.files.path("cut." + LowerExtension(job.request.output));
   const SampleOutputs sampleOutputs =
       SourceSampleOutputs(plan, job.files.path("first.nut"), job.files.path("source.md5"));
 
-  // Every run at once: the join reads the head and the copy through pipes while they are
-  // made, so the copied bytes are read and written once, and the join's own start and the
-  // head's share of its work overlap the encoders. The tail goes to a file first and is
-  // handed on whole when done, so its encoder never waits for the join to get that far.
+  // Every run at once, the parts going to the join through pipes as they are made: the
+  // copied bytes are read and written once, and the join's own start and its reading of the
+  // head overlap the encoders. The join reads the parts in order. The copy waits for it
+  // (letting it run ahead would only take processor time from the head's encoder); the
+  // tail's few megabytes are held here until the join gets to them, so that its encoder
+  // runs beside the others.
+  const size_t kTailHeld = size_t(256) << 20;
   QList<ConcatPart> parts;
   std::vector<OwnedFd> joinInputs;
   auto addPart = [&](OwnedFd readEnd, double duration) {
     parts << ConcatPart{QString("pipe:%1").arg(3 + joinInputs.size()), duration};
     joinInputs.push_back(std::move(readEnd));
   };
-  ChildPipe headPipe, copyPipe = MakeChildPipe();
-  OwnedFd tailSender;
+  ChildPipe headPipe, copyPipe = MakeChildPipe(), tailPipe, tailRelay;
   if (layout.headFrames > 0) {
     headPipe = MakeChildPipe();
     addPart(std::move(headPipe.read), head);
   }
   addPart(std::move(copyPipe.read), copy);
   if (layout.tailFrames > 0) {
-    int ends[2];
-    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
-      throw CutError("The system could not start a program: no sockets left.");
-    tailSender = OwnedFd(ends[1]);
-    addPart(OwnedFd(ends[0]), tail);
+    tailPipe = MakeChildPipe();
+    tailRelay = MakeChildPipe();
+    addPart(std::move(tailRelay.read), tail);
   }
   QFile list(listFile);
   if (!list.open(QIODevice::WriteOnly) || list.write(ConcatList(parts).toUtf8()) < 0 || !list.flush())
     throw CutError(QString("The folder %1 cannot be written.").arg(job.files.folder()));
   list.close();
 
+  // An encoder writing into `pipe` as "pipe:3".
+  auto into = [](OwnedFd& pipe) {
+    std::vector<OwnedFd> passed;
+    passed.push_back(std::move(pipe));
+    return passed;
+  };
   // The join first: when it fails, the runs feeding it fail after it, and its reason is the one told.
   std::vector<std::function<void()>> steps;
   steps.push_back([&] {
     RunEncoder(job, SmartJoinArguments(job.media, job.request, listFile, made), job.progress.lineReader(3, stretch),
                std::move(joinInputs));
   });
-  const bool twoEncoders = layout.headFrames > 0 && layout.tailFrames > 0;
+  const int encoders = (layout.headFrames > 0) + (layout.tailFrames > 0);
+  const int threads = std::max(1, static_cast<int>(std::thread::hardware_concurrency()) / std::max(1, encoders));
   if (layout.headFrames > 0) {
     steps.push_back([&] {
-      std::vector<OwnedFd> output;
-      output.push_back(std::move(headPipe.write));
       RunEncoder(job,
-                 SmartEncodeArguments(job.media, job.request.input,
-                                      {layout.headStart, layout.headFrames, false, twoEncoders}, "pipe:3",
-                                      &sampleOutputs),
-                 job.progress.lineReader(0, head), std::move(output));
+                 SmartEncodeArguments(job.media, job.request.input, {layout.headStart, layout.headFrames, false, threads},
+                                      "pipe:3", &sampleOutputs),
+                 job.progress.lineReader(0, head), into(headPipe.write));
     });
   }
   steps.push_back([&] {
-    std::vector<OwnedFd> output;
-    output.push_back(std::move(copyPipe.write));
     RunEncoder(job, SmartCopyArguments(job.media, job.request.input, layout.copyStart, layout.copyFrames, "pipe:3"),
-               job.progress.lineReader(1, copy), std::move(output));
+               job.progress.lineReader(1, copy), into(copyPipe.write));
   });
   if (layout.tailFrames > 0) {
     steps.push_back([&] {
-      OwnedFd sender = std::move(tailSender);
       RunEncoder(job,
-                 SmartEncodeArguments(job.media, job.request.input,
-                                      {layout.tailStart, layout.tailFrames, true, twoEncoders},
-                                      FileArgument(tailFile)),
-                 job.progress.lineReader(2, tail));
-      RelayFile(tailFile, std::move(sender));
+                 SmartEncodeArguments(job.media, job.request.input, {layout.tailStart, layout.tailFrames, true, threads},
+                                      "pipe:3"),
+                 job.progress.lineReader(2, tail), into(tailPipe.write));
     });
+    steps.push_back([&] { RelayBuffered(std::move(tailPipe.read), std::move(tailRelay.write), kTailHeld); });
   }
   // The source's side of the check needs only the plan: the head's encode keeps it from the
   // frames it decodes anyway, or, without a head, a run of its own beside the parts.
