@@ -1,6 +1,5 @@
 #include "cut/engine.h"
 
-#include <sys/socket.h>
 #include <sys/stat.h>
 
 #include <QDir>
@@ -12,7 +11,6 @@
 #include <QStandardPaths>
 #include <QHash>
 #include <algorithm>
-#include <cerrno>
 #include <mutex>
 #include <thread>
 #include <vector>
