@@ -1,8 +1,8 @@
 #include "cut/child_process.h"
 
 #include <fcntl.h>
-#include <pthread.h>
 #include <poll.h>
+#include <pthread.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -11,15 +11,15 @@
 #include <QFileInfo>
 
 #include <atomic>
-#include <chrono>
-#include <deque>
-#include <memory>
-#include <exception>
-#include <mutex>
-#include <thread>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "cut/cut_error.h"
@@ -207,7 +207,8 @@ void RelayBuffered(OwnedFd from, OwnedFd to, size_t hold) {
     if (!(watched[0].revents & (POLLIN | POLLHUP | POLLERR))) continue;
     if (held.empty()) {
       // Nothing waiting: the pages move from pipe to pipe without being copied.
-      const ssize_t moved = splice(from.get(), nullptr, to.get(), nullptr, chunkSize, SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
+      const ssize_t moved =
+          splice(from.get(), nullptr, to.get(), nullptr, chunkSize, SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
       if (moved > 0) continue;
       if (moved == 0) {
         ended = true;
@@ -275,7 +276,8 @@ void ThrowIfCancelled() {
 void RequestCancel() { OnCancelSignal(0); }
 
 ChildResult RunChild(const QString& program, const QStringList& arguments,
-                     const std::function<void(const QByteArray&)>& onOutputLine, std::vector<OwnedFd> passed) {
+                     const std::function<void(const QByteArray&)>& onOutputLine,
+                     std::vector<OwnedFd> passed) {
   ThrowIfCancelled();
   EnsureWakePipe();
   // The times say which runs overlapped and what each cost.

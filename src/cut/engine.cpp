@@ -5,11 +5,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStandardPaths>
-#include <QHash>
 #include <algorithm>
 #include <mutex>
 #include <thread>
@@ -346,28 +346,31 @@ QString MakeSmartCut(Job& job, const CutPlan& plan, SourceSample& sample) {
   // The join first: when it fails, the runs feeding it fail after it, and its reason is the one told.
   std::vector<std::function<void()>> steps;
   steps.push_back([&] {
-    RunEncoder(job, SmartJoinArguments(job.media, job.request, listFile, made), job.progress.lineReader(3, stretch),
-               std::move(joinInputs));
+    RunEncoder(job, SmartJoinArguments(job.media, job.request, listFile, made),
+               job.progress.lineReader(3, stretch), std::move(joinInputs));
   });
   const int encoders = (layout.headFrames > 0) + (layout.tailFrames > 0);
-  const int threads = std::max(1, static_cast<int>(std::thread::hardware_concurrency()) / std::max(1, encoders));
+  const int threads =
+      std::max(1, static_cast<int>(std::thread::hardware_concurrency()) / std::max(1, encoders));
   if (layout.headFrames > 0) {
     steps.push_back([&] {
       RunEncoder(job,
-                 SmartEncodeArguments(job.media, job.request.input, {layout.headStart, layout.headFrames, false, threads},
-                                      "pipe:3", &sampleOutputs),
+                 SmartEncodeArguments(job.media, job.request.input,
+                                      {layout.headStart, layout.headFrames, false, threads}, "pipe:3",
+                                      &sampleOutputs),
                  job.progress.lineReader(0, head), into(headPipe.write));
     });
   }
   steps.push_back([&] {
-    RunEncoder(job, SmartCopyArguments(job.media, job.request.input, layout.copyStart, layout.copyFrames, "pipe:3"),
-               job.progress.lineReader(1, copy), into(copyPipe.write));
+    RunEncoder(
+        job, SmartCopyArguments(job.media, job.request.input, layout.copyStart, layout.copyFrames, "pipe:3"),
+        job.progress.lineReader(1, copy), into(copyPipe.write));
   });
   if (layout.tailFrames > 0) {
     steps.push_back([&] {
       RunEncoder(job,
-                 SmartEncodeArguments(job.media, job.request.input, {layout.tailStart, layout.tailFrames, true, threads},
-                                      "pipe:3"),
+                 SmartEncodeArguments(job.media, job.request.input,
+                                      {layout.tailStart, layout.tailFrames, true, threads}, "pipe:3"),
                  job.progress.lineReader(2, tail), into(tailPipe.write));
     });
     steps.push_back([&] { RelayBuffered(std::move(tailPipe.read), std::move(tailRelay.write), kTailHeld); });

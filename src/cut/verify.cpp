@@ -319,8 +319,9 @@ QStringList VerifyCut(const Tools& tools, const MediaInfo& source, const CutRequ
     // The start through the compared copied frames; the end from the copy's last GOP on
     // (a second before the tail lands on its key frame).
     ranges << DecodeRange{0, (layout.headFrames + sample + 1) * frame, "the start", true};
-    ranges << (layout.tailFrames > 0 ? DecodeRange{layout.tailStart - layout.headStart - 1, 0, "the end", true}
-                                     : DecodeRange{std::max(0.0, stretch - 1), 0, "the end", true});
+    ranges << (layout.tailFrames > 0
+                   ? DecodeRange{layout.tailStart - layout.headStart - 1, 0, "the end", true}
+                   : DecodeRange{std::max(0.0, stretch - 1), 0, "the end", true});
   } else {
     ranges << DecodeRange{0, 0, "the file"};
   }

@@ -3,8 +3,8 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-#include <optional>
 #include <functional>
+#include <optional>
 
 #include "cut/commands.h"
 #include "cut/media_info.h"

@@ -227,9 +227,8 @@ TEST(MadeFileIndex, TellsWhatThePacketsTell) {
   ASSERT_EQ(RunCut(FindTools(""), CutRequest{source, made, 2.52, 7.36, false}).method, CutMethod::kSmartCut);
   const Tools tools = FindTools("");
   const ProgramRun probe = RunProgram(tools.ffprobe, MediaProbeArguments(made));
-  const ProgramRun packets =
-      RunProgram(tools.ffmpeg, {"-v", "error", "-i", made, "-map", "0:v:0", "-map", "0:a:0", "-c", "copy", "-f",
-                                "framecrc", "-"});
+  const ProgramRun packets = RunProgram(tools.ffmpeg, {"-v", "error", "-i", made, "-map", "0:v:0", "-map",
+                                                       "0:a:0", "-c", "copy", "-f", "framecrc", "-"});
   ASSERT_EQ(probe.exitCode, 0);
   ASSERT_EQ(packets.exitCode, 0);
   const std::optional<MadeListing> index = ListingFromIndex(ParseMediaInfo(probe.out.toUtf8()));

@@ -148,8 +148,7 @@ TEST_F(Program, MachineProgressProtocol) {
       RunProgram(CutProgram(), {"--progress=machine", "--overwrite", clip(), "0.5", "3.5", path("out.mp4")});
   ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
   EXPECT_TRUE(run.out.startsWith("Smart cut: ")) << run.out.toStdString();
-  const QRegularExpression line(
-      R"(^(progress (0\.\d{4}|1)|phase (probing|encoding|copying|verifying))$)");
+  const QRegularExpression line(R"(^(progress (0\.\d{4}|1)|phase (probing|encoding|copying|verifying))$)");
   const QStringList lines = run.err.split('\n', Qt::SkipEmptyParts);
   double last = -1;
   for (const QString& entry : lines) {

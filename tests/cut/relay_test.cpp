@@ -1,10 +1,9 @@
 // Pipes from one run to another through the cut's own process: nothing lost, nothing
 // reordered, and no wait without end when either side goes away.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <QByteArray>
 #include <cerrno>
