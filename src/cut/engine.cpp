@@ -337,7 +337,9 @@ QString MakeSmartCut(Job& job, const CutPlan& plan, SourceSample& sample) {
     throw CutError(QString("The folder %1 cannot be written.").arg(job.files.folder()));
   list.close();
 
-  // An encoder writing into `pipe` as "pipe:3".
+  // An encoder writing into `pipe` as "pipe:3". Each step takes its pipe ends before anything
+  // else, so that whatever happens to it, they close with it and the run at the other end
+  // sees the end of the data or a broken pipe instead of waiting for ever.
   auto into = [](OwnedFd& pipe) {
     std::vector<OwnedFd> passed;
     passed.push_back(std::move(pipe));
@@ -346,32 +348,36 @@ QString MakeSmartCut(Job& job, const CutPlan& plan, SourceSample& sample) {
   // The join first: when it fails, the runs feeding it fail after it, and its reason is the one told.
   std::vector<std::function<void()>> steps;
   steps.push_back([&] {
+    std::vector<OwnedFd> inputs = std::move(joinInputs);
     RunEncoder(job, SmartJoinArguments(job.media, job.request, listFile, made),
-               job.progress.lineReader(3, stretch), std::move(joinInputs));
+               job.progress.lineReader(3, stretch), std::move(inputs));
   });
   const int encoders = (layout.headFrames > 0) + (layout.tailFrames > 0);
   const int threads =
       std::max(1, static_cast<int>(std::thread::hardware_concurrency()) / std::max(1, encoders));
   if (layout.headFrames > 0) {
     steps.push_back([&] {
+      std::vector<OwnedFd> output = into(headPipe.write);
       RunEncoder(job,
                  SmartEncodeArguments(job.media, job.request.input,
                                       {layout.headStart, layout.headFrames, false, threads}, "pipe:3",
                                       &sampleOutputs),
-                 job.progress.lineReader(0, head), into(headPipe.write));
+                 job.progress.lineReader(0, head), std::move(output));
     });
   }
   steps.push_back([&] {
+    std::vector<OwnedFd> output = into(copyPipe.write);
     RunEncoder(
         job, SmartCopyArguments(job.media, job.request.input, layout.copyStart, layout.copyFrames, "pipe:3"),
-        job.progress.lineReader(1, copy), into(copyPipe.write));
+        job.progress.lineReader(1, copy), std::move(output));
   });
   if (layout.tailFrames > 0) {
     steps.push_back([&] {
+      std::vector<OwnedFd> output = into(tailPipe.write);
       RunEncoder(job,
                  SmartEncodeArguments(job.media, job.request.input,
                                       {layout.tailStart, layout.tailFrames, true, threads}, "pipe:3"),
-                 job.progress.lineReader(2, tail), into(tailPipe.write));
+                 job.progress.lineReader(2, tail), std::move(output));
     });
     steps.push_back([&] { RelayBuffered(std::move(tailPipe.read), std::move(tailRelay.write), kTailHeld); });
   }
