@@ -5,11 +5,12 @@
 #include <pthread.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <QFileInfo>
-
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -101,14 +102,18 @@ pid_t Spawn(const QString& program, const QStringList& arguments, Pipe& out, Pip
   posix_spawn_file_actions_addclosefrom_np(actions.get(), 3 + count);
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
-  // Its own session, so a terminal's Ctrl+C reaches us first and we stop it in order; the
-  // child starts with default signal handling and nothing blocked.
+  // Its own process group, so a terminal's Ctrl+C reaches us first and we stop it in order
+  // (not its own session: the scheduler shares the processors out between sessions, which
+  // would make the priorities given to the steps of one cut meaningless); the child starts
+  // with default signal handling and nothing blocked.
   sigset_t none, all;
   sigemptyset(&none);
   sigfillset(&all);
   posix_spawnattr_setsigmask(&attributes, &none);
   posix_spawnattr_setsigdefault(&attributes, &all);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  posix_spawnattr_setpgroup(&attributes, 0);
+  posix_spawnattr_setflags(&attributes,
+                           POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
   const QByteArray programBytes = program.toLocal8Bit();
   std::vector<QByteArray> storage;
@@ -267,6 +272,52 @@ void RunConcurrently(const std::vector<std::function<void()>>& steps) {
     if (failure) std::rethrow_exception(failure);
 }
 
+namespace {
+// Enough for the work before to take the processors first.
+constexpr int kStartedNicer = 10;
+}  // namespace
+
+StartedChild::StartedChild(const QString& program, const QStringList& arguments, int gates) {
+  std::vector<OwnedFd> readEnds;
+  for (int i = 0; i < gates; ++i) {
+    ChildPipe gate = MakeChildPipe();
+    readEnds.push_back(std::move(gate.read));
+    gates_.push_back(std::move(gate.write));
+  }
+  thread_ = std::thread([this, program, arguments, ends = std::move(readEnds)]() mutable {
+    try {
+      result_ = RunChild(program, arguments, {}, std::move(ends), kStartedNicer);
+    } catch (...) {
+      failure_ = std::current_exception();
+    }
+  });
+}
+
+StartedChild::~StartedChild() { wait(); }
+
+void StartedChild::wait() {
+  gates_.clear();
+  if (thread_.joinable()) thread_.join();
+}
+
+ChildResult StartedChild::finish(const QStringList& texts) {
+  {
+    NoPipeSignal quiet;  // a program that already ended has closed its gates
+    for (size_t i = 0; i < gates_.size() && i < size_t(texts.size()); ++i) {
+      const QByteArray bytes = texts[i].toUtf8();
+      for (qsizetype sent = 0; sent < bytes.size();) {
+        const ssize_t wrote = write(gates_[i].get(), bytes.constData() + sent, bytes.size() - sent);
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote <= 0) break;
+        sent += wrote;
+      }
+    }
+  }
+  wait();
+  if (failure_) std::rethrow_exception(failure_);
+  return result_;
+}
+
 bool CancelRequested() { return cancelFlag != 0; }
 
 void ThrowIfCancelled() {
@@ -276,8 +327,8 @@ void ThrowIfCancelled() {
 void RequestCancel() { OnCancelSignal(0); }
 
 ChildResult RunChild(const QString& program, const QStringList& arguments,
-                     const std::function<void(const QByteArray&)>& onOutputLine,
-                     std::vector<OwnedFd> passed) {
+                     const std::function<void(const QByteArray&)>& onOutputLine, std::vector<OwnedFd> passed,
+                     int nicer) {
   ThrowIfCancelled();
   EnsureWakePipe();
   // The times say which runs overlapped and what each cost.
@@ -285,10 +336,16 @@ ChildResult RunChild(const QString& program, const QStringList& arguments,
   const bool trace = getenv("VINTREL_CUT_TRACE") != nullptr;
   auto elapsed = [] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - firstRun).count(); };
   const double started = elapsed();
-  if (trace)
-    fprintf(stderr, "run: [%.3f s] %s %s\n", started, qPrintable(program), qPrintable(arguments.join(' ')));
   Pipe out, err;
   const pid_t pid = Spawn(program, arguments, out, err, passed);
+  if (trace)
+    fprintf(stderr, "run: [%.3f s] %d: %s %s\n", started, int(pid), qPrintable(program),
+            qPrintable(arguments.join(' ')));
+  if (nicer > 0) {
+    errno = 0;
+    const int ours = getpriority(PRIO_PROCESS, 0);
+    if (errno == 0) setpriority(PRIO_PROCESS, pid, std::min(19, ours + nicer));
+  }
   out.closeWrite();
   err.closeWrite();
   passed.clear();
@@ -333,8 +390,8 @@ ChildResult RunChild(const QString& program, const QStringList& arguments,
   }
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   if (trace)
-    fprintf(stderr, "end: [%.3f s] %s after %.3f s, exit %d\n", elapsed(), qPrintable(QFileInfo(program).fileName()),
-            elapsed() - started, result.exitCode);
+    fprintf(stderr, "end: [%.3f s] %d: %s after %.3f s, exit %d\n", elapsed(), int(pid),
+            qPrintable(QFileInfo(program).fileName()), elapsed() - started, result.exitCode);
   ThrowIfCancelled();
   return result;
 }

@@ -3,7 +3,9 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <exception>
 #include <functional>
+#include <thread>
 #include <vector>
 
 namespace vintrel::cut {
@@ -43,15 +45,38 @@ ChildPipe MakeChildPipe();
 // both, which the children at either end see as the end of the data or a broken pipe.
 void RelayBuffered(OwnedFd from, OwnedFd to, size_t hold);
 
-// Runs a program with an argument list (never a shell): stdin /dev/null, its own session,
+// Runs a program with an argument list (never a shell): stdin /dev/null, its own process group,
 // no descriptors of ours but its two pipes and `passed`, which it sees as 3, 4, ... (for
 // "pipe:3"); ours are closed as soon as it has started, so the other end sees the end of
 // the data when the child ends. `onOutputLine` sees each stdout line as it comes. Throws
 // CutCancelled once a cancel was asked for: the child (its whole process group) is stopped
 // first and waited for. Throws CutError when the program cannot start.
+// `nicer`: how much lower than ours its scheduling priority is.
 ChildResult RunChild(const QString& program, const QStringList& arguments,
                      const std::function<void(const QByteArray&)>& onOutputLine = {},
-                     std::vector<OwnedFd> passed = {});
+                     std::vector<OwnedFd> passed = {}, int nicer = 0);
+
+// A program started ahead of its work: it reads its first `gates` passed descriptors ("pipe:3",
+// "pipe:4", ...: a concat list, a filter graph) and so waits there, its own start-up done,
+// until finish() writes them. Destroyed unfinished, the gates close empty and the program
+// ends at once, with nothing to wait for. It runs at a lower priority, so as not to slow the
+// work before it; by the time it reads, that work is done.
+class StartedChild {
+ public:
+  StartedChild(const QString& program, const QStringList& arguments, int gates);
+  ~StartedChild();
+  StartedChild(const StartedChild&) = delete;
+  StartedChild& operator=(const StartedChild&) = delete;
+  // One text per gate, in order; then waits for the program's end. Throws what RunChild would.
+  ChildResult finish(const QStringList& texts);
+
+ private:
+  void wait();
+  std::vector<OwnedFd> gates_;
+  std::thread thread_;
+  ChildResult result_;
+  std::exception_ptr failure_;
+};
 
 // Runs independent steps (each typically one RunChild) at the same time, one thread each,
 // and waits for all of them. Then throws CutCancelled if a cancel came, else the first

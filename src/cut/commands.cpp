@@ -82,11 +82,6 @@ QString FileArgument(const QString& path) {
   return "file:" + (QDir::isAbsolutePath(path) ? path : QDir::currentPath() + "/" + path);
 }
 
-QStringList MediaProbeArguments(const QString& input) {
-  return ProbePrefix() << "-show_format"
-                       << "-show_streams" << FileArgument(input);
-}
-
 QStringList StreamPacketProbeArguments(const QString& input, double from, double to, bool withMedia) {
   QStringList args = ProbePrefix();
   if (withMedia)

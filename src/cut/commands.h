@@ -19,7 +19,6 @@ struct Tools {
 // an option or a protocol.
 QString FileArgument(const QString& path);
 
-QStringList MediaProbeArguments(const QString& input);
 // The packets of every stream (times, flags, byte positions and sizes) between two times from
 // the container's start, assumed at 0 until the media probe says otherwise; with
 // `withMedia`, the format and the streams too, so the common case needs one run.

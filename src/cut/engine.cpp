@@ -11,13 +11,14 @@
 #include <QJsonObject>
 #include <QStandardPaths>
 #include <algorithm>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 #include "cut/child_process.h"
 #include "cut/cut_error.h"
-#include "cut/mp4_rotation.h"
+#include "cut/mp4_index.h"
 #include "cut/time_text.h"
 #include "cut/verify.h"
 #include "cut/work_files.h"
@@ -123,8 +124,8 @@ struct Job {
 };
 
 void RunEncoder(Job& job, const QStringList& arguments, const std::function<void(const QByteArray&)>& onLine,
-                std::vector<OwnedFd> passed = {}) {
-  const ChildResult result = RunChild(job.tools.ffmpeg, arguments, onLine, std::move(passed));
+                std::vector<OwnedFd> passed = {}, int nicer = 0) {
+  const ChildResult result = RunChild(job.tools.ffmpeg, arguments, onLine, std::move(passed), nicer);
   const QString errors = QString::fromUtf8(result.errors);
   // The encoder exits 0 when only the closing of its file failed (a disk that filled up
   // while it wrote the index): the file is unusable all the same.
@@ -315,6 +316,9 @@ QString MakeSmartCut(Job& job, const CutPlan& plan, SourceSample& sample) {
   // tail's few megabytes are held here until the join gets to them, so that its encoder
   // runs beside the others.
   const size_t kTailHeld = size_t(256) << 20;
+  // The join waits for the head, then streams the copy, and gets to the tail last: the tail's
+  // encoder takes the processors only where the others leave them.
+  const int kTailNicer = 10;
   QList<ConcatPart> parts;
   std::vector<OwnedFd> joinInputs;
   auto addPart = [&](OwnedFd readEnd, double duration) {
@@ -377,7 +381,7 @@ QString MakeSmartCut(Job& job, const CutPlan& plan, SourceSample& sample) {
       RunEncoder(job,
                  SmartEncodeArguments(job.media, job.request.input,
                                       {layout.tailStart, layout.tailFrames, true, threads}, "pipe:3"),
-                 job.progress.lineReader(2, tail), std::move(output));
+                 job.progress.lineReader(2, tail), std::move(output), kTailNicer);
     });
     steps.push_back([&] { RelayBuffered(std::move(tailPipe.read), std::move(tailRelay.write), kTailHeld); });
   }
@@ -394,10 +398,22 @@ QString MakeSmartCut(Job& job, const CutPlan& plan, SourceSample& sample) {
   return made;
 }
 
-QStringList Verify(Job& job, const CutPlan& plan, const QString& made, const SourceSample& sample = {}) {
+QStringList Verify(Job& job, const CutPlan& plan, const QString& made, const SourceSample& sample = {},
+                   EarlyChecks* early = nullptr) {
   job.progress.phase(CutPhase::kVerifying);
-  return VerifyCut(job.tools, job.media, job.request, plan, made, sample,
-                   [&](const QString& part) { return job.files.path(part); });
+  return VerifyCut(
+      job.tools, job.media, job.request, plan, made, sample,
+      [&](const QString& part) { return job.files.path(part); }, early);
+}
+
+// The smart cut's checks, started now where one may come: see EarlyChecks. The made file's
+// name goes to them in a concat list, which cannot hold a line break.
+std::unique_ptr<EarlyChecks> StartChecksEarly(Job& job) {
+  const CutRequest& request = job.request;
+  const QString made = job.files.path("cut." + LowerExtension(request.output));
+  if (!SmartCutPossible(request) || made.contains('\n') || made.contains('\r')) return nullptr;
+  return std::make_unique<EarlyChecks>(job.tools, made, job.files.path("first.nut"),
+                                       job.files.path("hashes.md5"), !LengthsFromIndex(request.output));
 }
 
 QString Describe(const CutPlan& plan, const QString& fallback) {
@@ -419,6 +435,7 @@ CutReport RunCut(const Tools& tools, const CutRequest& request, const CutObserve
   Progress progress(observer);
   if (observer.phase) observer.phase(CutPhase::kProbing);
   Job job{tools, request, {}, files, progress};
+  std::unique_ptr<EarlyChecks> early = StartChecksEarly(job);
   const Windows windows = ProbeInput(job);
   if (const QString problem = StretchProblem(job.media, request); !problem.isEmpty()) throw CutError(problem);
 
@@ -429,18 +446,20 @@ CutReport RunCut(const Tools& tools, const CutRequest& request, const CutObserve
     try {
       SourceSample sample;
       made = MakeSmartCut(job, plan, sample);
-      checks = Verify(job, plan, made, sample);
+      checks = Verify(job, plan, made, sample, early.get());
     } catch (const VerificationFailed& failure) {
       fallback = QString::fromStdString(failure.what());
     } catch (const CutError& failure) {
       fallback = failure.message();
     }
+    early.reset();
     if (!fallback.isEmpty()) {
       files.removeAll();  // the parts of the failed attempt would only take disk space
       plan = PlanReEncode(job.media, request, "the smart cut failed its check");
     }
   }
   if (plan.method == CutMethod::kReEncode) {
+    early.reset();
     made = MakeReEncode(job, plan);
     try {
       checks = Verify(job, plan, made);

@@ -68,6 +68,11 @@ QString SmartCutObstacle(const MediaInfo& media, const CutRequest& request) {
   return {};
 }
 
+bool SmartCutPossible(const CutRequest& request) {
+  return !request.forceReEncode && kSmartCutTypes.contains(LowerExtension(request.input)) &&
+         kSmartCutTypes.contains(LowerExtension(request.output));
+}
+
 QList<double> EntryCandidates(const MediaInfo& media, const QList<Packet>& packets, double from, double to) {
   // A packet this close to the end of the list may still have leading pictures after it.
   const int reorderMargin = 8;

@@ -43,6 +43,8 @@ QString StretchProblem(const MediaInfo& media, const CutRequest& request);
 
 // Why this input cannot be smart-cut into this output type; empty when it can.
 QString SmartCutObstacle(const MediaInfo& media, const CutRequest& request);
+// Whether the request alone (before anything is known of the video) leaves a smart cut open.
+bool SmartCutPossible(const CutRequest& request);
 
 // Frame index of a time on the stream's constant-rate grid (the first frame is index 0).
 long long FrameIndex(const MediaInfo& media, double time);

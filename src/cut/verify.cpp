@@ -7,13 +7,14 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <optional>
-#include <functional>
 #include <vector>
 
 #include "cut/child_process.h"
 #include "cut/cut_error.h"
+#include "cut/mp4_index.h"
 #include "cut/time_text.h"
 
 namespace vintrel::cut {
@@ -62,19 +63,20 @@ MadeListing ParseFrameCrcListing(const QByteArray& text) {
   return listing;
 }
 
-std::optional<MadeListing> ListingFromIndex(const MediaInfo& made) {
-  const StreamInfo* video = made.video();
-  if (!video || video->frames <= 0) return std::nullopt;
+bool LengthsFromIndex(const QString& output) {
+  return QStringList{"mp4", "m4v", "mov"}.contains(LowerExtension(output));
+}
+
+std::optional<MadeListing> ListingFromIndex(const Mp4Index& made) {
+  if (!made.video || made.video->samples <= 0) return std::nullopt;
+  auto span = [](const Mp4Track& track) {
+    return StreamSpan{track.start, track.end,
+                      track.samples > 0 ? (track.end - track.start) / double(track.samples) : 0};
+  };
   MadeListing listing;
-  listing.videoPackets = static_cast<int>(video->frames);
-  listing.video = {video->startTime, video->startTime + video->duration,
-                   video->duration / static_cast<double>(video->frames)};
-  for (const StreamInfo& stream : made.streams) {
-    if (stream.type != "audio") continue;
-    const double packet = stream.frames > 0 ? stream.duration / static_cast<double>(stream.frames) : 0;
-    listing.audio = {stream.startTime, stream.startTime + stream.duration, packet};
-    break;
-  }
+  listing.videoPackets = static_cast<int>(made.video->samples);
+  listing.video = span(*made.video);
+  if (made.audio) listing.audio = span(*made.audio);
   return listing;
 }
 
@@ -136,10 +138,68 @@ struct MadeComparison {
   QString hashFile;
 };
 
+// The graph comparing the first decoded range's frames with the source's: its first frame
+// against the source's (PSNR lines to standard output), the copied frames' hashes, and the
+// rest decoded only. `made` leads the made file's frames in: an input's pad, or a chain
+// ending in a comma.
+QString ComparisonGraph(const QString& made, int source, const MadeComparison& compare) {
+  return QString(
+             "%1split=3[d0][d1][d2];"
+             "[d0]trim=end_frame=1,setpts=N/TB[made];[%2:v:0]setpts=N/TB[source];"
+             "[source][made]scale2ref[scaled][reference];"
+             "[reference][scaled]psnr=stats_file=-[compared];"
+             "[d1]trim=start_frame=%3:end_frame=%4[madehash]")
+      .arg(made)
+      .arg(source)
+      .arg(compare.headFrames)
+      .arg(compare.headFrames + compare.sample);
+}
+
+QStringList ComparisonOutputs(const QString& hashFile) {
+  return {"-map", "[compared]", "-frames:v",  "1",  "-f",       "null",
+          "-",    "-map",       "[madehash]", "-f", "framemd5", FileArgument(hashFile)};
+}
+
+// -copyinkf: a video that does not start with a key frame still has all its packets counted.
+QStringList ListingOutput(int input) {
+  return {"-map",      QString("%1:v:0").arg(input),
+          "-map",      QString("%1:a:0?").arg(input),
+          "-c",        "copy",
+          "-copyinkf", "-f",
+          "framecrc",  "pipe:1"};
+}
+
+// What a run of ListAndDecode's kind tells. Errors of any of it are the made file's; only
+// when there are some are the ranges decoded one by one again, to tell which.
+ListedAndDecoded Findings(const Tools& tools, const QString& file, const ChildResult& result, bool list,
+                          const QList<DecodeRange>& ranges, const MadeComparison* compare) {
+  const QString errors = QString::fromUtf8(result.errors).trimmed();
+  if (list && result.exitCode != 0 && result.output.isEmpty())
+    throw VerificationFailed("the made file cannot be read: " + errors.section('\n', -1));
+  ListedAndDecoded found;
+  if (list) found.listing = ParseFrameCrcListing(result.output);
+  if (compare) {
+    static const QRegularExpression perFrame(R"(psnr_avg:(\S+))");
+    if (const QRegularExpressionMatch match = perFrame.match(QString::fromUtf8(result.output));
+        match.hasMatch())
+      found.psnr = match.captured(1) == "inf" ? INFINITY : match.captured(1).toDouble();
+    QFile hashes(compare->hashFile);
+    if (hashes.open(QIODevice::ReadOnly)) found.hashes = ParseFrameHashes(hashes.readAll()).value(0);
+  }
+  if (result.exitCode == 0 && errors.isEmpty()) return found;
+  for (const DecodeRange& range : ranges) {
+    found.problem = DecodeProblem(tools, file, range.from, range.length, range.where);
+    if (!found.problem.isEmpty()) return found;
+  }
+  found.problem = (ranges.isEmpty() ? QString("reading the file reports: ")
+                                    : "decoding " + ranges[0].where + " reports: ") +
+                  errors.section('\n', 0, 0);
+  return found;
+}
+
 // One run over the made file: with `list`, every packet of its first video and audio stream
 // listed by a stream copy (no decoding); the ranges decoded; with `compare`, the first range's
-// frames compared with the source's. Errors of any of it are the made file's; only when
-// there are some are the ranges decoded one by one again, to tell which.
+// frames compared with the source's.
 ListedAndDecoded ListAndDecode(const Tools& tools, const QString& file, bool list, const QList<DecodeRange>& ranges,
                                const MadeComparison* compare = nullptr) {
   QStringList arguments = {"-nostdin", "-v", "error"};
@@ -156,33 +216,10 @@ ListedAndDecoded ListAndDecode(const Tools& tools, const QString& file, bool lis
                 << "1";
     arguments << "-i" << FileArgument(file);
   }
-  if (compare) {
-    // The source's frame beside the made file's first; the copied frames' hashes from the
-    // same decoding of the start that is checked for errors. The PSNR lines alone go to
-    // standard output, the hashes to a file.
+  if (compare)
     arguments << "-i" << FileArgument(compare->sourceFrameFile) << "-filter_complex"
-              << QString("[%1:v:0]split=3[d0][d1][d2];"
-                         "[d0]trim=end_frame=1,setpts=N/TB[made];[%2:v:0]setpts=N/TB[source];"
-                         "[source][made]scale2ref[scaled][reference];"
-                         "[reference][scaled]psnr=stats_file=-[compared];"
-                         "[d1]trim=start_frame=%3:end_frame=%4[madehash]")
-                     .arg(first)
-                     .arg(first + ranges.size())
-                     .arg(compare->headFrames)
-                     .arg(compare->headFrames + compare->sample);
-  }
-  // -copyinkf: a video that does not start with a key frame still has all its packets counted.
-  if (list)
-    arguments << "-map"
-              << "0:v:0"
-              << "-map"
-              << "0:a:0?"
-              << "-c"
-              << "copy"
-              << "-copyinkf"
-              << "-f"
-              << "framecrc"
-              << "pipe:1";
+              << ComparisonGraph(QString("[%1:v:0]").arg(first), first + ranges.size(), *compare);
+  if (list) arguments << ListingOutput(0);
   for (int i = first; i < first + ranges.size(); ++i) {
     if (i == first && compare)
       arguments << "-map"
@@ -194,39 +231,16 @@ ListedAndDecoded ListAndDecode(const Tools& tools, const QString& file, bool lis
   arguments << "-f"
             << "null"
             << "-";
-  if (compare)
-    arguments << "-map"
-              << "[compared]"
-              << "-frames:v"
-              << "1"
-              << "-f"
-              << "null"
-              << "-"
-              << "-map"
-              << "[madehash]"
-              << "-f"
-              << "framemd5" << FileArgument(compare->hashFile);
-  const ChildResult result = RunChild(tools.ffmpeg, arguments);
-  const QString errors = QString::fromUtf8(result.errors).trimmed();
-  if (list && result.exitCode != 0 && result.output.isEmpty())
-    throw VerificationFailed("the made file cannot be read: " + errors.section('\n', -1));
-  ListedAndDecoded found;
-  if (list) found.listing = ParseFrameCrcListing(result.output);
-  if (compare) {
-    static const QRegularExpression perFrame(R"(psnr_avg:(\S+))");
-    if (const QRegularExpressionMatch match = perFrame.match(QString::fromUtf8(result.output)); match.hasMatch())
-      found.psnr = match.captured(1) == "inf" ? INFINITY : match.captured(1).toDouble();
-    QFile hashes(compare->hashFile);
-    if (hashes.open(QIODevice::ReadOnly)) found.hashes = ParseFrameHashes(hashes.readAll()).value(0);
-  }
-  if (result.exitCode == 0 && errors.isEmpty()) return found;
-  for (const DecodeRange& range : ranges) {
-    found.problem = DecodeProblem(tools, file, range.from, range.length, range.where);
-    if (!found.problem.isEmpty()) return found;
-  }
-  found.problem = (ranges.isEmpty() ? QString("reading the file reports: ") : "decoding " + ranges[0].where + " reports: ") +
-                  errors.section('\n', 0, 0);
-  return found;
+  if (compare) arguments << ComparisonOutputs(compare->hashFile);
+  return Findings(tools, file, RunChild(tools.ffmpeg, arguments), list, ranges, compare);
+}
+
+// A concat list of `file` from its key frame at or before `from`: how a started end read
+// is let in once the file is made.
+QString ListFrom(const QString& file, double from) {
+  QString quoted = FileArgument(file);
+  quoted.replace("'", "'\\''");
+  return "ffconcat version 1.0\nfile '" + quoted + "'\ninpoint " + SecondsArgument(from) + "\n";
 }
 
 // The PSNR of a re-encode's first frame against the source frame where the stretch starts
@@ -276,7 +290,9 @@ SampleOutputs SourceSampleOutputs(const CutPlan& plan, const QString& firstFrame
   const int sample = CopiedFramesCompared(plan);
   // The copy's first frame comes (copyStart - headStart) after the stretch's first.
   const double copyAfter = layout.copyStart - frame / 4 - SampleStart(plan);
-  return {copyAfter, sample, copyAfter + (sample + 1) * frame + 0.5, firstFrameFile, hashFile};
+  // The input's length limit goes by decoding times, which never come after the frames'
+  // own: two frames more cover rounding.
+  return {copyAfter, sample, copyAfter + (sample + 3) * frame, firstFrameFile, hashFile};
 }
 
 SourceSample ReadSourceSample(const SampleOutputs& outputs) {
@@ -303,9 +319,52 @@ SourceSample SampleSource(const Tools& tools, const CutRequest& request, const C
   return ReadSourceSample(outputs);
 }
 
+namespace {
+
+QStringList EndReadArguments(const QString& madeFile, bool listPackets) {
+  // The concat list names the made file and where to start (the key frame before the end's
+  // range, as -ss lands); a plain input after it is opened only once that list has come.
+  QStringList arguments = {"-nostdin",  "-v", "error",  "-threads", "1", "-protocol_whitelist",
+                           "file,pipe", "-f", "concat", "-safe",    "0", "-auto_convert",
+                           "0",         "-i", "pipe:3"};
+  if (listPackets) arguments << "-i" << FileArgument(madeFile) << ListingOutput(1);
+  return arguments << "-map"
+                   << "0:v:0"
+                   << "-map"
+                   << "0:a?"
+                   << "-f"
+                   << "null"
+                   << "-";
+}
+
+QStringList StartReadArguments(const QString& madeFile, const QString& sourceFrameFile,
+                               const QString& hashFile) {
+  // The graph is read before any input is opened; it ends the decoding itself (a trim).
+  return QStringList{"-nostdin", "-v",
+                     "error",    "-filter_complex_script",
+                     "pipe:3",   "-noautorotate",
+                     "-threads", "1",
+                     "-i",       FileArgument(madeFile),
+                     "-i",       FileArgument(sourceFrameFile),
+                     "-map",     "[d2]",
+                     "-f",       "null",
+                     "-"}
+         << ComparisonOutputs(hashFile);
+}
+
+}  // namespace
+
+EarlyChecks::EarlyChecks(const Tools& tools, const QString& madeFile, const QString& sourceFrameFile,
+                         const QString& hashFile, bool listPackets)
+    : madeFile(madeFile),
+      hashFile(hashFile),
+      listPackets(listPackets),
+      end(tools.ffmpeg, EndReadArguments(madeFile, listPackets), 1),
+      start(tools.ffmpeg, StartReadArguments(madeFile, sourceFrameFile, hashFile), 1) {}
+
 QStringList VerifyCut(const Tools& tools, const MediaInfo& source, const CutRequest& request,
                       const CutPlan& plan, const QString& madeFile, const SourceSample& sourceSample,
-                      const std::function<QString(const QString&)>& workFile) {
+                      const std::function<QString(const QString&)>& workFile, EarlyChecks* early) {
   QStringList checks;
   const double stretch = VideoStretchEnd(source, request) - request.start;
   const double frame = 1 / plan.frameRate;
@@ -325,27 +384,37 @@ QStringList VerifyCut(const Tools& tools, const MediaInfo& source, const CutRequ
   } else {
     ranges << DecodeRange{0, 0, "the file"};
   }
-  const bool rotated = source.video()->rotation != 0 && smart;
-  // A big smart cut into MP4 takes its lengths from the file's index, as players do: listing
-  // every packet would read all the copied bytes once more, where the index costs a probe's
-  // start (about what listing 128 MiB costs).
-  const bool indexed = smart && QStringList{"mp4", "m4v", "mov"}.contains(LowerExtension(request.output)) &&
-                       QFileInfo(madeFile).size() > kListPacketsUpTo;
+  // A smart cut into MP4 takes its lengths from the file's index, as players do: listing
+  // every packet would read all the copied bytes once more.
+  const bool indexed = smart && LengthsFromIndex(request.output);
   // Runs at the same time: the listing (or the index) with the end's decoding, and the
   // start's decoding with the comparison (a re-encode: the listing with the whole decoding,
   // and the comparison alone). The findings are then judged in a fixed order.
   ListedAndDecoded made, start;
   std::optional<VerificationFailed> unreadable;
   double psnr = -1;
-  std::optional<MediaInfo> madeInfo;
+  const bool started = smart && early && early->madeFile == madeFile;
   std::vector<std::function<void()>> reads = {[&] {
     try {
-      made = ListAndDecode(tools, madeFile, !indexed, smart ? ranges.mid(1) : ranges);
+      if (started) {
+        const ChildResult result = early->end.finish({ListFrom(madeFile, ranges[1].from)});
+        made = Findings(tools, madeFile, result, !indexed, ranges.mid(1), nullptr);
+      } else {
+        made = ListAndDecode(tools, madeFile, !indexed, smart ? ranges.mid(1) : ranges);
+      }
     } catch (const VerificationFailed& failure) {
       unreadable = failure;
     }
   }};
-  if (smart) {
+  if (started) {
+    const MadeComparison compare{sourceSample.firstFrameFile, layout.headFrames, sample, early->hashFile};
+    reads.push_back([&, compare] {
+      // The start's frames, then nothing more: the trim ends the run.
+      const QString graph = QString("[0:v:0]trim=end_frame=%1,").arg(layout.headFrames + sample + 1) +
+                            ComparisonGraph("", 1, compare);
+      start = Findings(tools, madeFile, early->start.finish({graph}), false, ranges.mid(0, 1), &compare);
+    });
+  } else if (smart) {
     const MadeComparison compare{sourceSample.firstFrameFile, layout.headFrames, sample, workFile("hashes.md5")};
     reads.push_back([&, compare] {
       start = ListAndDecode(tools, madeFile, false, ranges.mid(0, 1),
@@ -354,24 +423,17 @@ QStringList VerifyCut(const Tools& tools, const MediaInfo& source, const CutRequ
   } else {
     reads.push_back([&] { psnr = FirstFramePsnr(tools, source, request, plan, madeFile); });
   }
-  if (rotated || indexed)
-    reads.push_back([&] {
-      const ChildResult probe = RunChild(tools.ffprobe, MediaProbeArguments(madeFile));
-      try {
-        madeInfo = ParseMediaInfo(probe.output);
-      } catch (const CutError&) {
-        madeInfo.reset();
-      }
-    });
   RunConcurrently(reads);
   if (unreadable) throw *unreadable;
+  const std::optional<Mp4Index> index = indexed ? ReadMp4Index(madeFile) : std::nullopt;
   if (indexed) {
-    const std::optional<MadeListing> index = madeInfo ? ListingFromIndex(*madeInfo) : std::nullopt;
-    if (!index) throw VerificationFailed("the made file's index cannot be read");
-    made.listing = *index;
+    const std::optional<MadeListing> lengths = index ? ListingFromIndex(*index) : std::nullopt;
+    if (!lengths) throw VerificationFailed("the made file's index cannot be read");
+    made.listing = *lengths;
   }
   const MadeListing& listing = made.listing;
-  const int madeRotation = madeInfo ? madeInfo->video()->rotation : 0;
+  // Only an MP4 keeps the rotation of a smart cut's copy (the plan re-encodes otherwise).
+  const int madeRotation = index ? index->rotation : 0;
   if (smart) psnr = start.psnr;
 
   // Length: exact frame count where the rate is constant, the timestamps' span otherwise.

@@ -4,10 +4,13 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <optional>
 
+#include "cut/child_process.h"
 #include "cut/commands.h"
 #include "cut/media_info.h"
+#include "cut/mp4_index.h"
 #include "cut/plan.h"
 
 namespace vintrel::cut {
@@ -33,12 +36,10 @@ struct MadeListing {
   StreamSpan audio;      // the first audio stream; all zero without one
 };
 MadeListing ParseFrameCrcListing(const QByteArray& text);
-// Made MP4 files up to this size have their packets listed; bigger ones are measured from
-// their index.
-constexpr qint64 kListPacketsUpTo = qint64(128) << 20;
-// The same from an MP4's index as ffprobe reads it (its sample counts and track times),
-// which costs no reading of the packets; nullopt when the index does not count the video.
-std::optional<MadeListing> ListingFromIndex(const MediaInfo& made);
+// Whether a smart cut into `output` is measured from the file's index (MP4 and MOV).
+bool LengthsFromIndex(const QString& output);
+// The same from an MP4's index; nullopt when the index does not count the video.
+std::optional<MadeListing> ListingFromIndex(const Mp4Index& made);
 
 // The frame hashes of ffmpeg's framemd5 format, by stream index, from text that may hold
 // other lines too.
@@ -61,10 +62,27 @@ SourceSample ReadSourceSample(const SampleOutputs& outputs);
 SourceSample SampleSource(const Tools& tools, const CutRequest& request, const CutPlan& plan,
                           const SampleOutputs& outputs);
 
+// A smart cut's two reads of the file it makes, started with the cut: the end's decoding
+// (with the packet listing) and the start's comparison with the source. A program's start
+// costs about as much as the reading it then does, and here it overlaps the probe; the
+// programs wait on pipes until VerifyCut lets them read. Dropped unused, they end at once.
+class EarlyChecks {
+ public:
+  // `listPackets`: the end's read lists every packet too (where the lengths do not come from
+  // the made file's index).
+  EarlyChecks(const Tools& tools, const QString& madeFile, const QString& sourceFrameFile,
+              const QString& hashFile, bool listPackets);
+  const QString madeFile, hashFile;
+  const bool listPackets;
+  // Waiting for the made file's name (a concat list) and for the comparison's graph.
+  StartedChild end, start;
+};
+
 // Checks a made file against the plan; returns what was checked, one line each, or throws
 // VerificationFailed. A smart cut's needs the source's sample and names for two work files.
 QStringList VerifyCut(const Tools& tools, const MediaInfo& source, const CutRequest& request,
                       const CutPlan& plan, const QString& madeFile, const SourceSample& sourceSample = {},
-                      const std::function<QString(const QString&)>& workFile = {});
+                      const std::function<QString(const QString&)>& workFile = {},
+                      EarlyChecks* early = nullptr);
 
 }  // namespace vintrel::cut

@@ -132,6 +132,15 @@ TEST_F(Program, NamesAreTakenLiterally) {
   }
   EXPECT_FALSE(QFile::exists("pwned"));
   EXPECT_FALSE(QFile::exists(path("pwned")));
+  // The work files live beside the output, and the checks are told their names in lists of
+  // their own: a folder with quotes in its name still gets a smart cut, checked.
+  const QString folder = path("it's a \"folder\" $(touch pwned)");
+  ASSERT_TRUE(QDir().mkpath(folder));
+  const ProgramRun inFolder = RunProgram(CutProgram(), {clip(), "0.5", "3.5", folder + "/out.mp4"});
+  EXPECT_EQ(inFolder.exitCode, 0) << inFolder.err.toStdString();
+  EXPECT_TRUE(inFolder.out.startsWith("Smart cut: ")) << inFolder.out.toStdString();
+  EXPECT_TRUE(HiddenWorkFiles(folder).isEmpty());
+  EXPECT_FALSE(QFile::exists(folder + "/pwned"));
   // A leading dash without "--" and a relative path are files too.
   ASSERT_TRUE(QFile::copy(clip(), path("-x.mp4")));
   QProcess process;
