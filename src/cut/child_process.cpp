@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <exception>
 #include <memory>
@@ -84,6 +85,27 @@ struct Pipe {
   }
 };
 
+// The encoders' environment: ours, and unless it says otherwise, an allocator that backs its
+// memory with huge pages and keeps what it frees. Every run is short and touches fresh frame
+// buffers, and taking and zeroing memory page by page costs a cut a good tenth of its time
+// (more in a virtual machine, where each page fault is dear); the results are the same.
+char** ChildEnvironment() {
+  static const std::vector<char*> environment = [] {
+    std::vector<char*> entries;
+    bool tuned = false;
+    for (char** entry = environ; *entry; ++entry) {
+      tuned = tuned || strncmp(*entry, "GLIBC_TUNABLES=", 15) == 0;
+      entries.push_back(strdup(*entry));
+    }
+    if (!tuned)
+      entries.push_back(strdup("GLIBC_TUNABLES=glibc.malloc.hugetlb=1:glibc.malloc.mmap_threshold=67108864:"
+                               "glibc.malloc.trim_threshold=134217728"));
+    entries.push_back(nullptr);
+    return entries;
+  }();
+  return const_cast<char**>(environment.data());
+}
+
 pid_t Spawn(const QString& program, const QStringList& arguments, Pipe& out, Pipe& err,
             const std::vector<OwnedFd>& passed) {
   // Copies above any number the passed descriptors get in the child, so no dup2 below
@@ -125,7 +147,7 @@ pid_t Spawn(const QString& program, const QStringList& arguments, Pipe& out, Pip
 
   pid_t pid = -1;
   const int failed =
-      posix_spawn(&pid, programBytes.constData(), actions.get(), &attributes, argv.data(), environ);
+      posix_spawn(&pid, programBytes.constData(), actions.get(), &attributes, argv.data(), ChildEnvironment());
   posix_spawnattr_destroy(&attributes);
   if (failed) throw CutError(QString("%1 could not be started (%2).").arg(program, strerror(failed)));
   return pid;
