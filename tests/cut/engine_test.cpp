@@ -239,6 +239,19 @@ TEST(MadeFileIndex, TellsWhatThePacketsTell) {
   EXPECT_NEAR(index->video.length(), listed.video.length(), 0.001);
   EXPECT_NEAR(index->audio.length(), listed.audio.length(), listed.audio.packet);
   EXPECT_NEAR(index->audio.packet, 1024.0 / 44100, 0.001) << "AAC frames of the test tone";
+
+  // A file cut short where its index was being written (a full disk) has none to read, and
+  // whatever its boxes claim, reading them stays within the file.
+  QFile whole(made);
+  ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+  const QByteArray bytes = whole.readAll();
+  for (const qsizetype keep : {bytes.size() - 200, bytes.size() / 2, qsizetype(0)}) {
+    QFile cut(folder.filePath("short.mp4"));
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    cut.write(bytes.left(keep));
+    cut.close();
+    EXPECT_FALSE(ReadMp4Index(cut.fileName()).has_value()) << keep << " bytes";
+  }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Pipes from one run to another through the cut's own process: nothing lost, nothing
-// reordered, and no wait without end when either side goes away.
+// reordered, and no wait without end when either side goes away. The same for a program
+// started ahead of its work, waiting on pipes of ours.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -81,6 +82,24 @@ TEST(Relay, EndsWhenTheReaderGoesAndTheWriterIsToldSo) {
   relay.join();
   EXPECT_FALSE(tookAll);
   EXPECT_EQ(error, EPIPE);
+}
+
+TEST(StartedChild, ReadsWhatItIsGivenAndEndsAtOnceWhenDropped) {
+  // What it waits for comes through its gates, in order ("pipe:3", "pipe:4").
+  StartedChild echo("/bin/sh", {"-c", "cat <&3; printf /; cat <&4"}, 2);
+  const ChildResult result = echo.finish({"concat list", "filter graph"});
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.output, "concat list/filter graph");
+
+  // Dropped unused (a cut that turned out not to need it), it sees its gates close empty
+  // and ends, so dropping it returns (else this test would hang here).
+  { StartedChild unused("/bin/sh", {"-c", "cat <&3 >/dev/null; exit 7"}, 1); }
+
+  // One that ended before it was let in: writing to its closed gate neither kills us with
+  // SIGPIPE nor hides how it ended.
+  StartedChild gone("/bin/sh", {"-c", "exec 3<&-; exit 3"}, 1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(gone.finish({"too late"}).exitCode, 3);
 }
 
 }  // namespace
