@@ -283,8 +283,14 @@ QStringList SmartEncodeArguments(const MediaInfo& media, const QString& input, c
   if (Known(video.colorSpace)) args << "-colorspace" << video.colorSpace;
   if (Known(video.colorTransfer)) args << "-color_trc" << video.colorTransfer;
   if (Known(video.colorPrimaries)) args << "-color_primaries" << video.colorPrimaries;
-  args << "-f"
-       << "mpegts" << output;
+  if (range.mp4TimeScale > 0)
+    args << "-video_track_timescale" << QString::number(range.mp4TimeScale) << "-movflags"
+         << "+frag_keyframe+empty_moov+default_base_moof"
+         << "-f"
+         << "mp4" << output;
+  else
+    args << "-f"
+         << "mpegts" << output;
   if (sample) args << SampleOutputArguments(*sample);
   return args;
 }
@@ -330,8 +336,13 @@ QStringList SmartCopyArguments(const MediaInfo& media, const QString& input, dou
 
 QString ConcatList(const QList<ConcatPart>& parts) {
   QString list = "ffconcat version 1.0\n";
-  for (const ConcatPart& part : parts)
-    list += QString("file '%1'\nduration %2\n").arg(part.fileName, SecondsArgument(part.duration));
+  for (const ConcatPart& part : parts) {
+    QString name = part.fileName.startsWith("pipe:") ? part.fileName : FileArgument(part.fileName);
+    name.replace("'", "'\\''");
+    list += QString("file '%1'\nduration %2\n").arg(name, SecondsArgument(part.duration));
+    if (part.inpoint >= 0) list += "inpoint " + SecondsArgument(part.inpoint) + "\n";
+    if (part.outpoint >= 0) list += "outpoint " + SecondsArgument(part.outpoint) + "\n";
+  }
   return list;
 }
 

@@ -73,6 +73,9 @@ struct EncodeRange {
   // parts share the processors: as many threads as a part's share of them keeps them busy
   // with less of the threads' own overhead, which matters for the few frames of a part.
   int threads = 0;
+  // The part's container: MPEG-TS, or with a time scale, fragmented MP4 whose video counts in
+  // it (the join's concat demuxer keeps the first part's time base for all of them).
+  long long mp4TimeScale = 0;
 };
 
 // The re-encoded frames of a smart cut, made to match the copied ones, as MPEG-TS into
@@ -84,8 +87,11 @@ QStringList SmartEncodeArguments(const MediaInfo& media, const QString& input, c
 QStringList SmartCopyArguments(const MediaInfo& media, const QString& input, double from, int frames,
                                const QString& output);
 struct ConcatPart {
-  QString fileName;  // beside the list
+  QString fileName;  // "pipe:N", or a file's path
   double duration = 0;
+  // Where the join starts reading the file (its key frame there) and the decoding time at
+  // which it stops, in the file's own times; negative: from the start, to the end.
+  double inpoint = -1, outpoint = -1;
 };
 QString ConcatList(const QList<ConcatPart>& parts);
 QStringList SmartJoinArguments(const MediaInfo& media, const CutRequest& request, const QString& concatList,

@@ -176,6 +176,7 @@ struct Windows {
   double startFrom = 0, startTo = 0, endFrom = 0, endTo = 0;
   bool read = false;  // the packets below are the video's within these bounds
   QList<Packet> start, end;
+  QList<Packet> endEvery;  // every stream's packets of the end's window, in the order read
   bool meet() const { return endFrom <= startTo; }  // then one window serves both marks
 };
 
@@ -213,6 +214,7 @@ Windows ProbeInput(Job& job) {
   const int video = job.media.video()->index;
   windows.start = ParsePackets(first, 0, video);
   windows.end = windows.meet() ? windows.start : ParsePackets(far, 0, video);
+  windows.endEvery = ParsePackets(windows.meet() ? first : far, 0);
   windows.read = true;
   return windows;
 }
@@ -296,7 +298,7 @@ QString MakeReEncode(Job& job, const CutPlan& plan) {
   return made;
 }
 
-QString MakeSmartCut(Job& job, const CutPlan& plan, SourceSample& sample) {
+QString MakeSmartCut(Job& job, const CutPlan& plan, const Windows& windows, SourceSample& sample) {
   const SmartCutLayout& layout = plan.layout;
   const double frame = 1 / plan.frameRate;
   const double head = layout.headFrames * frame, copy = layout.copyFrames * frame,
@@ -325,12 +327,20 @@ QString MakeSmartCut(Job& job, const CutPlan& plan, SourceSample& sample) {
     parts << ConcatPart{QString("pipe:%1").arg(3 + joinInputs.size()), duration};
     joinInputs.push_back(std::move(readEnd));
   };
-  ChildPipe headPipe, copyPipe = MakeChildPipe(), tailPipe, tailRelay;
+  const std::optional<DirectCopy> direct =
+      windows.read ? DirectCopyBounds(job.media, plan, windows.start, windows.endEvery) : std::nullopt;
+  const long long partTimeScale = direct ? direct->timeScale : 0;
+  ChildPipe headPipe, copyPipe, tailPipe, tailRelay;
   if (layout.headFrames > 0) {
     headPipe = MakeChildPipe();
     addPart(std::move(headPipe.read), head);
   }
-  addPart(std::move(copyPipe.read), copy);
+  if (direct) {
+    parts << ConcatPart{job.request.input, copy, direct->inpoint, direct->outpoint};
+  } else {
+    copyPipe = MakeChildPipe();
+    addPart(std::move(copyPipe.read), copy);
+  }
   if (layout.tailFrames > 0) {
     tailPipe = MakeChildPipe();
     tailRelay = MakeChildPipe();
@@ -364,23 +374,25 @@ QString MakeSmartCut(Job& job, const CutPlan& plan, SourceSample& sample) {
       std::vector<OwnedFd> output = into(headPipe.write);
       RunEncoder(job,
                  SmartEncodeArguments(job.media, job.request.input,
-                                      {layout.headStart, layout.headFrames, false, threads}, "pipe:3",
+                                      {layout.headStart, layout.headFrames, false, threads, partTimeScale}, "pipe:3",
                                       &sampleOutputs),
                  job.progress.lineReader(0, head), std::move(output));
     });
   }
-  steps.push_back([&] {
-    std::vector<OwnedFd> output = into(copyPipe.write);
-    RunEncoder(
-        job, SmartCopyArguments(job.media, job.request.input, layout.copyStart, layout.copyFrames, "pipe:3"),
-        job.progress.lineReader(1, copy), std::move(output));
-  });
+  if (!direct) {
+    steps.push_back([&] {
+      std::vector<OwnedFd> output = into(copyPipe.write);
+      RunEncoder(
+          job, SmartCopyArguments(job.media, job.request.input, layout.copyStart, layout.copyFrames, "pipe:3"),
+          job.progress.lineReader(1, copy), std::move(output));
+    });
+  }
   if (layout.tailFrames > 0) {
     steps.push_back([&] {
       std::vector<OwnedFd> output = into(tailPipe.write);
       RunEncoder(job,
                  SmartEncodeArguments(job.media, job.request.input,
-                                      {layout.tailStart, layout.tailFrames, true, threads}, "pipe:3"),
+                                      {layout.tailStart, layout.tailFrames, true, threads, partTimeScale}, "pipe:3"),
                  job.progress.lineReader(2, tail), std::move(output), kTailNicer);
     });
     steps.push_back([&] { RelayBuffered(std::move(tailPipe.read), std::move(tailRelay.write), kTailHeld); });
@@ -445,7 +457,7 @@ CutReport RunCut(const Tools& tools, const CutRequest& request, const CutObserve
   if (plan.method == CutMethod::kSmartCut) {
     try {
       SourceSample sample;
-      made = MakeSmartCut(job, plan, sample);
+      made = MakeSmartCut(job, plan, windows, sample);
       checks = Verify(job, plan, made, sample, early.get());
     } catch (const VerificationFailed& failure) {
       fallback = QString::fromStdString(failure.what());

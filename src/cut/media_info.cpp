@@ -55,6 +55,7 @@ StreamInfo ParseStream(const QJsonObject& object) {
   stream.height = object.value("height").toInt();
   stream.frameRate = ParseRational(object.value("r_frame_rate").toString()).value_or(Rational{});
   stream.averageFrameRate = ParseRational(object.value("avg_frame_rate").toString()).value_or(Rational{});
+  stream.timeBase = ParseRational(object.value("time_base").toString()).value_or(Rational{});
   stream.startTime = NumberField(object, "start_time");
   stream.duration = NumberField(object, "duration");
   stream.frames = std::llround(NumberField(object, "nb_frames"));
@@ -110,6 +111,7 @@ QList<Packet> ParsePackets(const QByteArray& json, double containerStart, int st
     if (stream >= 0 && object.value("stream_index").toInt(-1) != stream) continue;
     if (!object.contains("pts_time")) continue;  // no timestamp: nothing to place it by
     Packet packet;
+    packet.stream = object.value("stream_index").toInt(-1);
     packet.pts = NumberField(object, "pts_time") - containerStart;
     packet.dts = object.contains("dts_time") ? NumberField(object, "dts_time") - containerStart : packet.pts;
     packet.key = object.value("flags").toString().startsWith('K');

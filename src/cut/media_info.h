@@ -27,6 +27,7 @@ struct StreamInfo {
   int height = 0;
   Rational frameRate;         // r_frame_rate: the stream's base rate
   Rational averageFrameRate;  // avg_frame_rate: differs from the base rate when the rate varies
+  Rational timeBase;          // the unit of its timestamps
   double startTime = 0;       // seconds, as the container says
   double duration = 0;        // seconds, 0 when unknown
   long long frames = 0;       // nb_frames: the container's own count, 0 when it keeps none
@@ -51,13 +52,14 @@ struct MediaInfo {
 // ffprobe -of json -show_format -show_streams; throws CutError when it holds no video.
 MediaInfo ParseMediaInfo(const QByteArray& json);
 
-// One video packet as ffprobe lists it, times relative to the container's start time.
+// One packet as ffprobe lists it, times relative to the container's start time.
 struct Packet {
   double pts = 0;
   double dts = 0;
   bool key = false;
   qint64 position = -1;  // byte offset in the file as the demuxer gives it; -1 when unknown
   int size = 0;
+  int stream = -1;  // its stream's index
 };
 // `stream`: keep only that stream's packets, for listings of every stream (-1: all).
 QList<Packet> ParsePackets(const QByteArray& json, double containerStart, int stream = -1);

@@ -43,6 +43,22 @@ QString StretchProblem(const MediaInfo& media, const CutRequest& request);
 
 // Why this input cannot be smart-cut into this output type; empty when it can.
 QString SmartCutObstacle(const MediaInfo& media, const CutRequest& request);
+// Where a smart cut's join can read the copied packets straight from the source, with no run
+// to copy them first: from the copy's key frame, at its exact time (so that the join places
+// it exactly), to just before the decoding time of the first packet after the copy. The
+// concat demuxer stops a file at the first packet of any stream that reaches that time, so
+// this holds only where, in the order the demuxer reads the source (`endEvery`: the probe's
+// listing of every stream around the end), no video packet before it comes after a packet at
+// or past it. The parts must also share the source's time base (the join keeps the first
+// part's), the source's video must be its first stream (parts are matched by stream number)
+// and H.264, which the join puts into Annex B itself, in an MP4/MOV. nullopt otherwise.
+struct DirectCopy {
+  double inpoint = 0, outpoint = 0;
+  long long timeScale = 0;  // of the source's video, for the encoded parts
+};
+std::optional<DirectCopy> DirectCopyBounds(const MediaInfo& media, const CutPlan& plan, const QList<Packet>& start,
+                                           const QList<Packet>& endEvery);
+
 // Whether the request alone (before anything is known of the video) leaves a smart cut open.
 bool SmartCutPossible(const CutRequest& request);
 

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <vector>
+
 #include "cut/commands.h"
 
 using namespace vintrel::cut;
@@ -193,7 +197,81 @@ TEST(Commands, SmartCutPartsMatchTheSource) {
               copy.contains("-frames:v 100"));
   media.streams[0].codec = "hevc";
   EXPECT_TRUE(SmartCopyArguments(media, "in.mp4", 2.0, 100, "/t/c.ts").contains("hevc_mp4toannexb"));
-  EXPECT_EQ(
-      ConcatList({{".v-head.ts", 1}, {".v-copy.ts", 4}}),
-      "ffconcat version 1.0\nfile '.v-head.ts'\nduration 1.000000\nfile '.v-copy.ts'\nduration 4.000000\n");
+  // Parts come through pipes, or straight from a file (any name, from its key frame up to a
+  // decoding time).
+  EXPECT_EQ(ConcatList({{"pipe:3", 1}, {"/v/it's.mp4", 4, 2, 5.9}, {"pipe:4", 0.5}}),
+            "ffconcat version 1.0\nfile 'pipe:3'\nduration 1.000000\n"
+            "file 'file:/v/it'\\''s.mp4'\nduration 4.000000\ninpoint 2.000000\noutpoint 5.900000\n"
+            "file 'pipe:4'\nduration 0.500000\n");
+}
+
+namespace {
+
+// Every stream's packets as a demuxer reads them: the video of ClosedGops (decoding two
+// frames ahead of showing), each followed by an audio packet of about the same time.
+QList<Packet> Interleaved(const MediaInfo& media, int firstFrame, int frames, int gop) {
+  QList<Packet> packets;
+  const double frame = 1.0 / 25;
+  int decoded = 0;
+  for (Packet video : ClosedGops(media, firstFrame, frames, gop)) {
+    video.dts = FrameTime(media, firstFrame + decoded++) - 2 * frame;
+    video.stream = 0;
+    packets << video;
+    packets << Packet{video.dts + frame / 2, video.dts + frame / 2, true, -1, 0, 1};
+  }
+  return packets;
+}
+
+}  // namespace
+
+TEST(Plan, CopiedPacketsAreReadStraightFromTheSourceWhereTheJoinCanStopExactly) {
+  MediaInfo media = Media();
+  media.formatName = "mov,mp4,m4a,3gp,3g2,mj2";
+  media.streams[0].timeBase = {1, 12800};
+  const QList<Packet> packets = Interleaved(media, 0, 300, 50);  // 12 s, a key frame every 2 s
+  const double frame = 1.0 / 25;
+  auto dtsOf = [&](int shownFrame) {
+    for (const Packet& packet : packets)
+      if (packet.stream == 0 && FrameIndex(media, packet.pts) == shownFrame) return packet.dts;
+    return -1.0;
+  };
+  CutPlan plan;
+  plan.method = CutMethod::kSmartCut;
+  plan.frameRate = 25;
+  // Head to 4 s, copy to the key frame at 10 s, tail after it.
+  plan.layout = {3.5, 12, 4, 150, 10, 10};
+  std::optional<DirectCopy> direct = DirectCopyBounds(media, plan, packets, packets);
+  ASSERT_TRUE(direct.has_value());
+  EXPECT_DOUBLE_EQ(direct->inpoint, 4);
+  EXPECT_DOUBLE_EQ(direct->outpoint, dtsOf(250) - frame / 2) << "just before the tail's key frame";
+  EXPECT_EQ(direct->timeScale, 12800);
+
+  // A copy that ends at the end mark inside a GOP stops before the first packet not copied
+  // in decoding order: the P-frame shown after the end, decoded before the frame at it.
+  plan.layout = {3.5, 12, 4, 155, 0, 0};  // to frame 255, a P-frame (I at 250, P at 253, 256)
+  direct = DirectCopyBounds(media, plan, packets, packets);
+  ASSERT_TRUE(direct.has_value());
+  EXPECT_DOUBLE_EQ(direct->outpoint, std::min(dtsOf(256), dtsOf(255)) - frame / 2);
+
+  // An audio packet past the stop, read before the last copied video packet, would end the
+  // source there: then a run copies the packets first.
+  plan.layout = {3.5, 12, 4, 150, 10, 10};
+  QList<Packet> early = packets;
+  const int keyAt10 = int(std::find_if(early.begin(), early.end(), [&](const Packet& p) {
+                            return p.stream == 0 && p.key && FrameIndex(media, p.pts) == 250;
+                          }) -
+                          early.begin());
+  early.insert(keyAt10 - 6, Packet{10.3, 10.3, true, -1, 0, 1});
+  EXPECT_FALSE(DirectCopyBounds(media, plan, early, early).has_value());
+
+  // And where the join cannot take the source's packets as they are.
+  for (const auto& change : std::vector<std::function<void(MediaInfo&)>>{
+           [](MediaInfo& m) { m.streams[0].codec = "hevc"; },
+           [](MediaInfo& m) { m.formatName = "matroska,webm"; },
+           [](MediaInfo& m) { m.streams[0].timeBase = {1001, 30000}; },
+           [](MediaInfo& m) { std::swap(m.streams[0].index, m.streams[1].index); }}) {
+    MediaInfo other = media;
+    change(other);
+    EXPECT_FALSE(DirectCopyBounds(other, plan, packets, packets).has_value());
+  }
 }
