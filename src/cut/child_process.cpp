@@ -98,8 +98,9 @@ char** ChildEnvironment() {
       entries.push_back(strdup(*entry));
     }
     if (!tuned)
-      entries.push_back(strdup("GLIBC_TUNABLES=glibc.malloc.hugetlb=1:glibc.malloc.mmap_threshold=67108864:"
-                               "glibc.malloc.trim_threshold=134217728"));
+      entries.push_back(
+          strdup("GLIBC_TUNABLES=glibc.malloc.hugetlb=1:glibc.malloc.mmap_threshold=67108864:"
+                 "glibc.malloc.trim_threshold=134217728"));
     entries.push_back(nullptr);
     return entries;
   }();
@@ -146,8 +147,8 @@ pid_t Spawn(const QString& program, const QStringList& arguments, Pipe& out, Pip
   argv.push_back(nullptr);
 
   pid_t pid = -1;
-  const int failed =
-      posix_spawn(&pid, programBytes.constData(), actions.get(), &attributes, argv.data(), ChildEnvironment());
+  const int failed = posix_spawn(&pid, programBytes.constData(), actions.get(), &attributes, argv.data(),
+                                 ChildEnvironment());
   posix_spawnattr_destroy(&attributes);
   if (failed) throw CutError(QString("%1 could not be started (%2).").arg(program, strerror(failed)));
   return pid;

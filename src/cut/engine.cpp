@@ -374,8 +374,8 @@ QString MakeSmartCut(Job& job, const CutPlan& plan, const Windows& windows, Sour
       std::vector<OwnedFd> output = into(headPipe.write);
       RunEncoder(job,
                  SmartEncodeArguments(job.media, job.request.input,
-                                      {layout.headStart, layout.headFrames, false, threads, partTimeScale}, "pipe:3",
-                                      &sampleOutputs),
+                                      {layout.headStart, layout.headFrames, false, threads, partTimeScale},
+                                      "pipe:3", &sampleOutputs),
                  job.progress.lineReader(0, head), std::move(output));
     });
   }
@@ -383,17 +383,19 @@ QString MakeSmartCut(Job& job, const CutPlan& plan, const Windows& windows, Sour
     steps.push_back([&] {
       std::vector<OwnedFd> output = into(copyPipe.write);
       RunEncoder(
-          job, SmartCopyArguments(job.media, job.request.input, layout.copyStart, layout.copyFrames, "pipe:3"),
+          job,
+          SmartCopyArguments(job.media, job.request.input, layout.copyStart, layout.copyFrames, "pipe:3"),
           job.progress.lineReader(1, copy), std::move(output));
     });
   }
   if (layout.tailFrames > 0) {
     steps.push_back([&] {
       std::vector<OwnedFd> output = into(tailPipe.write);
-      RunEncoder(job,
-                 SmartEncodeArguments(job.media, job.request.input,
-                                      {layout.tailStart, layout.tailFrames, true, threads, partTimeScale}, "pipe:3"),
-                 job.progress.lineReader(2, tail), std::move(output), kTailNicer);
+      RunEncoder(
+          job,
+          SmartEncodeArguments(job.media, job.request.input,
+                               {layout.tailStart, layout.tailFrames, true, threads, partTimeScale}, "pipe:3"),
+          job.progress.lineReader(2, tail), std::move(output), kTailNicer);
     });
     steps.push_back([&] { RelayBuffered(std::move(tailPipe.read), std::move(tailRelay.write), kTailHeld); });
   }

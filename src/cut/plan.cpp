@@ -68,19 +68,20 @@ QString SmartCutObstacle(const MediaInfo& media, const CutRequest& request) {
   return {};
 }
 
-std::optional<DirectCopy> DirectCopyBounds(const MediaInfo& media, const CutPlan& plan, const QList<Packet>& start,
-                                           const QList<Packet>& endEvery) {
+std::optional<DirectCopy> DirectCopyBounds(const MediaInfo& media, const CutPlan& plan,
+                                           const QList<Packet>& start, const QList<Packet>& endEvery) {
   const StreamInfo& video = *media.video();
   const SmartCutLayout& layout = plan.layout;
   // MP4 and MOV keep every packet's decoding time; Matroska keeps none, and the join's guesses
   // at it across the edges of the parts come out of order.
-  if (plan.method != CutMethod::kSmartCut || !media.formatName.startsWith("mov,mp4") || video.codec != "h264" ||
-      video.index != 0 || video.timeBase.numerator != 1 || plan.frameRate <= 0)
+  if (plan.method != CutMethod::kSmartCut || !media.formatName.startsWith("mov,mp4") ||
+      video.codec != "h264" || video.index != 0 || video.timeBase.numerator != 1 || plan.frameRate <= 0)
     return std::nullopt;
   const long long first = FrameIndex(media, layout.copyStart), after = first + layout.copyFrames;
   std::optional<double> inpoint, afterDecoding;
   for (const Packet& packet : start)
-    if (packet.stream == video.index && packet.key && FrameIndex(media, packet.pts) == first) inpoint = packet.pts;
+    if (packet.stream == video.index && packet.key && FrameIndex(media, packet.pts) == first)
+      inpoint = packet.pts;
   // The first packet not copied, in decoding order: the tail's key frame, or where the copy
   // runs to the end mark, maybe a frame shown after the end but decoded before the one at it.
   for (const Packet& packet : endEvery)

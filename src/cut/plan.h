@@ -56,8 +56,8 @@ struct DirectCopy {
   double inpoint = 0, outpoint = 0;
   long long timeScale = 0;  // of the source's video, for the encoded parts
 };
-std::optional<DirectCopy> DirectCopyBounds(const MediaInfo& media, const CutPlan& plan, const QList<Packet>& start,
-                                           const QList<Packet>& endEvery);
+std::optional<DirectCopy> DirectCopyBounds(const MediaInfo& media, const CutPlan& plan,
+                                           const QList<Packet>& start, const QList<Packet>& endEvery);
 
 // Whether the request alone (before anything is known of the video) leaves a smart cut open.
 bool SmartCutPossible(const CutRequest& request);

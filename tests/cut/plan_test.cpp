@@ -257,9 +257,10 @@ TEST(Plan, CopiedPacketsAreReadStraightFromTheSourceWhereTheJoinCanStopExactly) 
   // source there: then a run copies the packets first.
   plan.layout = {3.5, 12, 4, 150, 10, 10};
   QList<Packet> early = packets;
-  const int keyAt10 = int(std::find_if(early.begin(), early.end(), [&](const Packet& p) {
-                            return p.stream == 0 && p.key && FrameIndex(media, p.pts) == 250;
-                          }) -
+  const int keyAt10 = int(std::find_if(early.begin(), early.end(),
+                                       [&](const Packet& p) {
+                                         return p.stream == 0 && p.key && FrameIndex(media, p.pts) == 250;
+                                       }) -
                           early.begin());
   early.insert(keyAt10 - 6, Packet{10.3, 10.3, true, -1, 0, 1});
   EXPECT_FALSE(DirectCopyBounds(media, plan, early, early).has_value());
@@ -268,7 +269,9 @@ TEST(Plan, CopiedPacketsAreReadStraightFromTheSourceWhereTheJoinCanStopExactly) 
   for (const auto& change : std::vector<std::function<void(MediaInfo&)>>{
            [](MediaInfo& m) { m.streams[0].codec = "hevc"; },
            [](MediaInfo& m) { m.formatName = "matroska,webm"; },
-           [](MediaInfo& m) { m.streams[0].timeBase = {1001, 30000}; },
+           [](MediaInfo& m) {
+             m.streams[0].timeBase = {1001, 30000};
+           },
            [](MediaInfo& m) { std::swap(m.streams[0].index, m.streams[1].index); }}) {
     MediaInfo other = media;
     change(other);
