@@ -95,18 +95,18 @@ QList<QStringList> ParseFrameHashes(const QByteArray& text) {
 
 namespace {
 
+// An input's first video and its audio decoded, and the frames dropped: what is wanted of
+// the decoding is what it reports.
+QStringList DecodedOnly(int input) {
+  return {"-map", QString("%1:v:0").arg(input), "-map", QString("%1:a?").arg(input), "-f", "null", "-"};
+}
+
 // What decoding a stretch of the file reports, or empty when it decodes cleanly.
 QString DecodeProblem(const Tools& tools, const QString& file, double from, double length, const QString& where) {
   QStringList arguments = {"-nostdin", "-v", "error"};
   if (from > 0) arguments << "-ss" << SecondsArgument(from);
   if (length > 0) arguments << "-t" << SecondsArgument(length);
-  arguments << "-i" << FileArgument(file) << "-map"
-            << "0:v:0"
-            << "-map"
-            << "0:a?"
-            << "-f"
-            << "null"
-            << "-";
+  arguments << "-i" << FileArgument(file) << DecodedOnly(0);
   const ChildResult result = RunChild(tools.ffmpeg, arguments);
   const QString errors = QString::fromUtf8(result.errors).trimmed();
   if (result.exitCode != 0 || !errors.isEmpty())
@@ -328,13 +328,7 @@ QStringList EndReadArguments(const QString& madeFile, bool listPackets) {
                            "file,pipe", "-f", "concat", "-safe",    "0", "-auto_convert",
                            "0",         "-i", "pipe:3"};
   if (listPackets) arguments << "-i" << FileArgument(madeFile) << ListingOutput(1);
-  return arguments << "-map"
-                   << "0:v:0"
-                   << "-map"
-                   << "0:a?"
-                   << "-f"
-                   << "null"
-                   << "-";
+  return arguments << DecodedOnly(0);
 }
 
 QStringList StartReadArguments(const QString& madeFile, const QString& sourceFrameFile,
