@@ -85,10 +85,11 @@ struct Pipe {
   }
 };
 
-// The encoders' environment: ours, and unless it says otherwise, an allocator that backs its
-// memory with huge pages and keeps what it frees. Every run is short and touches fresh frame
-// buffers, and taking and zeroing memory page by page costs a cut a good tenth of its time
-// (more in a virtual machine, where each page fault is dear); the results are the same.
+// The environment of the programs a cut runs: ours, and unless it says otherwise, an allocator
+// that backs its memory with huge pages and keeps what it frees. Every run is short and
+// touches fresh frame buffers, and taking and zeroing memory page by page costs a cut a good
+// tenth of its time (more in a virtual machine, where each page fault is dear); the results
+// are the same.
 char** ChildEnvironment() {
   static const std::vector<char*> environment = [] {
     std::vector<char*> entries;

@@ -400,7 +400,9 @@ QStringList VerifyCut(const Tools& tools, const MediaInfo& source, const CutRequ
       unreadable = failure;
     }
   }};
-  if (started) {
+  // The started start read compares with the source's frame; without one (its sample could
+  // not be taken), the check says so below.
+  if (started && !sourceSample.firstFrameFile.isEmpty()) {
     const MadeComparison compare{sourceSample.firstFrameFile, layout.headFrames, sample, early->hashFile};
     reads.push_back([&, compare] {
       // The start's frames, then nothing more: the trim ends the run.
