@@ -311,9 +311,10 @@ QString MakeSmartCut(Job& job, const CutPlan& plan, const Windows& windows, Sour
   const SampleOutputs sampleOutputs =
       SourceSampleOutputs(plan, job.files.path("first.nut"), job.files.path("source.md5"));
 
-  // Every run at once, the parts going to the join through pipes as they are made: the
-  // copied bytes are read and written once, and the join's own start and its reading of the
-  // head overlap the encoders. The join reads the parts in order. The copy waits for it
+  // Every run at once, the parts going to the join through pipes as they are made (the copied
+  // packets, where DirectCopyBounds allows, straight from the source): the copied bytes are
+  // read and written once, and the join's own start and its reading of the head overlap the
+  // encoders. The join reads the parts in order. A copy run, where there is one, waits for it
   // (letting it run ahead would only take processor time from the head's encoder); the
   // tail's few megabytes are held here until the join gets to them, so that its encoder
   // runs beside the others.
