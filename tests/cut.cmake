@@ -2,6 +2,11 @@
 set(cut_test_environment "VINTREL_CUT_PROGRAM=$<TARGET_FILE:vintrel-cut>")
 
 function(vintrel_cut_test name timeout)
+  foreach(src ${ARGN})
+    if(NOT EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${src})
+      message(FATAL_ERROR "${name}: the test source ${src} is missing")
+    endif()
+  endforeach()
   add_executable(${name} ${ARGN})
   target_link_libraries(${name} PRIVATE vintrel_cut GTest::gtest GTest::gtest_main)
   add_test(NAME ${name} COMMAND ${name})
@@ -10,8 +15,8 @@ function(vintrel_cut_test name timeout)
 endfunction()
 
 vintrel_cut_test(cut_logic_tests 60
-  cut/plan_test.cpp cut/parsing_test.cpp cut/relay_test.cpp)
-vintrel_cut_test(cut_engine_tests 600
+  cut/plan/smart_cut_plan_test.cpp cut/check/judge_test.cpp cut/media/nal_test.cpp cut/make/timing_test.cpp)
+vintrel_cut_test(cut_engine_tests 900
   cut/clips.h cut/clips.cpp cut/engine_test.cpp)
 vintrel_cut_test(cut_program_tests 300
   cut/clips.h cut/clips.cpp cut/program_test.cpp)

@@ -1,3 +1,4 @@
+// What stops a cut: its errors, told in one line for the user.
 #pragma once
 
 #include <QString>
@@ -10,6 +11,19 @@ class CutError : public std::runtime_error {
  public:
   explicit CutError(const QString& message) : std::runtime_error(message.toStdString()) {}
   QString message() const { return QString::fromStdString(what()); }
+};
+
+// The output cannot be written (a full disk, a folder without permission): trying another
+// way would fail the same, so the cut ends at once with this reason.
+class WriteFailed : public CutError {
+ public:
+  using CutError::CutError;
+};
+
+// A made file that does not pass its checks; the message says which and by how much.
+class VerificationFailed : public CutError {
+ public:
+  using CutError::CutError;
 };
 
 // The user (or the system) asked the cut to stop.

@@ -1,14 +1,21 @@
+// The cut engine's one entry: a request in, a checked file in place and its report out.
 #pragma once
 
 #include <QString>
-#include <QStringList>
 #include <functional>
-
-#include "cut/commands.h"
-#include "cut/plan.h"
 
 namespace vintrel::cut {
 
+struct CutRequest {
+  QString input;
+  QString output;
+  double start = 0;  // seconds from the video's start, as the player shows them
+  double end = 0;    // past the last frame: the end of the video
+  bool forceReEncode = false;
+  bool replace = false;  // the user agreed to replace a file at the output name
+};
+
+enum class CutMethod { kSmartCut, kReEncode };
 enum class CutPhase { kProbing, kEncoding, kCopying, kVerifying };
 QString PhaseName(CutPhase phase);
 
@@ -22,17 +29,13 @@ struct CutReport {
   QString text;  // several lines: how it was made, its length, what was checked
 };
 
-// ffmpeg and ffprobe beside the program first, then on PATH; throws CutError naming both places.
-Tools FindTools(const QString& programFolder);
-
 // What stops writing `output` from `input` before anything runs, or empty: a missing input,
 // the same file (device and inode, so links and other spellings count), an existing output
 // without permission to replace it, a folder as output.
 QString OutputProblem(const QString& input, const QString& output, bool overwrite);
 
-// Makes the cut: probe, plan, run, verify, then rename into place. Throws CutError with one
-// line for the user, or CutCancelled; either way every temporary file is gone and an old
-// output is untouched.
-CutReport RunCut(const Tools& tools, const CutRequest& request, const CutObserver& observer = {});
+// Makes the cut: read, plan, make, check, then move into place. Throws CutError with one line
+// for the user, or CutCancelled; either way every work file is gone and an old output untouched.
+CutReport RunCut(const CutRequest& request, const CutObserver& observer = {});
 
 }  // namespace vintrel::cut

@@ -1,3 +1,4 @@
+// Times as people type and read them, and as the encoder program takes them.
 #pragma once
 
 #include <QString>

@@ -58,7 +58,7 @@ TEST_F(Program, RefusesWithOneClearLine) {
       {{path("empty.mp4"), "0", "1", path("out.mp4")}, 1, "The input cannot be read as a video"},
       {{path("truncated.mp4"), "0", "1", path("out.mp4")}, 1, "The input cannot be read as a video"},
       {{path("missing.mp4"), "0", "1", path("out.mp4")}, 1, "The file"},
-      {{clip(), "1", "9", path("out.mp4")}, 1, "The stretch ends after the end of the video"},
+      {{clip(), "5", "9", path("out.mp4")}, 1, "The stretch starts after the end of the video"},
       {{clip(), "1", "2", path("existing.mp4")}, 1, ""},
       {{clip(), "1", "2", path("link.mp4")}, 1, "The output is the input file itself"},
       {{"--overwrite", clip(), "1", "2", path("link.mp4")}, 1, "The output is the input file itself"},
@@ -172,9 +172,9 @@ TEST_F(Program, MachineProgressProtocol) {
   EXPECT_NE(Contents(path("out.mp4")), "older");
 
   const ProgramRun failed =
-      RunProgram(CutProgram(), {"--progress=machine", clip(), "1", "9", path("other.mp4")});
+      RunProgram(CutProgram(), {"--progress=machine", clip(), "5", "9", path("other.mp4")});
   EXPECT_EQ(failed.exitCode, 1);
-  EXPECT_TRUE(failed.err.trimmed().section('\n', -1).startsWith("error The stretch ends after"))
+  EXPECT_TRUE(failed.err.trimmed().section('\n', -1).startsWith("error The stretch starts after"))
       << failed.err.toStdString();
   EXPECT_FALSE(failed.err.contains("progress 1"));
 }
@@ -201,12 +201,49 @@ TEST_F(Program, CancelLeavesNothingAndKeepsTheOldOutput) {
   EXPECT_EQ(Contents(path("out.mp4")), "the previous cut");
 }
 
+// A file that appears at the output name while the cut runs is never replaced unasked; one
+// the user agreed to replace keeps its mode; an end mark past the last frame is the video's end.
+TEST_F(Program, TheFinalMoveKeepsWhatWasNotAgreedTo) {
+  MakeClip(path("big.mp4"), 12, {"-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac"}, 1,
+           "testsrc2=size=640x360:rate=25");
+  QProcess process;
+  process.start(CutProgram(), {"--progress=machine", "--reencode", path("big.mp4"), "1", "11", path("out.mp4")});
+  process.setReadChannel(QProcess::StandardError);
+  QByteArray seen;
+  while (!seen.contains("phase encoding") && process.waitForReadyRead(60000)) seen += process.readAllStandardError();
+  Write(path("out.mp4"), "precious");
+  ASSERT_TRUE(process.waitForFinished(120000));
+  seen += process.readAllStandardError();
+  EXPECT_EQ(process.exitCode(), 1);
+  EXPECT_TRUE(seen.contains("A file named out.mp4 appeared while the cut ran")) << seen.toStdString();
+  EXPECT_EQ(Contents(path("out.mp4")), "precious");
+  EXPECT_TRUE(HiddenWorkFiles(folder_.path()).isEmpty());
+
+  ASSERT_TRUE(QFile::setPermissions(path("out.mp4"), QFile::ReadOwner | QFile::WriteOwner));
+  const ProgramRun replaced = RunProgram(CutProgram(), {"--overwrite", clip(), "1", "9", path("out.mp4")});
+  EXPECT_EQ(replaced.exitCode, 0) << replaced.err.toStdString();
+  const QFile::Permissions kept = QFile::permissions(path("out.mp4"));
+  EXPECT_TRUE(kept.testFlags(QFile::ReadOwner | QFile::WriteOwner));
+  EXPECT_FALSE(kept & (QFile::ReadGroup | QFile::ReadOther)) << "a private file stays private";
+  EXPECT_TRUE(replaced.out.contains("Length: 0:03")) << replaced.out.toStdString();
+}
+
+// Work files of a cut that died stay until the next cut in that folder, which removes them
+// (never those of a cut still running).
+TEST_F(Program, LeftoversOfADeadCutGo) {
+  Write(path(".vintrel-999999999-abc-cut.mp4"), "partial");
+  Write(path(QString(".vintrel-%1-abc-cut.mp4").arg(getpid())), "ours, still running");
+  const ProgramRun run = RunProgram(CutProgram(), {clip(), "1", "2", path("out.mp4")});
+  EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+  EXPECT_EQ(HiddenWorkFiles(folder_.path()), QStringList{QString(".vintrel-%1-abc-cut.mp4").arg(getpid())});
+}
+
 TEST_F(Program, SaysWhereItLookedForTheEncoder) {
   QProcess process;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert("PATH", path("empty-folder"));
   process.setProcessEnvironment(environment);
-  process.start(CutProgram(), {clip(), "1", "2", path("out.mp4")});
+  process.start(CutProgram(), {"--reencode", clip(), "1", "2", path("out.mp4")});
   ASSERT_TRUE(process.waitForFinished(60000));
   EXPECT_EQ(process.exitCode(), 1);
   const QString message = QString::fromUtf8(process.readAllStandardError()).trimmed();

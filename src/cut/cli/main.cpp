@@ -7,8 +7,8 @@
 #include <QFileInfo>
 #include <cstdio>
 
-#include "cut/child_process.h"
-#include "cut/command_line_options.h"
+#include "cut/cancel.h"
+#include "cut/cli/options.h"
 #include "cut/cut_error.h"
 #include "cut/engine.h"
 #include "cut/time_text.h"
@@ -27,13 +27,6 @@ void Print(FILE* stream, const QString& text) {
   // Our reader may have gone away (SIGPIPE is ignored); the cut goes on regardless.
   fwrite(bytes.constData(), 1, bytes.size(), stream);
   fflush(stream);
-}
-
-QString ProgramFolder() {
-  char path[4096];
-  const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (length <= 0) return ".";
-  return QFileInfo(QString::fromLocal8Bit(path, length)).absolutePath();
 }
 
 class Reporter {
@@ -99,9 +92,9 @@ int main(int argc, char* argv[]) {
     if (const QString problem = OutputProblem(options.input, options.output, options.overwrite);
         !problem.isEmpty())
       throw CutError(problem);
-    const Tools tools = FindTools(ProgramFolder());
-    CutRequest request{options.input, options.output, options.start, options.end, options.reEncode};
-    const CutReport report = RunCut(tools, request, reporter.observer());
+    const CutRequest request{options.input, options.output, options.start, options.end, options.reEncode,
+                             options.overwrite};
+    const CutReport report = RunCut(request, reporter.observer());
     reporter.endLine();
     Print(stdout, report.text);
     return kDone;

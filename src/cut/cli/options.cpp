@@ -1,4 +1,4 @@
-#include "cut/command_line_options.h"
+#include "cut/cli/options.h"
 
 #include "cut/time_text.h"
 

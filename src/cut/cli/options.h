@@ -1,3 +1,4 @@
+// vintrel-cut's command line: options, the four positional arguments, the usage text.
 #pragma once
 
 #include <QString>

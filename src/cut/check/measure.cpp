@@ -1,0 +1,203 @@
+#include "cut/check/measure.h"
+
+extern "C" {
+#include <libavutil/display.h>
+#include <libavutil/intreadwrite.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/pixdesc.h>
+}
+
+#include <QCryptographicHash>
+#include <cmath>
+#include <limits>
+
+#include "cut/media/decoder.h"
+
+namespace vintrel::cut {
+
+namespace {
+
+double FrameSeconds(const AVFrame* frame, AVRational timeBase) {
+  const int64_t pts = frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp : frame->pts;
+  return Seconds(pts, timeBase);
+}
+
+struct Opened {
+  InputHandle input;
+  QString problem;
+};
+
+Opened Open(const QString& path) {
+  AVFormatContext* context = nullptr;
+  const QByteArray name = "file:" + path.toLocal8Bit();
+  int error = avformat_open_input(&context, name.constData(), nullptr, nullptr);
+  if (error < 0) return {nullptr, AvErrorText(error)};
+  InputHandle input(context);
+  error = avformat_find_stream_info(context, nullptr);
+  if (error < 0) return {nullptr, AvErrorText(error)};
+  if (FindVideoStream(context) < 0) return {nullptr, "it holds no video"};
+  return {std::move(input), {}};
+}
+
+int FirstAudio(const AVFormatContext* context) {
+  for (unsigned i = 0; i < context->nb_streams; ++i)
+    if (context->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) return int(i);
+  return -1;
+}
+
+// The video's frame count from an MP4/MOV index (what it shows, after its edit list).
+std::optional<int> IndexedFrames(const AVFormatContext* context, AVStream* video) {
+  if (!QString(context->iformat->name).contains("mp4")) return std::nullopt;
+  int frames = 0;
+  const int entries = avformat_index_get_entries_count(video);
+  for (int i = 0; i < entries; ++i)
+    if (!(avformat_index_get_entry(video, i)->flags & AVINDEX_DISCARD_FRAME)) ++frames;
+  return frames;
+}
+
+// Every packet's times, but where the index already counts the video, the video's data is skipped.
+void ReadTimes(AVFormatContext* context, int video, int audio, Found& found) {
+  const std::optional<int> indexed = IndexedFrames(context, context->streams[video]);
+  if (indexed) context->streams[video]->discard = AVDISCARD_ALL;
+  for (unsigned i = 0; i < context->nb_streams; ++i)
+    if (int(i) != video && int(i) != audio) context->streams[i]->discard = AVDISCARD_ALL;
+  int frames = 0;
+  double audioEnd = -std::numeric_limits<double>::max();
+  PacketHandle packet = NewPacket();
+  while (av_read_frame(context, packet.get()) >= 0) {
+    const AVStream* stream = context->streams[packet->stream_index];
+    if (packet->stream_index == video && !(packet->flags & AV_PKT_FLAG_DISCARD)) ++frames;
+    if (packet->stream_index == audio && packet->pts != AV_NOPTS_VALUE) {
+      double first = Seconds(packet->pts, stream->time_base);
+      size_t size = 0;
+      if (const uint8_t* skip = av_packet_get_side_data(packet.get(), AV_PKT_DATA_SKIP_SAMPLES, &size); skip && size >= 4)
+        first += AV_RL32(skip) / double(stream->codecpar->sample_rate);
+      if (!found.audioFirst) found.audioFirst = first;
+      audioEnd = std::max(audioEnd, Seconds(packet->pts + packet->duration, stream->time_base));
+    }
+    av_packet_unref(packet.get());
+  }
+  found.frames = indexed.value_or(frames);
+  if (found.audioFirst) found.audioLength = audioEnd - *found.audioFirst;
+  for (unsigned i = 0; i < context->nb_streams; ++i) context->streams[i]->discard = AVDISCARD_DEFAULT;
+}
+
+// Decodes the video from where the demuxer stands, giving frames in display order to `take`
+// until it says it has seen enough; returns the decoder's errors.
+int DecodeVideo(AVFormatContext* context, int video, const std::function<bool(AVFrame*)>& take) {
+  Decoder decoder(context->streams[video], 1);
+  bool enough = false;
+  auto sink = [&](AVFrame* frame) { enough = enough || take(frame); };
+  PacketHandle packet = NewPacket();
+  while (!enough && av_read_frame(context, packet.get()) >= 0) {
+    if (packet->stream_index == video) decoder.send(packet.get(), sink);
+    av_packet_unref(packet.get());
+  }
+  if (!enough) decoder.drain(sink);
+  return decoder.errors();
+}
+
+}  // namespace
+
+QByteArray FrameHash(const AVFrame* frame) {
+  QCryptographicHash hash(QCryptographicHash::Md5);
+  const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(AVPixelFormat(frame->format));
+  int lineBytes[4] = {};
+  if (!descriptor || av_image_fill_linesizes(lineBytes, AVPixelFormat(frame->format), frame->width) < 0) return {};
+  for (int plane = 0; plane < 4 && frame->data[plane]; ++plane) {
+    const bool chroma = plane == 1 || plane == 2;
+    const int rows = chroma ? AV_CEIL_RSHIFT(frame->height, descriptor->log2_chroma_h) : frame->height;
+    for (int row = 0; row < rows; ++row)
+      hash.addData(QByteArrayView(frame->data[plane] + row * frame->linesize[plane], lineBytes[plane]));
+  }
+  return hash.result();
+}
+
+std::optional<double> LumaPsnr(const AVFrame* a, const AVFrame* b) {
+  if (!a || !b || a->width != b->width || a->height != b->height || a->format != b->format) return std::nullopt;
+  int lineBytes[4] = {};
+  if (av_image_fill_linesizes(lineBytes, AVPixelFormat(a->format), a->width) < 0) return std::nullopt;
+  double squares = 0;
+  for (int row = 0; row < a->height; ++row) {
+    const uint8_t* x = a->data[0] + row * a->linesize[0];
+    const uint8_t* y = b->data[0] + row * b->linesize[0];
+    for (int i = 0; i < lineBytes[0]; ++i) squares += double(x[i] - y[i]) * (x[i] - y[i]);
+  }
+  const double mse = squares / (double(lineBytes[0]) * a->height);
+  return mse == 0 ? 100.0 : 10 * std::log10(255.0 * 255.0 / mse);
+}
+
+int StreamRotation(const AVStream* stream) {
+  const uint8_t* matrix = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
+  if (!matrix) return 0;
+  const double degrees = av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
+  return std::isnan(degrees) ? 0 : int(std::lround(degrees));
+}
+
+SourceSample SampleSource(Source& source, int64_t decodeFrom, int64_t start, std::optional<int64_t> copyFrom,
+                          int copiedFrames) {
+  SourceSample sample;
+  if (decodeFrom != Source::kFromStart) source.seekVideo(decodeFrom);
+  Decoder decoder(source.video(), 1);
+  bool reached = false, enough = false;
+  auto sink = [&](AVFrame* frame) {
+    const int64_t pts = frame->best_effort_timestamp;
+    if (pts < start || enough) return;
+    if (!sample.first) sample.first.reset(av_frame_clone(frame));
+    if (copyFrom && pts >= *copyFrom && int(sample.copied.size()) < copiedFrames) sample.copied.push_back(FrameHash(frame));
+    enough = !copyFrom || int(sample.copied.size()) >= copiedFrames;
+  };
+  PacketHandle packet = NewPacket();
+  while (!enough && source.read(packet.get())) {
+    if (packet->stream_index == source.videoIndex()) {
+      const bool key = packet->flags & AV_PKT_FLAG_KEY;
+      reached = reached || (key && (packet->pts == decodeFrom || decodeFrom == Source::kFromStart));
+      if (reached) decoder.send(packet.get(), sink);
+    }
+    av_packet_unref(packet.get());
+  }
+  if (!enough) decoder.drain(sink);
+  return sample;
+}
+
+Found MeasureMade(const QString& made, const SourceSample& source, const DecodePlan& plan) {
+  Found found;
+  Opened opened = Open(made);
+  if (!opened.input) {
+    found.unreadable = opened.problem;
+    return found;
+  }
+  AVFormatContext* context = opened.input.get();
+  const int video = FindVideoStream(context), audio = FirstAudio(context);
+  const AVStream* stream = context->streams[video];
+  found.rotation = StreamRotation(stream);
+  ReadTimes(context, video, audio, found);
+  // From the very start again: a fresh reader is the one sure way back for every demuxer.
+  opened = Open(made);
+  if (!opened.input) {
+    found.unreadable = opened.problem;
+    return found;
+  }
+  context = opened.input.get();
+  int index = 0, matching = 0;
+  const int compared = int(source.copied.size());
+  found.decodeErrors = DecodeVideo(context, video, [&](AVFrame* frame) {
+    if (index == 0) {
+      found.videoFirst = FrameSeconds(frame, stream->time_base);
+      found.firstFramePsnr = LumaPsnr(frame, source.first.get());
+    }
+    const int copiedIndex = index - plan.headFrames;
+    if (copiedIndex >= 0 && copiedIndex < compared && FrameHash(frame) == source.copied[copiedIndex]) ++matching;
+    ++index;
+    return !plan.wholeFile && copiedIndex + 1 >= compared;
+  });
+  found.copiedMatching = matching;
+  found.decodedWhere = plan.wholeFile ? "the whole file" : "around every join";
+  if (!plan.wholeFile && plan.endFrom) {
+    av_seek_frame(context, video, Ticks(*plan.endFrom, stream->time_base), AVSEEK_FLAG_BACKWARD);
+    found.decodeErrors += DecodeVideo(context, video, [](AVFrame*) { return false; });
+  }
+  return found;
+}
+
+}  // namespace vintrel::cut

@@ -1,0 +1,154 @@
+#include "cut/make/matched_encoder.h"
+
+extern "C" {
+#include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
+}
+
+#include "cut/cut_error.h"
+#include "cut/media/nal.h"
+
+namespace vintrel::cut {
+
+namespace {
+
+// Re-encoded frames are few (a GOP at most): quality over speed, near transparent.
+constexpr int kQuality = 16;
+
+struct X264Settings {
+  const char* profile;
+  const char* features;  // what makes x264 declare that profile, whatever the preset turned off
+};
+
+X264Settings H264Profile(int profile) {
+  switch (profile & ~FF_PROFILE_H264_CONSTRAINED) {
+    case FF_PROFILE_H264_BASELINE:
+      return {"baseline", "cabac=0:8x8dct=0"};
+    case FF_PROFILE_H264_MAIN:
+    case FF_PROFILE_H264_EXTENDED:
+      return {"main", "cabac=1:8x8dct=0"};
+    case FF_PROFILE_H264_HIGH_10:
+      return {"high10", "cabac=1:8x8dct=1"};
+    case FF_PROFILE_H264_HIGH_422:
+      return {"high422", "cabac=1:8x8dct=1"};
+    case FF_PROFILE_H264_HIGH_444_PREDICTIVE:
+      return {"high444", "cabac=1:8x8dct=1"};
+    default:
+      return {"high", "cabac=1:8x8dct=1"};
+  }
+}
+
+const char* HevcProfile(int profile) {
+  switch (profile) {
+    case FF_PROFILE_HEVC_MAIN_10:
+      return "main10";
+    case FF_PROFILE_HEVC_MAIN_STILL_PICTURE:
+      return "mainstillpicture";
+    case FF_PROFILE_HEVC_MAIN:
+      return "main";
+    default:
+      return nullptr;
+  }
+}
+
+QString FieldOrderOption(AVFieldOrder order) {
+  if (order == AV_FIELD_TT || order == AV_FIELD_TB) return ":tff=1";
+  if (order == AV_FIELD_BB || order == AV_FIELD_BT) return ":bff=1";
+  return {};
+}
+
+void CopyPicture(const AVStream* source, AVCodecContext* context) {
+  const AVCodecParameters* parameters = source->codecpar;
+  context->width = parameters->width;
+  context->height = parameters->height;
+  context->pix_fmt = AVPixelFormat(parameters->format);
+  context->sample_aspect_ratio = parameters->sample_aspect_ratio;
+  context->color_range = parameters->color_range;
+  context->color_primaries = parameters->color_primaries;
+  context->color_trc = parameters->color_trc;
+  context->colorspace = parameters->color_space;
+  context->chroma_sample_location = parameters->chroma_location;
+  context->field_order = parameters->field_order;
+  context->time_base = source->time_base;
+  const AVRational rate = source->avg_frame_rate.num > 0 ? source->avg_frame_rate : source->r_frame_rate;
+  if (rate.num > 0) context->framerate = rate;
+}
+
+}  // namespace
+
+MatchedEncoder::MatchedEncoder(const AVStream* source, const QList<QByteArray>& sourceSets, int nalLengthSize)
+    : nalLengthSize_(nalLengthSize) {
+  const AVCodecParameters* parameters = source->codecpar;
+  const bool hevc = parameters->codec_id == AV_CODEC_ID_HEVC;
+  const AVCodec* codec = avcodec_find_encoder_by_name(hevc ? "libx265" : "libx264");
+  if (!codec) throw CutError(QString("The %1 encoder is missing.").arg(hevc ? "x265" : "x264"));
+  context_.reset(avcodec_alloc_context3(codec));
+  if (!context_) throw std::bad_alloc();
+  CopyPicture(source, context_.get());
+  bool supported = false;
+  for (const AVPixelFormat* format = codec->pix_fmts; format && *format != AV_PIX_FMT_NONE; ++format)
+    supported = supported || *format == context_->pix_fmt;
+  if (!supported)
+    throw CutError(QString("the encoder cannot make the video's pixel format (%1)")
+                       .arg(av_get_pix_fmt_name(context_->pix_fmt)));
+  // One key frame, the first: the frames between are too few for another.
+  context_->gop_size = 100000;
+  context_->max_b_frames = 0;
+  void* options = context_->priv_data;
+  av_opt_set(options, "preset", "ultrafast", 0);
+  av_opt_set_double(options, "crf", kQuality, 0);
+  const int level = parameters->level;
+  if (hevc) {
+    if (const char* profile = HevcProfile(parameters->profile)) av_opt_set(options, "profile", profile, 0);
+    QString params = "log-level=error:repeat-headers=1:open-gop=0:scenecut=0:bframes=0";
+    if (level > 0) params += QString(":level-idc=%1").arg(level / 30.0, 0, 'f', 1);
+    av_opt_set(options, "x265-params", params.toUtf8().constData(), 0);
+  } else {
+    const X264Settings settings = H264Profile(parameters->profile);
+    av_opt_set(options, "profile", settings.profile, 0);
+    if (level > 0 && level != 9) av_opt_set(options, "level", QString("%1.%2").arg(level / 10).arg(level % 10).toUtf8(), 0);
+    // Our parameter sets under ids of their own: whichever a decoder keeps, the source's
+    // frames find theirs.
+    const QString params = QString("%1:scenecut=0:sps-id=%2%3")
+                               .arg(settings.features)
+                               .arg(FreeH264ParameterSetId(sourceSets))
+                               .arg(FieldOrderOption(parameters->field_order));
+    av_opt_set(options, "x264-params", params.toUtf8().constData(), 0);
+  }
+  if (const int error = avcodec_open2(context_.get(), codec, nullptr); error < 0)
+    throw CutError(QString("the encoder cannot be set up like the source (%1)").arg(AvErrorText(error)));
+}
+
+void MatchedEncoder::encode(AVFrame* frame, const PacketSink& sink) {
+  // A decoded frame keeps its old type, which the encoder would take as an order.
+  frame->pict_type = encoded_ == 0 ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
+  frame->key_frame = encoded_ == 0;
+  if (const int error = avcodec_send_frame(context_.get(), frame); error < 0)
+    throw CutError(QString("The encoder failed: %1.").arg(AvErrorText(error)));
+  ++encoded_;
+  receive(sink);
+}
+
+void MatchedEncoder::finish(const PacketSink& sink) {
+  avcodec_send_frame(context_.get(), nullptr);
+  receive(sink);
+}
+
+void MatchedEncoder::receive(const PacketSink& sink) {
+  while (true) {
+    PacketHandle packet = NewPacket();
+    const int result = avcodec_receive_packet(context_.get(), packet.get());
+    if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) return;
+    if (result < 0) throw CutError(QString("The encoder failed: %1.").arg(AvErrorText(result)));
+    const QByteArray annexB(reinterpret_cast<const char*>(packet->data), packet->size);
+    const QByteArray units = JoinLengthPrefixed(SplitAnnexB(annexB), nalLengthSize_);
+    PacketHandle converted = NewPacket();
+    if (av_new_packet(converted.get(), int(units.size())) < 0) throw std::bad_alloc();
+    memcpy(converted->data, units.constData(), units.size());
+    av_packet_copy_props(converted.get(), packet.get());
+    converted->flags = packet->flags;
+    sink(std::move(converted));
+  }
+}
+
+}  // namespace vintrel::cut

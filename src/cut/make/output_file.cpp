@@ -1,0 +1,147 @@
+#include "cut/make/output_file.h"
+
+#include <QFileInfo>
+
+#include "cut/cut_error.h"
+
+namespace vintrel::cut {
+
+namespace {
+
+bool IsTextSubtitle(AVCodecID codec) {
+  const AVCodecDescriptor* descriptor = avcodec_descriptor_get(codec);
+  return descriptor && (descriptor->props & AV_CODEC_PROP_TEXT_SUB);
+}
+
+bool Keeps(const AVStream* stream, int videoIndex) {
+  const AVMediaType type = stream->codecpar->codec_type;
+  return stream->index == videoIndex || type == AVMEDIA_TYPE_AUDIO || type == AVMEDIA_TYPE_SUBTITLE;
+}
+
+QString CodecName(AVCodecID codec) { return QString::fromUtf8(avcodec_get_name(codec)); }
+
+}  // namespace
+
+const AVOutputFormat* SmartCutFormat(const QString& path) {
+  const QString type = QFileInfo(path).suffix().toLower();
+  if (type == "mp4" || type == "m4v") return av_guess_format("mp4", nullptr, nullptr);
+  if (type == "mov") return av_guess_format("mov", nullptr, nullptr);
+  if (type == "mkv") return av_guess_format("matroska", nullptr, nullptr);
+  return nullptr;
+}
+
+QString StreamObstacle(const Source& source, const AVOutputFormat* format,
+                       std::vector<SubtitleConversion>* conversions) {
+  const AVCodecID textFormat = QString(format->name) == "matroska" ? AV_CODEC_ID_SUBRIP : AV_CODEC_ID_MOV_TEXT;
+  for (unsigned i = 0; i < source.context()->nb_streams; ++i) {
+    const AVStream* stream = source.stream(int(i));
+    if (!Keeps(stream, source.videoIndex())) continue;
+    const AVCodecID codec = stream->codecpar->codec_id;
+    if (avformat_query_codec(format, codec, FF_COMPLIANCE_NORMAL) == 1) continue;
+    if (stream->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE && IsTextSubtitle(codec)) {
+      if (conversions) conversions->push_back({int(i), textFormat});
+      continue;
+    }
+    const char* kind = stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO      ? "sound"
+                       : stream->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE ? "subtitles"
+                                                                                : "video";
+    return QString("a .%1 file cannot hold the source's %2 (%3) as it is")
+        .arg(QString(format->extensions).section(',', 0, 0), kind, CodecName(codec));
+  }
+  return {};
+}
+
+QString WriteProblem(int error, const QString& folder) {
+  if (error == AVERROR(ENOSPC)) return "There is no space left on the disk.";
+  if (error == AVERROR(EACCES) || error == AVERROR(EPERM) || error == AVERROR(EROFS))
+    return QString("The folder %1 cannot be written.").arg(folder);
+  if (error == AVERROR(ENOENT)) return QString("The folder %1 no longer exists.").arg(folder);
+  return QString("The file cannot be written: %1.").arg(AvErrorText(error));
+}
+
+OutputFile::OutputFile(const QString& path, const Source& source, double start, double end)
+    : path_(path), source_(source) {
+  const AVOutputFormat* format = SmartCutFormat(path);
+  if (avformat_alloc_output_context2(&context_, format, nullptr, nullptr) < 0 || !context_)
+    throw std::bad_alloc();
+  const AVFormatContext* input = source.context();
+  av_dict_copy(&context_->metadata, input->metadata, 0);
+  outputOf_.assign(input->nb_streams, -1);
+  for (unsigned i = 0; i < input->nb_streams; ++i) {
+    const AVStream* in = input->streams[i];
+    if (!Keeps(in, source.videoIndex())) continue;
+    AVStream* out = avformat_new_stream(context_, nullptr);
+    if (!out) throw std::bad_alloc();
+    avcodec_parameters_copy(out->codecpar, in->codecpar);
+    out->codecpar->codec_tag = 0;  // each container names codecs its own way
+    out->time_base = in->time_base;
+    out->disposition = in->disposition;
+    out->avg_frame_rate = in->avg_frame_rate;
+    out->r_frame_rate = in->r_frame_rate;
+    out->sample_aspect_ratio = in->sample_aspect_ratio;
+    av_dict_copy(&out->metadata, in->metadata, 0);
+    size_t size = 0;
+    if (const uint8_t* matrix = av_stream_get_side_data(in, AV_PKT_DATA_DISPLAYMATRIX, &size)) {
+      uint8_t* copy = av_stream_new_side_data(out, AV_PKT_DATA_DISPLAYMATRIX, size);
+      if (copy) memcpy(copy, matrix, size);
+    }
+    outputOf_[i] = out->index;
+  }
+  for (unsigned i = 0; i < input->nb_chapters; ++i) {
+    const AVChapter* chapter = input->chapters[i];
+    const double from = Seconds(chapter->start, chapter->time_base), to = Seconds(chapter->end, chapter->time_base);
+    if (to <= start || from >= end) continue;
+    AVChapter* kept = static_cast<AVChapter*>(av_mallocz(sizeof(AVChapter)));
+    if (!kept || av_dynarray_add_nofree(&context_->chapters, reinterpret_cast<int*>(&context_->nb_chapters), kept) < 0)
+      throw std::bad_alloc();
+    kept->id = chapter->id;
+    kept->time_base = chapter->time_base;
+    kept->start = Ticks(std::max(from, start) - start, chapter->time_base);
+    kept->end = Ticks(std::min(to, end) - start, chapter->time_base);
+    av_dict_copy(&kept->metadata, chapter->metadata, 0);
+  }
+}
+
+OutputFile::~OutputFile() {
+  if (started_) av_write_trailer(context_);
+  if (context_->pb) avio_closep(&context_->pb);
+  avformat_free_context(context_);
+}
+
+int OutputFile::streamFor(int sourceIndex) const {
+  return sourceIndex >= 0 && sourceIndex < int(outputOf_.size()) ? outputOf_[sourceIndex] : -1;
+}
+
+void OutputFile::setCodec(int outputIndex, const AVCodecContext* encoder) {
+  avcodec_parameters_from_context(stream(outputIndex)->codecpar, encoder);
+  stream(outputIndex)->time_base = encoder->time_base;
+}
+
+void OutputFile::start() {
+  const QString folder = QFileInfo(path_).absolutePath();
+  const QByteArray name = "file:" + path_.toLocal8Bit();
+  if (const int error = avio_open(&context_->pb, name.constData(), AVIO_FLAG_WRITE); error < 0)
+    throw WriteFailed(WriteProblem(error, folder));
+  const int error = avformat_write_header(context_, nullptr);
+  if (error < 0) throw WriteFailed(WriteProblem(error, folder));
+  started_ = true;
+}
+
+void OutputFile::write(int sourceIndex, AVPacket* packet) {
+  const int index = streamFor(sourceIndex);
+  if (index < 0) return;
+  av_packet_rescale_ts(packet, source_.stream(sourceIndex)->time_base, stream(index)->time_base);
+  packet->stream_index = index;
+  packet->pos = -1;
+  if (const int error = av_interleaved_write_frame(context_, packet); error < 0)
+    throw WriteFailed(WriteProblem(error, QFileInfo(path_).absolutePath()));
+}
+
+void OutputFile::finish() {
+  started_ = false;
+  const QString folder = QFileInfo(path_).absolutePath();
+  if (const int error = av_write_trailer(context_); error < 0) throw WriteFailed(WriteProblem(error, folder));
+  if (const int error = avio_closep(&context_->pb); error < 0) throw WriteFailed(WriteProblem(error, folder));
+}
+
+}  // namespace vintrel::cut

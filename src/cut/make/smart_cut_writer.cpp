@@ -1,0 +1,269 @@
+#include "cut/make/smart_cut_writer.h"
+
+#include <QFileInfo>
+#include <map>
+#include <memory>
+#include <set>
+
+#include "cut/cancel.h"
+#include "cut/cut_error.h"
+#include "cut/make/decoding_times.h"
+#include "cut/make/matched_encoder.h"
+#include "cut/make/output_file.h"
+#include "cut/make/subtitle_cues.h"
+#include "cut/media/decoder.h"
+#include "cut/media/nal.h"
+
+namespace vintrel::cut {
+
+namespace {
+
+// Encoding a frame costs about as much as copying this many: the progress's weights.
+constexpr double kEncodeCost = 40;
+
+// Frames decoded from a key frame and re-encoded where they are wanted.
+struct ReEncodedPart {
+  ReEncodedPart(const Source& source, const std::vector<int64_t>& frames, int64_t from, int64_t origin,
+                const QList<QByteArray>& sets)
+      : decoder(source.video()),
+        encoder(source.video(), sets, source.nalLengthSize()),
+        wanted(frames.begin(), frames.end()),
+        decodeFrom(from),
+        origin(origin) {}
+
+  // Feeds a packet in decoding order; true once every wanted frame is encoded.
+  bool feed(const AVPacket* packet) {
+    if (done) return true;
+    decoding = decoding || (packet->pts == decodeFrom && (packet->flags & AV_PKT_FLAG_KEY));
+    if (decoding) decoder.send(packet, [this](AVFrame* frame) { take(frame); });
+    return done;
+  }
+  void finish() {
+    if (done) return;
+    decoder.drain([this](AVFrame* frame) { take(frame); });
+    close();
+  }
+
+  Decoder decoder;
+  MatchedEncoder encoder;
+  std::set<int64_t> wanted;
+  int64_t decodeFrom, origin;
+  bool decoding = false, done = false;
+  std::vector<PacketHandle> packets;  // encoded, times from the origin
+  std::map<int64_t, int64_t> durations;
+
+ private:
+  void take(AVFrame* frame) {
+    const int64_t pts = frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
+    if (done || !wanted.count(pts)) return;
+    durations[pts - origin] = frame->pkt_duration;
+    frame->pts = pts - origin;
+    encoder.encode(frame, [this](PacketHandle packet) { keep(std::move(packet)); });
+    if (encoder.encoded() == int(wanted.size())) close();
+  }
+  void close() {
+    encoder.finish([this](PacketHandle packet) { keep(std::move(packet)); });
+    done = true;
+  }
+  void keep(PacketHandle packet) {
+    packet->duration = durations.count(packet->pts) ? durations[packet->pts] : 0;
+    packets.push_back(std::move(packet));
+  }
+};
+
+class SmartCutWriter {
+ public:
+  SmartCutWriter(Source& source, const SmartCutLayout& layout, const Stretch& stretch, const QString& made,
+                 const std::function<void(double)>& progress)
+      : source_(source),
+        layout_(layout),
+        stretch_(stretch),
+        startSeconds_(Seconds(stretch.start, source.video()->time_base)),
+        endSeconds_(Seconds(stretch.end, source.video()->time_base)),
+        outputPath_(made),
+        output_(made, source, startSeconds_, endSeconds_),
+        progress_(progress),
+        video_(layout.reorderDepth,
+               [this](PacketHandle packet) { output_.write(source_.videoIndex(), packet.get()); }) {
+    const AVCodecParameters* video = source.video()->codecpar;
+    codec_ = video->codec_id;
+    sets_ = ParameterSets(codec_, QByteArray(reinterpret_cast<const char*>(video->extradata), video->extradata_size));
+    if (!layout.head.empty())
+      head_ = std::make_unique<ReEncodedPart>(source, layout.head, layout.headDecodeFrom, stretch.start, sets_);
+    if (!layout.tail.empty())
+      tail_ = std::make_unique<ReEncodedPart>(source, layout.tail, layout.tailDecodeFrom, stretch.start, sets_);
+    const double frames = (stretch.end - stretch.start) * av_q2d(source.video()->time_base) *
+                          std::max(1.0, av_q2d(source.video()->avg_frame_rate));
+    work_ = frames + (layout.head.size() + layout.tail.size()) * kEncodeCost;
+  }
+
+  SmartCutMade write() {
+    std::vector<SubtitleConversion> conversions;
+    StreamObstacle(source_, SmartCutFormat(outputPath_), &conversions);
+    std::vector<Cue> cues = ReadCues(source_.path(), SubtitleStreams(), startSeconds_, endSeconds_, conversions, output_);
+    output_.start();
+    for (Cue& cue : cues) output_.write(cue.sourceIndex, cue.packet.get());
+    // From a second before the start too, where a demuxer keeps sound that starts before the frame.
+    const int64_t decodeFrom = head_ ? layout_.headDecodeFrom : layout_.entry;
+    source_.seekVideo(std::min(decodeFrom, stretch_.start - Ticks(1, source_.video()->time_base)));
+    PacketHandle packet = NewPacket();
+    while (!finished() && source_.read(packet.get())) {
+      ThrowIfCancelled();
+      take(packet.get());
+      av_packet_unref(packet.get());
+    }
+    if (head_) head_->finish();
+    if (tail_) tail_->finish();
+    releaseHead();
+    copyDone_ = true;
+    releaseTail();
+    video_.finish();
+    output_.finish();
+    return made_;
+  }
+
+ private:
+  std::vector<int> SubtitleStreams() const {
+    std::vector<int> streams;
+    for (unsigned i = 0; i < source_.context()->nb_streams; ++i)
+      if (source_.stream(int(i))->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE) streams.push_back(int(i));
+    return streams;
+  }
+
+  int firstAudio() const {
+    for (unsigned i = 0; i < source_.context()->nb_streams; ++i)
+      if (source_.stream(int(i))->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) return int(i);
+    return -1;
+  }
+
+  bool finished() const {
+    if (!copyDone_ || (tail_ && !tail_->done)) return false;
+    for (unsigned i = 0; i < source_.context()->nb_streams; ++i)
+      if (source_.stream(int(i))->codecpar->codec_type == AVMEDIA_TYPE_AUDIO && !audioDone_.count(int(i)))
+        return false;
+    return true;
+  }
+
+  void take(AVPacket* packet) {
+    const AVStream* stream = source_.stream(packet->stream_index);
+    if (packet->stream_index == source_.videoIndex()) return takeVideo(packet);
+    if (stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) takeAudio(packet, stream);
+  }
+
+  // Sound from the packet that holds the start mark to the one that holds the end, on the
+  // start mark's clock; where a packet begins before it, the container's edit list (MP4,
+  // MOV) trims it to the sample, or the whole file is shifted by that much (Matroska).
+  void takeAudio(AVPacket* packet, const AVStream* stream) {
+    if (packet->pts == AV_NOPTS_VALUE) return;
+    const int64_t origin = Ticks(startSeconds_, stream->time_base), end = Ticks(endSeconds_, stream->time_base);
+    if (packet->pts >= end) {
+      audioDone_.insert(packet->stream_index);
+      return;
+    }
+    if (packet->pts + std::max<int64_t>(packet->duration, 1) <= origin) return;
+    packet->pts -= origin;
+    packet->dts = packet->dts == AV_NOPTS_VALUE ? packet->pts : packet->dts - origin;
+    if (!made_.firstSound && packet->stream_index == firstAudio()) made_.firstSound = Seconds(packet->pts, stream->time_base);
+    output_.write(packet->stream_index, packet);
+  }
+
+  void takeVideo(AVPacket* packet) {
+    if (packet->pts == AV_NOPTS_VALUE) return;
+    const bool key = packet->flags & AV_PKT_FLAG_KEY;
+    if (packet->pts >= stretch_.start && packet->pts < stretch_.end && packet->size > 0) ++made_.sourceFrames;
+    if (head_ && head_->feed(packet)) releaseHead();
+    if (!copyDone_) {
+      copying_ = copying_ || (packet->pts == layout_.entry && key);
+      if (copying_ && layout_.copyBefore && packet->pts == *layout_.copyBefore) {
+        copyDone_ = true;
+        releaseTail();
+      } else if (copying_ && (packet->pts >= layout_.entry)) {
+        copy(packet);
+      }
+    }
+    if (tail_ && !(tail_->decodeFrom == layout_.entry && packet->pts < layout_.entry) && tail_->feed(packet))
+      releaseTail();
+    report();
+  }
+
+  // A copied packet, with the source's parameter sets in front of each key frame: the
+  // re-encoded parts carry their own, and whichever a decoder saw last, these frames find theirs.
+  void copy(const AVPacket* packet) {
+    PacketHandle copied = ClonePacket(packet);
+    const int lengthSize = source_.nalLengthSize();
+    if ((packet->flags & AV_PKT_FLAG_KEY) && (codec_ == AV_CODEC_ID_H264 || codec_ == AV_CODEC_ID_HEVC)) {
+      QByteArray bytes(reinterpret_cast<const char*>(packet->data), packet->size);
+      if (codec_ == AV_CODEC_ID_HEVC && packet->pts == layout_.entry) bytes = MarkedAsBrokenLink(bytes, lengthSize);
+      QList<QByteArray> units = SplitLengthPrefixed(bytes, lengthSize);
+      const bool hasSets = std::any_of(units.begin(), units.end(),
+                                       [&](const QByteArray& unit) { return IsParameterSet(codec_, unit); });
+      if (!hasSets) {
+        const QByteArray joined = JoinLengthPrefixed(sets_ + units, lengthSize);
+        PacketHandle replaced = NewPacket();
+        if (av_new_packet(replaced.get(), int(joined.size())) < 0) throw std::bad_alloc();
+        memcpy(replaced->data, joined.constData(), joined.size());
+        av_packet_copy_props(replaced.get(), packet);
+        copied = std::move(replaced);
+      }
+    }
+    copied->pts -= stretch_.start;
+    copied->dts = AV_NOPTS_VALUE;
+    ++made_.copied;
+    if (head_ && !headReleased_) {
+      held_.push_back(std::move(copied));
+    } else {
+      video_.push(std::move(copied));
+    }
+  }
+
+  void releaseHead() {
+    if (headReleased_) return;
+    headReleased_ = true;
+    if (head_) {
+      made_.reEncoded += int(head_->packets.size());
+      for (PacketHandle& packet : head_->packets) video_.push(std::move(packet));
+    }
+    for (PacketHandle& packet : held_) video_.push(std::move(packet));
+    held_.clear();
+  }
+
+  void releaseTail() {
+    if (!tail_ || !tail_->done || !copyDone_ || tailReleased_) return;
+    releaseHead();
+    tailReleased_ = true;
+    made_.reEncoded += int(tail_->packets.size());
+    for (PacketHandle& packet : tail_->packets) video_.push(std::move(packet));
+  }
+
+  void report() {
+    const double done = made_.copied + ((head_ ? head_->encoder.encoded() : 0) +
+                                        (tail_ ? tail_->encoder.encoded() : 0)) * kEncodeCost;
+    if (progress_ && work_ > 0) progress_(std::min(1.0, done / work_));
+  }
+
+  Source& source_;
+  const SmartCutLayout& layout_;
+  const Stretch stretch_;
+  const double startSeconds_, endSeconds_;
+  QString outputPath_;
+  OutputFile output_;
+  std::function<void(double)> progress_;
+  DecodingTimes video_;
+  AVCodecID codec_ = AV_CODEC_ID_NONE;
+  QList<QByteArray> sets_;
+  std::unique_ptr<ReEncodedPart> head_, tail_;
+  std::vector<PacketHandle> held_;
+  std::set<int> audioDone_;
+  bool copying_ = false, copyDone_ = false, headReleased_ = false, tailReleased_ = false;
+  double work_ = 0;
+  SmartCutMade made_;
+};
+
+}  // namespace
+
+SmartCutMade WriteSmartCut(Source& source, const SmartCutLayout& layout, const Stretch& stretch,
+                           const QString& made, const std::function<void(double)>& progress) {
+  return SmartCutWriter(source, layout, stretch, made, progress).write();
+}
+
+}  // namespace vintrel::cut

@@ -1,0 +1,26 @@
+// Writes a planned smart cut in one pass over the source: the head and the tail re-encoded, the
+// copy and every other stream's packets as they are, all timed from the start mark.
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <optional>
+
+#include "cut/media/source.h"
+#include "cut/plan/smart_cut_plan.h"
+
+namespace vintrel::cut {
+
+struct SmartCutMade {
+  int reEncoded = 0;
+  int copied = 0;
+  int sourceFrames = 0;  // the source's frames whose times lie in the stretch, as read
+  std::optional<double> firstSound;  // where the first sound packet starts, seconds from the start mark
+};
+
+// `stretch`: in the video's ticks; the other streams are cut at the same times. Throws CutError
+// (a write failure, told in words) or CutCancelled.
+SmartCutMade WriteSmartCut(Source& source, const SmartCutLayout& layout, const Stretch& stretch,
+                           const QString& made, const std::function<void(double)>& progress);
+
+}  // namespace vintrel::cut

@@ -1,0 +1,112 @@
+#include "cut/make/subtitle_cues.h"
+
+#include <algorithm>
+#include <map>
+
+#include "cut/cut_error.h"
+
+namespace vintrel::cut {
+
+namespace {
+
+// A cue that began this long before the start mark and is still on screen is rare enough.
+constexpr double kLongestCue = 60;
+
+// Text subtitles from one format to another, through the libraries' own decoder and encoder.
+class CueConverter {
+ public:
+  CueConverter(const AVStream* source, AVCodecID to) {
+    const AVCodec* decoderCodec = avcodec_find_decoder(source->codecpar->codec_id);
+    const AVCodec* encoderCodec = avcodec_find_encoder(to);
+    if (!decoderCodec || !encoderCodec) throw CutError("The subtitles cannot be converted.");
+    decoder_.reset(avcodec_alloc_context3(decoderCodec));
+    encoder_.reset(avcodec_alloc_context3(encoderCodec));
+    if (!decoder_ || !encoder_) throw std::bad_alloc();
+    avcodec_parameters_to_context(decoder_.get(), source->codecpar);
+    decoder_->pkt_timebase = source->time_base;
+    if (avcodec_open2(decoder_.get(), decoderCodec, nullptr) < 0)
+      throw CutError("The subtitles cannot be converted.");
+    encoder_->time_base = source->time_base;
+    if (decoder_->subtitle_header) {
+      encoder_->subtitle_header = static_cast<uint8_t*>(av_mallocz(decoder_->subtitle_header_size + 1));
+      if (!encoder_->subtitle_header) throw std::bad_alloc();
+      memcpy(encoder_->subtitle_header, decoder_->subtitle_header, decoder_->subtitle_header_size);
+      encoder_->subtitle_header_size = decoder_->subtitle_header_size;
+    }
+    if (avcodec_open2(encoder_.get(), encoderCodec, nullptr) < 0)
+      throw CutError("The subtitles cannot be converted.");
+  }
+  const AVCodecContext* encoder() const { return encoder_.get(); }
+
+  // The cue's text in the other format, with its times kept; false for a cue with no text.
+  bool convert(AVPacket* packet) {
+    AVSubtitle subtitle = {};
+    int got = 0;
+    if (avcodec_decode_subtitle2(decoder_.get(), &subtitle, &got, packet) < 0 || !got) return false;
+    uint8_t buffer[65536];
+    const int size = avcodec_encode_subtitle(encoder_.get(), buffer, sizeof buffer, &subtitle);
+    avsubtitle_free(&subtitle);
+    if (size <= 0) return false;
+    PacketHandle converted = NewPacket();
+    if (av_new_packet(converted.get(), size) < 0) throw std::bad_alloc();
+    memcpy(converted->data, buffer, size);
+    av_packet_copy_props(converted.get(), packet);
+    av_packet_unref(packet);
+    av_packet_move_ref(packet, converted.get());
+    return true;
+  }
+
+ private:
+  CodecHandle decoder_, encoder_;
+};
+
+}  // namespace
+
+std::optional<CueSpan> ClipCue(int64_t pts, int64_t duration, int64_t from, int64_t to) {
+  const int64_t cueEnd = pts + std::max<int64_t>(0, duration);
+  if (pts >= to || cueEnd <= from) return std::nullopt;
+  const int64_t start = std::max(pts, from), end = std::min(cueEnd, to);
+  return CueSpan{start - from, end - start};
+}
+
+std::vector<Cue> ReadCues(const QString& path, const std::vector<int>& streams, double start, double end,
+                          const std::vector<SubtitleConversion>& conversions, OutputFile& output) {
+  std::vector<Cue> cues;
+  if (streams.empty()) return cues;
+  AVFormatContext* opened = nullptr;
+  const QByteArray name = "file:" + path.toLocal8Bit();
+  if (avformat_open_input(&opened, name.constData(), nullptr, nullptr) < 0) return cues;
+  InputHandle input(opened);
+  for (unsigned i = 0; i < input->nb_streams; ++i)
+    if (std::find(streams.begin(), streams.end(), int(i)) == streams.end()) input->streams[i]->discard = AVDISCARD_ALL;
+  std::map<int, std::unique_ptr<CueConverter>> converters;
+  for (const SubtitleConversion& conversion : conversions) {
+    converters[conversion.sourceIndex] =
+        std::make_unique<CueConverter>(input->streams[conversion.sourceIndex], conversion.to);
+    output.setCodec(output.streamFor(conversion.sourceIndex), converters[conversion.sourceIndex]->encoder());
+  }
+  const double seekTo = start - kLongestCue;
+  if (seekTo > 0) av_seek_frame(input.get(), -1, Ticks(seekTo, AV_TIME_BASE_Q), AVSEEK_FLAG_BACKWARD);
+  PacketHandle packet = NewPacket();
+  while (av_read_frame(input.get(), packet.get()) >= 0) {
+    const int index = packet->stream_index;
+    const AVStream* stream = input->streams[index];
+    const bool wanted = std::find(streams.begin(), streams.end(), index) != streams.end();
+    if (wanted && packet->pts != AV_NOPTS_VALUE) {
+      if (Seconds(packet->pts, stream->time_base) >= end) break;
+      const std::optional<CueSpan> span = ClipCue(packet->pts, packet->duration, Ticks(start, stream->time_base),
+                                                  Ticks(end, stream->time_base));
+      const auto converter = converters.find(index);
+      if (span && (converter == converters.end() || converter->second->convert(packet.get()))) {
+        Cue cue{index, ClonePacket(packet.get())};
+        cue.packet->pts = cue.packet->dts = span->start;
+        cue.packet->duration = span->duration;
+        cues.push_back(std::move(cue));
+      }
+    }
+    av_packet_unref(packet.get());
+  }
+  return cues;
+}
+
+}  // namespace vintrel::cut

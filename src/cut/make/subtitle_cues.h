@@ -1,0 +1,32 @@
+// The subtitle cues of a stretch: those that overlap it, clipped to it, in the output's format.
+#pragma once
+
+#include <QString>
+#include <optional>
+#include <vector>
+
+#include "cut/make/output_file.h"
+#include "cut/media/av.h"
+
+namespace vintrel::cut {
+
+struct CueSpan {
+  int64_t start = 0;
+  int64_t duration = 0;
+};
+// A cue from `pts` for `duration`, clipped to [from, to) and counted from `from`; none when it
+// does not overlap. All in one time base.
+std::optional<CueSpan> ClipCue(int64_t pts, int64_t duration, int64_t from, int64_t to);
+
+struct Cue {
+  int sourceIndex = -1;
+  PacketHandle packet;  // times from the stretch's start, in the source stream's time base
+};
+
+// Reads the cues of `streams` that overlap [start, end) (seconds of the file's clock) from a
+// reader of their own, which skips the other streams' data, and converts those listed in
+// `conversions` (text formats only), setting their output streams' codec.
+std::vector<Cue> ReadCues(const QString& path, const std::vector<int>& streams, double start, double end,
+                          const std::vector<SubtitleConversion>& conversions, OutputFile& output);
+
+}  // namespace vintrel::cut

@@ -1,0 +1,99 @@
+#include "cut/make/work_files.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <cerrno>
+
+#include "cut/cut_error.h"
+
+namespace vintrel::cut {
+
+namespace {
+
+QString FolderProblem(int error, const QString& folder) {
+  if (error == ENOSPC) return "There is no space left on the disk.";
+  if (error == ENOENT || error == ENOTDIR) return QString("The folder %1 does not exist.").arg(folder);
+  return QString("The folder %1 cannot be written.").arg(folder);
+}
+
+}  // namespace
+
+std::optional<pid_t> WorkFileOwner(const QString& fileName) {
+  static const QRegularExpression pattern(R"(^\.vintrel-(\d+)-[0-9a-z]+-)");
+  const QRegularExpressionMatch match = pattern.match(fileName);
+  if (!match.hasMatch()) return std::nullopt;
+  bool ok = false;
+  const long pid = match.captured(1).toLong(&ok);
+  if (!ok || pid <= 0) return std::nullopt;
+  return pid_t(pid);
+}
+
+int RemoveLeftoverWorkFiles(const QString& folder) {
+  int removed = 0;
+  for (const QString& name : QDir(folder).entryList({".vintrel-*"}, QDir::Files | QDir::Hidden | QDir::System)) {
+    const std::optional<pid_t> owner = WorkFileOwner(name);
+    if (!owner || (kill(*owner, 0) == 0 || errno != ESRCH)) continue;
+    if (unlink(QDir(folder).filePath(name).toLocal8Bit().constData()) == 0) ++removed;
+  }
+  return removed;
+}
+
+WorkFiles::WorkFiles(const QString& output) : output_(QFileInfo(output).absoluteFilePath()) {
+  folder_ = QFileInfo(output_).absolutePath();
+  const quint64 random = QRandomGenerator::system()->generate64();
+  prefix_ = QString("%1/.vintrel-%2-%3-").arg(folder_).arg(getpid()).arg(random, 0, 36);
+  // Writing a file is the one test of a folder that holds for root and read-only mounts alike.
+  const QString probe = path("folder-check");
+  const int fd = open(probe.toLocal8Bit().constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    const int error = errno;
+    paths_.clear();
+    throw WriteFailed(FolderProblem(error, folder_));
+  }
+  close(fd);
+  RemoveLeftoverWorkFiles(folder_);
+}
+
+WorkFiles::~WorkFiles() { removeAll(); }
+
+QString WorkFiles::path(const QString& part) {
+  paths_ << prefix_ + part;
+  return paths_.last();
+}
+
+void WorkFiles::moveIntoPlace(const QString& made, bool replace) {
+  const QByteArray from = made.toLocal8Bit(), to = output_.toLocal8Bit();
+  if (!replace) {
+    if (renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) != 0) {
+      if (errno == EEXIST)
+        throw CutError(QString("A file named %1 appeared while the cut ran; it was left as it is.")
+                           .arg(QFileInfo(output_).fileName()));
+      throw WriteFailed(FolderProblem(errno, folder_));
+    }
+  } else {
+    struct stat old = {};
+    if (stat(to.constData(), &old) == 0) {
+      // Where we may: root keeps the owner too; anyone keeps the mode and a group they are in.
+      [[maybe_unused]] const int owned = chown(from.constData(), old.st_uid, old.st_gid) == 0 ||
+                                         chown(from.constData(), -1, old.st_gid) == 0;
+      chmod(from.constData(), old.st_mode & 07777);
+    }
+    if (rename(from.constData(), to.constData()) != 0) throw WriteFailed(FolderProblem(errno, folder_));
+  }
+  paths_.removeAll(made);
+}
+
+void WorkFiles::removeAll() {
+  for (const QString& file : paths_) unlink(file.toLocal8Bit().constData());
+  paths_.clear();
+}
+
+}  // namespace vintrel::cut

@@ -1,0 +1,43 @@
+// Hidden work files beside the output, and the final move of the made file into place.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <sys/types.h>
+
+namespace vintrel::cut {
+
+// Work files are named ".vintrel-<pid>-<random>-<part>" in the output's folder, so the final
+// rename stays on one file system and the leftovers of a cut that died (its process gone) can
+// be told from a running cut's. All of them are removed when this goes, except the one moved
+// into place.
+class WorkFiles {
+ public:
+  // Throws WriteFailed when the folder cannot be written; nothing is left behind then.
+  explicit WorkFiles(const QString& output);
+  ~WorkFiles();
+  WorkFiles(const WorkFiles&) = delete;
+  WorkFiles& operator=(const WorkFiles&) = delete;
+
+  // A new name in the output's folder ending in `part`; the file is removed with the rest.
+  QString path(const QString& part);
+  QString folder() const { return folder_; }
+  // Moves `made` to the output name. Without `replace`, never over a file that is there by
+  // then; with it, the replaced file's mode, owner and group carry over. Throws CutError.
+  void moveIntoPlace(const QString& made, bool replace);
+  void removeAll();
+
+ private:
+  QString folder_;
+  QString output_;
+  QString prefix_;
+  QStringList paths_;
+};
+
+// The process a work file name says made it; nullopt for other names.
+std::optional<pid_t> WorkFileOwner(const QString& fileName);
+// Removes the work files in `folder` whose cut no longer runs; returns how many.
+int RemoveLeftoverWorkFiles(const QString& folder);
+
+}  // namespace vintrel::cut

@@ -1,0 +1,38 @@
+// Decoding one stream's packets into frames, counting the errors the decoder reports.
+#pragma once
+
+#include <functional>
+
+#include "cut/media/av.h"
+
+namespace vintrel::cut {
+
+// The libraries keep quiet: what the user reads is our one line. Decoders' errors are counted.
+void InstallLibraryLog();
+
+class Decoder {
+ public:
+  // `threads`: 0 lets the library choose; the check uses 1 so that every error is its own.
+  explicit Decoder(const AVStream* stream, int threads = 0);
+  ~Decoder();
+  Decoder(const Decoder&) = delete;
+  Decoder& operator=(const Decoder&) = delete;
+
+  using FrameSink = std::function<void(AVFrame*)>;
+  // Frames come out in display order, each with its best-effort time in `best_effort_timestamp`.
+  void send(const AVPacket* packet, const FrameSink& sink);
+  void drain(const FrameSink& sink);
+  void reset();  // forget the frames in flight, as before a new start
+
+  AVCodecContext* context() const { return context_.get(); }
+  // Decoding failures and damage the decoder reported (concealed or not) since it was made.
+  int errors() const { return errors_; }
+
+ private:
+  void receive(const FrameSink& sink);
+  CodecHandle context_;
+  FrameHandle frame_;
+  int errors_ = 0;
+};
+
+}  // namespace vintrel::cut

@@ -1,0 +1,65 @@
+// A video file opened for reading: its streams, and its packets from near a time.
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <vector>
+
+#include "cut/media/av.h"
+
+namespace vintrel::cut {
+
+// What the plan needs of one video packet, in the video stream's time base.
+struct VideoPacket {
+  int64_t pts = 0;
+  int64_t duration = 0;
+  bool key = false;         // the container marks it as a key frame
+  bool cleanEntry = false;  // and its bytes say a decoder can start there (see IsCleanEntry)
+};
+
+class Source {
+ public:
+  // Throws CutError when the file cannot be read as a video.
+  explicit Source(const QString& path);
+
+  const QString& path() const { return path_; }
+  AVFormatContext* context() const { return context_.get(); }
+  AVStream* stream(int index) const { return context_->streams[index]; }
+  AVStream* video() const { return stream(videoIndex_); }
+  int videoIndex() const { return videoIndex_; }
+  int nalLengthSize() const { return nalLengthSize_; }
+
+  // A player's time 0, in seconds of the file's own clock: where the container starts.
+  double startSeconds() const;
+  // From a player's 0: the whole file and the video alone.
+  double durationSeconds() const;
+  double videoEndSeconds() const;
+  // A player's time as ticks of a stream's clock.
+  int64_t ticksAt(double playerSeconds, AVRational timeBase) const;
+
+  // Reading goes on from the video's last key frame at or before `videoTicks`.
+  void seekVideo(int64_t videoTicks);
+  // The next packet; false at the end of the data (a read error ends it too, see damaged()).
+  bool read(AVPacket* packet);
+  bool damaged() const { return damaged_; }
+
+  VideoPacket describe(const AVPacket& videoPacket) const;
+
+  // Video packets in decoding order from the key frame at or before `from` (kFromStart: where
+  // a fresh reader stands), until `enough` says so or the file ends.
+  static constexpr int64_t kFromStart = INT64_MIN;
+  std::vector<VideoPacket> readVideo(int64_t from,
+                                     const std::function<bool(const std::vector<VideoPacket>&)>& enough);
+
+ private:
+  QString path_;
+  InputHandle context_;
+  int videoIndex_ = -1;
+  int nalLengthSize_ = 4;
+  bool damaged_ = false;
+};
+
+// The first stream a player would show as the video: cover art does not count.
+int FindVideoStream(AVFormatContext* context);
+
+}  // namespace vintrel::cut
