@@ -53,7 +53,7 @@ TEST_P(BothMarks, TakeThePlayersPositionRoundedTiesToEven) {
     EXPECT_EQ(label()->text(), c.text) << c.position;
     // An end at 0 is no end: its tick waits at the far end.
     const int64_t tickAt = !GetParam().start && c.second == 0 ? 4000 : c.second;
-    EXPECT_EQ(tick()->second(), tickAt) << c.position;
+    EXPECT_EQ(tick()->seconds(), tickAt) << c.position;
   }
 }
 
@@ -63,7 +63,7 @@ TEST_P(BothMarks, TheTickStandsAtTheMarkNotAtTheThumb) {
   rig.p().pos = 80;
   rig.tick();
   mark(42.4);
-  EXPECT_EQ(tick()->second(), 42);
+  EXPECT_EQ(tick()->seconds(), 42);
   const QRect handle = rig.w().positionSlider->handleRect(42);
   EXPECT_NEAR(tick()->geometry().center().x(), rig.w().positionSlider->x() + handle.center().x(), 2);
 }
@@ -130,7 +130,7 @@ TEST(MarkTicks, StandUnderTheSliderAtTheMarkedSecond) {
   r.open("/videos/long.mkv", 20000);
   r.markStart(10000);
   EXPECT_NEAR(w.startTick->geometry().center().x(), slider.center().x(), 3);
-  EXPECT_EQ(w.endTick->second(), 20000) << "no end mark: its tick waits at the far end";
+  EXPECT_EQ(w.endTick->seconds(), 20000) << "no end mark: its tick waits at the far end";
 }
 
 // Plays on in steps of `step` seconds until the player halts, calling `each` after every
