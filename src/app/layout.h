@@ -39,7 +39,12 @@ struct Spot {
   const char* name;  // the control's object name
   QRect design;      // where it stands at kWindow
   Follow follow;
+  bool showsTime = false;  // a time label, wider when it shows hundredths
 };
+
+// A time label's width once it shows hundredths (" 10 : 59 : 59.99"), about its own middle:
+// in the right column it still clears the picture and the window's edge.
+inline constexpr int kTimeToHundredthsWidth = 88;
 
 // The picture takes the extra room; the slider spans the width under it; the column of
 // buttons stays against the right edge (Help at its foot, beside the slider), the row of
@@ -53,16 +58,16 @@ inline constexpr Follow kBottomSpan{false, true, true, false};
 inline constexpr Spot kSpots[] = {
     {"videoArea", kVideo, kGrows},
     {"positionSlider", kSlider, kBottomSpan},
-    {"positionLabel", kPositionLabel, kRightColumn},
+    {"positionLabel", kPositionLabel, kRightColumn, true},
     {"playButton", kPlayButton, kRightColumn},
     {"stopButton", kStopButton, kRightColumn},
     {"openButton", kOpenButton, kRightColumn},
-    {"startLabel", kStartLabel, kRightColumn},
+    {"startLabel", kStartLabel, kRightColumn, true},
     {"markStartButton", kMarkStartButton, kRightColumn},
-    {"endLabel", kEndLabel, kRightColumn},
+    {"endLabel", kEndLabel, kRightColumn, true},
     {"markEndButton", kMarkEndButton, kRightColumn},
     {"helpButton", kHelpButton, kRightFoot},
-    {"lengthLabel", kLengthLabel, kBottomRow},
+    {"lengthLabel", kLengthLabel, kBottomRow, true},
     {"playSelectedButton", kPlaySelectedButton, kBottomRow},
     {"saveButton", kSaveButton, kBottomRow},
     {"websiteButton", kWebsiteButton, kBottomRow},
@@ -70,13 +75,17 @@ inline constexpr Spot kSpots[] = {
 };
 
 // Where a control stands in a window of `size`; a size below kWindow counts as kWindow.
-inline QRect placed(const Spot& spot, QSize size) {
+inline QRect placed(const Spot& spot, QSize size, bool hundredths = false) {
   const int extraWidth = std::max(0, size.width() - kWindow.width());
   const int extraHeight = std::max(0, size.height() - kWindow.height());
   QRect r = spot.design;
   if (spot.follow.widens) r.setWidth(r.width() + extraWidth);
   if (spot.follow.heightens) r.setHeight(r.height() + extraHeight);
   r.translate(spot.follow.right ? extraWidth : 0, spot.follow.bottom ? extraHeight : 0);
+  if (hundredths && spot.showsTime) {
+    const int wider = kTimeToHundredthsWidth - r.width();
+    r.adjust(-wider / 2, 0, wider - wider / 2, 0);
+  }
   return r;
 }
 

@@ -71,6 +71,7 @@ MainWindow::MainWindow(Services services, QString credits, QWidget* parent)
   connect(&session_, &Session::changed, this, &MainWindow::showSession);
   session_.setMarksToFrame(settings_.marksToFrame());
   showSession();
+  layOutControls();
   restoreWindow();
 }
 
@@ -178,6 +179,7 @@ void MainWindow::createActions() {
   connect(marksToFrameAction, &QAction::toggled, this, [this](bool on) {
     session_.setMarksToFrame(on);
     settings_.setMarksToFrame(on);
+    layOutControls();  // the time labels' width
   });
 
   bindButton(playButton, playPauseAction);
@@ -252,7 +254,7 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 void MainWindow::layOutControls() {
   for (const layout::Spot& spot : layout::kSpots) {
     if (auto* control = findChild<QWidget*>(spot.name, Qt::FindDirectChildrenOnly))
-      control->setGeometry(layout::placed(spot, size()));
+      control->setGeometry(layout::placed(spot, size(), session_.marksToFrame()));
   }
 }
 

@@ -23,30 +23,31 @@ struct Control {
   const char* name;
   QRect first;  // at 497x370
   Follows follows;
+  bool time = false;  // a time label: wider about its middle when it shows hundredths
 };
 
 const Control kControls[] = {
     {"videoArea", {2, 3, 404, 288}, Follows::Grows},
     {"positionSlider", {1, 291, 405, 25}, Follows::BottomAndWidth},
-    {"positionLabel", {423, 14, 57, 12}, Follows::RightEdge},
+    {"positionLabel", {423, 14, 57, 12}, Follows::RightEdge, true},
     {"playButton", {417, 30, 67, 22}, Follows::RightEdge},
     {"stopButton", {417, 61, 67, 22}, Follows::RightEdge},
     {"openButton", {417, 92, 67, 22}, Follows::RightEdge},
-    {"startLabel", {423, 132, 57, 12}, Follows::RightEdge},
+    {"startLabel", {423, 132, 57, 12}, Follows::RightEdge, true},
     {"markStartButton", {416, 148, 69, 22}, Follows::RightEdge},
-    {"endLabel", {423, 184, 57, 12}, Follows::RightEdge},
+    {"endLabel", {423, 184, 57, 12}, Follows::RightEdge, true},
     {"markEndButton", {418, 200, 67, 22}, Follows::RightEdge},
     {"helpButton", {418, 267, 67, 22}, Follows::RightAndBottom},
-    {"lengthLabel", {26, 319, 57, 12}, Follows::BottomEdge},
+    {"lengthLabel", {26, 319, 57, 12}, Follows::BottomEdge, true},
     {"playSelectedButton", {7, 335, 102, 22}, Follows::BottomEdge},
     {"saveButton", {115, 335, 67, 22}, Follows::BottomEdge},
     {"websiteButton", {188, 335, 79, 22}, Follows::BottomEdge},
     {"progressBar", {272, 335, 219, 23}, Follows::BottomAndWidth},
 };
 
-QRect expectedAt(const Control& c, QSize size) {
+QRect expectedAt(const Control& c, QSize size, bool hundredths) {
   const int dx = size.width() - 497, dy = size.height() - 370;
-  const QRect r = c.first;
+  const QRect r = hundredths && c.time ? c.first.adjusted(-15, 0, 16, 0) : c.first;
   switch (c.follows) {
     case Follows::Grows: return r.adjusted(0, 0, dx, dy);
     case Follows::RightEdge: return r.translated(dx, 0);
@@ -73,38 +74,50 @@ double tickMiddle(const QWidget& tick) { return tick.x() + tick.width() / 2.0; }
 
 TEST(Resizing, EveryControlKeepsToItsEdgesAndTheTicksToTheirMarks) {
   const QSize sizes[] = {{497, 370}, {498, 371}, {640, 480}, {1280, 720}, {1920, 1080}, {2560, 1440}};
-  Rig r;
-  vintrel::MainWindow& w = r.w();
-  w.marksToFrameAction->setChecked(true);
-  r.open("/videos/clip.avi", 60);
-  r.markStart(12);
-  r.markEnd(30.52);
-  w.show();
-  for (const QSize& size : sizes) {
-    SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height());
-    w.resize(size);
-    QApplication::processEvents();
-    ASSERT_EQ(w.size(), size);
-    for (const Control& c : kControls) {
-      SCOPED_TRACE(c.name);
-      auto* control = w.findChild<QWidget*>(c.name);
-      ASSERT_NE(control, nullptr);
-      EXPECT_EQ(control->geometry(), expectedAt(c, size));
-      EXPECT_TRUE(QRect(QPoint(0, 0), size).contains(control->geometry())) << "out of the window";
+  for (const bool hundredths : {false, true}) {
+    SCOPED_TRACE(hundredths ? "marks to the frame" : "whole seconds");
+    Rig r;
+    vintrel::MainWindow& w = r.w();
+    w.marksToFrameAction->setChecked(hundredths);
+    r.open("/videos/long.mkv", 60);
+    r.p().pos = 59.5;
+    r.tick();  // the widest position the clip has
+    r.markStart(12);
+    r.markEnd(hundredths ? 30.52 : 30);
+    w.show();
+    for (const QSize& size : sizes) {
+      SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height());
+      w.resize(size);
+      QApplication::processEvents();
+      ASSERT_EQ(w.size(), size);
+      for (const Control& c : kControls) {
+        SCOPED_TRACE(c.name);
+        auto* control = w.findChild<QWidget*>(c.name);
+        ASSERT_NE(control, nullptr);
+        EXPECT_EQ(control->geometry(), expectedAt(c, size, hundredths));
+        EXPECT_TRUE(QRect(QPoint(0, 0), size).contains(control->geometry())) << "out of the window";
+        if (auto* label = qobject_cast<QLabel*>(control)) {
+          EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width())
+              << "cut off: " << label->text().toStdString();
+        }
+      }
+      // The right column's labels stay clear of the picture.
+      EXPECT_GT(w.startLabel->geometry().left(), w.videoArea->geometry().right());
+      // The ticks stand at their marks on the slider as it now is, right under it.
+      EXPECT_NEAR(tickMiddle(*w.startTick), thumbMiddle(*w.positionSlider, 12), 1.0);
+      EXPECT_NEAR(tickMiddle(*w.endTick), thumbMiddle(*w.positionSlider, w.session().markEnd()), 1.0);
+      EXPECT_EQ(w.startTick->geometry().bottom(), w.positionSlider->geometry().bottom());
+      // And in proportion along the slider: 30 of 60 is half way, give or take the thumb.
+      const QRect slider = w.positionSlider->geometry();
+      EXPECT_NEAR(tickMiddle(*w.endTick), slider.center().x(), 3 + slider.width() / 60.0);
     }
-    // The ticks stand at their marks on the slider as it now is, right under it.
-    EXPECT_NEAR(tickMiddle(*w.startTick), thumbMiddle(*w.positionSlider, 12), 1.0);
-    EXPECT_NEAR(tickMiddle(*w.endTick), thumbMiddle(*w.positionSlider, 30.52), 1.0);
-    EXPECT_EQ(w.startTick->geometry().bottom(), w.positionSlider->geometry().bottom());
-    // And in proportion along the slider: 30.52 of 60 is half way, give or take the thumb.
-    const QRect slider = w.positionSlider->geometry();
-    EXPECT_NEAR(tickMiddle(*w.endTick), slider.center().x(), 3 + slider.width() / 60.0);
+    // Never smaller than it opens.
+    w.resize(300, 200);
+    QApplication::processEvents();
+    EXPECT_EQ(w.size(), QSize(497, 370));
+    for (const Control& c : kControls)
+      EXPECT_EQ(w.findChild<QWidget*>(c.name)->geometry(), expectedAt(c, {497, 370}, hundredths)) << c.name;
   }
-  // Never smaller than it opens.
-  w.resize(300, 200);
-  QApplication::processEvents();
-  EXPECT_EQ(w.size(), QSize(497, 370));
-  for (const Control& c : kControls) EXPECT_EQ(w.findChild<QWidget*>(c.name)->geometry(), c.first) << c.name;
 }
 
 TEST(FullScreen, F11OrADoubleClickOnThePictureEscOrF11Leave) {
