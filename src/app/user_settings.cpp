@@ -9,7 +9,8 @@ const char* kOpenFolderKey = "open/folder";
 const char* kMarksToFrameKey = "marks/toFrame";
 }  // namespace
 
-// Named outright, not through the application's names: tests and the program read the same place.
+// Named outright rather than after the running program, so that every program built on the
+// window (the tests' too) keeps to the one file Vintrel reads.
 UserSettings::UserSettings() : store_("Vintrel", "Vintrel") {}
 
 std::optional<QRect> UserSettings::windowGeometry() const {
