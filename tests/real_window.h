@@ -37,6 +37,10 @@ struct Outside : FileDialogs, Messages, UrlOpener, Files {
   }
   std::optional<QString> chooseFileToSave(const FileDialogRequest&) override { return std::nullopt; }
   void inform(const QString& text, const QString&) override { shown << text; }
+  bool informSaved(const QString& text, const QString&, const QString&) override {
+    shown << text;
+    return false;
+  }
   bool askYesNo(const QString& text) override {
     shown << text;
     return false;

@@ -3,3 +3,9 @@ vintrel_add_test(test_save_real SOURCES save_real/test_save_real.cpp LABELS expo
 if(TARGET vintrel-cut)
   add_dependencies(test_save_real vintrel-cut)
 endif()
+# Marks to the frame through Save, on the real player and the real vintrel-cut.
+vintrel_add_test(test_save_to_frame_real SOURCES save_real/test_save_to_frame_real.cpp LIBS vintrel_mpv
+                 LABELS export cut player TIMEOUT 300)
+if(TARGET vintrel-cut)
+  add_dependencies(test_save_to_frame_real vintrel-cut)
+endif()

@@ -1,11 +1,15 @@
-// Every test binary runs inside a QApplication; widget logic needs no display.
+// Every test binary runs inside a QApplication; widget logic needs no display, and no
+// test touches the user's settings.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <clocale>
 
+#include "private_settings.h"
+
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  testsettings::UsePrivateSettings();
   QApplication app(argc, argv);
   std::setlocale(LC_NUMERIC, "C");
   ::testing::InitGoogleTest(&argc, argv);

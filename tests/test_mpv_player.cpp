@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
+#include <cmath>
 #include <functional>
 #include <memory>
 
@@ -152,6 +153,54 @@ TEST_F(MpvPlayerTest, PlayingToTheEndReportsItAndHoldsTheLength) {
   // The second time through reports the end again.
   ASSERT_TRUE(PollUntil([&] { return ended->count() == 2; }));
   EXPECT_EQ(Pos(), player->duration());
+}
+
+// A frame step halts and moves exactly one frame's time, forward or back, and the
+// position tells the time of the frame stepped to.
+TEST_F(MpvPlayerTest, AFrameStepMovesOneFramesTime) {
+  const struct {
+    QString clip;
+    double frame;  // seconds
+  } clips[] = {{g_clip, 1.0 / 25}, {g_short, 1001.0 / 30000}};
+  for (const auto& c : clips) {
+    SCOPED_TRACE(c.clip.toStdString());
+    ASSERT_GT(Open(c.clip), 0);
+    ASSERT_TRUE(PollUntil([&] { return Pos() > 0.2; }));
+    QSignalSpy moved(player.get(), &vintrel::Player::positionChanged);
+    auto step = [&](bool forward) {
+      moved.clear();
+      player->stepFrame(forward);
+      // The step is done once the position has stood still a while.
+      double last = -1;
+      return PollUntil([&] {
+        if (moved.isEmpty()) return false;
+        QTest::qWait(150);
+        const bool still = Pos() == last;
+        last = Pos();
+        return still;
+      });
+    };
+    player->setPaused(true);
+    player->seek(1);
+    QTest::qWait(300);
+    ASSERT_TRUE(step(true));
+    EXPECT_TRUE(player->isPaused());
+    const double first = Pos();
+    // On a frame's own time, just after the second sought.
+    EXPECT_NEAR(first / c.frame, std::round(first / c.frame), 0.01) << first;
+    EXPECT_GT(first, 1.0 - 1e-6);
+    EXPECT_LT(first, 1.0 + 2 * c.frame);
+    for (const bool forward : {true, true, false, false, false}) {
+      const double before = Pos();
+      ASSERT_TRUE(step(forward)) << (forward ? "forward" : "back");
+      EXPECT_NEAR(Pos() - before, forward ? c.frame : -c.frame, 0.001) << (forward ? "forward" : "back");
+      EXPECT_TRUE(player->isPaused());
+    }
+    EXPECT_NEAR(Pos(), first - c.frame, 0.001);
+    // It stays halted there.
+    QTest::qWait(300);
+    EXPECT_NEAR(Pos(), first - c.frame, 0.001);
+  }
 }
 
 struct Unplayable {

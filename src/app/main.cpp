@@ -30,10 +30,6 @@ int main(int argc, char** argv) {
   vintrel::DesktopUrlOpener urls;
 
   const std::optional<QString> credits = files.readText(files.programFolder() + "/thanks.txt");
-  if (!credits) {
-    messages.inform("Please re-install Vintrel");
-    return 1;
-  }
 
   vintrel::Services services{
       messages, dialogs, urls, files,
@@ -55,7 +51,7 @@ int main(int argc, char** argv) {
 
   std::unique_ptr<vintrel::MainWindow> window;
   try {
-    window = std::make_unique<vintrel::MainWindow>(services, *credits);
+    window = std::make_unique<vintrel::MainWindow>(services, credits.value_or(QString()));
   } catch (const vintrel::PlayerStartError& error) {
     messages.inform("The video player could not be started.", QString::fromUtf8(error.what()));
     return 1;
@@ -69,6 +65,11 @@ int main(int argc, char** argv) {
     ::_exit(0);
   });
   window->show();
+  if (!credits) {
+    // Said over the window, which is already on screen; the program ends with the message.
+    messages.inform("Please re-install Vintrel");
+    return 1;
+  }
   if (argc > 1) window->openFile(QString::fromLocal8Bit(argv[1]));
   return app.exec();
 }

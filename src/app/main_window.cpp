@@ -4,8 +4,11 @@
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QResizeEvent>
+#include <QScreen>
 
 #include "about/links.h"
 #include "app/layout.h"
@@ -59,14 +62,17 @@ MainWindow::MainWindow(Services services, QString credits, QWidget* parent)
   player_ = services_.makePlayer(videoArea);
   connectPlayer();
   saveFlow_ = std::make_unique<SaveFlow>(session_, services_.messages, services_.dialogs, services_.files,
-                                         services_.makeCutJob);
+                                         services_.urls, services_.makeCutJob);
   connect(saveFlow_.get(), &SaveFlow::preparing, this, [this] {
     pause();
     positionSlider->setValue(0);
   });
   connect(saveFlow_.get(), &SaveFlow::progressChanged, this, &MainWindow::showSaveProgress);
   connect(&session_, &Session::changed, this, &MainWindow::showSession);
+  session_.setMarksToFrame(settings_.marksToFrame());
   showSession();
+  layOutControls();
+  restoreWindow();
 }
 
 MainWindow::~MainWindow() {
@@ -75,12 +81,13 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::createControls() {
-  setUpFixedWindow(this, "mainWindow", "Vintrel", layout::kWindow);
+  setUpGrowingWindow(this, "mainWindow", "Vintrel", layout::kWindow);
   const QColor systemWindow = QPalette().color(QPalette::Base);
 
   videoArea = new VideoArea(this);
   videoArea->setObjectName("videoArea");
   videoArea->setGeometry(layout::kVideo);
+  videoArea->setToolTip("Double-click or F11: full screen; Esc or F11 leaves it");
 
   positionSlider = new PositionSlider(this);
   positionSlider->setObjectName("positionSlider");
@@ -88,8 +95,12 @@ void MainWindow::createControls() {
   positionSlider->setRange(0, 10);
   positionSlider->setSingleStep(1);
   positionSlider->setPageStep(5);
+  positionSlider->setToolTip(
+      "Left, Right: a second back or on; Shift+Left, Shift+Right: five seconds\n"
+      ", (comma), . (period): a frame back or on");
 
   positionLabel = makeTimeLabel(this, "positionLabel", layout::kPositionLabel, Qt::white);
+  positionLabel->setToolTip("The position; , (comma) and . (period) step a frame back or on");
   playButton = makeButton(this, "playButton", "Play", layout::kPlayButton);
   stopButton = makeButton(this, "stopButton", "Stop", layout::kStopButton);
   openButton = makeButton(this, "openButton", "Open", layout::kOpenButton);
@@ -157,6 +168,19 @@ void MainWindow::createActions() {
   jumpBackAction = make("jumpBackAction", "Five seconds back", Qt::SHIFT | Qt::Key_Left, [this] { stepBy(-5); });
   jumpForwardAction =
       make("jumpForwardAction", "Five seconds forward", Qt::SHIFT | Qt::Key_Right, [this] { stepBy(5); });
+  frameBackAction = make("frameBackAction", "One frame back", Qt::Key_Comma, [this] { stepFrame(false); });
+  frameForwardAction = make("frameForwardAction", "One frame forward", Qt::Key_Period, [this] { stepFrame(true); });
+  fullScreenAction = make("fullScreenAction", "Full Screen", Qt::Key_F11, &MainWindow::toggleFullScreen);
+  connect(videoArea, &VideoArea::doubleClicked, fullScreenAction, &QAction::trigger);
+  marksToFrameAction = new QAction("Marks to the frame", this);
+  marksToFrameAction->setObjectName("marksToFrameAction");
+  marksToFrameAction->setCheckable(true);
+  marksToFrameAction->setChecked(settings_.marksToFrame());
+  connect(marksToFrameAction, &QAction::toggled, this, [this](bool on) {
+    session_.setMarksToFrame(on);
+    settings_.setMarksToFrame(on);
+    layOutControls();  // the time labels' width
+  });
 
   bindButton(playButton, playPauseAction);
   bindButton(stopButton, stopAction);
@@ -174,16 +198,17 @@ void MainWindow::showSession() {
   const bool saving = session_.isSaving();
   // While a cut runs only Save (as Cancel), Website, Help and About answer.
   for (QAction* action : {openAction, playPauseAction, stopAction, markStartAction, markEndAction,
-                          playSelectedAction, stepBackAction, stepForwardAction, jumpBackAction, jumpForwardAction})
+                          playSelectedAction, stepBackAction, stepForwardAction, jumpBackAction, jumpForwardAction,
+                          frameBackAction, frameForwardAction})
     action->setEnabled(!saving);
   positionSlider->setEnabled(!saving);
-  cancelAction->setEnabled(saving);
+  updateEscape();
   saveAction->setText(saving ? "Cancel" : "Save");
   playPauseAction->setText(session_.isPlaying() ? "Pause" : "Play");
 
-  startTick->placeAt(static_cast<int>(session_.markStart()));
+  startTick->placeAt(session_.markStart());
   // An end not yet marked waits at the far end of the slider.
-  endTick->placeAt(session_.markEnd() > 0 ? static_cast<int>(session_.markEnd()) : positionSlider->maximum());
+  endTick->placeAt(session_.markEnd() > 0 ? session_.markEnd() : positionSlider->maximum());
   startTick->show();
   endTick->show();
 }
@@ -202,7 +227,50 @@ void MainWindow::onSaveTriggered() {
 }
 
 void MainWindow::onCancelTriggered() {
-  if (session_.isSaving()) saveFlow_->cancel();
+  if (session_.isSaving()) {
+    saveFlow_->cancel();
+  } else if (isFullScreen()) {
+    toggleFullScreen();
+  }
+}
+
+void MainWindow::updateEscape() { cancelAction->setEnabled(session_.isSaving() || isFullScreen()); }
+
+void MainWindow::toggleFullScreen() {
+  // Only the full-screen state flips: a window maximised before is maximised again after.
+  setWindowState(windowState() ^ Qt::WindowFullScreen);
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::WindowStateChange) updateEscape();
+  QWidget::changeEvent(event);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  layOutControls();
+}
+
+void MainWindow::layOutControls() {
+  for (const layout::Spot& spot : layout::kSpots) {
+    if (auto* control = findChild<QWidget*>(spot.name, Qt::FindDirectChildrenOnly))
+      control->setGeometry(layout::placed(spot, size(), session_.marksToFrame()));
+  }
+}
+
+void MainWindow::restoreWindow() {
+  const std::optional<QRect> remembered = settings_.windowGeometry();
+  if (remembered) {
+    // A screen since unplugged, or made smaller, would leave the window out of reach:
+    // then only its size is taken and the system places it.
+    const QScreen* screen = QGuiApplication::screenAt(remembered->center());
+    if (screen && screen->availableGeometry().contains(remembered->topLeft())) {
+      setGeometry(*remembered);
+    } else {
+      resize(remembered->size());
+    }
+  }
+  if (settings_.windowMaximized()) setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 void MainWindow::onWebsiteTriggered() { openHomePage(services_.urls, services_.messages); }
@@ -225,6 +293,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   // area's among them, while libmpv's output still draws into it, and the X error or the
   // output's assertion that follows ends the program. They go with the window, after the player.
   event->ignore();
+  settings_.rememberWindow(normalGeometry(), windowState().testFlag(Qt::WindowMaximized));
   hide();
   // A running cut is a process of its own and finishes its file after the window is gone.
   if (aboutWindow_) aboutWindow_->close();
@@ -265,6 +334,8 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);
   menu.addSeparator();
   menu.addAction(aboutAction);
+  menu.addSeparator();
+  menu.addAction(marksToFrameAction);
   menu.exec(event->globalPos());
 }
 

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "about/about_window.h"
+#include "app/user_settings.h"
 #include "platform/platform.h"
 #include "player/player.h"
 #include "save/save_flow.h"
@@ -72,6 +73,10 @@ class MainWindow : public QWidget {
   QAction* stepForwardAction;
   QAction* jumpBackAction;
   QAction* jumpForwardAction;
+  QAction* frameBackAction;     // ,
+  QAction* frameForwardAction;  // .
+  QAction* fullScreenAction;    // F11, or a double-click on the picture
+  QAction* marksToFrameAction;  // in the context menu; remembered
 
   // The controls.
   VideoArea* videoArea;
@@ -101,6 +106,8 @@ class MainWindow : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
@@ -109,6 +116,10 @@ class MainWindow : public QWidget {
  private:
   void createControls();
   void createActions();
+  // Puts the window where and as large as it was left last time, when that still fits a screen.
+  void restoreWindow();
+  // Every control where the layout puts it for the window's present size.
+  void layOutControls();
   void connectPlayer();
   // Shows what the session holds: captions, enabled rules, ticks, the length label.
   void showSession();
@@ -120,6 +131,7 @@ class MainWindow : public QWidget {
   void onStopTriggered();
   void onMarkStartTriggered();
   void onMarkEndTriggered();
+  void showSelectionLength();
   void onPlaySelectedTriggered();
   void onSaveTriggered();
   void onCancelTriggered();
@@ -127,6 +139,10 @@ class MainWindow : public QWidget {
   void onHelpTriggered();
   void onAboutTriggered();
   void stepBy(int seconds);
+  void stepFrame(bool forward);
+  void toggleFullScreen();
+  // Esc cancels a running save first, and otherwise leaves full screen.
+  void updateEscape();
 
   // Playback's own events.
   void onLoaded(double duration);
@@ -145,10 +161,13 @@ class MainWindow : public QWidget {
 
   Services services_;
   QString credits_;
+  UserSettings settings_;
   Session session_;
   std::unique_ptr<Player> player_;
   std::unique_ptr<SaveFlow> saveFlow_;
   QPointer<AboutWindow> aboutWindow_;
+  // A frame step was asked for: the position it lands on goes to the slider and the label.
+  bool awaitingFrame_ = false;
 };
 
 }  // namespace vintrel

@@ -1,5 +1,6 @@
 // Open, Play/Pause, Stop, the slider, the marks and Play Selected: what the window's
 // playback commands do to the session and the player.
+#include <QFileInfo>
 #include <algorithm>
 
 #include "app/main_window.h"
@@ -27,6 +28,7 @@ void MainWindow::followPosition(bool on) {
 }
 
 void MainWindow::play() {
+  awaitingFrame_ = false;
   // A video that has played to its end starts again from the beginning.
   if (player_->position() >= player_->duration()) player_->seek(0);
   player_->setPaused(false);
@@ -43,6 +45,7 @@ void MainWindow::pause() {
 }
 
 void MainWindow::rewind() {
+  awaitingFrame_ = false;
   followPosition(false);
   player_->setPaused(true);
   player_->seek(0);
@@ -56,8 +59,11 @@ void MainWindow::onOpenTriggered() {
   request.title = "Open";
   request.filter = kOpenFilter;
   request.filterIndex = 1;
+  request.folder = settings_.lastOpenFolder();
   const std::optional<QString> path = services_.dialogs.chooseFileToOpen(request);
-  if (path) openFile(*path);
+  if (!path) return;
+  settings_.setLastOpenFolder(QFileInfo(*path).absolutePath());
+  openFile(*path);
 }
 
 void MainWindow::openFile(const QString& path) {
@@ -109,7 +115,14 @@ void MainWindow::onPositionTick() {
 }
 
 void MainWindow::onPositionChanged(double seconds) {
-  if (!session_.isPlayingSelection() || seconds < static_cast<double>(session_.markEnd())) return;
+  if (awaitingFrame_ && !session_.isPlaying()) {
+    // The frame stepped to is up: the slider and the label show where it stands.
+    awaitingFrame_ = false;
+    positionSlider->setValue(wholeSeconds(seconds));
+    positionLabel->setText(session_.timeText(seconds));
+    return;
+  }
+  if (!session_.isPlayingSelection() || seconds < session_.markEnd()) return;
   // The preview has reached its end mark.
   pause();
   positionLabel->setText(formatTime(positionSlider->value()));
@@ -133,24 +146,36 @@ void MainWindow::onSliderReleased() {
 
 void MainWindow::stepBy(int seconds) {
   if (!session_.hasFile() || !player_->isLoaded()) return;
+  awaitingFrame_ = false;
   const int second = std::clamp(positionSlider->value() + seconds, positionSlider->minimum(), positionSlider->maximum());
   positionSlider->setValue(second);
   player_->seek(second);
   positionLabel->setText(formatTime(second));
 }
 
+void MainWindow::stepFrame(bool forward) {
+  if (!session_.hasFile() || !player_->isLoaded()) return;
+  pause();
+  awaitingFrame_ = true;
+  player_->stepFrame(forward);
+}
+
 void MainWindow::onMarkStartTriggered() {
   if (!session_.hasFile()) return;
-  session_.setMarkStart(roundToSecond(player_->position()));
-  startLabel->setText(formatTime(session_.markStart()));
-  lengthLabel->setText(session_.selectionValid() ? formatTime(session_.selectionLength()) : kZeroTime);
+  session_.setMarkStart(session_.markAt(player_->position()));
+  startLabel->setText(session_.timeText(session_.markStart()));
+  showSelectionLength();
 }
 
 void MainWindow::onMarkEndTriggered() {
   if (!session_.hasFile()) return;
-  session_.setMarkEnd(roundToSecond(player_->position()));
-  endLabel->setText(formatTime(session_.markEnd()));
-  lengthLabel->setText(session_.selectionValid() ? formatTime(session_.selectionLength()) : kZeroTime);
+  session_.setMarkEnd(session_.markAt(player_->position()));
+  endLabel->setText(session_.timeText(session_.markEnd()));
+  showSelectionLength();
+}
+
+void MainWindow::showSelectionLength() {
+  lengthLabel->setText(session_.selectionValid() ? session_.timeText(session_.selectionLength()) : kZeroTime);
 }
 
 void MainWindow::onPlaySelectedTriggered() {
@@ -161,7 +186,7 @@ void MainWindow::onPlaySelectedTriggered() {
   }
   if (!session_.hasFile() || !player_->isLoaded()) return;
   play();
-  player_->seek(static_cast<double>(session_.markStart()));
+  player_->seek(session_.markStart());
   session_.setPlayingSelection(true);
 }
 

@@ -12,6 +12,7 @@ struct FileDialogRequest {
   QString filter;     // "description|patterns|description|patterns", patterns separated by ";"
   int filterIndex = 1;  // 1-based entry of the filter preselected
   QString fileName;   // the name (or path) the dialog opens with
+  QString folder;     // the folder it shows first; empty: the toolkit's choice
 };
 
 class FileDialogs {
@@ -27,6 +28,10 @@ class Messages {
   virtual ~Messages() = default;
   // A modal box titled "Vintrel" with an OK button; the detail, when given, sits under the text.
   virtual void inform(const QString& text, const QString& detail = {}) = 0;
+  // The modal box that tells a save is done: the text, one plain line under it, the full
+  // report behind "Show Details...", and a "Show in Folder" button beside OK. True when the
+  // user chose "Show in Folder".
+  virtual bool informSaved(const QString& text, const QString& summary, const QString& report) = 0;
   // A modal Yes/No question; true for Yes.
   virtual bool askYesNo(const QString& text) = 0;
 };

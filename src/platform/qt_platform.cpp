@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QUrl>
 #include <algorithm>
 
@@ -74,6 +75,7 @@ std::optional<QString> showFileDialog(const FileDialogRequest& request, bool sav
     const QString first = request.filter.section('|', 1, 1).section(';', 0, 0).trimmed();
     if (first.startsWith("*.") && first != "*.*") dialog.setDefaultSuffix(first.mid(2));
   }
+  if (!request.folder.isEmpty() && QFileInfo(request.folder).isDir()) dialog.setDirectory(request.folder);
   if (!request.fileName.isEmpty()) dialog.selectFile(request.fileName);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   if (const std::optional<QString> typed = typedNameWithQuotes(dialog)) return typed;
@@ -94,6 +96,17 @@ void QtMessages::inform(const QString& text, const QString& detail) {
   QMessageBox box(QMessageBox::Information, "Vintrel", text, QMessageBox::Ok, QApplication::activeWindow());
   if (!detail.isEmpty()) box.setInformativeText(detail);
   box.exec();
+}
+
+bool QtMessages::informSaved(const QString& text, const QString& summary, const QString& report) {
+  QMessageBox box(QMessageBox::Information, "Vintrel", text, QMessageBox::Ok, QApplication::activeWindow());
+  box.setInformativeText(summary);
+  // The box makes its own "Show Details..." button for it.
+  if (!report.isEmpty()) box.setDetailedText(report);
+  QPushButton* showInFolder = box.addButton("Show in Folder", QMessageBox::ActionRole);
+  box.setDefaultButton(QMessageBox::Ok);
+  box.exec();
+  return box.clickedButton() == showInFolder;
 }
 
 bool QtMessages::askYesNo(const QString& text) {

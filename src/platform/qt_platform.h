@@ -20,6 +20,7 @@ class QtFileDialogs : public FileDialogs {
 class QtMessages : public Messages {
  public:
   void inform(const QString& text, const QString& detail = {}) override;
+  bool informSaved(const QString& text, const QString& summary, const QString& report) override;
   bool askYesNo(const QString& text) override;
 };
 

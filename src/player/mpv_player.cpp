@@ -184,6 +184,19 @@ void MpvPlayer::seek(double seconds) {
   emit positionChanged(*seekTarget_);
 }
 
+void MpvPlayer::stepFrame(bool forward) {
+  if (!loaded_) return;
+  // libmpv halts by itself after a step; the flag says so at once.
+  if (!paused_) {
+    paused_ = true;
+    emit pausedChanged(true);
+  }
+  // The frame stepped to tells the time from here on, not a target of an earlier seek.
+  seekTarget_.reset();
+  atEnd_ = false;
+  command({forward ? "frame-step" : "frame-back-step"});
+}
+
 double MpvPlayer::position() const {
   if (!loaded_) return 0;
   if (seekTarget_) return *seekTarget_;

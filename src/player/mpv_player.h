@@ -41,6 +41,7 @@ class MpvPlayer : public Player {
   void close() override;
   void setPaused(bool paused) override;
   void seek(double seconds) override;
+  void stepFrame(bool forward) override;
   bool isLoaded() const override { return loaded_; }
   bool isPaused() const override { return paused_; }
   double position() const override;

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -50,9 +51,22 @@ QStringList cutArguments(const CutRequest& request) {
   QStringList args{"--progress=machine"};
   if (request.replaceExisting) args << "--overwrite";
   // "--" ends the options: a path that starts with a dash is still a path.
-  args << "--" << request.input << QString::number(request.start) << QString::number(request.end)
-       << request.output;
+  args << "--" << request.input << cutTimeArgument(request.start) << cutTimeArgument(request.end) << request.output;
   return args;
+}
+
+QString cutTimeArgument(double seconds) {
+  if (!std::isfinite(seconds) || seconds < 0) seconds = 0;
+  // Rounded down to the millisecond: vintrel-cut starts (and ends) at the first frame at or
+  // after the time, and a time rounded up past a frame's own would skip that frame. The
+  // small allowance keeps 3.48, held as 3.4799999..., at 3.48.
+  const auto milliseconds = static_cast<long long>(std::floor(seconds * 1000 + 1e-6));
+  QString text = QString::number(milliseconds / 1000);
+  if (const long long fraction = milliseconds % 1000; fraction != 0) {
+    text += QString(".%1").arg(fraction, 3, 10, QChar('0'));
+    while (text.endsWith('0')) text.chop(1);
+  }
+  return text;
 }
 
 CutProgressLine parseCutProgressLine(const QString& line) {

@@ -13,8 +13,8 @@ namespace vintrel {
 struct CutRequest {
   QString input;
   QString output;
-  int64_t start = 0;  // seconds
-  int64_t end = 0;
+  double start = 0;  // seconds from the input's start; marks to the frame carry fractions
+  double end = 0;
   bool replaceExisting = false;  // the user agreed to replace a file at the output name
 };
 
@@ -42,6 +42,9 @@ class CutJob : public QObject {
 
 // The arguments `vintrel-cut` is started with for a request.
 QStringList cutArguments(const CutRequest& request);
+// A time as vintrel-cut is given it: whole seconds as integers ("12"), others with up to
+// three decimals ("13.48", "0.033"), never past the time itself.
+QString cutTimeArgument(double seconds);
 
 // What `vintrel-cut --progress=machine` wrote on its error output, line by line.
 struct CutProgressLine {

@@ -1,6 +1,11 @@
 #include "save/save_flow.h"
 
 #include <QFileInfo>
+#include <QUrl>
+#include <algorithm>
+#include <cmath>
+
+#include "save/saved_summary.h"
 
 namespace vintrel {
 
@@ -10,11 +15,16 @@ constexpr int kTickMs = 250;
 }  // namespace
 
 namespace {
-// "0_03", "12_40", "1_02_03": a time that reads well in a file name.
-QString nameTime(int64_t seconds) {
-  const int64_t hours = seconds / 3600, minutes = seconds / 60 % 60, rest = seconds % 60;
-  if (hours > 0) return QString("%1_%2_%3").arg(hours).arg(minutes, 2, 10, QChar('0')).arg(rest, 2, 10, QChar('0'));
-  return QString("%1_%2").arg(minutes).arg(rest, 2, 10, QChar('0'));
+// "0_03", "12_40", "1_02_03": a time that reads well in a file name; to the hundredth
+// ("0_03.48") for marks to the frame.
+QString nameTime(double seconds, bool hundredths) {
+  const auto counted = static_cast<int64_t>(std::llround(std::max(0.0, seconds) * (hundredths ? 100 : 1)));
+  const int64_t whole = hundredths ? counted / 100 : counted;
+  const int64_t hours = whole / 3600, minutes = whole / 60 % 60, rest = whole % 60;
+  QString text = hours > 0 ? QString("%1_%2_%3").arg(hours).arg(minutes, 2, 10, QChar('0')).arg(rest, 2, 10, QChar('0'))
+                           : QString("%1_%2").arg(minutes).arg(rest, 2, 10, QChar('0'));
+  if (hundredths) text += QString(".%1").arg(counted % 100, 2, 10, QChar('0'));
+  return text;
 }
 }  // namespace
 
@@ -22,15 +32,16 @@ QString suggestOutputName(const QString& input, const Stretch& stretch, Files& f
   const QFileInfo info(input);
   const QString suffix = info.suffix().isEmpty() ? QString() : "." + info.suffix();
   const QString stem = QString("%1/%2-cut-%3-%4")
-                           .arg(info.absolutePath(), info.completeBaseName(), nameTime(stretch.start), nameTime(stretch.end));
+                           .arg(info.absolutePath(), info.completeBaseName(), nameTime(stretch.start, stretch.toTheFrame),
+                                nameTime(stretch.end, stretch.toTheFrame));
   QString name = stem + suffix;
   for (int n = 2; files.exists(name) && n < 10000; ++n) name = QString("%1-%2%3").arg(stem).arg(n).arg(suffix);
   return name;
 }
 
-SaveFlow::SaveFlow(Session& session, Messages& messages, FileDialogs& dialogs, Files& files, JobFactory makeJob,
-                   QObject* parent)
-    : QObject(parent), session_(session), messages_(messages), dialogs_(dialogs), files_(files),
+SaveFlow::SaveFlow(Session& session, Messages& messages, FileDialogs& dialogs, Files& files, UrlOpener& urls,
+                   JobFactory makeJob, QObject* parent)
+    : QObject(parent), session_(session), messages_(messages), dialogs_(dialogs), files_(files), urls_(urls),
       makeJob_(std::move(makeJob)) {
   ticker_.setInterval(kTickMs);
   connect(&ticker_, &QTimer::timeout, this, [this] {
@@ -95,6 +106,7 @@ void SaveFlow::save() {
 }
 
 void SaveFlow::start(const CutRequest& request) {
+  request_ = request;
   job_ = makeJob_();
   connect(job_.get(), &CutJob::progress, this, [this](double fraction) {
     progress_.report(fraction, clock_.elapsed() / 1000.0);
@@ -121,7 +133,7 @@ void SaveFlow::onFinished(const CutOutcome& outcome) {
   endSaving();
   switch (outcome.result) {
     case CutOutcome::Result::Saved:
-      messages_.inform(kSaved, outcome.report);
+      tellSaved(outcome);
       break;
     case CutOutcome::Result::Cancelled:
       messages_.inform(kSaveCancelled);
@@ -130,6 +142,16 @@ void SaveFlow::onFinished(const CutOutcome& outcome) {
       messages_.inform(kNotSaved, outcome.reason);
       break;
   }
+}
+
+void SaveFlow::tellSaved(const CutOutcome& outcome) {
+  const QFileInfo output(request_.output);
+  const QString summary = savedSummary(outcome.report, output.fileName(), request_.end - request_.start);
+  if (!messages_.informSaved(kSaved, summary, outcome.report)) return;
+  const QString folder = output.absolutePath();
+  // Nothing else depends on it: without a file manager the user is only told where the file is.
+  if (!urls_.open(QUrl::fromLocalFile(folder).toString(QUrl::FullyEncoded)))
+    messages_.inform(kNoFileManager, QString("The file is in %1").arg(folder));
 }
 
 void SaveFlow::endSaving() {

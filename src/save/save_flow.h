@@ -21,6 +21,7 @@ inline const char* kOverwriteQuestion = "Do you want to overwrite the existing f
 inline const char* kSaved = "Done";
 inline const char* kNotSaved = "The file was not saved.";
 inline const char* kSaveCancelled = "Saving was cancelled. Nothing was written.";
+inline const char* kNoFileManager = "Vintrel could not start a file manager.";
 
 // A name for the cut that is free in the input's folder: "holiday-cut-0_03-0_13.mp4" for
 // holiday.mp4 cut from second 3 to 13, then "...-2.mp4" and so on when that is taken.
@@ -30,8 +31,8 @@ class SaveFlow : public QObject {
   Q_OBJECT
  public:
   using JobFactory = std::function<std::unique_ptr<CutJob>()>;
-  SaveFlow(Session& session, Messages& messages, FileDialogs& dialogs, Files& files, JobFactory makeJob,
-           QObject* parent = nullptr);
+  SaveFlow(Session& session, Messages& messages, FileDialogs& dialogs, Files& files, UrlOpener& urls,
+           JobFactory makeJob, QObject* parent = nullptr);
   ~SaveFlow() override;
 
   // The Save command: checks the marks, asks for a name and starts the cut.
@@ -52,13 +53,16 @@ class SaveFlow : public QObject {
   void start(const CutRequest& request);
   void onFinished(const CutOutcome& outcome);
   void endSaving();
+  void tellSaved(const CutOutcome& outcome);
 
   Session& session_;
   Messages& messages_;
   FileDialogs& dialogs_;
   Files& files_;
+  UrlOpener& urls_;
   JobFactory makeJob_;
   std::unique_ptr<CutJob> job_;
+  CutRequest request_;  // the running cut's, or the last one's
   SaveProgress progress_;
   QElapsedTimer clock_;
   QTimer ticker_;

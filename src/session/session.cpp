@@ -17,6 +17,18 @@ QString formatTime(int64_t seconds) {
   return numberText(hours) + " :" + numberText(minutes) + " :" + numberText(rest);
 }
 
+QString formatTimeToHundredths(double seconds) {
+  if (!std::isfinite(seconds) || seconds < 0) seconds = 0;
+  // Counted in hundredths, so that 59.996 shows as a whole minute, not as second 60.
+  const auto hundredths = static_cast<int64_t>(std::llround(seconds * 100));
+  const int64_t whole = hundredths / 100;
+  const int64_t hours = whole / 3600;
+  const int64_t minutes = (whole - hours * 3600) / 60;
+  const int64_t rest = whole - hours * 3600 - minutes * 60;
+  return numberText(hours) + " :" + numberText(minutes) + " :" +
+         QString(" %1.%2").arg(rest).arg(hundredths % 100, 2, 10, QChar('0'));
+}
+
 int64_t roundToSecond(double seconds) {
   if (!std::isfinite(seconds)) return 0;
   // nearbyint honours the rounding mode, which is to-nearest-even unless someone changed it.
@@ -36,14 +48,28 @@ void Session::setFile(const QString& path) {
   emit changed();
 }
 
-void Session::setMarkStart(int64_t second) {
-  markStart_ = second;
+void Session::setMarkStart(double seconds) {
+  markStart_ = seconds;
   emit changed();
 }
 
-void Session::setMarkEnd(int64_t second) {
-  markEnd_ = second;
+void Session::setMarkEnd(double seconds) {
+  markEnd_ = seconds;
   emit changed();
+}
+
+void Session::setMarksToFrame(bool on) {
+  if (marksToFrame_ == on) return;
+  marksToFrame_ = on;
+  emit changed();
+}
+
+double Session::markAt(double position) const {
+  return marksToFrame_ ? std::max(0.0, position) : static_cast<double>(roundToSecond(position));
+}
+
+QString Session::timeText(double seconds) const {
+  return marksToFrame_ ? formatTimeToHundredths(seconds) : formatTime(roundToSecond(seconds));
 }
 
 void Session::setPlayback(Playback playback) {
@@ -67,7 +93,8 @@ void Session::setPlayingSelection(bool on) {
 
 std::optional<Stretch> Session::stretchToSave() const {
   if (!selectionValid()) return std::nullopt;
-  Stretch stretch{std::max<int64_t>(markStart_, 1), markEnd_};
+  if (marksToFrame_) return Stretch{markStart_, markEnd_, true};
+  Stretch stretch{std::max(markStart_, 1.0), markEnd_, false};
   // A stretch from 0 to 1 would shrink to nothing once its start moves to 1.
   if (stretch.start >= stretch.end) return std::nullopt;
   return stretch;

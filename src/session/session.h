@@ -12,6 +12,8 @@ namespace vintrel {
 // Seconds as the labels show them: " 1 : 2 : 3" (hours, minutes, seconds, each with a
 // blank before a number of 0 or more).
 QString formatTime(int64_t seconds);
+// The same to the hundredth, as the labels show marks to the frame: " 0 : 0 : 3.48".
+QString formatTimeToHundredths(double seconds);
 // The text a label shows once it has been reset ("0 : 0 : 0", without the leading blank).
 inline const char* kZeroTime = "0 : 0 : 0";
 
@@ -19,11 +21,13 @@ inline const char* kZeroTime = "0 : 0 : 0";
 // (2.5 is 2, 3.5 is 4), as positions become marks.
 int64_t roundToSecond(double seconds);
 
-// The stretch a Save cuts, in whole seconds.
+// The stretch a Save cuts, in seconds: whole ones, or the frames' own times when the marks
+// go to the frame.
 struct Stretch {
-  int64_t start = 0;
-  int64_t end = 0;
-  int64_t length() const { return end - start; }
+  double start = 0;
+  double end = 0;
+  bool toTheFrame = false;
+  double length() const { return end - start; }
 };
 
 class Session : public QObject {
@@ -33,8 +37,10 @@ class Session : public QObject {
 
   bool hasFile() const { return !file_.isEmpty(); }
   const QString& file() const { return file_; }
-  int64_t markStart() const { return markStart_; }
-  int64_t markEnd() const { return markEnd_; }
+  double markStart() const { return markStart_; }
+  double markEnd() const { return markEnd_; }
+  // Marks take the time of the frame on screen rather than the whole second.
+  bool marksToFrame() const { return marksToFrame_; }
   Playback playback() const { return playback_; }
   bool isPlaying() const { return playback_ == Playback::Playing; }
   bool isSaving() const { return saving_; }
@@ -43,18 +49,24 @@ class Session : public QObject {
 
   // A new file: the marks go back to 0 and nothing plays yet. An empty path closes it.
   void setFile(const QString& path);
-  void setMarkStart(int64_t second);
-  void setMarkEnd(int64_t second);
+  void setMarkStart(double seconds);
+  void setMarkEnd(double seconds);
+  void setMarksToFrame(bool on);
+  // The mark a player position becomes: its whole second, or the position itself when
+  // marks go to the frame.
+  double markAt(double position) const;
+  // A time as the labels show it: whole seconds, or hundredths when marks go to the frame.
+  QString timeText(double seconds) const;
   void setPlayback(Playback playback);
   void setSaving(bool saving);
   void setPlayingSelection(bool on);
 
-  // The marks span at least one second.
+  // The end mark lies after the start mark.
   bool selectionValid() const { return markStart_ < markEnd_; }
   // The length the selection label shows: 0 unless the marks make a stretch.
-  int64_t selectionLength() const { return selectionValid() ? markEnd_ - markStart_ : 0; }
-  // What Save cuts: the marks, but never from second 0 (a cut starts at second 1 at the
-  // earliest); nothing when the marks make no stretch.
+  double selectionLength() const { return selectionValid() ? markEnd_ - markStart_ : 0; }
+  // What Save cuts: the marks; whole-second marks never from second 0 (such a cut starts at
+  // second 1 at the earliest). Nothing when the marks make no stretch.
   std::optional<Stretch> stretchToSave() const;
 
  signals:
@@ -63,8 +75,9 @@ class Session : public QObject {
 
  private:
   QString file_;
-  int64_t markStart_ = 0;
-  int64_t markEnd_ = 0;
+  double markStart_ = 0;
+  double markEnd_ = 0;
+  bool marksToFrame_ = false;
   Playback playback_ = Playback::Stopped;
   bool saving_ = false;
   bool playingSelection_ = false;

@@ -4,6 +4,7 @@
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <algorithm>
+#include <cmath>
 
 #include "widgets/window_style.h"
 
@@ -66,18 +67,41 @@ VideoArea::VideoArea(QWidget* parent) : QWidget(parent) {
   setFocusPolicy(Qt::StrongFocus);
 }
 
-MarkTick::MarkTick(QWidget* parent, const PositionSlider* slider) : QWidget(parent), slider_(slider) {
-  paint(this, QColor(0, 128, 0));
-  setAttribute(Qt::WA_TransparentForMouseEvents);
+void VideoArea::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) emit doubleClicked();
+  QWidget::mouseDoubleClickEvent(event);
 }
 
-void MarkTick::placeAt(int second) {
-  second_ = second;
-  const QRect handle = slider_->handleRect(std::clamp(second, slider_->minimum(), slider_->maximum()));
-  const int x = slider_->x() + handle.x() + handle.width() / 2 - 1;
+MarkTick::MarkTick(QWidget* parent, PositionSlider* slider) : QWidget(parent), slider_(slider) {
+  paint(this, QColor(0, 128, 0));
+  setAttribute(Qt::WA_TransparentForMouseEvents);
+  slider->installEventFilter(this);
+}
+
+void MarkTick::placeAt(double seconds) {
+  seconds_ = seconds;
+  place();
+}
+
+void MarkTick::place() {
+  const double at = std::clamp(seconds_, double(slider_->minimum()), double(slider_->maximum()));
+  const int whole = static_cast<int>(std::floor(at));
+  auto thumbMiddle = [this](int value) {
+    const QRect handle = slider_->handleRect(value);
+    return handle.x() + handle.width() / 2;
+  };
+  // The slider moves its thumb evenly from one second to the next; a fraction lies between.
+  const int from = thumbMiddle(whole);
+  const int to = whole < slider_->maximum() ? thumbMiddle(whole + 1) : from;
+  const int middle = from + static_cast<int>(std::lround((to - from) * (at - whole)));
   // Right under the slider's track, over its tick marks.
-  setGeometry(x, slider_->y() + slider_->height() - 8, 2, 8);
+  setGeometry(slider_->x() + middle - 1, slider_->y() + slider_->height() - 8, 2, 8);
   raise();
+}
+
+bool MarkTick::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == slider_ && (event->type() == QEvent::Resize || event->type() == QEvent::Move)) place();
+  return QWidget::eventFilter(watched, event);
 }
 
 }  // namespace vintrel

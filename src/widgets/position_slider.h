@@ -34,20 +34,33 @@ class VideoArea : public QWidget {
   Q_OBJECT
  public:
   explicit VideoArea(QWidget* parent = nullptr);
+
+ signals:
+  void doubleClicked();
+
+ protected:
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
 };
 
-// A short green tick under the slider where a mark lies.
+// A short green tick under the slider where a mark lies. It follows the slider when that
+// moves or changes its width, so it stays at its mark whatever the window's size.
 class MarkTick : public QWidget {
   Q_OBJECT
  public:
-  MarkTick(QWidget* parent, const PositionSlider* slider);
-  // Stands under the spot of the slider's thumb for `second`.
-  void placeAt(int second);
-  int second() const { return second_; }
+  MarkTick(QWidget* parent, PositionSlider* slider);
+  // Stands under the spot of the slider's thumb for `seconds`; between two whole seconds'
+  // spots for a time with a fraction.
+  void placeAt(double seconds);
+  double seconds() const { return seconds_; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void place();
+
   const PositionSlider* slider_;
-  int second_ = 0;
+  double seconds_ = 0;
 };
 
 }  // namespace vintrel

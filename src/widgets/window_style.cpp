@@ -14,6 +14,15 @@ void setUpFixedWindow(QWidget* window, const char* name, const QString& caption,
   paint(window, Qt::white);
 }
 
+void setUpGrowingWindow(QWidget* window, const char* name, const QString& caption, QSize size) {
+  window->setObjectName(name);
+  window->setWindowTitle(caption);
+  window->setWindowIcon(AppIcon());
+  window->setMinimumSize(size);
+  window->resize(size);
+  paint(window, Qt::white);
+}
+
 void paint(QWidget* widget, const QColor& background, const QColor& text) {
   widget->setAutoFillBackground(true);
   QPalette p = widget->palette();

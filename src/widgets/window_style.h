@@ -10,6 +10,8 @@ namespace vintrel {
 
 // A fixed-size window with a white background, the program's icon, a name and a caption.
 void setUpFixedWindow(QWidget* window, const char* name, const QString& caption, QSize size);
+// The same look for a window the user may make larger than `size`, never smaller.
+void setUpGrowingWindow(QWidget* window, const char* name, const QString& caption, QSize size);
 // Fills the widget's background with a colour and writes its text in another.
 void paint(QWidget* widget, const QColor& background, const QColor& text = Qt::black);
 

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "private_settings.h"
+
 namespace fakes {
 
 void FakePlayer::open(const QString& path) {
@@ -58,6 +60,14 @@ void FakePlayer::seek(double seconds) {
   emit positionChanged(pos);
 }
 
+void FakePlayer::stepFrame(bool forward) {
+  frameSteps.push_back(forward);
+  if (!ready) return;
+  setPaused(true);
+  pos = std::clamp(pos + (forward ? frameTime : -frameTime), 0.0, len);
+  emit positionChanged(pos);
+}
+
 void FakePlayer::advance(double seconds) {
   if (!running()) return;
   pos += seconds;
@@ -80,6 +90,15 @@ void FakePlayer::advanceBy(double seconds, double step) {
 void FakeMessages::inform(const QString& text, const QString& detail) {
   shown.push_back({text, detail, false});
   if (onShow) onShow(shown.back());
+}
+
+bool FakeMessages::informSaved(const QString& text, const QString& summary, const QString& report) {
+  shown.push_back({text, summary, false, report, true});
+  if (onShow) onShow(shown.back());
+  if (showFolder.empty()) return false;
+  const bool chosen = showFolder.front();
+  showFolder.pop_front();
+  return chosen;
 }
 
 bool FakeMessages::askYesNo(const QString& text) {
@@ -144,7 +163,8 @@ void FakeCutJob::start(const CutRequest& cut) {
 
 void FakeCutJob::cancel() { ++cancels; }
 
-Rig::Rig(const QString& credits) {
+Rig::Rig(const QString& credits, Settings settings) {
+  if (settings == Settings::Fresh) testsettings::ForgetSettings();
   Services services{messages, dialogs, urls, files,
                     [this](QWidget*) -> std::unique_ptr<Player> {
                       auto made = std::make_unique<FakePlayer>();

@@ -35,11 +35,14 @@ class FakePlayer : public Player {
   bool autoLoad = true;
   // The length of the next file opened.
   double nextDuration = 100;
+  // The time of one frame, for frame steps.
+  double frameTime = 0.04;
 
   // What the window asked for.
   std::vector<QString> opened;
   std::vector<double> seeks;        // every seek asked for, loaded or not
   std::vector<bool> pauseRequests;  // every setPaused
+  std::vector<bool> frameSteps;     // every stepFrame: true forward
   int closes = 0;
 
   // The state the window reads; a test may set it directly to stage a situation.
@@ -63,6 +66,7 @@ class FakePlayer : public Player {
   void close() override;
   void setPaused(bool paused) override;
   void seek(double seconds) override;
+  void stepFrame(bool forward) override;
   bool isLoaded() const override { return ready; }
   bool isPaused() const override { return paused; }
   double position() const override { return ready ? pos : 0; }
@@ -77,17 +81,21 @@ class FakePlayer : public Player {
 
 struct ShownMessage {
   QString text;
-  QString detail;
+  QString detail;  // under the text: the detail, or the plain line of "Done"
   bool question = false;
+  QString report;  // behind "Show Details..." in the box that tells a save is done
+  bool offersFolder = false;  // that box, with its "Show in Folder"
 };
 
 class FakeMessages : public Messages {
  public:
   std::vector<ShownMessage> shown;
   std::deque<bool> answers;  // the next Yes (true) / No answers; none left: No
+  std::deque<bool> showFolder;  // the next answers to "Done": true chooses "Show in Folder"; none left: OK
   std::function<void(const ShownMessage&)> onShow;  // runs while the box is "open"
 
   void inform(const QString& text, const QString& detail = {}) override;
+  bool informSaved(const QString& text, const QString& summary, const QString& report) override;
   bool askYesNo(const QString& text) override;
   QString lastText() const { return shown.empty() ? QString() : shown.back().text; }
   bool showed(const QString& text) const;
@@ -159,8 +167,11 @@ struct Rig {
   std::function<void(FakeCutJob&)> onJobMade;  // runs as each cut starts
   std::unique_ptr<MainWindow> window;
 
+  // Fresh: the window starts as on a first run; Kept: with what the windows before it left
+  // in the (test's own) settings.
+  enum class Settings { Fresh, Kept };
   // The credits are what the program read from thanks.txt.
-  explicit Rig(const QString& credits = "Thanks to everyone.");
+  explicit Rig(const QString& credits = "Thanks to everyone.", Settings settings = Settings::Fresh);
   ~Rig();
   MainWindow& w() { return *window; }
   FakePlayer& p() { return *player; }

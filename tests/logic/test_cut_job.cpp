@@ -34,8 +34,33 @@ TEST(CutArguments, OptionsThenTheInputTheStretchAndTheOutput) {
        {"--progress=machine", "--overwrite", "--", "/v/clip.avi", "1", "3661", "/v/part.avi"}},
       // Paths that look like options stay paths, spaces and all.
       {{"-a b.avi", "--overwrite", 5, 6, false}, {"--progress=machine", "--", "-a b.avi", "5", "6", "--overwrite"}},
+      // Marks to the frame: a start of 0 stays 0, fractions go as they are.
+      {{"/v/clip.avi", "/v/part.avi", 0, 13.48, false},
+       {"--progress=machine", "--", "/v/clip.avi", "0", "13.48", "/v/part.avi"}},
   };
   for (const auto& c : cases) EXPECT_EQ(cutArguments(c.request), c.args) << c.request.input.toStdString();
+}
+
+// A frame's time must reach vintrel-cut at or before the frame: it cuts from the first frame
+// at or after the time it is given.
+TEST(CutArguments, TimesToTheMillisecondNeverPastTheFrame) {
+  const struct {
+    double seconds;
+    const char* text;
+  } cases[] = {
+      {0, "0"},
+      {12, "12"},
+      {3661, "3661"},
+      {13.48, "13.48"},
+      {3.48, "3.48"},        // held as 3.4799999...
+      {0.04 * 87, "3.48"},   // a frame time at 25 fps, as a player computes it
+      {1.5, "1.5"},
+      {1001.0 / 30000, "0.033"},       // the first frame after 0 at 30000/1001
+      {32 * 1001.0 / 30000, "1.067"},  // 1.06773...: rounding would pass the frame
+      {0.0009, "0"},
+      {-1, "0"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(vintrel::cutTimeArgument(c.seconds), c.text) << c.seconds;
 }
 
 TEST(CutProgressLines, ProgressErrorsAndAnythingElse) {

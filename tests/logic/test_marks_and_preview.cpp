@@ -53,7 +53,7 @@ TEST_P(BothMarks, TakeThePlayersPositionRoundedTiesToEven) {
     EXPECT_EQ(label()->text(), c.text) << c.position;
     // An end at 0 is no end: its tick waits at the far end.
     const int64_t tickAt = !GetParam().start && c.second == 0 ? 4000 : c.second;
-    EXPECT_EQ(tick()->second(), tickAt) << c.position;
+    EXPECT_EQ(tick()->seconds(), tickAt) << c.position;
   }
 }
 
@@ -63,7 +63,7 @@ TEST_P(BothMarks, TheTickStandsAtTheMarkNotAtTheThumb) {
   rig.p().pos = 80;
   rig.tick();
   mark(42.4);
-  EXPECT_EQ(tick()->second(), 42);
+  EXPECT_EQ(tick()->seconds(), 42);
   const QRect handle = rig.w().positionSlider->handleRect(42);
   EXPECT_NEAR(tick()->geometry().center().x(), rig.w().positionSlider->x() + handle.center().x(), 2);
 }
@@ -130,7 +130,7 @@ TEST(MarkTicks, StandUnderTheSliderAtTheMarkedSecond) {
   r.open("/videos/long.mkv", 20000);
   r.markStart(10000);
   EXPECT_NEAR(w.startTick->geometry().center().x(), slider.center().x(), 3);
-  EXPECT_EQ(w.endTick->second(), 20000) << "no end mark: its tick waits at the far end";
+  EXPECT_EQ(w.endTick->seconds(), 20000) << "no end mark: its tick waits at the far end";
 }
 
 // Plays on in steps of `step` seconds until the player halts, calling `each` after every
@@ -375,6 +375,103 @@ TEST(PlaySelected, TicksDuringThePreviewKeepTheLabelInStep) {
   p.expectHalted(20);
   EXPECT_EQ(p.w().positionSlider->value(), 19);  // the last tick saw 19.0
   EXPECT_EQ(p.w().positionLabel->text(), " 0 : 0 : 19");
+}
+
+// Marks to the frame: the player's position as it is, the labels to the hundredth, the
+// ticks at the exact place, Play Selected from the exact start to the exact end.
+TEST(MarksToTheFrame, TakeTheFramesTimeAndShowItToTheHundredth) {
+  const struct {
+    bool toTheFrame;
+    double start, end;  // positions at Mark Start and Mark End
+    double markedStart, markedEnd;
+    const char *startText, *endText, *lengthText;
+  } cases[] = {
+      {true, 3.48, 13.2, 3.48, 13.2, " 0 : 0 : 3.48", " 0 : 0 : 13.20", " 0 : 0 : 9.72"},
+      {true, 0, 3661.04, 0, 3661.04, " 0 : 0 : 0.00", " 1 : 1 : 1.04", " 1 : 1 : 1.04"},
+      {true, 59.996, 61, 59.996, 61, " 0 : 1 : 0.00", " 0 : 1 : 1.00", " 0 : 0 : 1.00"},
+      // Off, as it always was: whole seconds.
+      {false, 3.48, 13.2, 3, 13, " 0 : 0 : 3", " 0 : 0 : 13", " 0 : 0 : 10"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.start << ".." << c.end << (c.toTheFrame ? " to the frame" : ""));
+    Rig r;
+    r.w().marksToFrameAction->setChecked(c.toTheFrame);
+    r.open("/videos/long.mkv", 4000);
+    r.markStart(c.start);
+    r.markEnd(c.end);
+    EXPECT_DOUBLE_EQ(r.w().session().markStart(), c.markedStart);
+    EXPECT_DOUBLE_EQ(r.w().session().markEnd(), c.markedEnd);
+    EXPECT_EQ(r.w().startLabel->text(), c.startText);
+    EXPECT_EQ(r.w().endLabel->text(), c.endText);
+    EXPECT_EQ(r.w().lengthLabel->text(), c.lengthText);
+    EXPECT_DOUBLE_EQ(r.w().startTick->seconds(), c.markedStart);
+    EXPECT_DOUBLE_EQ(r.w().endTick->seconds(), c.markedEnd);
+  }
+}
+
+TEST(MarksToTheFrame, TheTickStandsBetweenTheSecondsAndPlaySelectedKeepsToTheExactMarks) {
+  Rig r;
+  r.w().marksToFrameAction->setChecked(true);
+  r.open("/videos/clip.avi", 20);
+  r.markStart(10.52);
+  r.markEnd(12.28);
+  const vintrel::PositionSlider& slider = *r.w().positionSlider;
+  auto middle = [&](int second) { return slider.x() + slider.handleRect(second).center().x(); };
+  const int tick = r.w().startTick->x() + 1;
+  EXPECT_GT(tick, middle(10));
+  EXPECT_LT(tick, middle(11));
+  EXPECT_NEAR(tick, middle(10) + (middle(11) - middle(10)) * 0.52, 1.5);
+
+  r.p().seeks.clear();
+  r.w().playSelectedAction->trigger();
+  EXPECT_EQ(r.p().seeks, std::vector<double>{10.52});
+  std::vector<double> seen;
+  playOn(r, 0.04, [&] { seen.push_back(r.p().pos); });
+  ASSERT_FALSE(seen.empty());
+  EXPECT_GE(seen.back(), 12.28 - 1e-9);
+  EXPECT_LT(seen.back(), 12.28 + 0.04);
+  EXPECT_FALSE(r.p().running());
+}
+
+// , and . step a frame back and on, pausing first; the slider and the label follow.
+TEST(FrameSteps, PauseThenStepOneFrameAndTheLabelFollows) {
+  const struct {
+    bool toTheFrame;
+    std::vector<int> keys;  // Key_Comma, Key_Period
+    double position;
+    int slider;
+    const char* label;
+  } cases[] = {
+      {true, {Qt::Key_Period}, 3.04, 3, " 0 : 0 : 3.04"},
+      {true, {Qt::Key_Period, Qt::Key_Period, Qt::Key_Comma}, 3.04, 3, " 0 : 0 : 3.04"},
+      {true, {Qt::Key_Comma, Qt::Key_Comma}, 2.92, 3, " 0 : 0 : 2.92"},
+      {false, {Qt::Key_Period}, 3.04, 3, " 0 : 0 : 3"},
+      {false, std::vector<int>(13, Qt::Key_Period), 3.52, 4, " 0 : 0 : 4"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.keys.size() << " steps" << (c.toTheFrame ? " to the frame" : ""));
+    Rig r;
+    r.w().marksToFrameAction->setChecked(c.toTheFrame);
+    r.open("/videos/clip.avi", 10);
+    r.p().advanceBy(3, 0.04);
+    ASSERT_TRUE(r.p().running());
+    for (int key : c.keys) (key == Qt::Key_Period ? r.w().frameForwardAction : r.w().frameBackAction)->trigger();
+    EXPECT_FALSE(r.p().running()) << "playback pauses first";
+    EXPECT_EQ(r.w().playButton->text(), "Play");
+    EXPECT_FALSE(r.w().positionTimer->isActive());
+    EXPECT_EQ(r.p().frameSteps.size(), c.keys.size());
+    EXPECT_NEAR(r.p().pos, c.position, 1e-9);
+    EXPECT_EQ(r.w().positionSlider->value(), c.slider);
+    EXPECT_EQ(r.w().positionLabel->text(), c.label);
+    // Mark Start takes the frame stepped to.
+    r.w().markStartAction->trigger();
+    EXPECT_NEAR(r.w().session().markStart(), c.toTheFrame ? c.position : c.slider, 1e-9);
+  }
+  // Nothing open: nothing happens.
+  Rig r;
+  r.w().frameForwardAction->trigger();
+  EXPECT_TRUE(r.p().frameSteps.empty());
+  EXPECT_EQ(r.w().positionLabel->text(), "hh:mm:ss");
 }
 
 }  // namespace

@@ -336,8 +336,8 @@ void expectFreshStart(Rig& r, const char* what) {
   for (QLabel* label : {r.w().positionLabel, r.w().startLabel, r.w().endLabel, r.w().lengthLabel})
     EXPECT_EQ(label->text(), kZero) << what << ", " << label->objectName().toStdString();
   EXPECT_EQ(r.w().positionSlider->value(), 0) << what;
-  EXPECT_EQ(r.w().startTick->second(), 0) << what;
-  EXPECT_EQ(r.w().endTick->second(), r.w().positionSlider->maximum()) << what << ": the end tick waits at the far end";
+  EXPECT_EQ(r.w().startTick->seconds(), 0) << what;
+  EXPECT_EQ(r.w().endTick->seconds(), r.w().positionSlider->maximum()) << what << ": the end tick waits at the far end";
 }
 
 TEST(Open, ReplacesAPlayingFileAndPlaysTheNewOne) {
@@ -380,8 +380,8 @@ TEST(Open, CancelLeavesTheOldFileHaltedAtItsStart) {
   EXPECT_EQ(r.w().startLabel->text(), " 0 : 0 : 3");
   EXPECT_EQ(r.w().lengthLabel->text(), " 0 : 0 : 5");
   EXPECT_EQ(r.w().positionSlider->maximum(), 50);
-  EXPECT_EQ(r.w().startTick->second(), 3);
-  EXPECT_EQ(r.w().endTick->second(), 8);
+  EXPECT_EQ(r.w().startTick->seconds(), 3);
+  EXPECT_EQ(r.w().endTick->seconds(), 8);
 
   r.w().playButton->click();
   expectPlaying(r, "played again");
@@ -403,7 +403,7 @@ TEST(Open, TheClipPlaysOnceThePlayerHasLoadedIt) {
   ASSERT_TRUE(r.p().finishLoading());
   expectPlaying(r, "loaded");
   EXPECT_EQ(r.w().positionSlider->maximum(), 1000);
-  EXPECT_EQ(r.w().endTick->second(), 1000);
+  EXPECT_EQ(r.w().endTick->seconds(), 1000);
 
   // Stopped before it has loaded: it loads halted, and says so.
   Rig stopped;

@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 
 #include "fakes/fakes.h"
+#include "save/saved_summary.h"
 
 namespace {
 
@@ -56,7 +57,8 @@ struct SaveRig : Rig {
     EXPECT_EQ(enabledCommands(), kLocked);
     EXPECT_EQ(w().saveButton->text(), "Cancel");
     EXPECT_TRUE(w().cancelAction->isEnabled());
-    for (QAction* key : {w().stepBackAction, w().stepForwardAction, w().jumpBackAction, w().jumpForwardAction})
+    for (QAction* key : {w().stepBackAction, w().stepForwardAction, w().jumpBackAction, w().jumpForwardAction,
+                         w().frameBackAction, w().frameForwardAction})
       EXPECT_FALSE(key->isEnabled()) << key->objectName().toStdString();
     EXPECT_TRUE(w().session().isSaving());
   }
@@ -258,9 +260,10 @@ TEST(Save, EachEndingIsToldOnceTheWindowIsFreeAgain) {
     CutOutcome outcome;
     QString text, detail;
   } rows[] = {
+      // A report in a form not known here: the plain line says what is sure.
       {{CutOutcome::Result::Saved, "Cut 12 s to 30 s; checked: 2 streams, 18.0 s", {}},
        "Done",
-       "Cut 12 s to 30 s; checked: 2 streams, 18.0 s"},
+       "0:18 saved as part.avi."},
       {{CutOutcome::Result::Failed, {}, "The input cannot be read"}, kNotSaved, "The input cannot be read"},
       {{CutOutcome::Result::Cancelled, {}, {}}, kCancelled, ""},
   };
@@ -278,6 +281,8 @@ TEST(Save, EachEndingIsToldOnceTheWindowIsFreeAgain) {
     ASSERT_EQ(r.messages.shown.size(), 1u);
     EXPECT_EQ(r.messages.shown[0].text, row.text);
     EXPECT_EQ(r.messages.shown[0].detail, row.detail);
+    // The engine's whole report stays behind "Show Details...".
+    EXPECT_EQ(r.messages.shown[0].report, row.outcome.report);
     r.expectIdle();
     EXPECT_FALSE(r.p().running()) << "playback stays halted";
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -324,26 +329,32 @@ TEST(Save, ACutThatFailsAfter90PercentLeavesTheBarAtZeroAndSaysWhy) {
 TEST(Save, TheNameOfferedIsAFreeOneBesideTheInput) {
   const struct {
     const char* input;
-    int64_t start, end;
+    double start, end;
+    bool toTheFrame;
     std::vector<const char*> taken;
     const char* name;
   } rows[] = {
-      {"/videos/clip.avi", 12, 30, {}, "/videos/clip-cut-0_12-0_30.avi"},
-      {"/videos/clip.avi", 12, 30, {"/videos/clip-cut-0_12-0_30.avi"}, "/videos/clip-cut-0_12-0_30-2.avi"},
+      {"/videos/clip.avi", 12, 30, false, {}, "/videos/clip-cut-0_12-0_30.avi"},
+      {"/videos/clip.avi", 12, 30, false, {"/videos/clip-cut-0_12-0_30.avi"}, "/videos/clip-cut-0_12-0_30-2.avi"},
       {"/videos/clip.avi",
        12,
        30,
+       false,
        {"/videos/clip-cut-0_12-0_30.avi", "/videos/clip-cut-0_12-0_30-2.avi"},
        "/videos/clip-cut-0_12-0_30-3.avi"},
-      {"/videos/holiday.mp4", 3, 13, {}, "/videos/holiday-cut-0_03-0_13.mp4"},
-      {"/videos/long.mkv", 3723, 7384, {}, "/videos/long-cut-1_02_03-2_03_04.mkv"},
-      {"/videos/archive.tar.mkv", 1, 2, {}, "/videos/archive.tar-cut-0_01-0_02.mkv"},
+      {"/videos/holiday.mp4", 3, 13, false, {}, "/videos/holiday-cut-0_03-0_13.mp4"},
+      {"/videos/long.mkv", 3723, 7384, false, {}, "/videos/long-cut-1_02_03-2_03_04.mkv"},
+      {"/videos/archive.tar.mkv", 1, 2, false, {}, "/videos/archive.tar-cut-0_01-0_02.mkv"},
+      // Marks to the frame carry their hundredths, a whole minute carried over.
+      {"/videos/holiday.mp4", 3.48, 13.2, true, {}, "/videos/holiday-cut-0_03.48-0_13.20.mp4"},
+      {"/videos/holiday.mp4", 0, 59.996, true, {}, "/videos/holiday-cut-0_00.00-1_00.00.mp4"},
+      {"/videos/long.mkv", 3723.04, 7384.5, true, {}, "/videos/long-cut-1_02_03.04-2_03_04.50.mkv"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.input);
     fakes::FakeFiles files;
     for (const char* path : row.taken) files.files[path] = "taken";
-    EXPECT_EQ(vintrel::suggestOutputName(row.input, {row.start, row.end}, files), row.name);
+    EXPECT_EQ(vintrel::suggestOutputName(row.input, {row.start, row.end, row.toTheFrame}, files), row.name);
   }
 
   // In the window: the stretch that will be cut names it, starting at second 1 at the earliest.
@@ -399,6 +410,103 @@ TEST(Save, ClosingTheWindowLeavesTheCutRunning) {
   EXPECT_EQ(r.job->cancels, 0);
   r.window.reset();
   EXPECT_TRUE(r.messages.shown.empty());
+}
+
+// "Done" reads at a glance: one plain line from the first lines of the engine's report.
+TEST(SavedSummary, FromTheReportsFirstLinesOrWhatIsSure) {
+  const struct {
+    const char* report;
+    const char* line;
+  } rows[] = {
+      {"Smart cut: 50 frames re-encoded, 700 copied.\nLength: 0:30 (750 frames at 25 fps)\nChecked: video length: "
+       "750 frames (30.000 s); audio length: 29.988 s\n",
+       "0:30 saved as clip-cut.mp4; 700 of its 750 frames copied untouched."},
+      {"Re-encoded: the stretch holds no key frame to copy from.\nLength: 1:02:03 (93075 frames at 25 fps)\n",
+       "1:02:03 saved as clip-cut.mp4; re-encoded at high quality because the stretch holds no key frame to copy "
+       "from."},
+      {"Re-encoded: the smart cut failed its check (the first frame does not match the source (21.3 dB)).\n"
+       "Length: 0:30 (750 frames at 25 fps)\n",
+       "0:30 saved as clip-cut.mp4; re-encoded at high quality because the smart cut failed its check (the first "
+       "frame does not match the source (21.3 dB))."},
+      // Without a frame count the parts of the smart cut make the whole.
+      {"Smart cut: 1 frame re-encoded, 24 copied.\nLength: 0:01\n",
+       "0:01 saved as clip-cut.mp4; 24 of its 25 frames copied untouched."},
+      // No length line: the stretch's own length.
+      {"Smart cut: 50 frames re-encoded, 700 copied.\n", "0:18 saved as clip-cut.mp4; 700 of its 750 frames copied untouched."},
+      // Forms not known here: only what is sure.
+      {"Cut in 3 parts.\nLength: 0:30 (750 frames at 25 fps)\n", "0:30 saved as clip-cut.mp4."},
+      {"", "0:18 saved as clip-cut.mp4."},
+      {"Smart cut: many frames re-encoded, some copied.\nLength: about half a minute\n",
+       "0:18 saved as clip-cut.mp4."},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.report);
+    EXPECT_EQ(vintrel::savedSummary(row.report, "clip-cut.mp4", 18.2), row.line);
+  }
+}
+
+TEST(Save, DoneOffersTheFolderAndSaysSoWhenNoFileManagerStarts) {
+  const char* report = "Smart cut: 10 frames re-encoded, 440 copied.\nLength: 0:18 (450 frames at 25 fps)\n";
+  for (const bool managerStarts : {true, false}) {
+    SCOPED_TRACE(managerStarts ? "a file manager starts" : "none starts");
+    SaveRig r;
+    r.urls.fail = !managerStarts;
+    r.messages.showFolder = {true};
+    r.save();
+    r.finishCut({CutOutcome::Result::Saved, report, {}});
+    ASSERT_GE(r.messages.shown.size(), 1u);
+    EXPECT_EQ(r.messages.shown[0].text, "Done");
+    EXPECT_TRUE(r.messages.shown[0].offersFolder);
+    EXPECT_EQ(r.messages.shown[0].detail, "0:18 saved as part.avi; 440 of its 450 frames copied untouched.");
+    EXPECT_EQ(r.urls.opened, std::vector<QString>{"file:///videos"});
+    if (managerStarts) {
+      EXPECT_EQ(r.messages.shown.size(), 1u);
+    } else {
+      ASSERT_EQ(r.messages.shown.size(), 2u);
+      EXPECT_EQ(r.messages.shown[1].text, "Vintrel could not start a file manager.");
+      EXPECT_EQ(r.messages.shown[1].detail, "The file is in /videos");
+    }
+    // Nothing ended: the window is free, and the next save runs.
+    r.expectIdle();
+    r.dialogs.answers = {QString("/videos/again.avi")};
+    r.save();
+    EXPECT_TRUE(r.w().session().isSaving());
+  }
+  // OK alone opens nothing.
+  SaveRig r;
+  r.save();
+  r.finishCut({CutOutcome::Result::Saved, report, {}});
+  EXPECT_TRUE(r.urls.opened.empty());
+}
+
+// Marks to the frame reach vintrel-cut as they are, a start at 0 included; whole-second
+// marks keep their rule that a cut starts at second 1 at the earliest.
+TEST(Save, MarksToTheFrameArePassedExactly) {
+  const struct {
+    bool toTheFrame;
+    double start, end;   // the player's positions at Mark Start and Mark End
+    double cutFrom, cutTo;
+    const char* name;
+  } rows[] = {
+      {true, 3.48, 13.2, 3.48, 13.2, "/videos/clip-cut-0_03.48-0_13.20.avi"},
+      {true, 0, 13.2, 0, 13.2, "/videos/clip-cut-0_00.00-0_13.20.avi"},
+      {false, 3.48, 13.2, 3, 13, "/videos/clip-cut-0_03-0_13.avi"},
+      {false, 0.2, 13.2, 1, 13, "/videos/clip-cut-0_01-0_13.avi"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::Message() << row.start << ".." << row.end << (row.toTheFrame ? " to the frame" : ""));
+    Rig r;
+    r.w().marksToFrameAction->setChecked(row.toTheFrame);
+    r.open("/videos/clip.avi", 100);
+    r.markStart(row.start);
+    r.markEnd(row.end);
+    r.dialogs.answers = {QString("/videos/part.avi")};
+    r.w().saveAction->trigger();
+    ASSERT_EQ(r.cutRequests.size(), 1u);
+    EXPECT_DOUBLE_EQ(r.cutRequests[0].start, row.cutFrom);
+    EXPECT_DOUBLE_EQ(r.cutRequests[0].end, row.cutTo);
+    EXPECT_EQ(r.dialogs.uses.back().request.fileName, row.name);
+  }
 }
 
 }  // namespace

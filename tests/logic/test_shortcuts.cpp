@@ -105,6 +105,16 @@ std::vector<KeyCase> keyCases() {
          r.w().stepForwardAction->trigger();
        },
        [](Rig& r) { EXPECT_EQ(r.p().pos, 0); }},
+      {"Period steps a frame on, paused", Qt::Key_Period, Qt::NoModifier, openAt(2),
+       [](Rig& r) {
+         EXPECT_EQ(r.p().frameSteps, std::vector<bool>{true});
+         EXPECT_FALSE(r.p().running());
+       }},
+      {"Comma steps a frame back, paused", Qt::Key_Comma, Qt::NoModifier, openAt(2),
+       [](Rig& r) {
+         EXPECT_EQ(r.p().frameSteps, std::vector<bool>{false});
+         EXPECT_FALSE(r.p().running());
+       }},
       {"F1 offers the codec page", Qt::Key_F1, Qt::NoModifier, [](Rig&) {},
        [](Rig& r) {
          ASSERT_EQ(r.messages.shown.size(), 1u);
@@ -138,7 +148,7 @@ TEST(Shortcuts, NothingWhileTheButtonIsDisabledAndEscCancelsASave) {
   const bool wasRunning = r.p().running();
   const auto seeks = r.p().seeks.size();
   for (int key : {int(Qt::Key_Space), int(Qt::Key_S), int(Qt::Key_I), int(Qt::Key_O), int(Qt::Key_P),
-                  int(Qt::Key_Right), int(Qt::Key_Left)})
+                  int(Qt::Key_Right), int(Qt::Key_Left), int(Qt::Key_Comma), int(Qt::Key_Period)})
     press(r.w().saveButton, key);
   press(r.w().saveButton, Qt::Key_O, Qt::ControlModifier);
   EXPECT_EQ(r.p().running(), wasRunning);
@@ -160,6 +170,12 @@ TEST(Shortcuts, ButtonsNameTheirKeys) {
       {r.w().saveButton, "Ctrl+S"}, {r.w().helpButton, "F1"},
   };
   for (const auto& [button, key] : expected) EXPECT_TRUE(button->toolTip().contains(key)) << button->toolTip().toStdString();
+  // The keys without a button of their own are told where they act.
+  for (const QWidget* control : {static_cast<QWidget*>(r.w().positionSlider), static_cast<QWidget*>(r.w().positionLabel)}) {
+    EXPECT_TRUE(control->toolTip().contains(", (comma)")) << control->toolTip().toStdString();
+    EXPECT_TRUE(control->toolTip().contains(". (period)")) << control->toolTip().toStdString();
+  }
+  EXPECT_TRUE(r.w().videoArea->toolTip().contains("F11"));
 }
 
 }  // namespace

@@ -45,7 +45,10 @@ TEST(MainWindow, OpensWithEveryControlInItsPlace) {
   vintrel::MainWindow& w = r.w();
   EXPECT_EQ(w.windowTitle(), "Vintrel");
   EXPECT_EQ(w.size(), QSize(497, 370));
-  EXPECT_EQ(w.minimumSize(), w.maximumSize()) << "the window must not be resizable";
+  EXPECT_EQ(w.minimumSize(), QSize(497, 370)) << "never smaller than it opens";
+  EXPECT_GT(w.maximumSize().width(), 497) << "the window may grow";
+  EXPECT_FALSE(w.isFullScreen());
+  EXPECT_FALSE(w.isMaximized());
   EXPECT_EQ(w.palette().color(QPalette::Window), QColor(Qt::white));
   for (const Control& c : kControls) {
     SCOPED_TRACE(c.name);
@@ -74,8 +77,8 @@ TEST(MainWindow, OpensWithEveryControlInItsPlace) {
   EXPECT_EQ(w.progressBar->value(), 0);
   EXPECT_FALSE(w.positionTimer->isActive());
   EXPECT_EQ(w.positionTimer->interval(), 1000);
-  EXPECT_EQ(w.startTick->second(), 0);
-  EXPECT_EQ(w.endTick->second(), 10);
+  EXPECT_EQ(w.startTick->seconds(), 0);
+  EXPECT_EQ(w.endTick->seconds(), 10);
   EXPECT_FALSE(w.session().hasFile());
   EXPECT_TRUE(r.p().opened.empty()) << "nothing is loaded at start";
   EXPECT_TRUE(r.messages.shown.empty());

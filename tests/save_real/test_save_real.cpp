@@ -104,7 +104,10 @@ TEST_F(SaveReal, TheBarRisesWithTheCutAndReaches100OnlyWithTheFile) {
   EXPECT_GE(between, 3) << "the bar jumped instead of rising";
   EXPECT_TRUE(titles.filter(QRegularExpression("^Saving \\d+%")).size() > 0) << titles.join(" | ").toStdString();
   ASSERT_EQ(messages_.lastText(), "Done") << messages_.shown.back().detail.toStdString();
-  EXPECT_TRUE(messages_.shown.back().detail.contains("Re-encoded")) << messages_.shown.back().detail.toStdString();
+  // One plain line read from the engine's report, the report itself behind it.
+  EXPECT_TRUE(messages_.shown.back().detail.startsWith("0:28 saved as cut.avi; re-encoded at high quality because "))
+      << messages_.shown.back().detail.toStdString();
+  EXPECT_TRUE(messages_.shown.back().report.startsWith("Re-encoded: ")) << messages_.shown.back().report.toStdString();
   EXPECT_EQ(window_->progressBar->value(), 0);
   EXPECT_EQ(window_->windowTitle(), "Vintrel");
   const testmedia::ProbeResult probe = testmedia::Probe(output_);

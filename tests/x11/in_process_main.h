@@ -7,6 +7,7 @@
 #include <clocale>
 #include <cstdio>
 
+#include "private_settings.h"
 #include "x11/xsession.h"
 
 namespace xtest {
@@ -21,6 +22,7 @@ inline int RunTestsOnPrivateServer(int argc, char** argv, XServer*& server) {
   server = &x;
   qputenv("DISPLAY", x.display().toLatin1());
   qputenv("QT_QPA_PLATFORM", "xcb");
+  testsettings::UsePrivateSettings();
   QApplication app(argc, argv);
   std::setlocale(LC_NUMERIC, "C");
   ::testing::InitGoogleTest(&argc, argv);

@@ -175,6 +175,30 @@ TEST(Road, OpenWatchPauseStopDragMarkAndPreview) {
   EXPECT_TRUE(Seen().isEmpty()) << Seen().join(" | ").toStdString();
 }
 
+// The picture is libmpv's own window inside the video area: a double-click on it still
+// reaches the window, and F11 and Esc from the keyboard, while the clip plays.
+TEST(Road, ADoubleClickOnThePlayingPictureGoesFullScreen) {
+  QTemporaryDir dir;
+  const QString clip = Clip(dir.path());
+  ASSERT_FALSE(clip.isEmpty());
+  RealRig rig;
+  MainWindow& w = rig.w();
+  ASSERT_TRUE(rig.Open(clip));
+  ASSERT_TRUE(WaitFor([&] { return PictureCoverage(w) > 0.5; }, 8000)) << "no picture";
+  const QPoint middle = w.videoArea->mapToGlobal(w.videoArea->rect().center());
+  g_x->Run("xdotool", {"mousemove", QString::number(middle.x()), QString::number(middle.y()), "click", "--repeat",
+                       "2", "--delay", "80", "1"});
+  EXPECT_TRUE(WaitFor([&] { return w.isFullScreen(); }, 5000)) << "the double-click did not reach the window";
+  g_x->Focus(w.winId());
+  g_x->Key("Escape");
+  EXPECT_TRUE(WaitFor([&] { return !w.isFullScreen(); }, 5000)) << "Esc did not leave full screen";
+  g_x->Key("F11");
+  EXPECT_TRUE(WaitFor([&] { return w.isFullScreen(); }, 5000)) << "F11 did not go full screen";
+  g_x->Key("F11");
+  EXPECT_TRUE(WaitFor([&] { return !w.isFullScreen(); }, 5000));
+  EXPECT_TRUE(w.session().isPlaying()) << "playback goes on";
+}
+
 TEST(Road, SaveTheCutAndReplaceItOnlyAfterYes) {
   if (!QFileInfo(BuildDir() + "/vintrel-cut").isExecutable()) GTEST_SKIP() << "vintrel-cut is not in " << BuildDir().toStdString();
   QTemporaryDir dir;

@@ -1,0 +1,32 @@
+#pragma once
+// What Vintrel remembers between runs, in the user's settings (QSettings): where the main
+// window stood and how large it was, the folder of the last Open, and whether the marks go
+// to the frame.
+#include <QRect>
+#include <QSettings>
+#include <QString>
+#include <optional>
+
+namespace vintrel {
+
+class UserSettings {
+ public:
+  UserSettings();
+
+  // The window's size and place when it was neither maximised nor full screen.
+  std::optional<QRect> windowGeometry() const;
+  bool windowMaximized() const;
+  void rememberWindow(const QRect& normalGeometry, bool maximized);
+
+  // Empty until a file was chosen with Open.
+  QString lastOpenFolder() const;
+  void setLastOpenFolder(const QString& folder);
+
+  bool marksToFrame() const;
+  void setMarksToFrame(bool on);
+
+ private:
+  QSettings store_;
+};
+
+}  // namespace vintrel
