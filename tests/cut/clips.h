@@ -3,6 +3,7 @@
 // Clips made with ffmpeg's lavfi sources for the engine tests, and measurements of made
 // files that go around the engine's own checks (frame numbers rather than seeks).
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -31,8 +32,51 @@ QList<double> FirstFramePsnrs(const QString& made, const QString& source, int fi
 double AudioLength(const QString& file);
 int StreamCount(const QString& file, const QString& type);
 QString Probe(const QString& file, const QString& entries, const QString& streams = "");
+// What the decoders report; a test muxer's complaints about timestamps are not the file's fault.
 QString DecodeErrors(const QString& file);
 QStringList HiddenWorkFiles(const QString& folder);
 QString CutProgram();  // the vintrel-cut the build made
+
+// A clip to judge sync by: the first frame of every whole second is white, and the audio is
+// silent but for a 20 ms beep that starts with that frame. Every option is ffmpeg's.
+struct SyncClip {
+  QString rate = "30";  // frames a second, as ffmpeg reads it ("24000/1001")
+  double seconds = 12;
+  QStringList options;  // codecs and container options; the maps are added
+  QString videoFilter;  // applied after the flashes are drawn: select, settb/setpts (VFR, drops)
+  int sampleRate = 48000;
+  bool audioFirst = false;  // the audio becomes stream 0
+  double audioDelay = 0;    // the audio starts this much after the video (an edit list in MP4)
+  QString subtitles;        // SRT text for a subtitle track, empty for none
+};
+void MakeSyncClip(const QString& path, const SyncClip& clip);
+
+// The flashes and beeps as a player shows them: times from the file's start.
+struct SyncMarks {
+  QList<double> flashes;    // start times of white frames
+  QList<double> beeps;      // first samples of beeps, to the sample
+  double audioSeconds = 0;  // how much audio decodes
+  double firstAudio = 0;    // where the decoded audio starts
+};
+SyncMarks MeasureSync(const QString& file);
+// Beep minus flash for every flash with a beep near it, keyed by the whole second of the source
+// it stands for: `shift` is what to add to the file's times to get the source's (the cut's start).
+QMap<int, double> AvOffsets(const SyncMarks& marks, double shift);
+
+struct Cue {
+  double start = 0, end = 0;
+  QString text;
+};
+QList<Cue> Cues(const QString& file);  // the first subtitle track's, as a player shows them
+QList<Cue> ParseSrt(const QString& text);
+
+// How a demuxer other than ffmpeg's reads a file, so that a file only one library accepts fails.
+struct OtherReading {
+  QString problem;  // empty when the file was read
+  double duration = -1;
+  int video = 0, audio = 0, subtitles = 0;
+};
+OtherReading ReadWithGStreamer(const QString& file);
+OtherReading ReadWithMkvmerge(const QString& file);  // Matroska only
 
 }  // namespace cuttest
