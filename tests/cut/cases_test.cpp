@@ -22,6 +22,8 @@ enum class Method { kAny, kSmartCut, kReEncode };
 // The A/V offset can be held to the sample where the container trims audio (an MP4 edit list);
 // elsewhere the audio starts on a frame's edge.
 constexpr double kSampleExact = 0.001;
+// What the measuring itself may be off by: printed times' rounding, an onset's sample.
+constexpr double kMeasuring = 0.0001;
 constexpr double kAacFrame = 1024.0 / 48000, kAc3Frame = 1536.0 / 48000, kOpusFrame = 0.020,
                  kMp3Frame = 1152.0 / 44100;
 
@@ -152,7 +154,7 @@ void CutCase::ExpectSync(const Report& report) {
       << "seconds whose flash and beep are both found; made: " << Milliseconds(after).toStdString()
       << "; source: " << Milliseconds(before).toStdString() << "\n made's flashes at "
       << Seconds(marks.flashes).toStdString() << "\n made's beeps at " << Seconds(marks.beeps).toStdString();
-  EXPECT_LE(std::abs(difference), c.syncTolerance)
+  EXPECT_LE(std::abs(difference), c.syncTolerance + kMeasuring)
       << "A/V offset: source " << Median(sourceOffsets) * 1000 << " ms, made " << Median(madeOffsets) * 1000
       << " ms (beep minus flash; per second made " << Milliseconds(after).toStdString() << ")";
   EXPECT_NEAR(marks.audioSeconds, c.end - c.start, 0.05)
@@ -184,7 +186,8 @@ void CutCase::ExpectFrames(const Report& report) {
   }
   EXPECT_EQ(DecodeErrors(made()), "");
   if (report.method == Method::kSmartCut) {
-    EXPECT_EQ(Probe(made(), "stream=codec_name", "a"), Probe(source(), "stream=codec_name", "a"))
+    EXPECT_EQ(StreamValues(made(), "codec_name", "a").join(',').toStdString(),
+              StreamValues(source(), "codec_name", "a").join(',').toStdString())
         << "a smart cut copies the sound";
   }
 }
@@ -224,6 +227,10 @@ void CutCase::ExpectCues() {
 
 TEST_P(CutCase, KeepsSyncFramesAndStreams) {
   const Case& c = GetParam();
+  if (qEnvironmentVariableIsSet("VINTREL_KEEP_CASE_FILES")) {  // to look into a failure
+    folder_.setAutoRemove(false);
+    std::cout << "[ files    ] " << folder_.path().toStdString() << "\n";
+  }
   ASSERT_NO_THROW(MakeSyncClip(source(), c.clip));
   const ProgramRun run =
       RunProgram(CutProgram(), {source(), QString::number(c.start), QString::number(c.end), made()}, 600000);

@@ -73,11 +73,14 @@ QStringList HashesOf(const QString& file, const QString& filter) {
 QList<double> FrameTimes(const QString& file) {
   const double start = Probe(file, "format=start_time").toDouble();
   // Frames with side data (MPEG's pan-scan) add lines of their own: count the timestamps only.
+  // A frame without one (the first of packed B-frames) keeps its place, so indices stay frames.
   QList<double> times;
   for (const QString& line : Probe(file, "frame=best_effort_timestamp_time", "v:0").split('\n')) {
+    const QString field = line.section(',', 0, 0).trimmed();
     bool isTime = false;
-    const double time = line.section(',', 0, 0).trimmed().toDouble(&isTime);
+    const double time = field.toDouble(&isTime);
     if (isTime) times << time - start;
+    if (field == "N/A") times << NAN;
   }
   return times;
 }
@@ -131,8 +134,16 @@ QString Probe(const QString& file, const QString& entries, const QString& stream
       .out.trimmed();
 }
 
+QStringList StreamValues(const QString& file, const QString& entry, const QString& streams) {
+  // Side data (AC-3's service type) adds empty fields after the value.
+  QStringList values;
+  for (const QString& line : Probe(file, "stream=" + entry, streams).split('\n', Qt::SkipEmptyParts))
+    values << line.section(',', 0, 0);
+  return values;
+}
+
 int StreamCount(const QString& file, const QString& type) {
-  return Probe(file, "stream=codec_type").split('\n', Qt::SkipEmptyParts).count(type);
+  return StreamValues(file, "codec_type").count(type);
 }
 
 QString DecodeErrors(const QString& file) {
@@ -226,7 +237,7 @@ SyncMarks MeasureSync(const QString& file) {
   marks.flashes = FlashTimes(file);
   // Mono samples at the file's own rate, so an onset is found to the sample; the first
   // frame's time tells where they start.
-  const double rate = Probe(file, "stream=sample_rate", "a:0").toDouble();
+  const double rate = StreamValues(file, "sample_rate", "a:0").value(0).toDouble();
   const RawRun run = RunRaw("ffmpeg", {"-nostats", "-v", "info", "-i", file, "-map", "0:a:0", "-af",
                                        "ashowinfo", "-ac", "1", "-f", "s16le", "-"});
   const QRegularExpressionMatch first =

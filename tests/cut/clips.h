@@ -21,7 +21,8 @@ void MakeClip(const QString& path, double seconds, const QStringList& outputOpti
               const QString& videoSource = "testsrc2=size=160x120:rate=25",
               const QStringList& extraInputs = {});
 
-// Times of the decoded frames from the file's start, as a player shows them.
+// Times of the decoded frames from the file's start, as a player shows them; NaN for a frame
+// that has none.
 QList<double> FrameTimes(const QString& file);
 // The index of the frame a player shows at `seconds`; the frame count past the end.
 int FrameIndexAt(const QList<double>& times, double seconds);
@@ -31,6 +32,7 @@ QStringList SourceFrameHashes(const QString& file, int firstFrame, int frames);
 QList<double> FirstFramePsnrs(const QString& made, const QString& source, int first, int count);
 double AudioLength(const QString& file);
 int StreamCount(const QString& file, const QString& type);
+QStringList StreamValues(const QString& file, const QString& entry, const QString& streams = "");
 QString Probe(const QString& file, const QString& entries, const QString& streams = "");
 // What the decoders report; a test muxer's complaints about timestamps are not the file's fault.
 QString DecodeErrors(const QString& file);

@@ -8,10 +8,10 @@
 #include <stdexcept>
 #include <thread>
 
+#include "cut/child_process.h"
 #include "cut/command_line_options.h"
 #include "cut/cut_error.h"
 #include "cut/media_info.h"
-#include "cut/child_process.h"
 #include "cut/time_text.h"
 #include "cut/verify.h"
 
@@ -121,7 +121,8 @@ TEST(MediaInfo, BytesAtAPacketsPlaceAreItsDataOnlyWhenTheirLengthsCoverThemExact
       {"", false},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(IsWholeLengthPrefixedAccessUnit(QByteArray::fromHex(QByteArray(c.hex).replace(' ', ""))), c.whole)
+    EXPECT_EQ(IsWholeLengthPrefixedAccessUnit(QByteArray::fromHex(QByteArray(c.hex).replace(' ', ""))),
+              c.whole)
         << c.hex;
 }
 
