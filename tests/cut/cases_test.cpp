@@ -36,6 +36,7 @@ struct Case {
   Method method = Method::kAny;
   int maxReEncoded = -1;    // for a smart cut: at most this many frames re-encoded, -1 for any
   QString outputType = {};  // the source's when empty
+  bool reEncode = false;    // asked for with --reencode
 };
 
 void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
@@ -232,8 +233,9 @@ TEST_P(CutCase, KeepsSyncFramesAndStreams) {
     std::cout << "[ files    ] " << folder_.path().toStdString() << "\n";
   }
   ASSERT_NO_THROW(MakeSyncClip(source(), c.clip));
-  const ProgramRun run =
-      RunProgram(CutProgram(), {source(), QString::number(c.start), QString::number(c.end), made()}, 600000);
+  QStringList arguments = {source(), QString::number(c.start), QString::number(c.end), made()};
+  if (c.reEncode) arguments.prepend("--reencode");
+  const ProgramRun run = RunProgram(CutProgram(), arguments, 600000);
   ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
   ASSERT_TRUE(QFileInfo(made()).size() > 0);
   SCOPED_TRACE(run.out.section('\n', 0, 0).toStdString());
@@ -261,6 +263,12 @@ INSTANTIATE_TEST_SUITE_P(
         // Whole seconds on a 1 s key-frame spacing: the start is a key frame, nothing to encode.
         Case{"H264_WholeSeconds", "mp4", Clip(Join({kX264, kAac})), 4, 10, kSampleExact, Method::kSmartCut,
              0},
+        // x264's defaults on a dark picture: the flashes are scene cuts, coded as I-frames that are
+        // no entry points, and the key frames fall where the encoder chose.
+        Case{"H264_DarkPictureX264Defaults", "mp4",
+             Clip(Join({{"-c:v", "libx264", "-preset", "veryfast", "-g", "30"}, kAac}),
+                  [](SyncClip& c) { c.darkPicture = true; }),
+             4, 10, kSampleExact, Method::kSmartCut},
         Case{"H264_Fractional", "mp4", Clip(Join({kX264, kAac})), 2.52, 9.36, kSampleExact,
              Method::kSmartCut},
         // Only the B-frames that refer past the end need encoding, not the end's whole GOP.
@@ -322,6 +330,17 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"Opus_Mkv_23976", "mkv",
              Clip(Join({kX264, {"-g", "24", "-c:a", "libopus"}}), [](SyncClip& c) { c.rate = "24000/1001"; }),
              3.2, 9.7, kOpusFrame, Method::kSmartCut},
+        // Re-encoding the sound too: the check must judge the decoders, not a muxer's timestamps.
+        Case{"Opus_Mkv_23976_ReEncoded",
+             "mkv",
+             Clip(Join({kX264, {"-g", "24", "-c:a", "libopus"}}), [](SyncClip& c) { c.rate = "24000/1001"; }),
+             3.2,
+             9.7,
+             kOpusFrame,
+             Method::kReEncode,
+             -1,
+             {},
+             true},
         Case{"Mp4IntoMkv", "mp4", Clip(Join({kX264, kAac}), [](SyncClip& c) { c.subtitles = kSubtitles; }),
              2.52, 9.36, kAacFrame, Method::kAny, -1, "mkv"},
         Case{"MovIntoMp4", "mov", Clip(Join({kX264, kAac})), 2.52, 9.36, kSampleExact, Method::kAny, -1,

@@ -175,10 +175,13 @@ QString FirstFrameOfSecond(const QString& rate) {
 
 void MakeSyncClip(const QString& path, const SyncClip& clip) {
   // One frame in each second is closer to its second's start than 0.9 frames, whatever the rate.
-  QString video = QString(
-                      "testsrc2=size=160x120:rate=%1,drawbox=color=white:thickness=fill:"
-                      "enable='lt(mod(t+0.0001\\,1)\\,0.9/(%1))'")
-                      .arg(clip.rate);
+  QString video = clip.darkPicture ? QString(
+                                         "color=color=black:size=160x120:rate=%1,"
+                                         "drawtext=text='%{n}':fontcolor=white:fontsize=40:x=20:y=40")
+                                         .arg(clip.rate)
+                                   : QString("testsrc2=size=160x120:rate=%1").arg(clip.rate);
+  video +=
+      QString(",drawbox=color=white:thickness=fill:enable='lt(mod(t+0.0001\\,1)\\,0.9/(%1))'").arg(clip.rate);
   if (!clip.videoFilter.isEmpty()) video += "," + clip.videoFilter;
   const QString since = "(t-" + FirstFrameOfSecond(clip.rate) + ")";
   const QString audio = QString("aevalsrc='%1*sin(2*PI*1000*%2)*gte(%2\\,0)*lt(%2\\,0.02)':sample_rate=%3")

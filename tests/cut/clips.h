@@ -42,7 +42,8 @@ QString CutProgram();  // the vintrel-cut the build made
 // A clip to judge sync by: the first frame of every whole second is white, and the audio is
 // silent but for a 20 ms beep that starts with that frame. Every option is ffmpeg's.
 struct SyncClip {
-  QString rate = "30";  // frames a second, as ffmpeg reads it ("24000/1001")
+  QString rate = "30";       // frames a second, as ffmpeg reads it ("24000/1001")
+  bool darkPicture = false;  // black with the frame number on it, rather than testsrc2's colours
   double seconds = 12;
   QStringList options;  // codecs and container options; the maps are added
   QString videoFilter;  // applied after the flashes are drawn: select, settb/setpts (VFR, drops)
