@@ -1,13 +1,26 @@
 #include "clips.h"
 
 #include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 namespace cuttest {
 
-ProgramRun RunProgram(const QString& program, const QStringList& arguments, int timeoutMs) {
+namespace {
+
+struct RawRun {
+  int exitCode = -1;
+  QByteArray out, err;
+};
+
+RawRun RunRaw(const QString& program, const QStringList& arguments, int timeoutMs = 120000) {
   QProcess process;
   process.start(program, arguments);
   process.closeWriteChannel();
@@ -16,8 +29,14 @@ ProgramRun RunProgram(const QString& program, const QStringList& arguments, int 
     process.waitForFinished();
   }
   return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-          QString::fromUtf8(process.readAllStandardOutput()),
-          QString::fromUtf8(process.readAllStandardError())};
+          process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+}  // namespace
+
+ProgramRun RunProgram(const QString& program, const QStringList& arguments, int timeoutMs) {
+  const RawRun run = RunRaw(program, arguments, timeoutMs);
+  return {run.exitCode, QString::fromUtf8(run.out), QString::fromUtf8(run.err)};
 }
 
 void MakeClip(const QString& path, double seconds, const QStringList& outputOptions, int audioTracks,
@@ -54,11 +73,14 @@ QStringList HashesOf(const QString& file, const QString& filter) {
 QList<double> FrameTimes(const QString& file) {
   const double start = Probe(file, "format=start_time").toDouble();
   // Frames with side data (MPEG's pan-scan) add lines of their own: count the timestamps only.
+  // A frame without one (the first of packed B-frames) keeps its place, so indices stay frames.
   QList<double> times;
   for (const QString& line : Probe(file, "frame=best_effort_timestamp_time", "v:0").split('\n')) {
+    const QString field = line.section(',', 0, 0).trimmed();
     bool isTime = false;
-    const double time = line.section(',', 0, 0).trimmed().toDouble(&isTime);
+    const double time = field.toDouble(&isTime);
     if (isTime) times << time - start;
+    if (field == "N/A") times << NAN;
   }
   return times;
 }
@@ -112,13 +134,25 @@ QString Probe(const QString& file, const QString& entries, const QString& stream
       .out.trimmed();
 }
 
+QStringList StreamValues(const QString& file, const QString& entry, const QString& streams) {
+  // Side data (AC-3's service type) adds empty fields after the value.
+  QStringList values;
+  for (const QString& line : Probe(file, "stream=" + entry, streams).split('\n', Qt::SkipEmptyParts))
+    values << line.section(',', 0, 0);
+  return values;
+}
+
 int StreamCount(const QString& file, const QString& type) {
-  return Probe(file, "stream=codec_type").split('\n', Qt::SkipEmptyParts).count(type);
+  return StreamValues(file, "codec_type").count(type);
 }
 
 QString DecodeErrors(const QString& file) {
-  return RunProgram("ffmpeg", {"-v", "error", "-i", file, "-map", "0:v", "-map", "0:a?", "-f", "null", "-"})
-      .err.trimmed();
+  const QString err =
+      RunProgram("ffmpeg", {"-v", "error", "-i", file, "-map", "0:v", "-map", "0:a?", "-f", "null", "-"}).err;
+  QStringList errors;
+  for (const QString& line : err.split('\n', Qt::SkipEmptyParts))
+    if (!line.startsWith("[null @")) errors << line;
+  return errors.join('\n').trimmed();
 }
 
 QStringList HiddenWorkFiles(const QString& folder) {
@@ -126,5 +160,183 @@ QStringList HiddenWorkFiles(const QString& folder) {
 }
 
 QString CutProgram() { return qEnvironmentVariable("VINTREL_CUT_PROGRAM", "vintrel-cut"); }
+
+namespace {
+
+constexpr double kBeepAmplitude = 0.5;
+
+// The start of the second that `t` lies in, moved on to the first frame at or after it: the
+// frame that flashes, so that beep and flash start together at any rate.
+QString FirstFrameOfSecond(const QString& rate) {
+  return QString("ceil(floor(t)*(%1)-0.000001)/(%1)").arg(rate);
+}
+
+}  // namespace
+
+void MakeSyncClip(const QString& path, const SyncClip& clip) {
+  // One frame in each second is closer to its second's start than 0.9 frames, whatever the rate.
+  QString video = clip.darkPicture ? QString(
+                                         "color=color=black:size=160x120:rate=%1,"
+                                         "drawtext=text='%{n}':fontcolor=white:fontsize=40:x=20:y=40")
+                                         .arg(clip.rate)
+                                   : QString("testsrc2=size=160x120:rate=%1").arg(clip.rate);
+  video +=
+      QString(",drawbox=color=white:thickness=fill:enable='lt(mod(t+0.0001\\,1)\\,0.9/(%1))'").arg(clip.rate);
+  if (!clip.videoFilter.isEmpty()) video += "," + clip.videoFilter;
+  const QString since = "(t-" + FirstFrameOfSecond(clip.rate) + ")";
+  const QString audio = QString("aevalsrc='%1*sin(2*PI*1000*%2)*gte(%2\\,0)*lt(%2\\,0.02)':sample_rate=%3")
+                            .arg(kBeepAmplitude)
+                            .arg(since)
+                            .arg(clip.sampleRate);
+  QStringList args = {"-v", "error", "-y", "-f", "lavfi", "-i", video};
+  if (clip.audioDelay != 0) args << "-itsoffset" << QString::number(clip.audioDelay);
+  args << "-f"
+       << "lavfi"
+       << "-i" << audio;
+  if (!clip.subtitles.isEmpty()) {
+    QFile srt(path + ".srt");
+    if (!srt.open(QIODevice::WriteOnly)) throw std::runtime_error("cannot write the subtitles");
+    srt.write(clip.subtitles.toUtf8());
+    srt.close();
+    args << "-i" << srt.fileName();
+  }
+  args << "-t" << QString::number(clip.seconds);
+  args << "-map" << (clip.audioFirst ? "1:a" : "0:v") << "-map" << (clip.audioFirst ? "0:v" : "1:a");
+  if (!clip.subtitles.isEmpty())
+    args << "-map"
+         << "2:s"
+         << "-c:s" << (path.endsWith(".mkv") ? "srt" : "mov_text");
+  args << clip.options << path;
+  const ProgramRun run = RunProgram("ffmpeg", args);
+  if (run.exitCode != 0) throw std::runtime_error(("making a sync clip failed: " + run.err).toStdString());
+}
+
+namespace {
+
+QList<double> FlashTimes(const QString& file) {
+  // ffmpeg's filters see each decoded frame at its best-effort time less the file's start.
+  const ProgramRun run =
+      RunProgram("ffmpeg", {"-v", "error", "-i", file, "-map", "0:v:0", "-vf",
+                            "scale=32:24,signalstats,metadata=print:key=lavfi.signalstats.YAVG:file=-", "-f",
+                            "null", "-"});
+  QList<double> flashes;
+  double time = 0;
+  bool lastWasWhite = false;
+  for (const QString& line : run.out.split('\n')) {
+    if (line.startsWith("frame:")) time = line.section("pts_time:", 1).trimmed().toDouble();
+    if (!line.startsWith("lavfi.signalstats.YAVG=")) continue;
+    // White is 235 and the moving picture about 110; a repeated white frame is the same flash.
+    const bool white = line.section('=', 1).toDouble() > 200;
+    if (white && !lastWasWhite) flashes << time;
+    lastWasWhite = white;
+  }
+  return flashes;
+}
+
+}  // namespace
+
+SyncMarks MeasureSync(const QString& file) {
+  SyncMarks marks;
+  marks.flashes = FlashTimes(file);
+  // Mono samples at the file's own rate, so an onset is found to the sample; the first
+  // frame's time tells where they start.
+  const double rate = StreamValues(file, "sample_rate", "a:0").value(0).toDouble();
+  const RawRun run = RunRaw("ffmpeg", {"-nostats", "-v", "info", "-i", file, "-map", "0:a:0", "-af",
+                                       "ashowinfo", "-ac", "1", "-f", "s16le", "-"});
+  const QRegularExpressionMatch first =
+      QRegularExpression(R"( n:0 pts:\S+ pts_time:(\S+))").match(QString::fromUtf8(run.err));
+  if (!first.hasMatch() || rate <= 0) return marks;
+  marks.firstAudio = first.captured(1).toDouble();
+  const qsizetype count = run.out.size() / 2;
+  marks.audioSeconds = count / rate;
+  // An onset is a loud sample after a third of a second of quiet; the threshold stays above a
+  // lossy codec's pre-echo and below the beep's first half-wave.
+  const int threshold = int(0.3 * kBeepAmplitude * 32767), quiet = int(rate / 3);
+  qsizetype lastLoud = -quiet;
+  for (qsizetype i = 0; i < count; ++i) {
+    const qint16 sample = qint16(quint8(run.out[2 * i]) | (quint8(run.out[2 * i + 1]) << 8));
+    if (std::abs(int(sample)) < threshold) continue;
+    if (i - lastLoud >= quiet) marks.beeps << marks.firstAudio + i / rate;
+    lastLoud = i;
+  }
+  return marks;
+}
+
+QMap<int, double> AvOffsets(const SyncMarks& marks, double shift) {
+  QMap<int, double> offsets;
+  for (const double flash : marks.flashes) {
+    const auto nearest = std::min_element(marks.beeps.begin(), marks.beeps.end(), [&](double a, double b) {
+      return std::abs(a - flash) < std::abs(b - flash);
+    });
+    if (nearest != marks.beeps.end() && std::abs(*nearest - flash) < 0.45)
+      offsets[int(std::lround(flash + shift))] = *nearest - flash;
+  }
+  return offsets;
+}
+
+QList<Cue> ParseSrt(const QString& text) {
+  static const QRegularExpression timing(
+      R"((\d+):(\d\d):(\d\d)[,.](\d\d\d)\s*-->\s*(\d+):(\d\d):(\d\d)[,.](\d\d\d))");
+  QList<Cue> cues;
+  for (const QString& block : QString(text).replace("\r\n", "\n").split("\n\n", Qt::SkipEmptyParts)) {
+    const QStringList lines = block.trimmed().split('\n');
+    for (int i = 0; i < lines.size(); ++i) {
+      const QRegularExpressionMatch match = timing.match(lines[i]);
+      if (!match.hasMatch()) continue;
+      const auto at = [&](int group) {
+        return match.captured(group).toInt() * 3600 + match.captured(group + 1).toInt() * 60 +
+               match.captured(group + 2).toInt() + match.captured(group + 3).toInt() / 1000.0;
+      };
+      cues << Cue{at(1), at(5), lines.mid(i + 1).join('\n').trimmed()};
+      break;
+    }
+  }
+  return cues;
+}
+
+QList<Cue> Cues(const QString& file) {
+  return ParseSrt(RunProgram("ffmpeg", {"-v", "error", "-i", file, "-map", "0:s:0", "-f", "srt", "-"}).out);
+}
+
+OtherReading ReadWithGStreamer(const QString& file) {
+  const ProgramRun run = RunProgram("gst-discoverer-1.0", {"-v", file});
+  OtherReading reading;
+  const int error = run.out.indexOf("An error was encountered");
+  if (run.exitCode != 0 || !run.out.contains("Done discovering") || error >= 0)
+    return {"gst-discoverer-1.0: " + (error >= 0 ? run.out.mid(error) : run.out + run.err).simplified()};
+  const QRegularExpressionMatch duration =
+      QRegularExpression(R"(Duration: (\d+):(\d\d):(\d\d\.\d+))").match(run.out);
+  if (duration.hasMatch())
+    reading.duration = duration.captured(1).toInt() * 3600 + duration.captured(2).toInt() * 60 +
+                       duration.captured(3).toDouble();
+  const QRegularExpression stream(R"(^\s+(video|audio|subtitles) #\d+: )",
+                                  QRegularExpression::MultilineOption);
+  for (const QRegularExpressionMatch& match : stream.globalMatch(run.out)) {
+    const QString type = match.captured(1);
+    ++(type == "video" ? reading.video : type == "audio" ? reading.audio : reading.subtitles);
+  }
+  return reading;
+}
+
+OtherReading ReadWithMkvmerge(const QString& file) {
+  const ProgramRun run = RunProgram("mkvmerge", {"-J", file});
+  const QJsonObject root = QJsonDocument::fromJson(run.out.toUtf8()).object();
+  const QJsonObject container = root["container"].toObject();
+  const QJsonArray errors = root["errors"].toArray();
+  if (!container["recognized"].toBool() || !container["supported"].toBool() || !errors.isEmpty()) {
+    QStringList problems;
+    for (const QJsonValue& error : errors) problems << error.toString();
+    return {"mkvmerge -J: " + (problems.isEmpty() ? run.out + run.err : problems.join("; ")).simplified()};
+  }
+  OtherReading reading;
+  reading.duration = container["properties"].toObject()["duration"].toDouble() / 1e9;
+  for (const QJsonValue& track : root["tracks"].toArray()) {
+    const QString type = track.toObject()["type"].toString();
+    if (type == "video") ++reading.video;
+    if (type == "audio") ++reading.audio;
+    if (type == "subtitles") ++reading.subtitles;
+  }
+  return reading;
+}
 
 }  // namespace cuttest

@@ -3,6 +3,7 @@
 // Clips made with ffmpeg's lavfi sources for the engine tests, and measurements of made
 // files that go around the engine's own checks (frame numbers rather than seeks).
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -20,7 +21,8 @@ void MakeClip(const QString& path, double seconds, const QStringList& outputOpti
               const QString& videoSource = "testsrc2=size=160x120:rate=25",
               const QStringList& extraInputs = {});
 
-// Times of the decoded frames from the file's start, as a player shows them.
+// Times of the decoded frames from the file's start, as a player shows them; NaN for a frame
+// that has none.
 QList<double> FrameTimes(const QString& file);
 // The index of the frame a player shows at `seconds`; the frame count past the end.
 int FrameIndexAt(const QList<double>& times, double seconds);
@@ -30,9 +32,54 @@ QStringList SourceFrameHashes(const QString& file, int firstFrame, int frames);
 QList<double> FirstFramePsnrs(const QString& made, const QString& source, int first, int count);
 double AudioLength(const QString& file);
 int StreamCount(const QString& file, const QString& type);
+QStringList StreamValues(const QString& file, const QString& entry, const QString& streams = "");
 QString Probe(const QString& file, const QString& entries, const QString& streams = "");
+// What the decoders report; a test muxer's complaints about timestamps are not the file's fault.
 QString DecodeErrors(const QString& file);
 QStringList HiddenWorkFiles(const QString& folder);
 QString CutProgram();  // the vintrel-cut the build made
+
+// A clip to judge sync by: the first frame of every whole second is white, and the audio is
+// silent but for a 20 ms beep that starts with that frame. Every option is ffmpeg's.
+struct SyncClip {
+  QString rate = "30";       // frames a second, as ffmpeg reads it ("24000/1001")
+  bool darkPicture = false;  // black with the frame number on it, rather than testsrc2's colours
+  double seconds = 12;
+  QStringList options;  // codecs and container options; the maps are added
+  QString videoFilter;  // applied after the flashes are drawn: select, settb/setpts (VFR, drops)
+  int sampleRate = 48000;
+  bool audioFirst = false;  // the audio becomes stream 0
+  double audioDelay = 0;    // the audio starts this much after the video (an edit list in MP4)
+  QString subtitles;        // SRT text for a subtitle track, empty for none
+};
+void MakeSyncClip(const QString& path, const SyncClip& clip);
+
+// The flashes and beeps as a player shows them: times from the file's start.
+struct SyncMarks {
+  QList<double> flashes;    // start times of white frames
+  QList<double> beeps;      // first samples of beeps, to the sample
+  double audioSeconds = 0;  // how much audio decodes
+  double firstAudio = 0;    // where the decoded audio starts
+};
+SyncMarks MeasureSync(const QString& file);
+// Beep minus flash for every flash with a beep near it, keyed by the whole second of the source
+// it stands for: `shift` is what to add to the file's times to get the source's (the cut's start).
+QMap<int, double> AvOffsets(const SyncMarks& marks, double shift);
+
+struct Cue {
+  double start = 0, end = 0;
+  QString text;
+};
+QList<Cue> Cues(const QString& file);  // the first subtitle track's, as a player shows them
+QList<Cue> ParseSrt(const QString& text);
+
+// How a demuxer other than ffmpeg's reads a file, so that a file only one library accepts fails.
+struct OtherReading {
+  QString problem;  // empty when the file was read
+  double duration = -1;
+  int video = 0, audio = 0, subtitles = 0;
+};
+OtherReading ReadWithGStreamer(const QString& file);
+OtherReading ReadWithMkvmerge(const QString& file);  // Matroska only
 
 }  // namespace cuttest

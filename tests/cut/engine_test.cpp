@@ -177,18 +177,19 @@ const QStringList kQuick = {"-c:v", "libx264", "-preset", "ultrafast", "-c:a", "
 
 INSTANTIATE_TEST_SUITE_P(
     ReEncode, EngineCut,
-    testing::Values(Case{"Mp4", "mp4", 6, kQuick, 1, 4, CutMethod::kReEncode, 0, 1, true},
-                    Case{"Mov", "mov", 6, kQuick, 1, 4, CutMethod::kReEncode, 0, 1, true},
-                    Case{"Mkv", "mkv", 6, kQuick, 1, 4, CutMethod::kReEncode, 0, 1, true},
-                    Case{"Wmv", "wmv", 6, {}, 1, 4, CutMethod::kReEncode, 0},
-                    Case{"Avi", "avi", 6, {}, 1, 4, CutMethod::kReEncode, 0},
-                    // MP3 ends on its long frames' edges, with the encoder's padding.
-                    Case{"AviWithMp3", "avi", 6, {"-c:v", "mpeg4", "-c:a", "libmp3lame"}, 1, 4, CutMethod::kReEncode, 0},
-                    Case{"Divx", "divx", 6, {"-c:v", "mpeg4", "-f", "avi"}, 1, 4, CutMethod::kReEncode, 0},
-                    Case{"Mpg", "mpg", 6, {}, 1, 4, CutMethod::kReEncode, 0},
-                    Case{"Flv", "flv", 6, {}, 1, 4, CutMethod::kReEncode, 0},
-                    Case{"Vob", "vob", 6, {"-f", "vob"}, 1, 4, CutMethod::kReEncode, 0},
-                    Case{"Dat", "dat", 6, {"-target", "pal-vcd"}, 1, 4, CutMethod::kReEncode, 0}),
+    testing::Values(
+        Case{"Mp4", "mp4", 6, kQuick, 1, 4, CutMethod::kReEncode, 0, 1, true},
+        Case{"Mov", "mov", 6, kQuick, 1, 4, CutMethod::kReEncode, 0, 1, true},
+        Case{"Mkv", "mkv", 6, kQuick, 1, 4, CutMethod::kReEncode, 0, 1, true},
+        Case{"Wmv", "wmv", 6, {}, 1, 4, CutMethod::kReEncode, 0},
+        Case{"Avi", "avi", 6, {}, 1, 4, CutMethod::kReEncode, 0},
+        // MP3 ends on its long frames' edges, with the encoder's padding.
+        Case{"AviWithMp3", "avi", 6, {"-c:v", "mpeg4", "-c:a", "libmp3lame"}, 1, 4, CutMethod::kReEncode, 0},
+        Case{"Divx", "divx", 6, {"-c:v", "mpeg4", "-f", "avi"}, 1, 4, CutMethod::kReEncode, 0},
+        Case{"Mpg", "mpg", 6, {}, 1, 4, CutMethod::kReEncode, 0},
+        Case{"Flv", "flv", 6, {}, 1, 4, CutMethod::kReEncode, 0},
+        Case{"Vob", "vob", 6, {"-f", "vob"}, 1, 4, CutMethod::kReEncode, 0},
+        Case{"Dat", "dat", 6, {"-target", "pal-vcd"}, 1, 4, CutMethod::kReEncode, 0}),
     [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 // A damaged key frame inside the copied part: the copy would carry the damage, which the

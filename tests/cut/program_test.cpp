@@ -103,7 +103,8 @@ TEST_F(Program, FullDiskAndReadOnlyFileSystemAreToldFirst) {
   if (!MountTmpfs(path("small"), "size=64k")) GTEST_SKIP() << "cannot mount a small file system here";
   const bool readOnly = MountTmpfs(path("readonly"), "ro,size=64k");
   const ProgramRun full = RunProgram(CutProgram(), {"--reencode", clip(), "0", "4", path("small/out.mp4")});
-  const QStringList leftInSmall = QDir(path("small")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+  const QStringList leftInSmall =
+      QDir(path("small")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
   ProgramRun locked;
   if (readOnly) locked = RunProgram(CutProgram(), {clip(), "1", "2", path("readonly/out.mp4")});
   QProcess::execute("umount", {path("small")});
