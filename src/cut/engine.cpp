@@ -53,7 +53,7 @@ namespace {
 constexpr int kComparedFrames = 12;
 
 struct Cut {
-  const CutRequest& request;
+  const CutArguments& request;
   const CutObserver& observer;
   Source& source;
   WorkFiles& files;
@@ -152,7 +152,7 @@ QStringList CheckSmartCut(Cut& cut, const SmartCutLayout& layout, const SmartCut
 QString TrySmartCut(Cut& cut, QString& made, QStringList& checks, QString& fallback) {
   const SmartCutInput input{LowerExtension(cut.request.input), LowerExtension(cut.request.output),
                             avcodec_get_name(cut.source.video()->codecpar->codec_id),
-                            StreamRotation(cut.source.video()), cut.request.forceReEncode};
+                            StreamRotation(cut.source.video()), cut.request.reEncode};
   if (QString obstacle = SmartCutObstacle(input); !obstacle.isEmpty()) return obstacle;
   if (QString obstacle = StreamObstacle(cut.source, SmartCutFormat(cut.request.output)); !obstacle.isEmpty())
     return obstacle;
@@ -245,8 +245,11 @@ QString Describe(CutMethod method, const QStringList& smart, const QString& reas
 
 }  // namespace
 
-CutReport RunCut(const CutRequest& request, const CutObserver& observer) {
+CutReport RunCut(const CutArguments& request, const CutObserver& observer) {
   ThrowIfCancelled();
+  // Replacing is agreed to for the file there now (or the one the window's user saw), no other.
+  std::optional<FileIdentity> replaces = request.replaces;
+  if (request.overwrite && !replaces) replaces = IdentityOf(request.output);
   WorkFiles files(request.output);
   if (observer.phase) observer.phase(CutPhase::kProbing);
   Source source(request.input);
@@ -269,7 +272,7 @@ CutReport RunCut(const CutRequest& request, const CutObserver& observer) {
     frames = checks.at(1);
   }
   ThrowIfCancelled();  // a signal during the last check still means "leave nothing"
-  files.moveIntoPlace(made, request.replace);
+  files.moveIntoPlace(made, request.overwrite ? replaces : std::nullopt);
   if (observer.progress) observer.progress(1);
 
   const AVRational rate = source.video()->avg_frame_rate;

@@ -4,16 +4,9 @@
 #include <QString>
 #include <functional>
 
-namespace vintrel::cut {
+#include "cut/cli/protocol.h"
 
-struct CutRequest {
-  QString input;
-  QString output;
-  double start = 0;  // seconds from the video's start, as the player shows them
-  double end = 0;    // past the last frame: the end of the video
-  bool forceReEncode = false;
-  bool replace = false;  // the user agreed to replace a file at the output name
-};
+namespace vintrel::cut {
 
 enum class CutMethod { kSmartCut, kReEncode };
 enum class CutPhase { kProbing, kEncoding, kCopying, kVerifying };
@@ -36,6 +29,7 @@ QString OutputProblem(const QString& input, const QString& output, bool overwrit
 
 // Makes the cut: read, plan, make, check, then move into place. Throws CutError with one line
 // for the user, or CutCancelled; either way every work file is gone and an old output untouched.
-CutReport RunCut(const CutRequest& request, const CutObserver& observer = {});
+// An end past the last frame means the end of the video.
+CutReport RunCut(const CutArguments& request, const CutObserver& observer = {});
 
 }  // namespace vintrel::cut

@@ -15,14 +15,13 @@
 #include <cstring>
 #include <vector>
 
+#include "cut/cli/protocol.h"
+
 extern char** environ;
 
 namespace vintrel {
 
 namespace {
-
-// Exit codes of vintrel-cut.
-constexpr int kExitCancelled = 3;
 
 int pidfdOpen(pid_t pid) { return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)); }
 
@@ -48,44 +47,12 @@ bool drain(int fd, QByteArray& into) {
 }  // namespace
 
 QStringList cutArguments(const CutRequest& request) {
-  QStringList args{"--progress=machine"};
-  if (request.replaceExisting) args << "--overwrite";
-  // "--" ends the options: a path that starts with a dash is still a path.
-  args << "--" << request.input << cutTimeArgument(request.start) << cutTimeArgument(request.end) << request.output;
-  return args;
-}
-
-QString cutTimeArgument(double seconds) {
-  if (!std::isfinite(seconds) || seconds < 0) seconds = 0;
-  // Rounded down to the millisecond: vintrel-cut starts (and ends) at the first frame at or
-  // after the time, and a time rounded up past a frame's own would skip that frame. The
-  // small allowance keeps 3.48, held as 3.4799999..., at 3.48.
-  const auto milliseconds = static_cast<long long>(std::floor(seconds * 1000 + 1e-6));
-  QString text = QString::number(milliseconds / 1000);
-  if (const long long fraction = milliseconds % 1000; fraction != 0) {
-    text += QString(".%1").arg(fraction, 3, 10, QChar('0'));
-    while (text.endsWith('0')) text.chop(1);
-  }
-  return text;
-}
-
-CutProgressLine parseCutProgressLine(const QString& line) {
-  CutProgressLine parsed;
-  if (line.startsWith("progress ")) {
-    bool ok = false;
-    const double fraction = line.mid(9).trimmed().toDouble(&ok);
-    if (ok && fraction >= 0 && fraction <= 1) {
-      parsed.kind = CutProgressLine::Kind::Progress;
-      parsed.fraction = fraction;
-      return parsed;
-    }
-  } else if (line.startsWith("error ")) {
-    parsed.kind = CutProgressLine::Kind::Error;
-    parsed.text = line.mid(6).trimmed();
-    return parsed;
-  }
-  parsed.text = line;
-  return parsed;
+  return cut::CutCommandLine({.input = request.input,
+                              .output = request.output,
+                              .start = request.start,
+                              .end = request.end,
+                              .overwrite = request.replaceExisting,
+                              .machineProgress = true});
 }
 
 QString findCutProgram(const QString& programFolder) {
@@ -197,10 +164,10 @@ void ProcessCutJob::readErrorOutput() {
     const QString line = QString::fromUtf8(progressPending_.left(newline)).trimmed();
     progressPending_.remove(0, newline + 1);
     if (line.isEmpty()) continue;
-    const CutProgressLine parsed = parseCutProgressLine(line);
-    if (parsed.kind == CutProgressLine::Kind::Progress) {
+    const cut::ProgressEvent parsed = cut::ParseProgressLine(line);
+    if (parsed.kind == cut::ProgressEvent::Kind::Progress) {
       if (!done_) emit progress(parsed.fraction);
-    } else if (parsed.kind == CutProgressLine::Kind::Error) {
+    } else if (parsed.kind == cut::ProgressEvent::Kind::Error) {
       lastError_ = parsed.text;
     } else {
       lastLines_ = parsed.text;
@@ -228,7 +195,7 @@ void ProcessCutJob::onExited() {
   if (exited && code == 0) {
     outcome.result = CutOutcome::Result::Saved;
     outcome.report = QString::fromUtf8(report_).trimmed();
-  } else if (cancelled_ || code == kExitCancelled) {
+  } else if (cancelled_ || code == static_cast<int>(cut::CutExit::kCancelled)) {
     outcome.result = CutOutcome::Result::Cancelled;
   } else {
     outcome.result = CutOutcome::Result::Failed;

@@ -40,21 +40,8 @@ class CutJob : public QObject {
   void finished(const vintrel::CutOutcome& outcome);
 };
 
-// The arguments `vintrel-cut` is started with for a request.
+// The arguments `vintrel-cut` is started with for a request (the protocol in cut/cli/protocol.h).
 QStringList cutArguments(const CutRequest& request);
-// A time as vintrel-cut is given it: whole seconds as integers ("12"), others with up to
-// three decimals ("13.48", "0.033"), never past the time itself.
-QString cutTimeArgument(double seconds);
-
-// What `vintrel-cut --progress=machine` wrote on its error output, line by line.
-struct CutProgressLine {
-  enum class Kind { Progress, Error, Other };
-  Kind kind = Kind::Other;
-  double fraction = 0;
-  QString text;
-};
-CutProgressLine parseCutProgressLine(const QString& line);
-
 // Runs `vintrel-cut` as a process of its own session.
 class ProcessCutJob : public CutJob {
   Q_OBJECT

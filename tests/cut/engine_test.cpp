@@ -90,7 +90,7 @@ TEST_P(EngineCut, MakesTheExactStretch) {
 
   CutReport report;
   try {
-    report = RunCut(CutRequest{source(), made(), c.start, c.end, c.forceReEncode});
+    report = RunCut(CutArguments{.input = source(), .output = made(), .start = c.start, .end = c.end, .reEncode = c.forceReEncode});
   } catch (const CutError& error) {
     FAIL() << error.what();
   }
@@ -214,7 +214,7 @@ TEST(EngineFallback, DamagedCopyIsReEncoded) {
 
   CutReport report;
   try {
-    report = RunCut(CutRequest{source, made, 2.52, 7.36, false});
+    report = RunCut(CutArguments{.input = source, .output = made, .start = 2.52, .end = 7.36});
   } catch (const CutError& error) {
     FAIL() << error.what();
   }

@@ -83,7 +83,7 @@ struct ShownMessage {
   QString text;
   QString detail;  // under the text: the detail, or the plain line of "Done"
   bool question = false;
-  QString report;  // behind "Show Details..." in the box that tells a save is done
+  QString report = {};  // behind "Show Details..." in the box that tells a save is done
   bool offersFolder = false;  // that box, with its "Show in Folder"
 };
 

@@ -17,10 +17,8 @@
 namespace {
 
 using vintrel::CutOutcome;
-using vintrel::CutProgressLine;
 using vintrel::CutRequest;
 using vintrel::cutArguments;
-using vintrel::parseCutProgressLine;
 using vintrel::ProcessCutJob;
 
 TEST(CutArguments, OptionsThenTheInputTheStretchAndTheOutput) {
@@ -39,56 +37,6 @@ TEST(CutArguments, OptionsThenTheInputTheStretchAndTheOutput) {
        {"--progress=machine", "--", "/v/clip.avi", "0", "13.48", "/v/part.avi"}},
   };
   for (const auto& c : cases) EXPECT_EQ(cutArguments(c.request), c.args) << c.request.input.toStdString();
-}
-
-// A frame's time must reach vintrel-cut at or before the frame: it cuts from the first frame
-// at or after the time it is given.
-TEST(CutArguments, TimesToTheMillisecondNeverPastTheFrame) {
-  const struct {
-    double seconds;
-    const char* text;
-  } cases[] = {
-      {0, "0"},
-      {12, "12"},
-      {3661, "3661"},
-      {13.48, "13.48"},
-      {3.48, "3.48"},        // held as 3.4799999...
-      {0.04 * 87, "3.48"},   // a frame time at 25 fps, as a player computes it
-      {1.5, "1.5"},
-      {1001.0 / 30000, "0.033"},       // the first frame after 0 at 30000/1001
-      {32 * 1001.0 / 30000, "1.067"},  // 1.06773...: rounding would pass the frame
-      {0.0009, "0"},
-      {-1, "0"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(vintrel::cutTimeArgument(c.seconds), c.text) << c.seconds;
-}
-
-TEST(CutProgressLines, ProgressErrorsAndAnythingElse) {
-  using Kind = CutProgressLine::Kind;
-  const struct {
-    const char* line;
-    Kind kind;
-    double fraction;
-    const char* text;
-  } cases[] = {
-      {"progress 0.4200", Kind::Progress, 0.42, ""},
-      {"progress 1.0000 ", Kind::Progress, 1, ""},
-      {"progress 1.5", Kind::Other, 0, "progress 1.5"},
-      {"progress -0.1", Kind::Other, 0, "progress -0.1"},
-      {"progress 0.4 more", Kind::Other, 0, "progress 0.4 more"},
-      {"progress", Kind::Other, 0, "progress"},
-      {"error The input cannot be read", Kind::Error, 0, "The input cannot be read"},
-      {"error   spaced out  ", Kind::Error, 0, "spaced out"},
-      {"errors are fine", Kind::Other, 0, "errors are fine"},
-      {"", Kind::Other, 0, ""},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.line);
-    const CutProgressLine parsed = parseCutProgressLine(c.line);
-    EXPECT_EQ(parsed.kind, c.kind);
-    EXPECT_DOUBLE_EQ(parsed.fraction, c.fraction);
-    EXPECT_EQ(parsed.text, c.text);
-  }
 }
 
 // Scripts standing in for vintrel-cut, in a folder of their own.

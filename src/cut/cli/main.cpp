@@ -9,6 +9,7 @@
 
 #include "cut/cancel.h"
 #include "cut/cli/options.h"
+#include "cut/cli/protocol.h"
 #include "cut/cut_error.h"
 #include "cut/engine.h"
 #include "cut/time_text.h"
@@ -20,7 +21,7 @@ namespace {
 // How much lower than the window a cut started by it runs.
 constexpr int kBackgroundNiceness = 15;
 
-enum ExitStatus { kDone = 0, kFailed = 1, kBadArguments = 2, kCancelled = 3 };
+int Exit(CutExit code) { return static_cast<int>(code); }
 
 void Print(FILE* stream, const QString& text) {
   const QByteArray bytes = text.toLocal8Bit();
@@ -35,12 +36,12 @@ class Reporter {
   CutObserver observer() {
     return {[this](double fraction) { progress(fraction); },
             [this](CutPhase phase) {
-              if (machine_) Print(stderr, "phase " + PhaseName(phase) + "\n");
+              if (machine_) Print(stderr, PhaseLine(PhaseName(phase)) + "\n");
             }};
   }
   void failure(const QString& message) {
     endLine();
-    Print(stderr, machine_ ? "error " + message + "\n" : message + "\n");
+    Print(stderr, (machine_ ? ErrorLine(message) : message) + "\n");
   }
   void endLine() {
     if (!machine_ && drewLine_) Print(stderr, "\n");
@@ -50,8 +51,7 @@ class Reporter {
  private:
   void progress(double fraction) {
     if (machine_) {
-      Print(stderr,
-            fraction >= 1 ? QString("progress 1\n") : QString("progress %1\n").arg(fraction, 0, 'f', 4));
+      Print(stderr, ProgressLine(fraction) + "\n");
       return;
     }
     const double elapsed = clock_.elapsed() / 1000.0;
@@ -76,36 +76,34 @@ int main(int argc, char* argv[]) {
   const CommandLineOptions options = ParseCommandLine(arguments);
   if (options.help) {
     Print(stdout, UsageText());
-    return kDone;
+    return Exit(CutExit::kDone);
   }
-  Reporter reporter(options.machineProgress);
+  Reporter reporter(options.cut.machineProgress);
   if (!options.problem.isEmpty()) {
     reporter.failure(options.problem);
     Print(stderr, UsageText().section('\n', 0, 0) + "\n");
-    return kBadArguments;
+    return Exit(CutExit::kBadArguments);
   }
   InstallCancelHandlers();
   // Run for the window (it reads the machine progress): the cut and its encoders give way
   // to the window, which must keep answering on a machine with few processors.
-  if (options.machineProgress) setpriority(PRIO_PROCESS, 0, kBackgroundNiceness);
+  if (options.cut.machineProgress) setpriority(PRIO_PROCESS, 0, kBackgroundNiceness);
   try {
-    if (const QString problem = OutputProblem(options.input, options.output, options.overwrite);
-        !problem.isEmpty())
+    const CutArguments& cut = options.cut;
+    if (const QString problem = OutputProblem(cut.input, cut.output, cut.overwrite); !problem.isEmpty())
       throw CutError(problem);
-    const CutRequest request{options.input, options.output, options.start, options.end, options.reEncode,
-                             options.overwrite};
-    const CutReport report = RunCut(request, reporter.observer());
+    const CutReport report = RunCut(cut, reporter.observer());
     reporter.endLine();
     Print(stdout, report.text);
-    return kDone;
+    return Exit(CutExit::kDone);
   } catch (const CutCancelled&) {
     reporter.failure("Cancelled; nothing was written.");
-    return kCancelled;
+    return Exit(CutExit::kCancelled);
   } catch (const CutError& error) {
     reporter.failure(error.message());
-    return kFailed;
+    return Exit(CutExit::kFailed);
   } catch (const std::exception& error) {
     reporter.failure(QString("The cut failed: %1").arg(error.what()));
-    return kFailed;
+    return Exit(CutExit::kFailed);
   }
 }

@@ -14,7 +14,8 @@ QString UsageText() {
          "\n"
          "Times are seconds (12.5), M:SS(.ms) or H:MM:SS(.ms), counted from the start of the video.\n"
          "\n"
-         "  --overwrite          replace OUTPUT if it exists\n"
+         "  --overwrite          replace OUTPUT if it exists (only the file that was there when\n"
+         "                       the cut started, or with --replace=DEVICE:INODE that file)\n"
          "  --reencode           re-encode the whole stretch even where a smart cut is possible\n"
          "  --progress=machine   progress on stderr as lines for a program: 'progress 0.4200',\n"
          "                       'phase <probing|encoding|copying|verifying>', 'progress 1'\n"
@@ -39,11 +40,17 @@ CommandLineOptions ParseCommandLine(const QStringList& arguments) {
     } else if (argument == "--help" || argument == "-h") {
       options.help = true;
     } else if (argument == "--overwrite") {
-      options.overwrite = true;
+      options.cut.overwrite = true;
+    } else if (argument.startsWith("--replace=")) {
+      options.cut.replaces = ParseIdentity(argument.mid(10));
+      if (!options.cut.replaces) {
+        options.problem = QString("%1 does not name a file as DEVICE:INODE.").arg(argument);
+        return options;
+      }
     } else if (argument == "--reencode") {
-      options.reEncode = true;
+      options.cut.reEncode = true;
     } else if (argument == "--progress=machine") {
-      options.machineProgress = true;
+      options.cut.machineProgress = true;
     } else if (argument.startsWith("--")) {
       options.problem = QString("Unknown option %1.").arg(argument);
       return options;
@@ -56,16 +63,20 @@ CommandLineOptions ParseCommandLine(const QStringList& arguments) {
     options.problem = QString("Expected INPUT START END OUTPUT, got %1 argument(s).").arg(positional.size());
     return options;
   }
-  options.input = positional[0];
-  options.output = positional[3];
+  if (positional[0].isEmpty() || positional[3].isEmpty()) {
+    options.problem = QString("The %1 file name is empty.").arg(positional[0].isEmpty() ? "input" : "output");
+    return options;
+  }
+  options.cut.input = positional[0];
+  options.cut.output = positional[3];
   const std::optional<double> start = ParseTimeText(positional[1]), end = ParseTimeText(positional[2]);
   if (!start || !end) {
     options.problem = QString("%1 is not a time.").arg(!start ? positional[1] : positional[2]);
     return options;
   }
-  options.start = *start;
-  options.end = *end;
-  if (options.end <= options.start) options.problem = "The end must come after the start.";
+  options.cut.start = *start;
+  options.cut.end = *end;
+  if (options.cut.end <= options.cut.start) options.problem = "The end must come after the start.";
   return options;
 }
 

@@ -4,19 +4,18 @@
 #include <QString>
 #include <QStringList>
 
+#include "cut/cli/protocol.h"
+
 namespace vintrel::cut {
 
 struct CommandLineOptions {
   bool help = false;
-  bool overwrite = false;
-  bool reEncode = false;
-  bool machineProgress = false;
-  QString input, output;
-  double start = 0, end = 0;
+  CutArguments cut;
   QString problem;  // set when the arguments are unusable
 };
 
-// vintrel-cut [--overwrite] [--reencode] [--progress=machine] [--] INPUT START END OUTPUT
+// vintrel-cut [--overwrite [--replace=DEVICE:INODE]] [--reencode] [--progress=machine] [--]
+//             INPUT START END OUTPUT
 CommandLineOptions ParseCommandLine(const QStringList& arguments);
 QString UsageText();
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -69,25 +70,34 @@ QString WorkFiles::path(const QString& part) {
   return paths_.last();
 }
 
-void WorkFiles::moveIntoPlace(const QString& made, bool replace) {
-  const QByteArray from = made.toLocal8Bit(), to = output_.toLocal8Bit();
-  if (!replace) {
-    if (renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) != 0) {
-      if (errno == EEXIST)
-        throw CutError(QString("A file named %1 appeared while the cut ran; it was left as it is.")
-                           .arg(QFileInfo(output_).fileName()));
-      throw WriteFailed(FolderProblem(errno, folder_));
+void WorkFiles::moveIntoPlace(const QString& made, const std::optional<FileIdentity>& replaces) {
+  const QByteArray from = QFile::encodeName(made), to = QFile::encodeName(output_);
+  const QString name = QFileInfo(output_).fileName();
+  if (!replaces) {
+    if (renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
+      paths_.removeAll(made);
+      return;
     }
-  } else {
-    struct stat old = {};
-    if (stat(to.constData(), &old) == 0) {
-      // Where we may: root keeps the owner too; anyone keeps the mode and a group they are in.
-      [[maybe_unused]] const int owned = chown(from.constData(), old.st_uid, old.st_gid) == 0 ||
-                                         chown(from.constData(), -1, old.st_gid) == 0;
-      chmod(from.constData(), old.st_mode & 07777);
-    }
-    if (rename(from.constData(), to.constData()) != 0) throw WriteFailed(FolderProblem(errno, folder_));
+    if (errno == EEXIST)
+      throw CutError(QString("A file named %1 appeared while the cut ran; it was left as it is.").arg(name));
+    throw WriteFailed(FolderProblem(errno, folder_));
   }
+  struct stat old = {};
+  if (stat(to.constData(), &old) == 0) {
+    // Where we may: root keeps the owner too; anyone keeps the mode and a group they are in.
+    if (chown(from.constData(), old.st_uid, old.st_gid) != 0) [[maybe_unused]] const int ignored = chown(from.constData(), -1, old.st_gid);
+    chmod(from.constData(), old.st_mode & 07777);
+  }
+  // Swapped in one step, then the file swapped out must be the one agreed to; else it goes back.
+  if (renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE) != 0) {
+    if (errno != ENOENT) throw WriteFailed(FolderProblem(errno, folder_));
+    throw CutError(QString("%1 was removed while the cut ran; nothing was written in its place.").arg(name));
+  }
+  if (IdentityOf(made) != replaces) {
+    renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE);
+    throw CutError(QString("%1 was changed while the cut ran; it was left as it is.").arg(name));
+  }
+  unlink(from.constData());  // the replaced file, now under the work file's name
   paths_.removeAll(made);
 }
 

@@ -6,6 +6,8 @@
 #include <optional>
 #include <sys/types.h>
 
+#include "cut/cli/protocol.h"
+
 namespace vintrel::cut {
 
 // Work files are named ".vintrel-<pid>-<random>-<part>" in the output's folder, so the final
@@ -23,9 +25,9 @@ class WorkFiles {
   // A new name in the output's folder ending in `part`; the file is removed with the rest.
   QString path(const QString& part);
   QString folder() const { return folder_; }
-  // Moves `made` to the output name. Without `replace`, never over a file that is there by
-  // then; with it, the replaced file's mode, owner and group carry over. Throws CutError.
-  void moveIntoPlace(const QString& made, bool replace);
+  // Moves `made` to the output name. Without `replaces`, never over a file that is there by
+  // then; with it, only over that file, whose mode, owner and group carry over. Throws CutError.
+  void moveIntoPlace(const QString& made, const std::optional<FileIdentity>& replaces);
   void removeAll();
 
  private:

@@ -1,0 +1,86 @@
+#include "cut/cli/protocol.h"
+
+#include <sys/stat.h>
+
+#include <QFile>
+#include <cmath>
+
+namespace vintrel::cut {
+
+std::optional<FileIdentity> IdentityOf(const QString& path) {
+  struct stat status = {};
+  if (stat(QFile::encodeName(path).constData(), &status) != 0) return std::nullopt;
+  return FileIdentity{static_cast<unsigned long long>(status.st_dev), static_cast<unsigned long long>(status.st_ino)};
+}
+
+QString IdentityText(const FileIdentity& identity) {
+  return QString("%1:%2").arg(identity.device).arg(identity.inode);
+}
+
+std::optional<FileIdentity> ParseIdentity(const QString& text) {
+  const QStringList parts = text.split(':');
+  bool deviceOk = false, inodeOk = false;
+  if (parts.size() != 2) return std::nullopt;
+  const FileIdentity identity{parts[0].toULongLong(&deviceOk), parts[1].toULongLong(&inodeOk)};
+  if (!deviceOk || !inodeOk) return std::nullopt;
+  return identity;
+}
+
+QStringList CutCommandLine(const CutArguments& arguments) {
+  QStringList line;
+  if (arguments.machineProgress) line << "--progress=machine";
+  if (arguments.overwrite) line << "--overwrite";
+  if (arguments.overwrite && arguments.replaces) line << "--replace=" + IdentityText(*arguments.replaces);
+  if (arguments.reEncode) line << "--reencode";
+  // "--" ends the options: a path that starts with a dash is still a path.
+  return line << "--" << arguments.input << TimeArgument(arguments.start) << TimeArgument(arguments.end)
+              << arguments.output;
+}
+
+QString TimeArgument(double seconds) {
+  if (!std::isfinite(seconds) || seconds < 0) seconds = 0;
+  // The small allowance keeps 3.48, held as 3.4799999..., at 3.48.
+  const auto milliseconds = static_cast<long long>(std::floor(seconds * 1000 + 1e-6));
+  QString text = QString::number(milliseconds / 1000);
+  if (const long long fraction = milliseconds % 1000; fraction != 0) {
+    text += QString(".%1").arg(fraction, 3, 10, QChar('0'));
+    while (text.endsWith('0')) text.chop(1);
+  }
+  return text;
+}
+
+QString ProgressLine(double fraction) {
+  return fraction >= 1 ? QString("progress 1") : QString("progress %1").arg(fraction, 0, 'f', 4);
+}
+
+QString PhaseLine(const QString& phase) { return "phase " + phase; }
+
+QString ErrorLine(const QString& message) {
+  QString oneLine = message;
+  return "error " + oneLine.replace('\n', ' ');
+}
+
+ProgressEvent ParseProgressLine(const QString& line) {
+  ProgressEvent event;
+  if (line.startsWith("progress ")) {
+    bool ok = false;
+    const double fraction = line.mid(9).trimmed().toDouble(&ok);
+    if (ok && fraction >= 0 && fraction <= 1) {
+      event.kind = ProgressEvent::Kind::Progress;
+      event.fraction = fraction;
+      return event;
+    }
+  } else if (line.startsWith("phase ")) {
+    event.kind = ProgressEvent::Kind::Phase;
+    event.text = line.mid(6).trimmed();
+    return event;
+  } else if (line.startsWith("error ")) {
+    event.kind = ProgressEvent::Kind::Error;
+    event.text = line.mid(6).trimmed();
+    return event;
+  }
+  event.text = line;
+  return event;
+}
+
+}  // namespace vintrel::cut

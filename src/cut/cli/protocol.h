@@ -1,0 +1,50 @@
+// What vintrel-cut and the window that runs it agree on: the arguments, the exit codes and the
+// machine progress lines. Both sides use these definitions and no others.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace vintrel::cut {
+
+enum class CutExit : int { kDone = 0, kFailed = 1, kBadArguments = 2, kCancelled = 3 };
+
+// A file as the user saw it when agreeing to replace it: only that file is replaced.
+struct FileIdentity {
+  unsigned long long device = 0, inode = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+std::optional<FileIdentity> IdentityOf(const QString& path);
+QString IdentityText(const FileIdentity& identity);  // "DEVICE:INODE", for --replace=
+std::optional<FileIdentity> ParseIdentity(const QString& text);
+
+struct CutArguments {
+  QString input, output;
+  double start = 0, end = 0;  // seconds from the video's start as the player shows them
+  bool reEncode = false;      // the whole stretch, even where a smart cut is possible
+  bool overwrite = false;     // replace the file at the output name: the one `replaces` names, or
+                              // else the one there when the cut started
+  std::optional<FileIdentity> replaces = std::nullopt;
+  bool machineProgress = false;
+};
+// The command line for a cut, after the program's own name.
+QStringList CutCommandLine(const CutArguments& arguments);
+// Seconds as the command line takes them: whole seconds as integers, else up to milliseconds,
+// rounded down (a time rounded up past a frame's own would skip that frame).
+QString TimeArgument(double seconds);
+
+// The machine progress lines on stderr.
+QString ProgressLine(double fraction);  // "progress 0.4200"; "progress 1" once the file is in place
+QString PhaseLine(const QString& phase);
+QString ErrorLine(const QString& message);
+
+struct ProgressEvent {
+  enum class Kind { Progress, Phase, Error, Other };
+  Kind kind = Kind::Other;
+  double fraction = 0;
+  QString text;
+};
+ProgressEvent ParseProgressLine(const QString& line);
+
+}  // namespace vintrel::cut
