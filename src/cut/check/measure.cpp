@@ -17,8 +17,9 @@ namespace vintrel::cut {
 
 namespace {
 
-double FrameSeconds(const AVFrame* frame, AVRational timeBase) {
+std::optional<double> FrameSeconds(const AVFrame* frame, AVRational timeBase) {
   const int64_t pts = frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp : frame->pts;
+  if (pts == AV_NOPTS_VALUE) return std::nullopt;
   return Seconds(pts, timeBase);
 }
 
@@ -179,12 +180,18 @@ Found MeasureMade(const QString& made, const SourceSample& source, const DecodeP
     return found;
   }
   context = opened.input.get();
+  stream = context->streams[video];
   int index = 0, matching = 0;
+  bool timed = false;
   const int compared = int(source.copied.size());
   found.decodeErrors = DecodeVideo(context, video, [&](AVFrame* frame) {
-    if (index == 0) {
-      found.videoFirst = FrameSeconds(frame, stream->time_base);
-      found.firstFramePsnr = LumaPsnr(frame, source.first.get());
+    if (index == 0) found.firstFramePsnr = LumaPsnr(frame, source.first.get());
+    // A decoder may give a first frame no time (MPEG's): the first that has one places the picture.
+    if (!timed) {
+      if (const std::optional<double> seconds = FrameSeconds(frame, stream->time_base)) {
+        found.videoFirst = *seconds - index * Seconds(frame->pkt_duration, stream->time_base);
+        timed = true;
+      }
     }
     const int copiedIndex = index - plan.headFrames;
     if (copiedIndex >= 0 && copiedIndex < compared && FrameHash(frame) == source.copied[copiedIndex]) ++matching;

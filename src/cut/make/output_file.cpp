@@ -74,6 +74,9 @@ OutputFile::OutputFile(const QString& path, const Source& source, double start, 
     if (!out) throw std::bad_alloc();
     avcodec_parameters_copy(out->codecpar, in->codecpar);
     out->codecpar->codec_tag = 0;  // each container names codecs its own way
+    // The samples an encoder put before the sound are at its very start only: a cut from
+    // later on has none to skip, and a muxer would shift the sound by them.
+    if (start > source.startSeconds() + 1e-6) out->codecpar->initial_padding = 0;
     out->time_base = in->time_base;
     out->disposition = in->disposition;
     out->avg_frame_rate = in->avg_frame_rate;

@@ -1,6 +1,7 @@
 #include "cut/make/smart_cut_writer.h"
 
 #include <QFileInfo>
+#include <deque>
 #include <map>
 #include <memory>
 #include <set>
@@ -152,7 +153,9 @@ class SmartCutWriter {
 
   // Sound from the packet that holds the start mark to the one that holds the end, on the
   // start mark's clock; where a packet begins before it, the container's edit list (MP4,
-  // MOV) trims it to the sample, or the whole file is shifted by that much (Matroska).
+  // MOV) trims it to the sample, or the whole file is shifted by that much (Matroska). Where
+  // the edit list trims, a packet or two before go along unheard: a decoder needs them to
+  // give the first heard one whole (MP3's bit reservoir, the overlap of AAC's transform).
   void takeAudio(AVPacket* packet, const AVStream* stream) {
     if (packet->pts == AV_NOPTS_VALUE) return;
     const int64_t origin = Ticks(startSeconds_, stream->time_base), end = Ticks(endSeconds_, stream->time_base);
@@ -160,10 +163,22 @@ class SmartCutWriter {
       audioDone_.insert(packet->stream_index);
       return;
     }
-    if (packet->pts + std::max<int64_t>(packet->duration, 1) <= origin) return;
+    std::deque<PacketHandle>& preRoll = preRoll_[packet->stream_index];
+    if (packet->pts + std::max<int64_t>(packet->duration, 1) <= origin) {
+      if (trimsSound_) preRoll.push_back(ClonePacket(packet));
+      if (preRoll.size() > (stream->codecpar->codec_id == AV_CODEC_ID_MP3 ? 2u : 1u)) preRoll.pop_front();
+      return;
+    }
+    for (PacketHandle& early : preRoll) writeAudio(early.get(), stream, origin);
+    preRoll.clear();
+    writeAudio(packet, stream, origin);
+  }
+
+  void writeAudio(AVPacket* packet, const AVStream* stream, int64_t origin) {
     packet->pts -= origin;
     packet->dts = packet->dts == AV_NOPTS_VALUE ? packet->pts : packet->dts - origin;
-    if (!made_.firstSound && packet->stream_index == firstAudio()) made_.firstSound = Seconds(packet->pts, stream->time_base);
+    if (!made_.firstSound && packet->stream_index == firstAudio())
+      made_.firstSound = Seconds(packet->pts, stream->time_base);
     output_.write(packet->stream_index, packet);
   }
 
@@ -254,6 +269,8 @@ class SmartCutWriter {
   std::unique_ptr<ReEncodedPart> head_, tail_;
   std::vector<PacketHandle> held_;
   std::set<int> audioDone_;
+  std::map<int, std::deque<PacketHandle>> preRoll_;
+  const bool trimsSound_ = !SmartCutFormat(outputPath_) || !QString(SmartCutFormat(outputPath_)->name).contains("matroska");
   bool copying_ = false, copyDone_ = false, headReleased_ = false, tailReleased_ = false;
   double work_ = 0;
   SmartCutMade made_;
