@@ -9,7 +9,5 @@ void InstallCancelHandlers();
 bool CancelRequested();
 void ThrowIfCancelled();  // throws CutCancelled
 void RequestCancel();     // as a signal would, for tests
-// A descriptor that becomes readable once a cancel is asked for, for waits on children.
-int CancelWakeDescriptor();
 
 }  // namespace vintrel::cut

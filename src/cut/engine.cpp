@@ -76,15 +76,17 @@ struct Cut {
   QString madePath() { return files.path("cut." + LowerExtension(request.output)); }
 };
 
-int FirstAudio(const Source& source) {
-  for (unsigned i = 0; i < source.context()->nb_streams; ++i)
-    if (source.stream(int(i))->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) return int(i);
-  return -1;
-}
+// A made file, checked: how it was made and what the check found.
+struct Made {
+  QString file;
+  QString how;  // the report's first line
+  int frames = 0;
+  QStringList checked;
+};
 
 // Where the source's first sound stream ends, from the player's 0; 0 without sound.
 double AudioEnd(const Source& source) {
-  const int audio = FirstAudio(source);
+  const int audio = source.firstAudio();
   if (audio < 0) return 0;
   const AVStream* stream = source.stream(audio);
   if (stream->duration == AV_NOPTS_VALUE || stream->duration <= 0) return source.durationSeconds();
@@ -95,7 +97,7 @@ double AudioEnd(const Source& source) {
 // One audio frame of the first sound stream, in seconds: how far apart sound and picture may
 // start where the container cannot trim the sound to the sample.
 double AudioFrame(const Source& source) {
-  const int audio = FirstAudio(source);
+  const int audio = source.firstAudio();
   if (audio < 0) return 0;
   const AVCodecParameters* parameters = source.stream(audio)->codecpar;
   if (parameters->frame_size > 0 && parameters->sample_rate > 0)
@@ -107,7 +109,7 @@ Expected ExpectedOf(const Cut& cut, int frames, double firstFrame, double firstS
   Expected expected;
   expected.frames = frames;
   expected.length = cut.end - cut.start;
-  expected.audio = FirstAudio(cut.source) >= 0 && AudioEnd(cut.source) > cut.start;
+  expected.audio = cut.source.firstAudio() >= 0 && AudioEnd(cut.source) > cut.start;
   expected.audioLength = std::min(cut.end, AudioEnd(cut.source)) - cut.start;
   expected.videoAfterAudio = firstFrame - firstSound;
   expected.rotation = StreamRotation(cut.source.video());
@@ -149,31 +151,34 @@ QStringList CheckSmartCut(Cut& cut, const SmartCutLayout& layout, const SmartCut
   return verdict.checked;
 }
 
-QString TrySmartCut(Cut& cut, QString& made, QStringList& checks, QString& fallback) {
+// A smart cut, checked; none where it cannot be made or fails its check (`reason` says why).
+std::optional<Made> TrySmartCut(Cut& cut, QString& reason) {
   const SmartCutInput input{LowerExtension(cut.request.input), LowerExtension(cut.request.output),
                             avcodec_get_name(cut.source.video()->codecpar->codec_id),
                             StreamRotation(cut.source.video()), cut.request.reEncode};
-  if (QString obstacle = SmartCutObstacle(input); !obstacle.isEmpty()) return obstacle;
-  if (QString obstacle = StreamObstacle(cut.source, SmartCutFormat(cut.request.output)); !obstacle.isEmpty())
-    return obstacle;
+  reason = SmartCutObstacle(input);
+  if (reason.isEmpty()) reason = StreamObstacle(cut.source, SmartCutFormat(cut.request.output));
+  if (!reason.isEmpty()) return std::nullopt;
   const SmartCutDecision decision = PlanFromWindows(cut);
-  if (!decision.layout) return decision.reason;
+  reason = decision.reason;
+  if (!decision.layout) return std::nullopt;
   const SmartCutLayout& layout = *decision.layout;
   try {
     cut.phase(layout.head.empty() && layout.tail.empty() ? CutPhase::kCopying : CutPhase::kEncoding);
-    made = cut.madePath();
-    const SmartCutMade result =
-        WriteSmartCut(cut.source, layout, cut.stretch(), made, [&](double share) { cut.progress(share, 0, 0.85); });
-    checks = CheckSmartCut(cut, layout, result, made);
-    checks.prepend(QString("Smart cut: %1 frames re-encoded, %2 copied.").arg(result.reEncoded).arg(result.copied));
-    checks.insert(1, QString::number(result.sourceFrames));
-    return {};
+    Made made;
+    made.file = cut.madePath();
+    const SmartCutMade result = WriteSmartCut(cut.source, layout, cut.stretch(), made.file,
+                                              [&](double share) { cut.progress(share, 0, 0.85); });
+    made.checked = CheckSmartCut(cut, layout, result, made.file);
+    made.how = QString("Smart cut: %1 frames re-encoded, %2 copied.").arg(result.reEncoded).arg(result.copied);
+    made.frames = result.sourceFrames;
+    return made;
   } catch (const WriteFailed&) {
     throw;
   } catch (const CutError& failure) {
-    fallback = failure.message();
+    reason = QString("the smart cut failed its check (%1)").arg(failure.message());
     cut.files.removeAll();  // the failed attempt's file would only take disk space
-    return "the smart cut failed its check";
+    return std::nullopt;
   }
 }
 
@@ -199,8 +204,9 @@ ReEncodeSource ReEncodeSourceOf(const Source& source) {
   return described;
 }
 
-QStringList ReEncode(Cut& cut, const QString& made) {
+Made ReEncode(Cut& cut, const QString& reason) {
   cut.phase(CutPhase::kEncoding);
+  const QString made = cut.madePath();
   const QString encoder = FindEncoder();
   if (encoder.isEmpty()) throw CutError("ffmpeg was not found beside this program nor on the search path (PATH).");
   RunEncoder(encoder, ReEncodeArguments(ReEncodeSourceOf(cut.source), cut.start, cut.end, made), cut.end - cut.start,
@@ -234,13 +240,7 @@ QStringList ReEncode(Cut& cut, const QString& made) {
   if (!found.firstFramePsnr && sample.first) found.firstFramePsnr = 99;
   const Verdict verdict = Judge(expected, found);
   if (!verdict.passed()) throw CutError(QString("The cut file failed its check: %1.").arg(verdict.failure));
-  return verdict.checked;
-}
-
-QString Describe(CutMethod method, const QStringList& smart, const QString& reason, const QString& fallback) {
-  if (method == CutMethod::kSmartCut) return smart.first();
-  if (!fallback.isEmpty()) return QString("Re-encoded: the smart cut failed its check (%1).").arg(fallback);
-  return QString("Re-encoded: %1.").arg(reason);
+  return {made, QString("Re-encoded: %1.").arg(reason), inStretch, verdict.checked};
 }
 
 }  // namespace
@@ -259,32 +259,20 @@ CutReport RunCut(const CutArguments& request, const CutObserver& observer) {
     throw CutError(problem);
   cut.end = StretchEnd(request.end, source.videoEndSeconds());
 
-  QString made, fallback;
-  QStringList checks;
-  const QString reason = TrySmartCut(cut, made, checks, fallback);
-  const CutMethod method = reason.isEmpty() ? CutMethod::kSmartCut : CutMethod::kReEncode;
-  QString frames;
-  if (method == CutMethod::kReEncode) {
-    made = cut.madePath();
-    checks = ReEncode(cut, made);
-    frames = checks.first().section(' ', 2, 2);
-  } else {
-    frames = checks.at(1);
-  }
+  QString reason;
+  std::optional<Made> made = TrySmartCut(cut, reason);
+  const CutMethod method = made ? CutMethod::kSmartCut : CutMethod::kReEncode;
+  if (!made) made = ReEncode(cut, reason);
   ThrowIfCancelled();  // a signal during the last check still means "leave nothing"
-  files.moveIntoPlace(made, request.overwrite ? replaces : std::nullopt);
+  files.moveIntoPlace(made->file, request.overwrite ? replaces : std::nullopt);
   if (observer.progress) observer.progress(1);
 
   const AVRational rate = source.video()->avg_frame_rate;
-  CutReport report;
-  report.method = method;
-  const QStringList checked = method == CutMethod::kSmartCut ? checks.mid(2) : checks;
-  report.text = Describe(method, checks, reason, fallback) + "\n" +
-                QString("Length: %1 (%2 frames at %3 fps)\n")
-                    .arg(ClockText(cut.end - cut.start), frames)
-                    .arg(rate.num > 0 ? av_q2d(rate) : 0, 0, 'g', 6) +
-                "Checked: " + checked.join("; ") + "\n";
-  return report;
+  const QString length = QString("Length: %1 (%2 frames at %3 fps)")
+                             .arg(ClockText(cut.end - cut.start))
+                             .arg(made->frames)
+                             .arg(rate.num > 0 ? av_q2d(rate) : 0, 0, 'g', 6);
+  return {method, made->how + "\n" + length + "\nChecked: " + made->checked.join("; ") + "\n"};
 }
 
 }  // namespace vintrel::cut

@@ -11,6 +11,7 @@ extern "C" {
 #include <cmath>
 #include <limits>
 
+#include "cut/cut_error.h"
 #include "cut/media/decoder.h"
 
 namespace vintrel::cut {
@@ -21,29 +22,6 @@ std::optional<double> FrameSeconds(const AVFrame* frame, AVRational timeBase) {
   const int64_t pts = frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp : frame->pts;
   if (pts == AV_NOPTS_VALUE) return std::nullopt;
   return Seconds(pts, timeBase);
-}
-
-struct Opened {
-  InputHandle input;
-  QString problem;
-};
-
-Opened Open(const QString& path) {
-  AVFormatContext* context = nullptr;
-  const QByteArray name = "file:" + path.toLocal8Bit();
-  int error = avformat_open_input(&context, name.constData(), nullptr, nullptr);
-  if (error < 0) return {nullptr, AvErrorText(error)};
-  InputHandle input(context);
-  error = avformat_find_stream_info(context, nullptr);
-  if (error < 0) return {nullptr, AvErrorText(error)};
-  if (FindVideoStream(context) < 0) return {nullptr, "it holds no video"};
-  return {std::move(input), {}};
-}
-
-int FirstAudio(const AVFormatContext* context) {
-  for (unsigned i = 0; i < context->nb_streams; ++i)
-    if (context->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) return int(i);
-  return -1;
 }
 
 // The video's frame count from an MP4/MOV index (what it shows, after its edit list).
@@ -163,23 +141,21 @@ SourceSample SampleSource(Source& source, int64_t decodeFrom, int64_t start, std
 
 Found MeasureMade(const QString& made, const SourceSample& source, const DecodePlan& plan) {
   Found found;
-  Opened opened = Open(made);
-  if (!opened.input) {
-    found.unreadable = opened.problem;
+  std::unique_ptr<Source> opened;
+  try {
+    opened = std::make_unique<Source>(made);
+  } catch (const CutError& error) {
+    found.unreadable = error.message().section(": ", 1);
     return found;
   }
-  AVFormatContext* context = opened.input.get();
-  const int video = FindVideoStream(context), audio = FirstAudio(context);
+  AVFormatContext* context = opened->context();
+  const int video = opened->videoIndex(), audio = opened->firstAudio();
   const AVStream* stream = context->streams[video];
   found.rotation = StreamRotation(stream);
   ReadTimes(context, video, audio, found);
   // From the very start again: a fresh reader is the one sure way back for every demuxer.
-  opened = Open(made);
-  if (!opened.input) {
-    found.unreadable = opened.problem;
-    return found;
-  }
-  context = opened.input.get();
+  opened = std::make_unique<Source>(made);
+  context = opened->context();
   stream = context->streams[video];
   int index = 0, matching = 0;
   bool timed = false;

@@ -1,23 +1,18 @@
 #include "cut/make/re_encode.h"
 
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QProcess>
 #include <QStandardPaths>
 #include <cmath>
-#include <vector>
 
 #include "cut/cancel.h"
 #include "cut/cut_error.h"
 #include "cut/time_text.h"
-
-extern char** environ;
 
 namespace vintrel::cut {
 
@@ -101,100 +96,44 @@ QString FindEncoder() {
   return QStandardPaths::findExecutable("ffmpeg");
 }
 
-namespace {
-
-struct Pipe {
-  int ends[2] = {-1, -1};
-  Pipe() {
-    if (pipe2(ends, O_CLOEXEC) != 0) throw CutError("The system could not start the encoder: no pipes left.");
-  }
-  ~Pipe() {
-    for (int& end : ends)
-      if (end >= 0) close(end);
-  }
-  void closeEnd(int which) {
-    if (ends[which] >= 0) close(ends[which]);
-    ends[which] = -1;
-  }
-};
-
-pid_t Spawn(const QString& program, const QStringList& arguments, Pipe& out, Pipe& err) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, out.ends[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, err.ends[1], 2);
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  // Its own process group, so that a terminal's Ctrl+C reaches us first, and we stop it.
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-  posix_spawnattr_setpgroup(&attributes, 0);
-  std::vector<QByteArray> bytes = {program.toLocal8Bit()};
-  for (const QString& argument : arguments) bytes.push_back(argument.toLocal8Bit());
-  std::vector<char*> argv;
-  for (QByteArray& argument : bytes) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  pid_t pid = -1;
-  const int error = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
-  if (error != 0) throw CutError(QString("The encoder %1 could not be started: %2.").arg(program, strerror(error)));
-  return pid;
-}
-
-}  // namespace
-
 void RunEncoder(const QString& program, const QStringList& arguments, double seconds,
                 const std::function<void(double)>& progress) {
   ThrowIfCancelled();
-  Pipe out, err;
-  const pid_t pid = Spawn(program, arguments, out, err);
-  out.closeEnd(1);
-  err.closeEnd(1);
-  QByteArray errors, pending;
-  bool stopping = false;
-  while (out.ends[0] >= 0 || err.ends[0] >= 0) {
-    if (CancelRequested() && !stopping) {
-      kill(-pid, SIGTERM);
-      stopping = true;
+  QProcess encoder;
+  encoder.setProgram(program);
+  encoder.setArguments(arguments);
+  encoder.setStandardInputFile(QProcess::nullDevice());
+  // A process group of its own, so that a terminal's Ctrl+C reaches us first, and we stop it.
+  encoder.setChildProcessModifier([] { setpgid(0, 0); });
+  encoder.start();
+  if (!encoder.waitForStarted())
+    throw CutError(QString("The encoder %1 could not be started: %2.").arg(program, encoder.errorString()));
+  QByteArray pending;
+  QElapsedTimer stopping;
+  while (encoder.state() != QProcess::NotRunning) {
+    encoder.waitForReadyRead(100);
+    if (CancelRequested() && !stopping.isValid()) {
+      kill(-pid_t(encoder.processId()), SIGTERM);
+      stopping.start();
     }
-    pollfd watched[3] = {{out.ends[0], POLLIN, 0}, {err.ends[0], POLLIN, 0}, {stopping ? -1 : CancelWakeDescriptor(), POLLIN, 0}};
     // Asked to stop, it has a few seconds; then it is made to.
-    if (poll(watched, 3, stopping ? 5000 : -1) == 0 && stopping) kill(-pid, SIGKILL);
-    char buffer[65536];
-    for (int i = 0; i < 2; ++i) {
-      if (!(watched[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-      const ssize_t got = read(watched[i].fd, buffer, sizeof buffer);
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) {
-        (i == 0 ? out : err).closeEnd(0);
-        continue;
-      }
-      if (i == 1) {
-        errors.append(buffer, got);
-        continue;
-      }
-      pending.append(buffer, got);
-      for (qsizetype newline; (newline = pending.indexOf('\n')) >= 0;) {
-        const QByteArray line = pending.left(newline);
-        pending.remove(0, newline + 1);
-        // out_time_us counts the output's time; N/A and negative values come before the first frame.
-        bool ok = false;
-        const double micro = line.startsWith("out_time_us=") ? line.mid(12).toDouble(&ok) : -1;
-        if (ok && micro >= 0 && seconds > 0 && progress) progress(std::min(1.0, micro / 1e6 / seconds));
-      }
+    if (stopping.isValid() && stopping.elapsed() > 5000) kill(-pid_t(encoder.processId()), SIGKILL);
+    pending += encoder.readAllStandardOutput();
+    for (qsizetype newline; (newline = pending.indexOf('\n')) >= 0; pending.remove(0, newline + 1)) {
+      // out_time_us counts the output's time; N/A and negative values come before the first frame.
+      bool ok = false;
+      const QByteArray line = pending.left(newline);
+      const double micro = line.startsWith("out_time_us=") ? line.mid(12).toDouble(&ok) : -1;
+      if (ok && micro >= 0 && seconds > 0 && progress) progress(std::min(1.0, micro / 1e6 / seconds));
     }
-  }
-  int status = 0;
-  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
   ThrowIfCancelled();
-  const QString text = QString::fromUtf8(errors);
+  const QString errors = QString::fromUtf8(encoder.readAllStandardError());
   // The encoder exits 0 when only the closing of its file failed (a disk that filled up while
   // it wrote the index): the file is unusable all the same.
-  const bool closingFailed = text.contains("Error closing file") || text.contains("Error writing trailer");
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || closingFailed)
-    throw CutError(PlainFailure(text, QFileInfo(arguments.last().mid(5)).absolutePath()));
+  const bool closingFailed = errors.contains("Error closing file") || errors.contains("Error writing trailer");
+  if (encoder.exitStatus() != QProcess::NormalExit || encoder.exitCode() != 0 || closingFailed)
+    throw CutError(PlainFailure(errors, QFileInfo(arguments.last().mid(5)).absolutePath()));
 }
 
 }  // namespace vintrel::cut

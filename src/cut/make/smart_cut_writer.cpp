@@ -101,7 +101,7 @@ class SmartCutWriter {
   SmartCutMade write() {
     std::vector<SubtitleConversion> conversions;
     StreamObstacle(source_, SmartCutFormat(outputPath_), &conversions);
-    std::vector<Cue> cues = ReadCues(source_.path(), SubtitleStreams(), startSeconds_, endSeconds_, conversions, output_);
+    std::vector<Cue> cues = ReadCues(source_.path(), source_.streamsOf(AVMEDIA_TYPE_SUBTITLE), startSeconds_, endSeconds_, conversions, output_);
     output_.start();
     for (Cue& cue : cues) output_.write(cue.sourceIndex, cue.packet.get());
     // From a second before the start too, where a demuxer keeps sound that starts before the frame.
@@ -124,24 +124,10 @@ class SmartCutWriter {
   }
 
  private:
-  std::vector<int> SubtitleStreams() const {
-    std::vector<int> streams;
-    for (unsigned i = 0; i < source_.context()->nb_streams; ++i)
-      if (source_.stream(int(i))->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE) streams.push_back(int(i));
-    return streams;
-  }
-
-  int firstAudio() const {
-    for (unsigned i = 0; i < source_.context()->nb_streams; ++i)
-      if (source_.stream(int(i))->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) return int(i);
-    return -1;
-  }
-
   bool finished() const {
     if (!copyDone_ || (tail_ && !tail_->done)) return false;
-    for (unsigned i = 0; i < source_.context()->nb_streams; ++i)
-      if (source_.stream(int(i))->codecpar->codec_type == AVMEDIA_TYPE_AUDIO && !audioDone_.count(int(i)))
-        return false;
+    for (const int audio : source_.streamsOf(AVMEDIA_TYPE_AUDIO))
+      if (!audioDone_.count(audio)) return false;
     return true;
   }
 
@@ -177,7 +163,7 @@ class SmartCutWriter {
   void writeAudio(AVPacket* packet, const AVStream* stream, int64_t origin) {
     packet->pts -= origin;
     packet->dts = packet->dts == AV_NOPTS_VALUE ? packet->pts : packet->dts - origin;
-    if (!made_.firstSound && packet->stream_index == firstAudio())
+    if (!made_.firstSound && packet->stream_index == source_.firstAudio())
       made_.firstSound = Seconds(packet->pts, stream->time_base);
     output_.write(packet->stream_index, packet);
   }

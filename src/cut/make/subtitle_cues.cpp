@@ -4,6 +4,7 @@
 #include <map>
 
 #include "cut/cut_error.h"
+#include "cut/media/source.h"
 
 namespace vintrel::cut {
 
@@ -73,10 +74,8 @@ std::vector<Cue> ReadCues(const QString& path, const std::vector<int>& streams, 
                           const std::vector<SubtitleConversion>& conversions, OutputFile& output) {
   std::vector<Cue> cues;
   if (streams.empty()) return cues;
-  AVFormatContext* opened = nullptr;
-  const QByteArray name = "file:" + path.toLocal8Bit();
-  if (avformat_open_input(&opened, name.constData(), nullptr, nullptr) < 0) return cues;
-  InputHandle input(opened);
+  Source reader(path);
+  AVFormatContext* input = reader.context();
   for (unsigned i = 0; i < input->nb_streams; ++i)
     if (std::find(streams.begin(), streams.end(), int(i)) == streams.end()) input->streams[i]->discard = AVDISCARD_ALL;
   std::map<int, std::unique_ptr<CueConverter>> converters;
@@ -86,9 +85,9 @@ std::vector<Cue> ReadCues(const QString& path, const std::vector<int>& streams, 
     output.setCodec(output.streamFor(conversion.sourceIndex), converters[conversion.sourceIndex]->encoder());
   }
   const double seekTo = start - kLongestCue;
-  if (seekTo > 0) av_seek_frame(input.get(), -1, Ticks(seekTo, AV_TIME_BASE_Q), AVSEEK_FLAG_BACKWARD);
+  if (seekTo > 0) av_seek_frame(input, -1, Ticks(seekTo, AV_TIME_BASE_Q), AVSEEK_FLAG_BACKWARD);
   PacketHandle packet = NewPacket();
-  while (av_read_frame(input.get(), packet.get()) >= 0) {
+  while (av_read_frame(input, packet.get()) >= 0) {
     const int index = packet->stream_index;
     const AVStream* stream = input->streams[index];
     const bool wanted = std::find(streams.begin(), streams.end(), index) != streams.end();

@@ -33,6 +33,18 @@ Source::Source(const QString& path) : path_(path) {
   nalLengthSize_ = NalLengthSize(video->codec_id, extradata);
 }
 
+std::vector<int> Source::streamsOf(AVMediaType type) const {
+  std::vector<int> streams;
+  for (unsigned i = 0; i < context_->nb_streams; ++i)
+    if (context_->streams[i]->codecpar->codec_type == type) streams.push_back(int(i));
+  return streams;
+}
+
+int Source::firstAudio() const {
+  const std::vector<int> audio = streamsOf(AVMEDIA_TYPE_AUDIO);
+  return audio.empty() ? -1 : audio.front();
+}
+
 double Source::startSeconds() const {
   return context_->start_time == AV_NOPTS_VALUE ? 0 : context_->start_time / double(AV_TIME_BASE);
 }

@@ -28,6 +28,9 @@ class Source {
   AVStream* video() const { return stream(videoIndex_); }
   int videoIndex() const { return videoIndex_; }
   int nalLengthSize() const { return nalLengthSize_; }
+  // The streams of one kind, in order; the first sound stream (-1 without one).
+  std::vector<int> streamsOf(AVMediaType type) const;
+  int firstAudio() const;
 
   // A player's time 0, in seconds of the file's own clock: where the container starts.
   double startSeconds() const;
