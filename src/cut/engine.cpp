@@ -13,6 +13,7 @@
 #include "cut/make/output_file.h"
 #include "cut/make/re_encode.h"
 #include "cut/make/smart_cut_writer.h"
+#include "cut/make/subtitle_cues.h"
 #include "cut/make/work_files.h"
 #include "cut/plan/cut_choice.h"
 #include "cut/plan/smart_cut_plan.h"
@@ -183,24 +184,14 @@ std::optional<Made> TrySmartCut(Cut& cut, QString& reason) {
 }
 
 ReEncodeSource ReEncodeSourceOf(const Source& source) {
+  const AVStream* video = source.video();
+  const AVRational rate = video->avg_frame_rate.num > 0 ? video->avg_frame_rate : video->r_frame_rate;
   ReEncodeSource described;
   described.input = source.path();
-  described.videoIndex = source.videoIndex();
-  described.videoCodec = avcodec_get_name(source.video()->codecpar->codec_id);
-  const AVRational rate = source.video()->avg_frame_rate.num > 0 ? source.video()->avg_frame_rate : source.video()->r_frame_rate;
+  described.videoCodec = avcodec_get_name(video->codecpar->codec_id);
   described.frameRate = rate.num > 0 ? av_q2d(rate) : 25;
-  for (unsigned i = 0; i < source.context()->nb_streams; ++i) {
-    const AVCodecParameters* parameters = source.stream(int(i))->codecpar;
-    const QString codec = avcodec_get_name(parameters->codec_id);
-    const AVCodecDescriptor* descriptor = avcodec_descriptor_get(parameters->codec_id);
-    if (parameters->codec_type == AVMEDIA_TYPE_AUDIO) {
-      described.audio << int(i);
-      described.audioCodecs << codec;
-    } else if (parameters->codec_type == AVMEDIA_TYPE_SUBTITLE && descriptor && (descriptor->props & AV_CODEC_PROP_TEXT_SUB)) {
-      described.subtitles << int(i);
-      described.subtitleCodecs << codec;
-    }
-  }
+  described.videoIndex = source.videoIndex();
+  for (const int audio : source.streamsOf(AVMEDIA_TYPE_AUDIO)) described.audio << audio;
   return described;
 }
 
@@ -209,8 +200,12 @@ Made ReEncode(Cut& cut, const QString& reason) {
   const QString made = cut.madePath();
   const QString encoder = FindEncoder();
   if (encoder.isEmpty()) throw CutError("ffmpeg was not found beside this program nor on the search path (PATH).");
-  RunEncoder(encoder, ReEncodeArguments(ReEncodeSourceOf(cut.source), cut.start, cut.end, made), cut.end - cut.start,
-             [&](double share) { cut.progress(share, 0, 0.85); });
+  // Subtitles go in afterwards, clipped to the stretch, where the type holds them.
+  const bool cues = !cut.source.streamsOf(AVMEDIA_TYPE_SUBTITLE).empty() && SmartCutFormat(cut.request.output);
+  const QString encoded = cues ? cut.files.path("encoded." + LowerExtension(cut.request.output)) : made;
+  RunEncoder(encoder, ReEncodeArguments(ReEncodeSourceOf(cut.source), cut.start, cut.end, encoded),
+             cut.end - cut.start, [&](double share) { cut.progress(share, 0, 0.85); });
+  if (cues) AddCues(encoded, cut.source, cut.start + cut.source.startSeconds(), cut.end + cut.source.startSeconds(), made);
   cut.phase(CutPhase::kVerifying);
   // The source's frames in the stretch, by their own times: a variable rate counts as it is.
   const Stretch stretch = cut.stretch();

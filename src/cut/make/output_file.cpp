@@ -30,18 +30,13 @@ const AVOutputFormat* SmartCutFormat(const QString& path) {
   return nullptr;
 }
 
-QString StreamObstacle(const Source& source, const AVOutputFormat* format,
-                       std::vector<SubtitleConversion>* conversions) {
-  const AVCodecID textFormat = QString(format->name) == "matroska" ? AV_CODEC_ID_SUBRIP : AV_CODEC_ID_MOV_TEXT;
+QString StreamObstacle(const Source& source, const AVOutputFormat* format) {
   for (unsigned i = 0; i < source.context()->nb_streams; ++i) {
     const AVStream* stream = source.stream(int(i));
     if (!Keeps(stream, source.videoIndex())) continue;
     const AVCodecID codec = stream->codecpar->codec_id;
     if (avformat_query_codec(format, codec, FF_COMPLIANCE_NORMAL) == 1) continue;
-    if (stream->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE && IsTextSubtitle(codec)) {
-      if (conversions) conversions->push_back({int(i), textFormat});
-      continue;
-    }
+    if (stream->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE && IsTextSubtitle(codec)) continue;
     const char* kind = stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO      ? "sound"
                        : stream->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE ? "subtitles"
                                                                                 : "video";
@@ -49,6 +44,17 @@ QString StreamObstacle(const Source& source, const AVOutputFormat* format,
         .arg(QString(format->extensions).section(',', 0, 0), kind, CodecName(codec));
   }
   return {};
+}
+
+std::vector<SubtitleConversion> SubtitleConversions(const Source& source, const AVOutputFormat* format) {
+  std::vector<SubtitleConversion> conversions;
+  const AVCodecID text = QString(format->name) == "matroska" ? AV_CODEC_ID_SUBRIP : AV_CODEC_ID_MOV_TEXT;
+  for (const int index : source.streamsOf(AVMEDIA_TYPE_SUBTITLE)) {
+    const AVCodecID codec = source.stream(index)->codecpar->codec_id;
+    if (avformat_query_codec(format, codec, FF_COMPLIANCE_NORMAL) != 1 && IsTextSubtitle(codec))
+      conversions.push_back({index, text});
+  }
+  return conversions;
 }
 
 QString WriteProblem(int error, const QString& folder) {
@@ -59,37 +65,22 @@ QString WriteProblem(int error, const QString& folder) {
   return QString("The file cannot be written: %1.").arg(AvErrorText(error));
 }
 
-OutputFile::OutputFile(const QString& path, const Source& source, double start, double end)
-    : path_(path), source_(source) {
+OutputFile::OutputFile(const QString& path, const Source& source, double start, double end, const Source* cues)
+    : path_(path), source_(source), cues_(cues ? *cues : source) {
   const AVOutputFormat* format = SmartCutFormat(path);
   if (avformat_alloc_output_context2(&context_, format, nullptr, nullptr) < 0 || !context_)
     throw std::bad_alloc();
   const AVFormatContext* input = source.context();
   av_dict_copy(&context_->metadata, input->metadata, 0);
   outputOf_.assign(input->nb_streams, -1);
+  cueOutputOf_.assign(cues_.context()->nb_streams, -1);
   for (unsigned i = 0; i < input->nb_streams; ++i) {
     const AVStream* in = input->streams[i];
-    if (!Keeps(in, source.videoIndex())) continue;
-    AVStream* out = avformat_new_stream(context_, nullptr);
-    if (!out) throw std::bad_alloc();
-    avcodec_parameters_copy(out->codecpar, in->codecpar);
-    out->codecpar->codec_tag = 0;  // each container names codecs its own way
-    // The samples an encoder put before the sound are at its very start only: a cut from
-    // later on has none to skip, and a muxer would shift the sound by them.
-    if (start > source.startSeconds() + 1e-6) out->codecpar->initial_padding = 0;
-    out->time_base = in->time_base;
-    out->disposition = in->disposition;
-    out->avg_frame_rate = in->avg_frame_rate;
-    out->r_frame_rate = in->r_frame_rate;
-    out->sample_aspect_ratio = in->sample_aspect_ratio;
-    av_dict_copy(&out->metadata, in->metadata, 0);
-    size_t size = 0;
-    if (const uint8_t* matrix = av_stream_get_side_data(in, AV_PKT_DATA_DISPLAYMATRIX, &size)) {
-      uint8_t* copy = av_stream_new_side_data(out, AV_PKT_DATA_DISPLAYMATRIX, size);
-      if (copy) memcpy(copy, matrix, size);
-    }
-    outputOf_[i] = out->index;
+    const bool cue = in->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE;
+    if (Keeps(in, source.videoIndex()) && !(cue && cues)) add(in, start, source.startSeconds(), cue ? cueOutputOf_ : outputOf_);
   }
+  if (cues)
+    for (const int index : cues->streamsOf(AVMEDIA_TYPE_SUBTITLE)) add(cues->stream(index), start, 0, cueOutputOf_);
   for (unsigned i = 0; i < input->nb_chapters; ++i) {
     const AVChapter* chapter = input->chapters[i];
     const double from = Seconds(chapter->start, chapter->time_base), to = Seconds(chapter->end, chapter->time_base);
@@ -105,6 +96,28 @@ OutputFile::OutputFile(const QString& path, const Source& source, double start, 
   }
 }
 
+void OutputFile::add(const AVStream* in, double start, double sourceStart, std::vector<int>& outputOf) {
+  AVStream* out = avformat_new_stream(context_, nullptr);
+  if (!out) throw std::bad_alloc();
+  avcodec_parameters_copy(out->codecpar, in->codecpar);
+  out->codecpar->codec_tag = 0;  // each container names codecs its own way
+  // The samples an encoder put before the sound are at its very start only: a cut from later
+  // on has none to skip, and a muxer would shift the sound by them.
+  if (start > sourceStart + 1e-6) out->codecpar->initial_padding = 0;
+  out->time_base = in->time_base;
+  out->disposition = in->disposition;
+  out->avg_frame_rate = in->avg_frame_rate;
+  out->r_frame_rate = in->r_frame_rate;
+  out->sample_aspect_ratio = in->sample_aspect_ratio;
+  av_dict_copy(&out->metadata, in->metadata, 0);
+  size_t size = 0;
+  if (const uint8_t* matrix = av_stream_get_side_data(in, AV_PKT_DATA_DISPLAYMATRIX, &size)) {
+    uint8_t* copy = av_stream_new_side_data(out, AV_PKT_DATA_DISPLAYMATRIX, size);
+    if (copy) memcpy(copy, matrix, size);
+  }
+  outputOf[in->index] = out->index;
+}
+
 OutputFile::~OutputFile() {
   if (started_) av_write_trailer(context_);
   if (context_->pb) avio_closep(&context_->pb);
@@ -113,6 +126,10 @@ OutputFile::~OutputFile() {
 
 int OutputFile::streamFor(int sourceIndex) const {
   return sourceIndex >= 0 && sourceIndex < int(outputOf_.size()) ? outputOf_[sourceIndex] : -1;
+}
+
+int OutputFile::cueStreamFor(int sourceIndex) const {
+  return sourceIndex >= 0 && sourceIndex < int(cueOutputOf_.size()) ? cueOutputOf_[sourceIndex] : -1;
 }
 
 void OutputFile::setCodec(int outputIndex, const AVCodecContext* encoder) {
@@ -131,9 +148,16 @@ void OutputFile::start() {
 }
 
 void OutputFile::write(int sourceIndex, AVPacket* packet) {
-  const int index = streamFor(sourceIndex);
+  send(streamFor(sourceIndex), source_.stream(sourceIndex)->time_base, packet);
+}
+
+void OutputFile::writeCue(int sourceIndex, AVPacket* packet) {
+  send(cueStreamFor(sourceIndex), cues_.stream(sourceIndex)->time_base, packet);
+}
+
+void OutputFile::send(int index, AVRational timeBase, AVPacket* packet) {
   if (index < 0) return;
-  av_packet_rescale_ts(packet, source_.stream(sourceIndex)->time_base, stream(index)->time_base);
+  av_packet_rescale_ts(packet, timeBase, stream(index)->time_base);
   packet->stream_index = index;
   packet->pos = -1;
   if (const int error = av_interleaved_write_frame(context_, packet); error < 0)

@@ -20,36 +20,44 @@ struct SubtitleConversion {
   AVCodecID to = AV_CODEC_ID_NONE;
 };
 
-// Why a source's streams cannot go into this output type as they are; empty when they can.
-// Subtitle streams that need converting are listed in `conversions`.
-QString StreamObstacle(const Source& source, const AVOutputFormat* format,
-                       std::vector<SubtitleConversion>* conversions = nullptr);
+// Why a source's streams cannot go into this output type as they are (text subtitles are
+// converted); empty when they can.
+QString StreamObstacle(const Source& source, const AVOutputFormat* format);
+
+// Subtitle streams that need converting into this output type (text ones only).
+std::vector<SubtitleConversion> SubtitleConversions(const Source& source, const AVOutputFormat* format);
 
 class OutputFile {
  public:
-  // Keeps the video, every audio stream and every subtitle stream, with their tags and
-  // dispositions, the file's tags, the chapters within [start, end) (seconds of the source's
-  // clock), and the video's display matrix.
-  OutputFile(const QString& path, const Source& source, double start, double end);
+  // Keeps the video, every audio stream and every subtitle stream (`cues`' where given: the
+  // streams of a file made without them), with their tags and dispositions, the file's tags,
+  // the chapters within [start, end) (seconds of the source's clock), the video's display matrix.
+  OutputFile(const QString& path, const Source& source, double start, double end, const Source* cues = nullptr);
   ~OutputFile();
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  // The output stream of a source stream; -1 when it is not kept.
+  // The output stream of a source stream, and of a subtitle stream of the cues' source; -1 when
+  // it is not kept.
   int streamFor(int sourceIndex) const;
+  int cueStreamFor(int sourceIndex) const;
   AVStream* stream(int outputIndex) const { return context_->streams[outputIndex]; }
   void setCodec(int outputIndex, const AVCodecContext* encoder);  // for converted subtitles
 
   void start();
   // `packet`'s times are in the source stream's time base; it goes to that stream's output.
   void write(int sourceIndex, AVPacket* packet);
+  void writeCue(int sourceIndex, AVPacket* packet);
   void finish();
 
  private:
   QString path_;
   AVFormatContext* context_ = nullptr;
+  void add(const AVStream* in, double start, double sourceStart, std::vector<int>& outputOf);
+  void send(int index, AVRational timeBase, AVPacket* packet);
   const Source& source_;
-  std::vector<int> outputOf_;
+  const Source& cues_;
+  std::vector<int> outputOf_, cueOutputOf_;
   bool started_ = false;
 };
 

@@ -55,15 +55,12 @@ QStringList CodecOptions(const ReEncodeSource& source, const QString& in, const 
 
 QStringList TrackOptions(const ReEncodeSource& source, const QString& out) {
   QStringList options;
+  // Subtitles are not the encoder's: the engine adds them to its file, clipped to the stretch.
   const bool manyTracks = kMp4Family.contains(out) || out == "mkv";
   for (int i = 0; i < source.audio.size() && (manyTracks || i == 0); ++i) {
     // Sound is re-encoded too: a copy would start at the packet the seek lands on, before the start.
     options << "-map" << QString("0:%1").arg(source.audio[i]);
   }
-  if (!manyTracks) return options;
-  for (int i = 0; i < source.subtitles.size(); ++i)
-    options << "-map" << QString("0:%1").arg(source.subtitles[i]) << QString("-c:s:%1").arg(i)
-            << (kMp4Family.contains(out) ? "mov_text" : "srt");
   return options;
 }
 
@@ -72,18 +69,19 @@ QStringList TrackOptions(const ReEncodeSource& source, const QString& out) {
 QStringList ReEncodeArguments(const ReEncodeSource& source, double start, double end, const QString& output) {
   const QString in = QFileInfo(source.input).suffix().toLower(), out = QFileInfo(output).suffix().toLower();
   QStringList args = {"-nostdin", "-hide_banner", "-v", "error", "-nostats", "-progress", "pipe:1", "-y"};
-  // MPEG-1/2 decoders misplace their first frames after a seek of the demuxer: they decode from
-  // well before the start and the frames before it are dropped by time.
+  // The demuxer seeks to before the start (MPEG-1/2 decoders misplace their first frames after
+  // a seek, so well before); frames and samples are then taken by their own times, those of
+  // the stretch exactly, and counted from the start mark, so each stream keeps its place.
   const bool mpeg = source.videoCodec == "mpeg1video" || source.videoCodec == "mpeg2video";
-  const double seek = mpeg ? std::max(0.0, start - 5) : start;
+  const double seek = std::max(0.0, start - (mpeg ? 5 : 1));
   if (seek > 0) args << "-ss" << SecondsArgument(seek);
   args << "-i" << FileArgument(source.input);
-  if (start - seek > 0)
-    args << "-filter:v" << QString("trim=start=%1,setpts=PTS-STARTPTS").arg(SecondsArgument(start - seek))
-         << "-filter:a" << QString("atrim=start=%1,asetpts=PTS-STARTPTS").arg(SecondsArgument(start - seek));
-  args << "-t" << SecondsArgument(end - start) << "-map" << QString("0:%1").arg(source.videoIndex);
-  args << TrackOptions(source, out) << CodecOptions(source, in, out);
-  return args << "-map_metadata" << "0" << FileArgument(output);
+  const QString from = SecondsArgument(start - seek), to = SecondsArgument(end - seek);
+  args << "-filter:v" << QString("trim=start=%1:end=%2,setpts=PTS-%1/TB").arg(from, to);
+  if (!source.audio.isEmpty())
+    args << "-filter:a" << QString("atrim=start=%1:end=%2,asetpts=PTS-%1/TB").arg(from, to);
+  args << "-map" << QString("0:%1").arg(source.videoIndex) << TrackOptions(source, out);
+  return args << CodecOptions(source, in, out) << "-map_metadata" << "0" << FileArgument(output);
 }
 
 QString FindEncoder() {

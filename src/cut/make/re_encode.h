@@ -15,9 +15,6 @@ struct ReEncodeSource {
   double frameRate = 25;
   int videoIndex = 0;
   QList<int> audio;      // stream indexes, in order
-  QList<int> subtitles;  // text subtitle streams
-  QList<QString> audioCodecs;
-  QList<QString> subtitleCodecs;
 };
 
 // `start` and `end` in seconds from the player's 0. Every frame keeps its time (a variable

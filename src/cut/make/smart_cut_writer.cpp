@@ -99,11 +99,10 @@ class SmartCutWriter {
   }
 
   SmartCutMade write() {
-    std::vector<SubtitleConversion> conversions;
-    StreamObstacle(source_, SmartCutFormat(outputPath_), &conversions);
+    const std::vector<SubtitleConversion> conversions = SubtitleConversions(source_, SmartCutFormat(outputPath_));
     std::vector<Cue> cues = ReadCues(source_.path(), source_.streamsOf(AVMEDIA_TYPE_SUBTITLE), startSeconds_, endSeconds_, conversions, output_);
     output_.start();
-    for (Cue& cue : cues) output_.write(cue.sourceIndex, cue.packet.get());
+    for (Cue& cue : cues) output_.writeCue(cue.sourceIndex, cue.packet.get());
     // From a second before the start too, where a demuxer keeps sound that starts before the frame.
     const int64_t decodeFrom = head_ ? layout_.headDecodeFrom : layout_.entry;
     source_.seekVideo(std::min(decodeFrom, stretch_.start - Ticks(1, source_.video()->time_base)));

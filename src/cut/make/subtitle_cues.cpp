@@ -1,6 +1,7 @@
 #include "cut/make/subtitle_cues.h"
 
 #include <algorithm>
+#include <limits>
 #include <map>
 
 #include "cut/cut_error.h"
@@ -82,7 +83,7 @@ std::vector<Cue> ReadCues(const QString& path, const std::vector<int>& streams, 
   for (const SubtitleConversion& conversion : conversions) {
     converters[conversion.sourceIndex] =
         std::make_unique<CueConverter>(input->streams[conversion.sourceIndex], conversion.to);
-    output.setCodec(output.streamFor(conversion.sourceIndex), converters[conversion.sourceIndex]->encoder());
+    output.setCodec(output.cueStreamFor(conversion.sourceIndex), converters[conversion.sourceIndex]->encoder());
   }
   const double seekTo = start - kLongestCue;
   if (seekTo > 0) av_seek_frame(input, -1, Ticks(seekTo, AV_TIME_BASE_Q), AVSEEK_FLAG_BACKWARD);
@@ -106,6 +107,21 @@ std::vector<Cue> ReadCues(const QString& path, const std::vector<int>& streams, 
     av_packet_unref(packet.get());
   }
   return cues;
+}
+
+void AddCues(const QString& encoded, const Source& source, double start, double end, const QString& output) {
+  Source made(encoded);
+  OutputFile file(output, made, made.startSeconds(), std::numeric_limits<double>::max(), &source);
+  std::vector<Cue> cues = ReadCues(source.path(), source.streamsOf(AVMEDIA_TYPE_SUBTITLE), start, end,
+                                   SubtitleConversions(source, SmartCutFormat(output)), file);
+  file.start();
+  for (Cue& cue : cues) file.writeCue(cue.sourceIndex, cue.packet.get());
+  PacketHandle packet = NewPacket();
+  while (made.read(packet.get())) {
+    file.write(packet->stream_index, packet.get());
+    av_packet_unref(packet.get());
+  }
+  file.finish();
 }
 
 }  // namespace vintrel::cut

@@ -7,6 +7,7 @@
 
 #include "cut/make/output_file.h"
 #include "cut/media/av.h"
+#include "cut/media/source.h"
 
 namespace vintrel::cut {
 
@@ -28,5 +29,9 @@ struct Cue {
 // `conversions` (text formats only), setting their output streams' codec.
 std::vector<Cue> ReadCues(const QString& path, const std::vector<int>& streams, double start, double end,
                           const std::vector<SubtitleConversion>& conversions, OutputFile& output);
+
+// `encoded` (a file of the stretch made without subtitles) copied into `output` with the
+// source's cues of [start, end) (seconds of the source's clock).
+void AddCues(const QString& encoded, const Source& source, double start, double end, const QString& output);
 
 }  // namespace vintrel::cut
