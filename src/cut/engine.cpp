@@ -126,13 +126,14 @@ SmartCutDecision PlanFromWindows(Cut& cut) {
   return PlanSmartCut(startWindow, endWindow, stretch);
 }
 
-QStringList CheckSmartCut(Cut& cut, const SmartCutLayout& layout, const SmartCutMade& made, const QString& file) {
+QStringList CheckSmartCut(Cut& cut, const SmartCutLayout& layout, SmartCutMade& made, const QString& file) {
   cut.phase(CutPhase::kVerifying);
   const Stretch stretch = cut.stretch();
   const AVRational timeBase = cut.source.video()->time_base;
   const int compared = std::min(kComparedFrames, made.copied);
-  const SourceSample sample = SampleSource(cut.source, layout.head.empty() ? layout.entry : layout.headDecodeFrom,
-                                           stretch.start, layout.entry, compared);
+  if (!made.sample.first) made.sample = SampleSource(cut.source, layout.entry, stretch.start, layout.entry, compared);
+  SourceSample& sample = made.sample;
+  sample.copied.resize(std::min<size_t>(sample.copied.size(), compared));
   cut.progress(0.4, 0.85, 1);
   DecodePlan decode;
   decode.headFrames = int(layout.head.size());
@@ -168,8 +169,8 @@ std::optional<Made> TrySmartCut(Cut& cut, QString& reason) {
     cut.phase(layout.head.empty() && layout.tail.empty() ? CutPhase::kCopying : CutPhase::kEncoding);
     Made made;
     made.file = cut.madePath();
-    const SmartCutMade result = WriteSmartCut(cut.source, layout, cut.stretch(), made.file,
-                                              [&](double share) { cut.progress(share, 0, 0.85); });
+    SmartCutMade result = WriteSmartCut(cut.source, layout, cut.stretch(), made.file, kComparedFrames,
+                                        [&](double share) { cut.progress(share, 0, 0.85); });
     made.checked = CheckSmartCut(cut, layout, result, made.file);
     made.how = QString("Smart cut: %1 frames re-encoded, %2 copied.").arg(result.reEncoded).arg(result.copied);
     made.frames = result.sourceFrames;

@@ -64,7 +64,7 @@ void ReadTimes(AVFormatContext* context, int video, int audio, Found& found) {
 // Decodes the video from where the demuxer stands, giving frames in display order to `take`
 // until it says it has seen enough; returns the decoder's errors.
 int DecodeVideo(AVFormatContext* context, int video, const std::function<bool(AVFrame*)>& take) {
-  Decoder decoder(context->streams[video], 1);
+  Decoder decoder(context->streams[video]);
   bool enough = false;
   auto sink = [&](AVFrame* frame) { enough = enough || take(frame); };
   PacketHandle packet = NewPacket();
@@ -117,7 +117,7 @@ SourceSample SampleSource(Source& source, int64_t decodeFrom, int64_t start, std
                           int copiedFrames) {
   SourceSample sample;
   if (decodeFrom != Source::kFromStart) source.seekVideo(decodeFrom);
-  Decoder decoder(source.video(), 1);
+  Decoder decoder(source.video());
   bool reached = false, enough = false;
   auto sink = [&](AVFrame* frame) {
     const int64_t pts = frame->best_effort_timestamp;

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "cut/cancel.h"
+#include "cut/check/measure.h"
 #include "cut/cut_error.h"
 #include "cut/make/decoding_times.h"
 #include "cut/make/matched_encoder.h"
@@ -22,7 +23,8 @@ namespace {
 // Encoding a frame costs about as much as copying this many: the progress's weights.
 constexpr double kEncodeCost = 40;
 
-// Frames decoded from a key frame and re-encoded where they are wanted.
+// Frames decoded from a key frame and re-encoded where they are wanted. The head's decoding
+// also keeps the source's side of the check (see SampleSource), which it decodes anyway.
 struct ReEncodedPart {
   ReEncodedPart(const Source& source, const std::vector<int64_t>& frames, int64_t from, int64_t origin,
                 const QList<QByteArray>& sets)
@@ -32,7 +34,7 @@ struct ReEncodedPart {
         decodeFrom(from),
         origin(origin) {}
 
-  // Feeds a packet in decoding order; true once every wanted frame is encoded.
+  // Feeds a packet in decoding order; true once every wanted frame is encoded (and sampled).
   bool feed(const AVPacket* packet) {
     if (done) return true;
     decoding = decoding || (packet->pts == decodeFrom && (packet->flags & AV_PKT_FLAG_KEY));
@@ -43,28 +45,40 @@ struct ReEncodedPart {
     if (done) return;
     decoder.drain([this](AVFrame* frame) { take(frame); });
     close();
+    done = true;
+  }
+  void sampleFrom(int64_t copyStart, int frames) {
+    sampleStart = copyStart;
+    sampleFrames = frames;
   }
 
   Decoder decoder;
   MatchedEncoder encoder;
   std::set<int64_t> wanted;
   int64_t decodeFrom, origin;
-  bool decoding = false, done = false;
+  bool decoding = false, encoded = false, done = false;
   std::vector<PacketHandle> packets;  // encoded, times from the origin
   std::map<int64_t, int64_t> durations;
+  SourceSample sample;
+  int64_t sampleStart = 0;
+  int sampleFrames = 0;
 
  private:
   void take(AVFrame* frame) {
     const int64_t pts = frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
-    if (done || !wanted.count(pts)) return;
-    durations[pts - origin] = frame->pkt_duration;
-    frame->pts = pts - origin;
-    encoder.encode(frame, [this](PacketHandle packet) { keep(std::move(packet)); });
-    if (encoder.encoded() == int(wanted.size())) close();
+    if (!sample.first && sampleFrames > 0 && pts == *wanted.begin()) sample.first.reset(av_frame_clone(frame));
+    if (pts >= sampleStart && int(sample.copied.size()) < sampleFrames) sample.copied.push_back(FrameHash(frame));
+    if (!encoded && wanted.count(pts)) {
+      durations[pts - origin] = frame->pkt_duration;
+      frame->pts = pts - origin;
+      encoder.encode(frame, [this](PacketHandle packet) { keep(std::move(packet)); });
+      if (encoder.encoded() == int(wanted.size())) close();
+    }
+    done = encoded && int(sample.copied.size()) >= sampleFrames;
   }
   void close() {
-    encoder.finish([this](PacketHandle packet) { keep(std::move(packet)); });
-    done = true;
+    if (!encoded) encoder.finish([this](PacketHandle packet) { keep(std::move(packet)); });
+    encoded = true;
   }
   void keep(PacketHandle packet) {
     packet->duration = durations.count(packet->pts) ? durations[packet->pts] : 0;
@@ -75,7 +89,7 @@ struct ReEncodedPart {
 class SmartCutWriter {
  public:
   SmartCutWriter(Source& source, const SmartCutLayout& layout, const Stretch& stretch, const QString& made,
-                 const std::function<void(double)>& progress)
+                 int comparedFrames, const std::function<void(double)>& progress)
       : source_(source),
         layout_(layout),
         stretch_(stretch),
@@ -89,8 +103,10 @@ class SmartCutWriter {
     const AVCodecParameters* video = source.video()->codecpar;
     codec_ = video->codec_id;
     sets_ = ParameterSets(codec_, QByteArray(reinterpret_cast<const char*>(video->extradata), video->extradata_size));
-    if (!layout.head.empty())
+    if (!layout.head.empty()) {
       head_ = std::make_unique<ReEncodedPart>(source, layout.head, layout.headDecodeFrom, stretch.start, sets_);
+      head_->sampleFrom(layout.entry, comparedFrames);
+    }
     if (!layout.tail.empty())
       tail_ = std::make_unique<ReEncodedPart>(source, layout.tail, layout.tailDecodeFrom, stretch.start, sets_);
     const double frames = (stretch.end - stretch.start) * av_q2d(source.video()->time_base) *
@@ -119,7 +135,8 @@ class SmartCutWriter {
     releaseTail();
     video_.finish();
     output_.finish();
-    return made_;
+    if (head_) made_.sample = std::move(head_->sample);
+    return std::move(made_);
   }
 
  private:
@@ -264,8 +281,8 @@ class SmartCutWriter {
 }  // namespace
 
 SmartCutMade WriteSmartCut(Source& source, const SmartCutLayout& layout, const Stretch& stretch,
-                           const QString& made, const std::function<void(double)>& progress) {
-  return SmartCutWriter(source, layout, stretch, made, progress).write();
+                           const QString& made, int comparedFrames, const std::function<void(double)>& progress) {
+  return SmartCutWriter(source, layout, stretch, made, comparedFrames, progress).write();
 }
 
 }  // namespace vintrel::cut

@@ -1,8 +1,7 @@
 #include "cut/media/decoder.h"
 
-#include <map>
+#include <atomic>
 #include <mutex>
-#include <set>
 
 #include "cut/cut_error.h"
 
@@ -10,23 +9,14 @@ namespace vintrel::cut {
 
 namespace {
 
-// Decoders say what they concealed only in their log: their error lines are counted for the
-// decoder they came from, and kept out of the terminal.
-std::mutex logMutex;
-std::set<const void*> watchedContexts;
-std::map<const void*, int>* errorCounts() {
-  static std::map<const void*, int> counts;
-  return &counts;
-}
+// Decoders say what they concealed only in their log, from whichever of their threads met it:
+// decoders' error lines are counted, and kept out of the terminal. A decoder's errors are those
+// counted while it lived (the engine decodes with one decoder at a time where it counts).
+std::atomic<int> decoderErrors{0};
 
 void LogCallback(void* source, int level, const char* format, va_list arguments) {
-  if (level <= AV_LOG_ERROR) {
-    std::lock_guard lock(logMutex);
-    if (watchedContexts.count(source)) {
-      ++(*errorCounts())[source];
-      return;
-    }
-  }
+  const AVClass* type = source ? *static_cast<AVClass**>(source) : nullptr;
+  if (level <= AV_LOG_ERROR && type && type->category == AV_CLASS_CATEGORY_DECODER) ++decoderErrors;
   if (level <= av_log_get_level()) av_log_default_callback(source, level, format, arguments);
 }
 
@@ -52,15 +42,12 @@ Decoder::Decoder(const AVStream* stream, int threads) : frame_(NewFrame()) {
   if (threads == 1) context_->thread_type = 0;
   if (const int error = avcodec_open2(context_.get(), codec, nullptr); error < 0)
     throw CutError(QString("The video cannot be decoded: %1.").arg(AvErrorText(error)));
-  std::lock_guard lock(logMutex);
-  watchedContexts.insert(context_.get());
+  loggedBefore_ = decoderErrors;
 }
 
-Decoder::~Decoder() {
-  std::lock_guard lock(logMutex);
-  watchedContexts.erase(context_.get());
-  errorCounts()->erase(context_.get());
-}
+Decoder::~Decoder() = default;
+
+int Decoder::errors() const { return errors_ + (decoderErrors - loggedBefore_); }
 
 void Decoder::send(const AVPacket* packet, const FrameSink& sink) {
   int result = avcodec_send_packet(context_.get(), packet);
@@ -92,10 +79,6 @@ void Decoder::receive(const FrameSink& sink) {
     sink(frame_.get());
     av_frame_unref(frame_.get());
   }
-  std::lock_guard lock(logMutex);
-  int& logged = (*errorCounts())[context_.get()];
-  errors_ += logged;
-  logged = 0;
 }
 
 }  // namespace vintrel::cut

@@ -12,7 +12,7 @@ void InstallLibraryLog();
 
 class Decoder {
  public:
-  // `threads`: 0 lets the library choose; the check uses 1 so that every error is its own.
+  // `threads`: 0 lets the library choose.
   explicit Decoder(const AVStream* stream, int threads = 0);
   ~Decoder();
   Decoder(const Decoder&) = delete;
@@ -25,14 +25,16 @@ class Decoder {
   void reset();  // forget the frames in flight, as before a new start
 
   AVCodecContext* context() const { return context_.get(); }
-  // Decoding failures and damage the decoder reported (concealed or not) since it was made.
-  int errors() const { return errors_; }
+  // Decoding failures and damage reported (concealed or not) since it was made, by it or by any
+  // decoder at the same time.
+  int errors() const;
 
  private:
   void receive(const FrameSink& sink);
   CodecHandle context_;
   FrameHandle frame_;
   int errors_ = 0;
+  int loggedBefore_ = 0;
 };
 
 }  // namespace vintrel::cut
