@@ -15,6 +15,7 @@ packages=(
   libgtest-dev                              # tests
   xvfb xauth x11-utils xdotool imagemagick libx11-dev procps  # whole-program tests in a real X server
   desktop-file-utils                        # checks the menu entry
+  time                                      # the cut benchmark's processor time
 )
 
 missing=()
