@@ -103,6 +103,8 @@ TEST_F(Program, FullDiskAndReadOnlyFileSystemAreToldFirst) {
   if (!MountTmpfs(path("small"), "size=64k")) GTEST_SKIP() << "cannot mount a small file system here";
   const bool readOnly = MountTmpfs(path("readonly"), "ro,size=64k");
   const ProgramRun full = RunProgram(CutProgram(), {"--reencode", clip(), "0", "4", path("small/out.mp4")});
+  // A smart cut that fills the disk is not tried again as a re-encode: that would fail the same.
+  const ProgramRun smartFull = RunProgram(CutProgram(), {clip(), "0", "4", path("small/smart.mp4")});
   const QStringList leftInSmall =
       QDir(path("small")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
   ProgramRun locked;
@@ -115,6 +117,8 @@ TEST_F(Program, FullDiskAndReadOnlyFileSystemAreToldFirst) {
   EXPECT_TRUE(full.err.trimmed().section(QChar(0x0a), -1).startsWith("There is no space left on the disk."))
       << full.err.toStdString();
   EXPECT_TRUE(leftInSmall.isEmpty()) << leftInSmall.join(", ").toStdString();
+  EXPECT_EQ(smartFull.exitCode, 1);
+  EXPECT_EQ(smartFull.err.trimmed().section(QChar(0x0a), -1), "There is no space left on the disk.");
   if (readOnly) {
     EXPECT_EQ(locked.exitCode, 1);
     EXPECT_EQ(locked.err.trimmed(), QString("The folder %1 cannot be written.").arg(path("readonly")));
