@@ -21,7 +21,9 @@ namespace {
 
 QString FolderProblem(int error, const QString& folder) {
   if (error == ENOSPC) return "There is no space left on the disk.";
-  if (error == ENOENT || error == ENOTDIR) return QString("The folder %1 does not exist.").arg(folder);
+  // A folder that is there but takes no new files (/proc) cannot be written, whatever errno says.
+  if ((error == ENOENT || error == ENOTDIR) && !QFileInfo(folder).isDir())
+    return QString("The folder %1 does not exist.").arg(folder);
   return QString("The folder %1 cannot be written.").arg(folder);
 }
 
