@@ -23,7 +23,7 @@ if [ "$what" = all ] || [ "$what" = format ]; then
   mapfile -t sources < <(find src tests bench -name '*.cpp' -o -name '*.h' | sort)
   if ! "$clang_format" --dry-run -Werror "${sources[@]}" 2>"$build/format-check.log"; then
     echo "format: $(grep -c 'error: code should be clang-formatted' "$build/format-check.log") places in" \
-      "$(grep -o '^[^:]*' "$build/format-check.log" | sort -u | wc -l) of ${#sources[@]} files differ" \
+      "$(grep 'error: code should be' "$build/format-check.log" | cut -d: -f1 | sort -u | wc -l) of ${#sources[@]} files differ" \
       "from .clang-format (all of them: $build/format-check.log; fix with $clang_format -i FILE)"
     status=1
   else

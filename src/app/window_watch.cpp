@@ -65,7 +65,8 @@ WindowDestroyedWatch::~WindowDestroyedWatch() {
 }
 
 bool WindowDestroyedWatch::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) {
-  if (eventType != "xcb_generic_event_t" || !window_ || !window_->testAttribute(Qt::WA_WState_Created)) return false;
+  if (eventType != "xcb_generic_event_t" || !window_ || !window_->testAttribute(Qt::WA_WState_Created))
+    return false;
   const auto* event = static_cast<const XcbGenericEvent*>(message);
   if ((event->responseType & ~kXSendEventBit) != kXDestroyNotify) return false;
   const auto* destroyed = static_cast<const XcbDestroyNotifyEvent*>(message);

@@ -83,7 +83,8 @@ MpvPlayer::MpvPlayer(const MpvOptions& options, QObject* parent) : Player(parent
   loadTimeout_.setSingleShot(true);
   loadTimeout_.setInterval(kLoadTimeoutMs);
   connect(&loadTimeout_, &QTimer::timeout, this, [this] {
-    if (load_.loading()) fail(QString("the player did not load it within %1 seconds").arg(kLoadTimeoutMs / 1000));
+    if (load_.loading())
+      fail(QString("the player did not load it within %1 seconds").arg(kLoadTimeoutMs / 1000));
   });
 }
 

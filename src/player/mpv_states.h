@@ -41,9 +41,9 @@ class LoadState {
   bool isAwaitedUp() const { return awaited_ != 0 && current_ == awaited_ && upBeforeReply_ == awaited_; }
 
   Phase phase_ = Phase::kIdle;
-  std::uint64_t request_ = 0;  // the loadfile whose reply names the entry
-  std::int64_t awaited_ = 0;   // that entry, once the reply is read
-  std::int64_t current_ = 0;   // the entry libmpv works on
+  std::uint64_t request_ = 0;       // the loadfile whose reply names the entry
+  std::int64_t awaited_ = 0;        // that entry, once the reply is read
+  std::int64_t current_ = 0;        // the entry libmpv works on
   std::int64_t upBeforeReply_ = 0;  // the entry loaded while the reply was still unread
 };
 

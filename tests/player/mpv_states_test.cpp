@@ -1,7 +1,7 @@
 // The player's load and seek states on the orders of events libmpv may deliver them in.
-#include <gtest/gtest.h>
-
 #include "player/mpv_states.h"
+
+#include <gtest/gtest.h>
 
 namespace vintrel {
 namespace {
