@@ -179,6 +179,7 @@ Found MeasureMade(const QString& made, const SourceSample& source, const DecodeP
     return found;
   }
   context = opened.input.get();
+  stream = context->streams[video];  // the first reader's streams went with it
   int index = 0, matching = 0;
   const int compared = int(source.copied.size());
   found.decodeErrors = DecodeVideo(context, video, [&](AVFrame* frame) {
