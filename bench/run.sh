@@ -15,7 +15,9 @@ build=${BUILD_DIR:-build}
 if [ -z "${BUILD_DIR:-}" ]; then
   scripts/setup.sh
 elif [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVINTREL_BUILD_BENCHMARKS=ON >/dev/null
+else
+  cmake "$build" -DVINTREL_BUILD_BENCHMARKS=ON >/dev/null  # a build folder made without them
 fi
 cmake --build "$build" -j"$(nproc 2>/dev/null || echo 2)" --target benchmarks
 

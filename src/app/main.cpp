@@ -10,6 +10,7 @@
 #include "platform/qt_platform.h"
 #include "player/mpv_player.h"
 #include "save/cut_job.h"
+#include "version.h"
 
 int main(int argc, char** argv) {
   // The player draws into a native X11 window; under Wayland that is XWayland's.
@@ -19,7 +20,7 @@ int main(int argc, char** argv) {
   vintrel::tolerateVanishedWindows();
   QApplication app(argc, argv);
   QApplication::setApplicationName("Vintrel");
-  QApplication::setApplicationVersion("2.0");
+  QApplication::setApplicationVersion(vintrel::kVersion);
   QApplication::setDesktopFileName("vintrel");
   // libmpv parses numbers with the C locale and refuses to start otherwise.
   std::setlocale(LC_NUMERIC, "C");

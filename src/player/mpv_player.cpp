@@ -83,7 +83,8 @@ MpvPlayer::MpvPlayer(const MpvOptions& options, QObject* parent) : Player(parent
   loadTimeout_.setSingleShot(true);
   loadTimeout_.setInterval(kLoadTimeoutMs);
   connect(&loadTimeout_, &QTimer::timeout, this, [this] {
-    if (loading_) fail(QString("the player did not load it within %1 seconds").arg(kLoadTimeoutMs / 1000));
+    if (load_.loading())
+      fail(QString("the player did not load it within %1 seconds").arg(kLoadTimeoutMs / 1000));
   });
 }
 
@@ -129,20 +130,18 @@ uint64_t MpvPlayer::command(std::initializer_list<const char*> args) {
 
 void MpvPlayer::open(const QString& path) {
   path_ = path;
-  loading_ = true;
-  loaded_ = false;
   loadLog_.clear();
   loadFailure_.reset();
-  awaitedEntry_ = 0;
-  seekTarget_.reset();
+  seek_.dropped();
   atEnd_ = false;
   timePos_ = 0;
   duration_ = 0;
   // An absolute path is never taken for a URL or a protocol ("a:b.mp4").
   const QByteArray file = QFile::encodeName(QFileInfo(path).absoluteFilePath());
   // Replacing the file keeps the video output: no stop in between.
-  loadRequest_ = command({"loadfile", file.constData(), "replace"});
-  if (loadRequest_ == 0) {
+  const uint64_t request = command({"loadfile", file.constData(), "replace"});
+  load_.requested(request);
+  if (request == 0) {
     fail("the player did not accept the file");
     return;
   }
@@ -151,10 +150,9 @@ void MpvPlayer::open(const QString& path) {
 }
 
 void MpvPlayer::close() {
-  loading_ = false;
-  loaded_ = false;
+  load_.stopped();
   loadTimeout_.stop();
-  seekTarget_.reset();
+  seek_.dropped();
   command({"stop"});
 }
 
@@ -169,45 +167,42 @@ void MpvPlayer::setPaused(bool paused) {
     // Resuming from the end would only halt again at once (keep-open).
     atEnd_ = false;
     // From here on the player's clock runs, once it shows a frame from the target.
-    if (seekLanded_) seekTarget_.reset();
+    seek_.resumed();
   }
 }
 
 void MpvPlayer::seek(double seconds) {
-  if (!loaded_) return;
+  if (!load_.loaded()) return;
   const QByteArray target = QByteArray::number(seconds, 'g', 17);
-  seekTarget_ = std::clamp(seconds, 0.0, duration_);
-  seekAcknowledged_ = false;
-  seekLanded_ = false;
+  const double shown = std::clamp(seconds, 0.0, duration_);
   atEnd_ = false;
-  seekRequest_ = command({"seek", target.constData(), "absolute+exact"});
-  emit positionChanged(*seekTarget_);
+  seek_.started(shown, command({"seek", target.constData(), "absolute+exact"}));
+  emit positionChanged(shown);
 }
 
 void MpvPlayer::stepFrame(bool forward) {
-  if (!loaded_) return;
+  if (!load_.loaded()) return;
   // libmpv halts by itself after a step; the flag says so at once.
   if (!paused_) {
     paused_ = true;
     emit pausedChanged(true);
   }
   // The frame stepped to tells the time from here on, not a target of an earlier seek.
-  seekTarget_.reset();
+  seek_.dropped();
   atEnd_ = false;
   command({forward ? "frame-step" : "frame-back-step"});
 }
 
 double MpvPlayer::position() const {
-  if (!loaded_) return 0;
-  if (seekTarget_) return *seekTarget_;
+  if (!load_.loaded()) return 0;
+  if (const auto target = seek_.target()) return *target;
   if (atEnd_) return duration_;
   return std::clamp(timePos_, 0.0, duration_);
 }
 
 void MpvPlayer::fail(const QString& reason) {
-  const bool wasLoading = loading_;
-  loading_ = false;
-  loaded_ = false;
+  const bool wasLoading = load_.loading();
+  load_.stopped();
   loadTimeout_.stop();
   command({"stop"});
   if (wasLoading) emit failed(reason);
@@ -234,7 +229,7 @@ bool MpvPlayer::hasAudioOrVideo() {
   return found;
 }
 
-void MpvPlayer::onFileLoaded() {
+void MpvPlayer::judgeLoadedFile() {
   // libmpv also "plays" what a cutter cannot use: a file without pictures or sound, or a
   // still picture, which has no length.
   double length = 0;
@@ -243,8 +238,7 @@ void MpvPlayer::onFileLoaded() {
   } else if (mpv_get_property(mpv_, "duration", MPV_FORMAT_DOUBLE, &length) < 0 || !(length > 0)) {
     fail("it has no length (a still picture?)");
   } else {
-    loading_ = false;
-    loaded_ = true;
+    load_.accepted();
     loadTimeout_.stop();
     duration_ = length;
     emit durationChanged(length);
@@ -254,77 +248,74 @@ void MpvPlayer::onFileLoaded() {
 
 void MpvPlayer::handleEvent(const mpv_event& event) {
   switch (event.event_id) {
-    case MPV_EVENT_COMMAND_REPLY: {
-      if (event.reply_userdata == loadRequest_) {
-        if (event.error < 0) {
-          fail(errorText(event.error));
-          break;
-        }
-        const auto* result = static_cast<const mpv_event_command*>(event.data);
-        if (result && result->result.format == MPV_FORMAT_NODE_MAP) {
-          const mpv_node_list* map = result->result.u.list;
-          for (int i = 0; i < map->num; ++i) {
-            if (std::strcmp(map->keys[i], "playlist_entry_id") == 0 && map->values[i].format == MPV_FORMAT_INT64)
-              awaitedEntry_ = map->values[i].u.int64;
-          }
-        }
-        // The entry may already have loaded before its reply was read.
-        if (loading_ && awaitedEntry_ != 0 && currentEntry_ == awaitedEntry_ && loaded_) onFileLoaded();
-      }
-      // Replies and events share one queue in the order libmpv made them, so a
-      // PLAYBACK_RESTART after this reply belongs to this seek, not to an earlier one.
-      if (event.reply_userdata == seekRequest_ && seekRequest_ != 0) {
-        seekAcknowledged_ = true;
-        if (event.error < 0) seekTarget_.reset();
-      }
+    case MPV_EVENT_COMMAND_REPLY:
+      handleCommandReply(event);
       break;
-    }
     case MPV_EVENT_START_FILE:
-      currentEntry_ = static_cast<const mpv_event_start_file*>(event.data)->playlist_entry_id;
+      load_.entryStarted(static_cast<const mpv_event_start_file*>(event.data)->playlist_entry_id);
       break;
     case MPV_EVENT_FILE_LOADED:
-      if (loading_ && (awaitedEntry_ == 0 || currentEntry_ == awaitedEntry_)) {
-        if (awaitedEntry_ == 0) {
-          // The reply naming the entry has not been read yet; it follows on this queue.
-          loaded_ = true;
-          break;
-        }
-        onFileLoaded();
-      }
+      if (load_.fileLoaded()) judgeLoadedFile();
       break;
-    case MPV_EVENT_END_FILE: {
-      const auto* end = static_cast<const mpv_event_end_file*>(event.data);
-      const bool awaited = end->playlist_entry_id == awaitedEntry_ && awaitedEntry_ != 0;
-      if (awaited && loading_) {
-        if (end->reason == MPV_END_FILE_REASON_REDIRECT) {
-          // mpv would go on with the entries of a list or the files of a folder.
-          fail("it is a playlist or a folder, not a media file");
-        } else if (end->reason == MPV_END_FILE_REASON_ERROR || end->error < 0) {
-          loadFailure_ = errorText(end->error < 0 ? end->error : MPV_ERROR_LOADING_FAILED);
-        }
-      } else if (awaited && loaded_ && end->reason != MPV_END_FILE_REASON_EOF) {
-        loaded_ = false;
-      }
+    case MPV_EVENT_END_FILE:
+      handleEndFile(event);
       break;
-    }
     case MPV_EVENT_PLAYBACK_RESTART:
-      if (seekTarget_ && seekAcknowledged_) {
-        seekLanded_ = true;
-        if (!paused_) seekTarget_.reset();
-      }
+      seek_.restarted(paused_);
       break;
     case MPV_EVENT_PROPERTY_CHANGE:
       handlePropertyChange(event);
       break;
-    case MPV_EVENT_LOG_MESSAGE: {
-      const auto* log = static_cast<const mpv_event_log_message*>(event.data);
-      if (loading_ && loadLog_.isEmpty() && log->log_level <= MPV_LOG_LEVEL_ERROR)
-        loadLog_ = QString::fromUtf8(log->text).trimmed();
+    case MPV_EVENT_LOG_MESSAGE:
+      handleLogMessage(event);
       break;
-    }
     default:
       break;
   }
+}
+
+void MpvPlayer::handleCommandReply(const mpv_event& event) {
+  if (event.reply_userdata != 0 && event.reply_userdata == load_.request()) {
+    if (event.error < 0) {
+      fail(errorText(event.error));
+      return;
+    }
+    int64_t entry = 0;
+    const auto* result = static_cast<const mpv_event_command*>(event.data);
+    if (result && result->result.format == MPV_FORMAT_NODE_MAP) {
+      const mpv_node_list* map = result->result.u.list;
+      for (int i = 0; i < map->num; ++i) {
+        if (std::strcmp(map->keys[i], "playlist_entry_id") == 0 && map->values[i].format == MPV_FORMAT_INT64)
+          entry = map->values[i].u.int64;
+      }
+    }
+    // The entry may already have loaded before its reply was read.
+    if (load_.entryNamed(entry)) judgeLoadedFile();
+  }
+  seek_.replied(event.reply_userdata, event.error >= 0);
+}
+
+void MpvPlayer::handleEndFile(const mpv_event& event) {
+  const auto* end = static_cast<const mpv_event_end_file*>(event.data);
+  const bool failed = end->reason == MPV_END_FILE_REASON_ERROR || end->error < 0;
+  switch (load_.entryEnded(end->playlist_entry_id, end->reason == MPV_END_FILE_REASON_REDIRECT, failed,
+                           end->reason == MPV_END_FILE_REASON_EOF)) {
+    case LoadState::Ending::kRedirected:
+      fail("it is a playlist or a folder, not a media file");
+      break;
+    case LoadState::Ending::kFailed:
+      // Told once the queue is drained, with the log line naming the cause.
+      loadFailure_ = errorText(end->error < 0 ? end->error : MPV_ERROR_LOADING_FAILED);
+      break;
+    default:
+      break;
+  }
+}
+
+void MpvPlayer::handleLogMessage(const mpv_event& event) {
+  const auto* log = static_cast<const mpv_event_log_message*>(event.data);
+  if (load_.loading() && loadLog_.isEmpty() && log->log_level <= MPV_LOG_LEVEL_ERROR)
+    loadLog_ = QString::fromUtf8(log->text).trimmed();
 }
 
 void MpvPlayer::handlePropertyChange(const mpv_event& event) {
@@ -332,16 +323,12 @@ void MpvPlayer::handlePropertyChange(const mpv_event& event) {
   const bool has = property->format != MPV_FORMAT_NONE && property->data;
   switch (event.reply_userdata) {
     case kTimePos:
-      if (!has || !loaded_) break;
+      if (!has || !load_.loaded()) break;
       timePos_ = *static_cast<double*>(property->data);
-      // While halted after a seek the frame shown may carry a stamp a little past the
-      // target; the target stays the position until playback resumes.
-      if (seekTarget_ && paused_) break;
-      if (seekTarget_ && !seekAcknowledged_) break;
-      emit positionChanged(position());
+      if (!seek_.holdsClock(paused_)) emit positionChanged(position());
       break;
     case kDuration:
-      if (has && loaded_) {
+      if (has && load_.loaded()) {
         duration_ = *static_cast<double*>(property->data);
         emit durationChanged(duration_);
       }
@@ -351,15 +338,15 @@ void MpvPlayer::handlePropertyChange(const mpv_event& event) {
         const bool paused = *static_cast<int*>(property->data) != 0;
         if (paused != paused_) {
           paused_ = paused;
-          if (!paused && seekLanded_) seekTarget_.reset();
+          if (!paused) seek_.resumed();
           emit pausedChanged(paused);
         }
       }
       break;
     case kEofReached:
-      if (has && loaded_ && *static_cast<int*>(property->data) != 0 && !atEnd_) {
+      if (has && load_.loaded() && *static_cast<int*>(property->data) != 0 && !atEnd_) {
         atEnd_ = true;
-        seekTarget_.reset();
+        seek_.dropped();
         emit positionChanged(duration_);
         emit endReached();
       }

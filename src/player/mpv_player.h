@@ -9,6 +9,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "player/mpv_states.h"
 #include "player/player.h"
 
 struct mpv_handle;
@@ -42,7 +43,7 @@ class MpvPlayer : public Player {
   void setPaused(bool paused) override;
   void seek(double seconds) override;
   void stepFrame(bool forward) override;
-  bool isLoaded() const override { return loaded_; }
+  bool isLoaded() const override { return load_.loaded(); }
   bool isPaused() const override { return paused_; }
   double position() const override;
   double duration() const override { return duration_; }
@@ -51,8 +52,11 @@ class MpvPlayer : public Player {
   static void onWakeup(void* self);
   void drainEvents();
   void handleEvent(const mpv_event& event);
+  void handleCommandReply(const mpv_event& event);
+  void handleEndFile(const mpv_event& event);
+  void handleLogMessage(const mpv_event& event);
   void handlePropertyChange(const mpv_event& event);
-  void onFileLoaded();
+  void judgeLoadedFile();
   void fail(const QString& reason);
   bool hasAudioOrVideo();
   uint64_t command(std::initializer_list<const char*> args);
@@ -63,11 +67,7 @@ class MpvPlayer : public Player {
 
   QString path_;
   uint64_t lastRequest_ = 0;
-  uint64_t loadRequest_ = 0;  // the loadfile whose reply names the entry to wait for
-  int64_t awaitedEntry_ = 0;  // the playlist entry `open` started
-  int64_t currentEntry_ = 0;  // the one libmpv works on
-  bool loading_ = false;
-  bool loaded_ = false;
+  LoadState load_;
   QString loadLog_;  // libmpv's first error line while loading
   // Why the awaited file did not load, told once the queue is drained: libmpv hands out
   // its log lines (which name the cause) only after the events queued with them.
@@ -77,12 +77,7 @@ class MpvPlayer : public Player {
   bool atEnd_ = false;
   double duration_ = 0;
   double timePos_ = 0;
-  // Reported from a seek until the player shows a frame from there, so that reading
-  // the position right after a seek gives its target, not the time before it.
-  std::optional<double> seekTarget_;
-  uint64_t seekRequest_ = 0;
-  bool seekAcknowledged_ = false;
-  bool seekLanded_ = false;  // a frame from the target is up: the player's clock tells the time again
+  SeekState seek_;
 };
 
 }  // namespace vintrel

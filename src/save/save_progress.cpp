@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "cut/time_text.h"
+
 namespace vintrel {
 
 namespace {
@@ -57,15 +59,8 @@ std::optional<double> SaveProgress::secondsLeft() const {
 QString SaveProgress::title() const {
   if (!anyReport_ && shown_ == 0) return "Saving";
   QString text = QString("Saving %1%").arg(percent());
-  if (const auto left = secondsLeft()) text += QString(" - %1 left").arg(formatTimeLeft(*left));
+  if (const auto left = secondsLeft()) text += QString(" - %1 left").arg(cut::ClockText(*left));
   return text;
-}
-
-QString formatTimeLeft(double seconds) {
-  const long total = std::lround(std::max(0.0, seconds));
-  const long hours = total / 3600, minutes = total / 60 % 60, rest = total % 60;
-  if (hours > 0) return QString("%1:%2:%3").arg(hours).arg(minutes, 2, 10, QChar('0')).arg(rest, 2, 10, QChar('0'));
-  return QString("%1:%2").arg(minutes).arg(rest, 2, 10, QChar('0'));
 }
 
 }  // namespace vintrel

@@ -34,7 +34,4 @@ class SaveProgress {
   bool completed_ = false;
 };
 
-// "0:12", "12:05", "1:02:03".
-QString formatTimeLeft(double seconds);
-
 }  // namespace vintrel

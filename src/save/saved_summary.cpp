@@ -3,7 +3,7 @@
 #include <QRegularExpression>
 #include <QStringList>
 
-#include "save/save_progress.h"
+#include "cut/time_text.h"
 
 namespace vintrel {
 
@@ -12,7 +12,7 @@ QString savedSummary(const QString& report, const QString& fileName, double stre
   const QString first = lines.isEmpty() ? QString() : lines.first().trimmed();
 
   // "Length: 0:30 (750 frames at 25 fps)"
-  QString length = formatTimeLeft(stretchSeconds);  // the same clock form as the report's
+  QString length = cut::ClockText(stretchSeconds);  // the same clock form as the report's
   long long frames = -1;
   static const QRegularExpression lengthLine(R"(^Length: (\d+(?::\d+)+(?:\.\d+)?)(?: \((\d+) frames\b.*)?$)");
   for (const QString& line : lines) {

@@ -5,7 +5,7 @@
 
 namespace vintrel {
 
-QIcon AppIcon() {
+QIcon appIcon() {
   QIcon icon;
   for (int size : {48, 32, 24, 16}) {
     QPixmap pixmap(size, size);

@@ -3,5 +3,5 @@
 
 namespace vintrel {
 // The program's icon at 48, 32, 24 and 16 pixels, drawn rather than shipped as images.
-QIcon AppIcon();
+QIcon appIcon();
 }  // namespace vintrel

@@ -9,7 +9,7 @@ namespace vintrel {
 void setUpFixedWindow(QWidget* window, const char* name, const QString& caption, QSize size) {
   window->setObjectName(name);
   window->setWindowTitle(caption);
-  window->setWindowIcon(AppIcon());
+  window->setWindowIcon(appIcon());
   window->setFixedSize(size);
   paint(window, Qt::white);
 }
@@ -17,7 +17,7 @@ void setUpFixedWindow(QWidget* window, const char* name, const QString& caption,
 void setUpGrowingWindow(QWidget* window, const char* name, const QString& caption, QSize size) {
   window->setObjectName(name);
   window->setWindowTitle(caption);
-  window->setWindowIcon(AppIcon());
+  window->setWindowIcon(appIcon());
   window->setMinimumSize(size);
   window->resize(size);
   paint(window, Qt::white);

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 
 #include "clips.h"
+#include "version.h"
 
 using namespace cuttest;
 
@@ -265,6 +266,7 @@ TEST_F(Program, HelpDocumentsTheProtocol) {
   for (const char* part :
        {"--overwrite", "--reencode", "--progress=machine", "progress 1", "error <message>"})
     EXPECT_TRUE(run.out.contains(part)) << part;
+  EXPECT_TRUE(run.out.contains(QString("vintrel-cut %1,").arg(vintrel::kVersion))) << "the version";
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The bar and the title of a running save, on made-up times.
 #include <gtest/gtest.h>
 
+#include "cut/time_text.h"
 #include "save/save_progress.h"
 
 namespace {
@@ -49,7 +50,7 @@ TEST(SaveProgress, TheTimeLeftOnceItCanBeTold) {
     double seconds;
     const char* text;
   } texts[] = {{0.4, "0:00"}, {59.6, "1:00"}, {725, "12:05"}, {3599, "59:59"}, {3723, "1:02:03"}, {-5, "0:00"}};
-  for (const auto& t : texts) EXPECT_EQ(vintrel::formatTimeLeft(t.seconds), t.text) << t.seconds;
+  for (const auto& t : texts) EXPECT_EQ(vintrel::cut::ClockText(t.seconds), t.text) << t.seconds;
 }
 
 // Ticks every quarter second, as in the window, for an hour.

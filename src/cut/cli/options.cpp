@@ -1,6 +1,7 @@
 #include "cut/cli/options.h"
 
 #include "cut/time_text.h"
+#include "version.h"
 
 namespace vintrel::cut {
 
@@ -25,7 +26,10 @@ QString UsageText() {
          "\n"
          "The report goes to stdout. Exit status: 0 a checked file is in place, 1 the cut failed,\n"
          "2 bad arguments, 3 cancelled by a signal (nothing is left behind).\n"
-         "ffmpeg and ffprobe are taken from this program's folder, else from PATH.\n";
+         "ffmpeg and ffprobe are taken from this program's folder, else from PATH.\n"
+         "\n"
+         "vintrel-cut " +
+         QString(kVersion) + ", part of Vintrel.\n";
 }
 
 CommandLineOptions ParseCommandLine(const QStringList& arguments) {
