@@ -88,7 +88,7 @@ QByteArray FrameHash(const AVFrame* frame) {
     const bool chroma = plane == 1 || plane == 2;
     const int rows = chroma ? AV_CEIL_RSHIFT(frame->height, descriptor->log2_chroma_h) : frame->height;
     for (int row = 0; row < rows; ++row) {
-      const uint8_t* line = frame->data[plane] + row * frame->linesize[plane];
+      const uint8_t* line = frame->data[plane] + ptrdiff_t(row) * frame->linesize[plane];
       int i = 0;
       for (; i + 8 <= lineBytes[plane]; i += 8) mix(AV_RN64(line + i));
       for (; i < lineBytes[plane]; ++i) mix(line[i]);
@@ -103,8 +103,8 @@ std::optional<double> LumaPsnr(const AVFrame* a, const AVFrame* b) {
   if (av_image_fill_linesizes(lineBytes, AVPixelFormat(a->format), a->width) < 0) return std::nullopt;
   double squares = 0;
   for (int row = 0; row < a->height; ++row) {
-    const uint8_t* x = a->data[0] + row * a->linesize[0];
-    const uint8_t* y = b->data[0] + row * b->linesize[0];
+    const uint8_t* x = a->data[0] + ptrdiff_t(row) * a->linesize[0];
+    const uint8_t* y = b->data[0] + ptrdiff_t(row) * b->linesize[0];
     for (int i = 0; i < lineBytes[0]; ++i) squares += double(x[i] - y[i]) * (x[i] - y[i]);
   }
   const double mse = squares / (double(lineBytes[0]) * a->height);

@@ -32,35 +32,44 @@ QString UsageText() {
          QString(kVersion) + ", part of Vintrel.\n";
 }
 
+namespace {
+
+// Applies an option of ours; false where the argument is no option (a single leading dash: a
+// file name, since no time is negative).
+bool ApplyOption(const QString& argument, CommandLineOptions& options) {
+  if (argument == "--help" || argument == "-h") {
+    options.help = true;
+  } else if (argument == "--overwrite") {
+    options.cut.overwrite = true;
+  } else if (argument.startsWith("--replace=")) {
+    options.cut.replaces = ParseIdentity(argument.mid(10));
+    if (!options.cut.replaces) options.problem = QString("%1 does not name a file as DEVICE:INODE.").arg(argument);
+  } else if (argument == "--reencode") {
+    options.cut.reEncode = true;
+  } else if (argument == "--progress=machine") {
+    options.cut.machineProgress = true;
+  } else if (argument.startsWith("--")) {
+    options.problem = QString("Unknown option %1.").arg(argument);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 CommandLineOptions ParseCommandLine(const QStringList& arguments) {
   CommandLineOptions options;
   QStringList positional;
   bool optionsEnded = false;
   for (const QString& argument : arguments) {
-    if (optionsEnded || !argument.startsWith("-") || argument == "-") {
-      positional << argument;
-    } else if (argument == "--") {
+    if (!optionsEnded && argument == "--") {
       optionsEnded = true;
-    } else if (argument == "--help" || argument == "-h") {
-      options.help = true;
-    } else if (argument == "--overwrite") {
-      options.cut.overwrite = true;
-    } else if (argument.startsWith("--replace=")) {
-      options.cut.replaces = ParseIdentity(argument.mid(10));
-      if (!options.cut.replaces) {
-        options.problem = QString("%1 does not name a file as DEVICE:INODE.").arg(argument);
-        return options;
-      }
-    } else if (argument == "--reencode") {
-      options.cut.reEncode = true;
-    } else if (argument == "--progress=machine") {
-      options.cut.machineProgress = true;
-    } else if (argument.startsWith("--")) {
-      options.problem = QString("Unknown option %1.").arg(argument);
-      return options;
-    } else {
-      positional << argument;  // a file name with a leading dash; no time is negative
+      continue;
     }
+    if (optionsEnded || !argument.startsWith("-") || argument == "-" || !ApplyOption(argument, options))
+      positional << argument;
+    if (!options.problem.isEmpty()) return options;
   }
   if (options.help) return options;
   if (positional.size() != 4) {

@@ -108,42 +108,59 @@ bool IsCleanEntry(AVCodecID codec, const QByteArray& accessUnit, int lengthSize)
   return false;
 }
 
-QList<QByteArray> ParameterSets(AVCodecID codec, const QByteArray& extradata) {
-  if (extradata.size() < 7) return {};
-  if (Byte(extradata, 0) != 1) {  // Annex B
-    QList<QByteArray> sets = SplitAnnexB(extradata);
-    sets.removeIf([&](const QByteArray& unit) { return !IsParameterSet(codec, unit); });
-    return sets;
+namespace {
+
+// avcC and hvcC keep their parameter sets behind 2-byte lengths, in counted groups.
+class ParameterSetReader {
+ public:
+  explicit ParameterSetReader(const QByteArray& bytes) : bytes_(bytes) {}
+  // Takes `count` sets from `at` on; false where the bytes end first.
+  bool take(qsizetype& at, int count) {
+    for (int i = 0; i < count; ++i) {
+      if (at + 2 > bytes_.size()) return false;
+      const qsizetype length = Byte(bytes_, at) << 8 | Byte(bytes_, at + 1);
+      at += 2;
+      if (at + length > bytes_.size()) return false;
+      sets << bytes_.mid(at, length);
+      at += length;
+    }
+    return true;
   }
   QList<QByteArray> sets;
-  auto take = [&](qsizetype& at) {
-    if (at + 2 > extradata.size()) return false;
-    const qsizetype length = Byte(extradata, at) << 8 | Byte(extradata, at + 1);
-    at += 2;
-    if (at + length > extradata.size()) return false;
-    sets << extradata.mid(at, length);
-    at += length;
-    return true;
-  };
-  if (codec == AV_CODEC_ID_HEVC) {
-    if (extradata.size() < 23) return {};
-    qsizetype at = 23;
-    for (int array = 0, arrays = Byte(extradata, 22); array < arrays && at + 3 <= extradata.size(); ++array) {
-      const int count = Byte(extradata, at + 1) << 8 | Byte(extradata, at + 2);
-      at += 3;
-      for (int i = 0; i < count; ++i)
-        if (!take(at)) return sets;
-    }
-    return sets;
+
+ private:
+  const QByteArray& bytes_;
+};
+
+QList<QByteArray> HvcCSets(const QByteArray& hvcc) {
+  ParameterSetReader reader(hvcc);
+  if (hvcc.size() < 23) return {};
+  qsizetype at = 23;
+  for (int array = 0, arrays = Byte(hvcc, 22); array < arrays && at + 3 <= hvcc.size(); ++array) {
+    const int count = Byte(hvcc, at + 1) << 8 | Byte(hvcc, at + 2);
+    at += 3;
+    if (!reader.take(at, count)) break;
   }
+  return reader.sets;
+}
+
+QList<QByteArray> AvcCSets(const QByteArray& avcc) {
+  ParameterSetReader reader(avcc);
   qsizetype at = 6;
-  const int spsCount = Byte(extradata, 5) & 0x1f;
-  for (int i = 0; i < spsCount; ++i)
-    if (!take(at)) return sets;
-  if (at >= extradata.size()) return sets;
-  const int ppsCount = Byte(extradata, at++);
-  for (int i = 0; i < ppsCount; ++i)
-    if (!take(at)) return sets;
+  if (reader.take(at, Byte(avcc, 5) & 0x1f) && at < avcc.size()) {
+    const int ppsCount = Byte(avcc, at++);
+    reader.take(at, ppsCount);
+  }
+  return reader.sets;
+}
+
+}  // namespace
+
+QList<QByteArray> ParameterSets(AVCodecID codec, const QByteArray& extradata) {
+  if (extradata.size() < 7) return {};
+  if (Byte(extradata, 0) == 1) return codec == AV_CODEC_ID_HEVC ? HvcCSets(extradata) : AvcCSets(extradata);
+  QList<QByteArray> sets = SplitAnnexB(extradata);
+  sets.removeIf([&](const QByteArray& unit) { return !IsParameterSet(codec, unit); });
   return sets;
 }
 
