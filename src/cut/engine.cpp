@@ -193,6 +193,7 @@ ReEncodeSource ReEncodeSourceOf(const Source& source) {
   described.frameRate = rate.num > 0 ? av_q2d(rate) : 25;
   described.videoIndex = source.videoIndex();
   for (const int audio : source.streamsOf(AVMEDIA_TYPE_AUDIO)) described.audio << audio;
+  if (!described.audio.isEmpty()) described.sampleRate = source.stream(described.audio.first())->codecpar->sample_rate;
   return described;
 }
 

@@ -19,6 +19,8 @@ namespace vintrel::cut {
 namespace {
 
 const QStringList kMp4Family = {"mp4", "m4v", "mov"};
+// Samples the MP3 encoder puts before the sound (LAME's delay and the decoder's).
+constexpr double kMp3EncoderDelay = 1105;
 
 QString FileArgument(const QString& path) {
   return "file:" + (QDir::isAbsolutePath(path) ? path : QDir::currentPath() + "/" + path);
@@ -78,8 +80,15 @@ QStringList ReEncodeArguments(const ReEncodeSource& source, double start, double
   args << "-i" << FileArgument(source.input);
   const QString from = SecondsArgument(start - seek), to = SecondsArgument(end - seek);
   args << "-filter:v" << QString("trim=start=%1:end=%2,setpts=PTS-%1/TB").arg(from, to);
+  // AVI keeps no time for its sound: the MP3 encoder's delay would be heard before it, and
+  // the muxer, moving every stream by it, would put the frames after the first one slot late.
+  // The sound gives up as much at its start instead, and the frames keep their slots.
+  const bool avi = out == "avi" || out == "divx";
+  const double skipped = avi && source.sampleRate > 0 ? kMp3EncoderDelay / source.sampleRate : 0;
   if (!source.audio.isEmpty())
-    args << "-filter:a" << QString("atrim=start=%1:end=%2,asetpts=PTS-%1/TB").arg(from, to);
+    args << "-filter:a" << QString("atrim=start=%1:end=%2,asetpts=PTS-%3/TB")
+                               .arg(SecondsArgument(start - seek + skipped), to, SecondsArgument(start - seek + skipped));
+  if (avi) args << "-avoid_negative_ts" << "disabled";
   args << "-map" << QString("0:%1").arg(source.videoIndex) << TrackOptions(source, out);
   return args << CodecOptions(source, in, out) << "-map_metadata" << "0" << FileArgument(output);
 }

@@ -13,6 +13,7 @@ struct ReEncodeSource {
   QString input;
   QString videoCodec;  // the libraries' codec name: "h264", "hevc", "mpeg4", ...
   double frameRate = 25;
+  int sampleRate = 0;  // of the first sound stream
   int videoIndex = 0;
   QList<int> audio;      // stream indexes, in order
 };
