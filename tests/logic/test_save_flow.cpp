@@ -161,20 +161,22 @@ TEST(Save, ATypeThatCannotBeWrittenIsRefusedBeforeAnyCutNamingThoseThatCan) {
   const QString types = "It writes .mp4, .m4v, .mov, .mkv, .avi, .divx, .wmv, .mpg, .flv, .vob and .dat files; "
                         "a .mkv file holds nearly any video.";
   const struct {
+    const char* input;
     const char* answer;
     QString refusal;  // empty: the cut starts
   } rows[] = {
-      {"/videos/part.webm", "Vintrel cannot write .webm files. " + types},
-      {"/videos/part.ts", "Vintrel cannot write .ts files. " + types},
-      {"/videos/part", "part has no ending that names its type. " + types},
-      {"/videos/part.", "part. has no ending that names its type. " + types},
-      {"/videos/part.MKV", ""},
-      {"/videos/part.Mp4", ""},
-      {"/videos/part.dat", ""},
+      {"/videos/clip.webm", "/videos/part.webm", "Vintrel cannot write .webm files. " + types},
+      {"/videos/clip.webm", "/videos/part.ts", "Vintrel cannot write .ts files. " + types},
+      {"/videos/clip.webm", "/videos/part", "part has no ending that names its type. " + types},
+      {"/videos/clip.webm", "/videos/part.", "part. has no ending that names its type. " + types},
+      {"/videos/clip.webm", "/videos/part.MKV", ""},
+      {"/videos/clip.webm", "/videos/part.Mp4", ""},
+      {"/videos/clip.mp4", "/videos/part.dat", "Vintrel writes .dat (Video CD) files only from .dat files. " + types},
+      {"/videos/clip.DAT", "/videos/part.dat", ""},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.answer);
-    SaveRig r("/videos/clip.webm");
+    SaveRig r(row.input);
     r.dialogs.answers = {QString(row.answer)};
     r.save();
     if (row.refusal.isEmpty()) {
