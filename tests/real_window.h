@@ -50,6 +50,8 @@ struct Outside : FileDialogs, Messages, UrlOpener, Files {
   bool exists(const QString&) override { return false; }
   bool sameFile(const QString&, const QString&) override { return false; }
   bool folderWritable(const QString&) override { return true; }
+  bool folderExists(const QString&) override { return true; }
+  std::optional<cut::FileIdentity> identity(const QString&) override { return std::nullopt; }
   std::optional<QString> readText(const QString&) override { return std::nullopt; }
 };
 

@@ -5,6 +5,7 @@
 #include <clocale>
 #include <cstdio>
 
+#include "app/command_line.h"
 #include "app/main_window.h"
 #include "app/window_watch.h"
 #include "platform/qt_platform.h"
@@ -12,13 +13,38 @@
 #include "save/cut_job.h"
 #include "version.h"
 
+namespace {
+QStringList argumentsOf(int argc, char** argv) {
+  QStringList arguments;
+  for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  return arguments;
+}
+}  // namespace
+
 int main(int argc, char** argv) {
+  // Help and the version are answered before any window: they need no display.
+  const vintrel::StartRequest asked = vintrel::parseStartArguments(argumentsOf(argc, argv));
+  if (asked.action == vintrel::StartRequest::Action::Help) {
+    std::fputs(vintrel::usageText().toLocal8Bit().constData(), stdout);
+    return 0;
+  }
+  if (asked.action == vintrel::StartRequest::Action::Version) {
+    std::printf("Vintrel %s\n", vintrel::kVersion);
+    return 0;
+  }
   // The player draws into a native X11 window; under Wayland that is XWayland's.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY")) {
     qputenv("QT_QPA_PLATFORM", "xcb");
   }
   vintrel::tolerateVanishedWindows();
   QApplication app(argc, argv);
+  // The toolkit has taken its own options (-display, -platform...) out of argv by now.
+  const vintrel::StartRequest request = vintrel::parseStartArguments(argumentsOf(argc, argv));
+  if (request.action == vintrel::StartRequest::Action::BadArguments) {
+    std::fprintf(stderr, "vintrel: %s\n%s", request.problem.toLocal8Bit().constData(),
+                 vintrel::usageText().toLocal8Bit().constData());
+    return 2;
+  }
   QApplication::setApplicationName("Vintrel");
   QApplication::setApplicationVersion(vintrel::kVersion);
   QApplication::setDesktopFileName("vintrel");
@@ -71,6 +97,6 @@ int main(int argc, char** argv) {
     messages.inform("Please re-install Vintrel");
     return 1;
   }
-  if (argc > 1) window->openFile(QString::fromLocal8Bit(argv[1]));
+  if (!request.file.isEmpty()) window->openFile(request.file);
   return app.exec();
 }

@@ -132,6 +132,8 @@ void MainWindow::createControls() {
   connect(positionTimer, &QTimer::timeout, this, &MainWindow::onPositionTick);
   connect(positionSlider, &PositionSlider::pressed, this, &MainWindow::onSliderPressed);
   connect(positionSlider, &PositionSlider::released, this, &MainWindow::onSliderReleased);
+  // Page Up, Page Down, Home and End move the thumb with the keyboard: the video follows.
+  connect(positionSlider, &PositionSlider::keyMoved, this, &MainWindow::seekToSlider);
 
   // Keyboard focus order; the slider holds the focus when the window opens.
   QWidget* order[] = {positionSlider, playButton,      stopButton,      openButton, saveButton, websiteButton,
@@ -204,6 +206,9 @@ void MainWindow::showSession() {
   positionSlider->setEnabled(!saving);
   updateEscape();
   saveAction->setText(saving ? "Cancel" : "Save");
+  // While a cut runs only Esc and the button cancel it: the Save key, pressed twice as people
+  // do, must not throw the cut away.
+  saveAction->setShortcut(saving ? QKeySequence() : QKeySequence(QKeySequence::Save));
   playPauseAction->setText(session_.isPlaying() ? "Pause" : "Play");
 
   startTick->placeAt(session_.markStart());

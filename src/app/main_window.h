@@ -152,6 +152,8 @@ class MainWindow : public QWidget {
   void onEndReached();
   void onSliderPressed();
   void onSliderReleased();
+  // The player and the position label go where the slider's thumb stands.
+  void seekToSlider();
 
   void play();
   void pause();

@@ -50,6 +50,8 @@ void MainWindow::rewind() {
   player_->setPaused(true);
   player_->seek(0);
   positionSlider->setValue(0);
+  // The label follows every seek: a stale one would contradict what Mark End then takes.
+  positionLabel->setText(kZeroTime);
   session_.setPlayback(Session::Playback::Stopped);
 }
 
@@ -101,7 +103,6 @@ void MainWindow::onPlayPauseTriggered() {
 void MainWindow::onStopTriggered() {
   if (!session_.hasFile()) return;
   rewind();
-  positionLabel->setText(kZeroTime);
 }
 
 void MainWindow::onPositionTick() {
@@ -140,8 +141,15 @@ void MainWindow::onSliderPressed() {
 }
 
 void MainWindow::onSliderReleased() {
-  if (player_->isLoaded()) player_->seek(positionSlider->value());
+  seekToSlider();
   if (session_.isPlaying()) followPosition(true);
+}
+
+void MainWindow::seekToSlider() {
+  if (!player_->isLoaded()) return;
+  awaitingFrame_ = false;
+  player_->seek(positionSlider->value());
+  positionLabel->setText(formatTime(positionSlider->value()));
 }
 
 void MainWindow::stepBy(int seconds) {

@@ -4,6 +4,8 @@
 #include <QString>
 #include <optional>
 
+#include "cut/cli/protocol.h"
+
 namespace vintrel {
 
 // What an Open or Save dialog shows when it opens.
@@ -54,6 +56,10 @@ class Files {
   virtual bool sameFile(const QString& a, const QString& b) = 0;
   // Whether a new file can be made in the folder that holds the path.
   virtual bool folderWritable(const QString& path) = 0;
+  // Whether the folder that holds the path is there.
+  virtual bool folderExists(const QString& path) = 0;
+  // Which file is at the path (device and inode); nothing when none is.
+  virtual std::optional<cut::FileIdentity> identity(const QString& path) = 0;
   // The whole file as text; nothing when it cannot be read.
   virtual std::optional<QString> readText(const QString& path) = 0;
 };

@@ -1,5 +1,6 @@
 #include "platform/qt_platform.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QUrl>
 #include <algorithm>
 
@@ -133,10 +135,22 @@ bool RealFiles::sameFile(const QString& a, const QString& b) {
 
 bool RealFiles::folderWritable(const QString& path) {
   const QString folder = QFileInfo(path).absolutePath();
-  // access() answers for root too on a read-only mount, but not for a folder root may
-  // write despite its mode bits, which is what happens then as well.
-  return ::access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0;
+  // Making a file is the one test that holds everywhere: access() says yes to root for
+  // folders no file can be made in (/proc, /sys). The probe is named as the cut's work files
+  // are, so even one left by a crash here is removed by the next cut in this folder.
+  const QString probe = folder + "/" + cut::WorkFilePrefix(::getpid(), QRandomGenerator::system()->generate64()) +
+                        "folder-check";
+  const QByteArray name = QFile::encodeName(probe);
+  const int fd = ::open(name.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  ::close(fd);
+  ::unlink(name.constData());
+  return true;
 }
+
+bool RealFiles::folderExists(const QString& path) { return QFileInfo(QFileInfo(path).absolutePath()).isDir(); }
+
+std::optional<cut::FileIdentity> RealFiles::identity(const QString& path) { return cut::IdentityOf(path); }
 
 std::optional<QString> RealFiles::readText(const QString& path) {
   QFile file(path);

@@ -35,6 +35,8 @@ class RealFiles : public Files {
   bool exists(const QString& path) override;
   bool sameFile(const QString& a, const QString& b) override;
   bool folderWritable(const QString& path) override;
+  bool folderExists(const QString& path) override;
+  std::optional<cut::FileIdentity> identity(const QString& path) override;
   std::optional<QString> readText(const QString& path) override;
 };
 

@@ -7,8 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <cerrno>
 #include <cmath>
@@ -44,7 +46,32 @@ bool drain(int fd, QByteArray& into) {
   }
 }
 
+// Kills every process of the session `leader` started, the leader first. The cut's encoder
+// runs in a process group of its own but stays in the cut's session, so the group alone would
+// leave it encoding into a file nobody wants. A session's id is not handed out again while a
+// process of it lives, so nothing else is hit.
+void killSession(pid_t leader) {
+  ::kill(-leader, SIGKILL);
+  for (const QString& entry : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    bool isPid = false;
+    const pid_t pid = entry.toInt(&isPid);
+    if (!isPid || pid == leader) continue;
+    QFile stat("/proc/" + entry + "/stat");
+    if (!stat.open(QIODevice::ReadOnly)) continue;
+    // "pid (name) state ppid pgrp session ...": the name may hold spaces and parentheses.
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() > 3 && fields[3].toInt() == leader) ::kill(pid, SIGKILL);
+  }
+}
+
 }  // namespace
+
+bool saysOutputTaken(const QString& reason) {
+  static const QRegularExpression taken(
+      R"(^(A file named .+ appeared|.+ was changed) while the cut ran; it was left as it is\.$)");
+  return taken.match(reason).hasMatch();
+}
 
 QStringList cutArguments(const CutRequest& request) {
   return cut::CutCommandLine({.input = request.input,
@@ -52,6 +79,7 @@ QStringList cutArguments(const CutRequest& request) {
                               .start = request.start,
                               .end = request.end,
                               .overwrite = request.replaceExisting,
+                              .replaces = request.replaceExisting ? request.replaces : std::nullopt,
                               .machineProgress = true});
 }
 
@@ -62,7 +90,11 @@ QString findCutProgram(const QString& programFolder) {
   return QStandardPaths::findExecutable("vintrel-cut");
 }
 
-ProcessCutJob::ProcessCutJob(QString program, QObject* parent) : CutJob(parent), program_(std::move(program)) {}
+ProcessCutJob::ProcessCutJob(QString program, QObject* parent) : CutJob(parent), program_(std::move(program)) {
+  killTimer_.setSingleShot(true);
+  killTimer_.setInterval(kCancelGraceMs);
+  connect(&killTimer_, &QTimer::timeout, this, &ProcessCutJob::kill);
+}
 
 ProcessCutJob::~ProcessCutJob() {
   // The cut goes on without us (the window was closed): it finishes its file by itself.
@@ -73,6 +105,9 @@ ProcessCutJob::~ProcessCutJob() {
 }
 
 void ProcessCutJob::start(const CutRequest& request) {
+  output_ = QFileInfo(request.output).absoluteFilePath();
+  outputFolder_ = QFileInfo(output_).absolutePath();
+  outputAtStart_ = cut::IdentityOf(output_);
   if (program_.isEmpty()) {
     finish({CutOutcome::Result::Failed, {}, "The cutting program vintrel-cut was not found beside Vintrel or on the search path (PATH)."});
     return;
@@ -138,15 +173,24 @@ void ProcessCutJob::start(const CutRequest& request) {
     // No pidfd (an old kernel): the end of its error output marks it instead.
     return;
   }
+  watchingExit_ = true;
   exitNotifier_ = std::make_unique<QSocketNotifier>(exitFd_, QSocketNotifier::Read);
   connect(exitNotifier_.get(), &QSocketNotifier::activated, this, &ProcessCutJob::onExited);
 }
 
 void ProcessCutJob::cancel() {
-  if (done_ || pid_ <= 0) return;
+  if (done_ || pid_ <= 0 || cancelled_) return;
   cancelled_ = true;
-  // vintrel-cut stops its encoder and removes its temporary files on SIGTERM.
+  // vintrel-cut stops its encoder and removes its work files on SIGTERM; one that is stuck
+  // (stopped, hung in a read) does not, and is killed once its time is up.
   ::kill(pid_, SIGTERM);
+  killTimer_.start();
+}
+
+void ProcessCutJob::kill() {
+  // Not yet reaped (that happens only in onExited), so the pid is still the cut's.
+  if (done_ || pid_ <= 0) return;
+  killSession(pid_);
 }
 
 void ProcessCutJob::readReport() {
@@ -169,42 +213,65 @@ void ProcessCutJob::readErrorOutput() {
       if (!done_) emit progress(parsed.fraction);
     } else if (parsed.kind == cut::ProgressEvent::Kind::Error) {
       lastError_ = parsed.text;
-    } else {
-      lastLines_ = parsed.text;
     }
+    // Phase lines and stray output are no reason to show anyone.
   }
   if (!open) {
     progressNotifier_.reset();
     closeFd(progressFd_);
-    if (exitFd_ < 0) onExited();
+    if (!watchingExit_) onExited();
   }
 }
 
 void ProcessCutJob::onExited() {
-  int status = 0;
-  const pid_t r = ::waitpid(pid_, &status, WNOHANG);
-  if (r == 0) return;  // not yet (a spurious wakeup)
+  // Looked at without reaping it: until it is reaped its pid, and so its work files' names,
+  // cannot be taken by another process.
+  siginfo_t ending = {};
+  if (::waitid(P_PID, pid_, &ending, WEXITED | WNOHANG | WNOWAIT) != 0 || ending.si_pid == 0) {
+    // Not yet: a spurious wakeup, or (without a pidfd) its output closed just before it ended.
+    if (!watchingExit_) QTimer::singleShot(100, this, &ProcessCutJob::onExited);
+    return;
+  }
+  killTimer_.stop();
   exitNotifier_.reset();
   closeFd(exitFd_);
   // Whatever it wrote before it ended is in the pipes still.
   readReport();
   readErrorOutput();
   CutOutcome outcome;
-  const bool exited = r == pid_ && WIFEXITED(status);
-  const int code = exited ? WEXITSTATUS(status) : -1;
+  const bool exited = ending.si_code == CLD_EXITED;
+  const int code = exited ? ending.si_status : -1;
   if (exited && code == 0) {
     outcome.result = CutOutcome::Result::Saved;
     outcome.report = QString::fromUtf8(report_).trimmed();
-  } else if (cancelled_ || code == static_cast<int>(cut::CutExit::kCancelled)) {
-    outcome.result = CutOutcome::Result::Cancelled;
   } else {
-    outcome.result = CutOutcome::Result::Failed;
-    outcome.reason = !lastError_.isEmpty()   ? lastError_
-                     : !lastLines_.isEmpty() ? lastLines_
-                     : exited                ? QString("The cut stopped with exit code %1.").arg(code)
-                                             : QString("The cut was ended from outside.");
+    // An encoder it started may outlive a cut that was killed or crashed.
+    if (!exited) killSession(pid_);
+    if (cancelled_ || code == static_cast<int>(cut::CutExit::kCancelled)) {
+      outcome.result = CutOutcome::Result::Cancelled;
+    } else {
+      outcome.result = CutOutcome::Result::Failed;
+      outcome.reason = failureReason(ending);
+      outcome.outputTaken = saysOutputTaken(outcome.reason);
+    }
+    // A cut that ends by itself has removed them already; one that was killed could not.
+    cut::RemoveWorkFilesOf(outputFolder_, pid_);
   }
+  ::waitpid(pid_, nullptr, 0);
   finish(outcome);
+}
+
+QString ProcessCutJob::failureReason(const siginfo_t& ending) const {
+  const bool reported = ending.si_code == CLD_EXITED && !lastError_.isEmpty();
+  if (reported) return lastError_;
+  const QString how = ending.si_code == CLD_EXITED ? QString("exit code %1").arg(ending.si_status)
+                                                   : QString("signal %1").arg(ending.si_status);
+  // It may have died after its file was moved into place, which is the last thing it does.
+  const std::optional<cut::FileIdentity> now = cut::IdentityOf(output_);
+  if (now && now != outputAtStart_)
+    return QString("The cutting program stopped unexpectedly (%1) after it had written %2.")
+        .arg(how, QFileInfo(output_).fileName());
+  return QString("The cutting program stopped unexpectedly (%1). Nothing was written.").arg(how);
 }
 
 void ProcessCutJob::finish(const CutOutcome& outcome) {

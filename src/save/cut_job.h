@@ -4,9 +4,14 @@
 #include <QObject>
 #include <QSocketNotifier>
 #include <QString>
+#include <QTimer>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <signal.h>
 #include <sys/types.h>
+
+#include "cut/cli/protocol.h"
 
 namespace vintrel {
 
@@ -16,6 +21,8 @@ struct CutRequest {
   double start = 0;  // seconds from the input's start; marks to the frame carry fractions
   double end = 0;
   bool replaceExisting = false;  // the user agreed to replace a file at the output name
+  // That file as it was when the user agreed: only it is replaced, never one put there since.
+  std::optional<cut::FileIdentity> replaces = std::nullopt;
 };
 
 struct CutOutcome {
@@ -23,7 +30,13 @@ struct CutOutcome {
   Result result = Result::Failed;
   QString report;  // how the file was made and what was checked, when saved
   QString reason;  // why not, when it failed
+  // It failed only because the output name no longer held what the user agreed to (a file
+  // appeared there, or the one to replace was swapped) while the cut ran; the user may be asked again.
+  bool outputTaken = false;
 };
+
+// Whether a reason of vintrel-cut's says the output name was taken while the cut ran.
+bool saysOutputTaken(const QString& reason);
 
 class CutJob : public QObject {
   Q_OBJECT
@@ -31,7 +44,8 @@ class CutJob : public QObject {
   using QObject::QObject;
   // Starts the cut; `finished` follows exactly once, possibly before this returns.
   virtual void start(const CutRequest& request) = 0;
-  // Asks the cut to stop; `finished` then reports Cancelled, or what it had become.
+  // Asks the cut to stop; `finished` then reports Cancelled, or what it had become. A cut that
+  // does not stop by itself within a few seconds is made to.
   virtual void cancel() = 0;
 
  signals:
@@ -42,10 +56,14 @@ class CutJob : public QObject {
 
 // The arguments `vintrel-cut` is started with for a request (the protocol in cut/cli/protocol.h).
 QStringList cutArguments(const CutRequest& request);
-// Runs `vintrel-cut` as a process of its own session.
+// Runs `vintrel-cut` as a process of its own session. When it ends other than with its file
+// written (cancelled, failed, killed, crashed), its work files in the output's folder go too.
 class ProcessCutJob : public CutJob {
   Q_OBJECT
  public:
+  // How long a cancelled cut has to stop by itself before it is killed.
+  static constexpr int kCancelGraceMs = 3000;
+
   // program: the path of vintrel-cut.
   explicit ProcessCutJob(QString program, QObject* parent = nullptr);
   ~ProcessCutJob() override;
@@ -56,9 +74,16 @@ class ProcessCutJob : public CutJob {
   void readErrorOutput();
   void readReport();
   void onExited();
+  void kill();
   void finish(const CutOutcome& outcome);
+  // Why it failed, in words for the user, from how it ended.
+  QString failureReason(const siginfo_t& ending) const;
 
   QString program_;
+  QString outputFolder_;
+  QString output_;
+  std::optional<cut::FileIdentity> outputAtStart_;
+  QTimer killTimer_;
   pid_t pid_ = -1;
   int exitFd_ = -1;
   int reportFd_ = -1;
@@ -69,7 +94,7 @@ class ProcessCutJob : public CutJob {
   QByteArray report_;
   QByteArray progressPending_;
   QString lastError_;
-  QString lastLines_;
+  bool watchingExit_ = false;  // its pidfd tells when it ends; else the end of its output does
   bool cancelled_ = false;
   bool done_ = false;
 };

@@ -1,6 +1,8 @@
 #include "save/save_flow.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QUrl>
 #include <algorithm>
 #include <cmath>
@@ -28,15 +30,63 @@ QString nameTime(double seconds, bool hundredths) {
 }
 }  // namespace
 
+namespace {
+// The longest file name Linux file systems take, in bytes.
+constexpr qsizetype kLongestName = 255;
+
+qsizetype nameBytes(const QString& name) { return QFile::encodeName(name).size(); }
+}  // namespace
+
+QString offeredType(const QString& input) {
+  const QString suffix = QFileInfo(input).suffix();
+  return suffix.isEmpty() ? QString(kDefaultOutputType) : suffix;
+}
+
+QString outputTypeProblem(const QString& input, const QString& output) {
+  const QString type = QFileInfo(output).suffix();
+  // A Video CD file is made only from one: the encoder takes the disc's format from the input.
+  const bool vcdFromOther = type.toLower() == "dat" && QFileInfo(input).suffix().toLower() != "dat";
+  if (kWritableTypes.contains(type.toLower()) && !vcdFromOther) return {};
+  const QString known = "." + kWritableTypes.mid(0, kWritableTypes.size() - 1).join(", .") + " and ." +
+                        kWritableTypes.last();
+  const QString what = type.isEmpty()  ? QString("%1 has no ending that names its type.").arg(QFileInfo(output).fileName())
+                       : vcdFromOther ? QString("Vintrel writes .%1 (Video CD) files only from .dat files.").arg(type)
+                                      : QString("Vintrel cannot write .%1 files.").arg(type);
+  return QString("%1 It writes %2 files; a .mkv file holds nearly any video.").arg(what, known);
+}
+
 QString suggestOutputName(const QString& input, const Stretch& stretch, Files& files) {
   const QFileInfo info(input);
-  const QString suffix = info.suffix().isEmpty() ? QString() : "." + info.suffix();
-  const QString stem = QString("%1/%2-cut-%3-%4")
-                           .arg(info.absolutePath(), info.completeBaseName(), nameTime(stretch.start, stretch.toTheFrame),
-                                nameTime(stretch.end, stretch.toTheFrame));
+  const QString suffix = "." + offeredType(input);
+  const QString marks = QString("-cut-%1-%2").arg(nameTime(stretch.start, stretch.toTheFrame),
+                                                  nameTime(stretch.end, stretch.toTheFrame));
+  // Room for the marks, a number that makes the name free, and the type; the input's own
+  // part gives way, a character at a time so that no character is cut in half.
+  const qsizetype room = kLongestName - nameBytes(marks + "-9999" + suffix);
+  QString base = info.completeBaseName();
+  while (!base.isEmpty() && nameBytes(base) > room) {
+    base.chop(1);
+    if (!base.isEmpty() && base.back().isHighSurrogate()) base.chop(1);
+  }
+  const QString stem = info.absolutePath() + "/" + base + marks;
   QString name = stem + suffix;
   for (int n = 2; files.exists(name) && n < 10000; ++n) name = QString("%1-%2%3").arg(stem).arg(n).arg(suffix);
   return name;
+}
+
+QString plainReason(const QString& reason, const QString& output, bool folderGone) {
+  static const QRegularExpression workFile(R"(\.vintrel-\d+-[0-9a-z]+-)");
+  if (!reason.contains(workFile)) return reason;
+  const QFileInfo info(output);
+  if (folderGone) return QString("The folder %1 no longer exists.").arg(info.absolutePath());
+  // "…: file:/f/.vintrel-1-x-cut.mp4: Invalid data…" reads "…: Invalid data…"; a work file
+  // named anywhere else becomes the file it was to be.
+  const QString path = QString(R"((?:file:)?(?:%1/)?\.vintrel-\d+-[0-9a-z]+-[^\s:/]*)")
+                           .arg(QRegularExpression::escape(info.absolutePath()));
+  QString plain = reason;
+  plain.remove(QRegularExpression(path + ": "));
+  plain.replace(QRegularExpression(path), info.fileName());
+  return plain;
 }
 
 SaveFlow::SaveFlow(Session& session, Messages& messages, FileDialogs& dialogs, Files& files, UrlOpener& urls,
@@ -73,10 +123,10 @@ void SaveFlow::save() {
   emit progressChanged();
 
   const QString input = session_.file();
-  const QString extension = input.right(3);
+  const QString type = offeredType(input);
   FileDialogRequest request;
   request.title = "Save";
-  request.filter = extension.toUpper() + " Files|*." + extension + "|All Files(*.*)|*.*";
+  request.filter = type.toUpper() + " Files|*." + type + "|All Files(*.*)|*.*";
   request.filterIndex = 1;
   request.fileName = suggestOutputName(input, *stretch, files_);
   const std::optional<QString> output = dialogs_.chooseFileToSave(request);
@@ -91,9 +141,16 @@ void SaveFlow::save() {
     endSaving();
     return;
   }
+  // Refused before anything runs: the cut would fail only at its end, after the whole work.
+  if (const QString problem = outputTypeProblem(input, *output); !problem.isEmpty()) {
+    messages_.inform(kNotSaved, problem);
+    endSaving();
+    return;
+  }
   if (!files_.folderWritable(*output)) {
-    messages_.inform(kNotSaved,
-                     QString("The folder %1 cannot be written.").arg(QFileInfo(*output).absolutePath()));
+    const QString folder = QFileInfo(*output).absolutePath();
+    messages_.inform(kNotSaved, files_.folderExists(*output) ? QString("The folder %1 cannot be written.").arg(folder)
+                                                             : QString("The folder %1 does not exist.").arg(folder));
     endSaving();
     return;
   }
@@ -102,7 +159,10 @@ void SaveFlow::save() {
     endSaving();
     return;
   }
-  start({input, *output, stretch->start, stretch->end, replacing});
+  // The file as it is now, when the user agreed: only it is replaced. Gone already, there is
+  // nothing to replace.
+  const std::optional<cut::FileIdentity> agreed = replacing ? files_.identity(*output) : std::nullopt;
+  start({input, *output, stretch->start, stretch->end, agreed.has_value(), agreed});
 }
 
 void SaveFlow::start(const CutRequest& request) {
@@ -124,6 +184,10 @@ void SaveFlow::cancel() {
 
 void SaveFlow::onFinished(const CutOutcome& outcome) {
   ticker_.stop();
+  if (outcome.result == CutOutcome::Result::Failed && outcome.outputTaken) {
+    askAgain(outcome);
+    return;
+  }
   if (outcome.result == CutOutcome::Result::Saved) {
     progress_.complete();
     emit progressChanged();
@@ -139,9 +203,26 @@ void SaveFlow::onFinished(const CutOutcome& outcome) {
       messages_.inform(kSaveCancelled);
       break;
     case CutOutcome::Result::Failed:
-      messages_.inform(kNotSaved, outcome.reason);
+      messages_.inform(kNotSaved, plainReason(outcome.reason, request_.output, !files_.folderExists(request_.output)));
       break;
   }
+}
+
+void SaveFlow::askAgain(const CutOutcome& outcome) {
+  job_.release()->deleteLater();
+  // Still locked while the question is open, as when it was first asked.
+  if (!messages_.askYesNo(kOverwriteQuestion)) {
+    endSaving();
+    messages_.inform(kNotSaved, outcome.reason);
+    return;
+  }
+  CutRequest again = request_;
+  again.replaces = files_.identity(again.output);
+  again.replaceExisting = again.replaces.has_value();
+  progress_.start(0);
+  clock_.restart();
+  emit progressChanged();
+  start(again);
 }
 
 void SaveFlow::tellSaved(const CutOutcome& outcome) {

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
+#include <QStringList>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -23,9 +24,25 @@ inline const char* kNotSaved = "The file was not saved.";
 inline const char* kSaveCancelled = "Saving was cancelled. Nothing was written.";
 inline const char* kNoFileManager = "Vintrel could not start a file manager.";
 
+// The file types vintrel-cut writes, as the endings of their names (its re-encode picks the
+// container by the ending; cut/make/re_encode.cpp).
+inline const QStringList kWritableTypes = {"mp4", "m4v", "mov", "mkv", "avi", "divx",
+                                           "wmv", "mpg", "flv", "vob", "dat"};
+// The type offered for an input whose name has no ending: Matroska holds nearly any video.
+inline const char* kDefaultOutputType = "mkv";
+
+// The ending the Save dialog offers for an input: its own, else the default.
+QString offeredType(const QString& input);
+// Why a cut of `input` cannot be written under the name `output` (its type is none vintrel-cut
+// writes from that input); empty when it can.
+QString outputTypeProblem(const QString& input, const QString& output);
 // A name for the cut that is free in the input's folder: "holiday-cut-0_03-0_13.mp4" for
-// holiday.mp4 cut from second 3 to 13, then "...-2.mp4" and so on when that is taken.
+// holiday.mp4 cut from second 3 to 13, then "...-2.mp4" and so on when that is taken. The
+// input's part is shortened where the name would exceed what a file system takes.
 QString suggestOutputName(const QString& input, const Stretch& stretch, Files& files);
+// A reason of vintrel-cut's in the user's terms: its hidden work files, which the user never
+// named, are left out of it. `folderGone`: the output's folder no longer exists.
+QString plainReason(const QString& reason, const QString& output, bool folderGone);
 
 class SaveFlow : public QObject {
   Q_OBJECT
@@ -52,6 +69,8 @@ class SaveFlow : public QObject {
  private:
   void start(const CutRequest& request);
   void onFinished(const CutOutcome& outcome);
+  // The output name no longer holds what the user agreed to: asks again, and cuts again on Yes.
+  void askAgain(const CutOutcome& outcome);
   void endSaving();
   void tellSaved(const CutOutcome& outcome);
 

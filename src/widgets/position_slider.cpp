@@ -1,5 +1,6 @@
 #include "widgets/position_slider.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -65,6 +66,12 @@ VideoArea::VideoArea(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_DontCreateNativeAncestors);
   paint(this, Qt::black);
   setFocusPolicy(Qt::StrongFocus);
+}
+
+void PositionSlider::keyPressEvent(QKeyEvent* event) {
+  const int before = value();
+  QSlider::keyPressEvent(event);
+  if (value() != before) emit keyMoved();
 }
 
 void VideoArea::mouseDoubleClickEvent(QMouseEvent* event) {

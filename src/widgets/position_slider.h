@@ -19,11 +19,14 @@ class PositionSlider : public QSlider {
   void pressed();
   // The user let go of the slider after pressing it (a drag or a click on the groove).
   void released();
+  // A key moved the thumb.
+  void keyMoved();
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   int grooveY() const;

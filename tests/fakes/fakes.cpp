@@ -147,7 +147,15 @@ bool FakeFiles::sameFile(const QString& a, const QString& b) {
 }
 
 bool FakeFiles::folderWritable(const QString& path) {
-  return unwritableFolders.count(QFileInfo(path).absolutePath()) == 0;
+  return unwritableFolders.count(QFileInfo(path).absolutePath()) == 0 && folderExists(path);
+}
+
+bool FakeFiles::folderExists(const QString& path) { return missingFolders.count(QFileInfo(path).absolutePath()) == 0; }
+
+std::optional<cut::FileIdentity> FakeFiles::identity(const QString& path) {
+  const auto it = files.find(path);
+  if (it == files.end()) return std::nullopt;
+  return cut::FileIdentity{1, qHash(path) ^ (qHash(it->second) << 1)};
 }
 
 std::optional<QString> FakeFiles::readText(const QString& path) {

@@ -132,11 +132,15 @@ class FakeFiles : public Files {
   std::map<QString, QString> files;                    // path -> contents; present = exists
   std::vector<std::pair<QString, QString>> samePairs;  // two spellings of one file
   std::set<QString> unwritableFolders;
+  std::set<QString> missingFolders;
 
   QString programFolder() override { return folder; }
   bool exists(const QString& path) override { return files.count(path) > 0; }
   bool sameFile(const QString& a, const QString& b) override;
   bool folderWritable(const QString& path) override;
+  bool folderExists(const QString& path) override;
+  // A file's identity follows its path and contents: new contents, a new file.
+  std::optional<cut::FileIdentity> identity(const QString& path) override;
   std::optional<QString> readText(const QString& path) override;
 };
 

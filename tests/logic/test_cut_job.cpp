@@ -7,7 +7,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTemporaryDir>
 #include <functional>
 #include <optional>
@@ -35,6 +37,11 @@ TEST(CutArguments, OptionsThenTheInputTheStretchAndTheOutput) {
       // Marks to the frame: a start of 0 stays 0, fractions go as they are.
       {{"/v/clip.avi", "/v/part.avi", 0, 13.48, false},
        {"--progress=machine", "--", "/v/clip.avi", "0", "13.48", "/v/part.avi"}},
+      // Only the file the user agreed to replace is replaced.
+      {{"/v/clip.avi", "/v/part.avi", 1, 3, true, vintrel::cut::FileIdentity{2049, 1234567}},
+       {"--progress=machine", "--overwrite", "--replace=2049:1234567", "--", "/v/clip.avi", "1", "3", "/v/part.avi"}},
+      {{"/v/clip.avi", "/v/part.avi", 1, 3, false, vintrel::cut::FileIdentity{2049, 1234567}},
+       {"--progress=machine", "--", "/v/clip.avi", "1", "3", "/v/part.avi"}},
   };
   for (const auto& c : cases) EXPECT_EQ(cutArguments(c.request), c.args) << c.request.input.toStdString();
 }
@@ -97,9 +104,14 @@ TEST_F(CutJobRun, TheOutcomeFollowsTheExitCodeAndTheOutput) {
        "", {0.3, 0.6, 1.0}},
       {"error line", "echo 'progress 0.1000' >&2\necho 'error The input cannot be read' >&2\necho 'noise' >&2\nexit 1\n",
        R::Failed, "The input cannot be read", {0.1}},
-      {"last line", "echo 'first' >&2\necho 'something odd happened' >&2\nexit 1\n", R::Failed,
-       "something odd happened", {}},
-      {"silent", "echo 'a report'\nexit 2\n", R::Failed, "The cut stopped with exit code 2.", {}},
+      // Without an error line of its own it ended unexpectedly: its phases and stray lines
+      // are no reason to show anyone.
+      {"no error line", "echo 'phase encoding' >&2\necho 'something odd happened' >&2\nexit 1\n", R::Failed,
+       "The cutting program stopped unexpectedly (exit code 1). Nothing was written.", {}},
+      {"silent", "echo 'a report'\nexit 2\n", R::Failed,
+       "The cutting program stopped unexpectedly (exit code 2). Nothing was written.", {}},
+      {"crashed", "echo 'progress 0.2500' >&2\necho 'phase encoding' >&2\nkill -SEGV $$\n", R::Failed,
+       "The cutting program stopped unexpectedly (signal 11). Nothing was written.", {0.25}},
       // vintrel-cut stopped by someone else's SIGTERM.
       {"exit 3", "echo 'error stopped' >&2\nexit 3\n", R::Cancelled, "", {}},
   };
@@ -141,7 +153,8 @@ TEST_F(CutJobRun, CancelledOrEndedFromOutside) {
        "trap 'echo \"error interrupted\" >&2; kill $child; exit 1' TERM\n"
        "echo 'progress 0.1000' >&2\nwait $child\n",
        true, R::Cancelled, ""},
-      {"killed", "echo 'progress 0.1000' >&2\nexec sleep 30\n", false, R::Failed, "The cut was ended from outside."},
+      {"killed", "echo 'progress 0.1000' >&2\nexec sleep 30\n", false, R::Failed,
+       "The cutting program stopped unexpectedly (signal 9). Nothing was written."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -161,6 +174,79 @@ TEST_F(CutJobRun, CancelledOrEndedFromOutside) {
     EXPECT_EQ(outcome->result, c.result);
     EXPECT_EQ(outcome->reason, c.reason);
   }
+}
+
+// A cut that cannot clean up after itself (stopped, killed, crashed) is cleaned up after: its
+// work files go, and so does the encoder it started in a process group of its own. Another
+// cut's work files stay.
+TEST_F(CutJobRun, AStuckOrDeadCutIsEndedAndItsWorkFilesGo) {
+  using R = CutOutcome::Result;
+  enum class Then { Cancel, Kill, Wait };
+  const struct {
+    const char* name;
+    const char* behaviour;  // after its work files, its encoder and a progress line
+    Then then;
+    R result;
+    const char* reason;
+  } cases[] = {
+      // Stopped (SIGSTOP) with a handler for SIGTERM, as vintrel-cut has: the cancel waits for
+      // ever; it is killed after a few seconds.
+      {"stopped, cancelled", "trap 'exit 3' TERM\nkill -STOP $$\n", Then::Cancel, R::Cancelled, ""},
+      {"ignores the cancel", "trap '' TERM\nwhile :; do sleep 1; done\n", Then::Cancel, R::Cancelled, ""},
+      {"killed from outside", "exec sleep 30\n", Then::Kill, R::Failed,
+       "The cutting program stopped unexpectedly (signal 9). Nothing was written."},
+      {"crashed", "kill -ABRT $$\n", Then::Wait, R::Failed,
+       "The cutting program stopped unexpectedly (signal 6). Nothing was written."},
+  };
+  request.output = dir.filePath("part.avi");
+  const QString othersWork = dir.filePath(QString(".vintrel-%1-zz-cut.avi").arg(::getpid()));  // a running cut's
+  QFile(othersWork).open(QIODevice::WriteOnly);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    outcome.reset();
+    const QString body = QString(
+        "cd '%1'\necho $$ > pid\n"
+        ": > .vintrel-$$-abc-cut.avi\n: > .vintrel-$$-abc-head.mp4\n"
+        // The encoder, as vintrel-cut starts it: a process group of its own.
+        "python3 -c 'import os; os.setpgid(0, 0); os.execvp(\"sleep\", [\"sleep\", \"300\"])' &\n"
+        "echo $! > encoder\nsleep 0.2\n"
+        "echo 'progress 0.1000' >&2\n%2").arg(dir.path(), c.behaviour);
+    run(script(QString("cut-%1").arg(&c - cases), body), [&](ProcessCutJob& job) {
+      if (c.then == Then::Cancel) {
+        job.cancel();
+        return;
+      }
+      if (c.then == Then::Kill) ::kill(read("pid").trimmed().toInt(), SIGKILL);
+    });
+    ASSERT_TRUE(outcome);
+    EXPECT_EQ(outcome->result, c.result);
+    EXPECT_EQ(outcome->reason, c.reason) << outcome->reason.toStdString();
+    EXPECT_EQ(QDir(dir.path()).entryList({".vintrel-*"}, QDir::Files | QDir::Hidden),
+              QStringList{QFileInfo(othersWork).fileName()});
+    // The encoder ends (gone, or a zombie waiting for whoever adopted it); a kill takes a moment.
+    const QString encoderStat = QString("/proc/%1/stat").arg(read("encoder").trimmed());
+    auto encoderEnded = [&] {
+      QFile stat(encoderStat);
+      if (!stat.open(QIODevice::ReadOnly)) return true;
+      const QByteArray line = stat.readAll();
+      return line.mid(line.lastIndexOf(')') + 2, 1) == "Z";
+    };
+    EXPECT_TRUE(QTest::qWaitFor(encoderEnded, 10000)) << "the encoder runs on";
+  }
+}
+
+TEST(CutOutcome, TheOutputTakenWhileTheCutRanIsToldFromOtherFailures) {
+  const struct {
+    const char* reason;
+    bool taken;
+  } cases[] = {
+      {"A file named part.avi appeared while the cut ran; it was left as it is.", true},
+      {"part 2.avi was changed while the cut ran; it was left as it is.", true},
+      {"part.avi was removed while the cut ran; nothing was written in its place.", false},
+      {"There is no space left on the disk.", false},
+      {"", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(vintrel::saysOutputTaken(c.reason), c.taken) << c.reason;
 }
 
 // The cut outlives the window: a session of its own, nothing of ours open in it, no input.

@@ -5,7 +5,9 @@
 #include <QApplication>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QTest>
 #include <QUrl>
+#include <functional>
 
 #include "fakes/fakes.h"
 
@@ -167,10 +169,10 @@ TEST(Tracking, TheTickNoticesTheEnd) {
   const struct {
     double duration, position;
     bool ends;
-    const char* label;  // the last position stays shown
+    const char* label;  // where it stands: back at the start once ended
   } cases[] = {
-      {100.0, 99.6, true, " 0 : 1 : 40"},
-      {100.7, 100.7, true, " 0 : 1 : 41"},
+      {100.0, 99.6, true, kZero},
+      {100.7, 100.7, true, kZero},
       {100.3, 100.0, false, " 0 : 1 : 40"},
       {100.3, 100.3, false, " 0 : 1 : 40"},
   };
@@ -197,7 +199,8 @@ TEST(Tracking, ThePlayersEndRewindsAndPlayStartsAgain) {
     if (r.w().positionTimer->isActive()) r.tick();
   }
   expectHaltedAtZero(r, "at the end");
-  EXPECT_EQ(r.w().positionLabel->text(), " 0 : 0 : 3");
+  // The label goes back with the video: Mark End now takes 0, as the label says.
+  EXPECT_EQ(r.w().positionLabel->text(), kZero);
 
   r.w().playButton->click();
   expectPlaying(r, "again");
@@ -294,6 +297,44 @@ TEST(Slider, TheWholeHeightAnswersAsTheGrooveDoes) {
     sendMouse(slider, QEvent::MouseButtonRelease, right, Qt::NoButton);
     EXPECT_EQ(slider->value(), from + 5);
     EXPECT_EQ(r.p().seeks, std::vector<double>{double(from + 5)});
+  }
+}
+
+// Every way the slider moves the video moves the position label with it, playing or halted,
+// so that Mark End never takes a time other than the one shown.
+TEST(Slider, ThePositionLabelFollowsEverySeek) {
+  const struct {
+    const char* what;
+    std::function<void(Rig&)> move;
+    int to;
+  } cases[] = {
+      {"released after a click or a drag",
+       [](Rig& r) {
+         emit r.w().positionSlider->pressed();
+         r.w().positionSlider->setValue(25);
+         emit r.w().positionSlider->released();
+       },
+       25},
+      {"Page Up on the slider", [](Rig& r) { QTest::keyClick(r.w().positionSlider, Qt::Key_PageUp); }, 25},
+      {"Page Down on the slider", [](Rig& r) { QTest::keyClick(r.w().positionSlider, Qt::Key_PageDown); }, 15},
+      {"End on the slider", [](Rig& r) { QTest::keyClick(r.w().positionSlider, Qt::Key_End); }, 100},
+      {"Home on the slider", [](Rig& r) { QTest::keyClick(r.w().positionSlider, Qt::Key_Home); }, 0},
+  };
+  for (const auto& c : cases) {
+    for (bool playing : {true, false}) {
+      SCOPED_TRACE(std::string(c.what) + (playing ? ", playing" : ", paused"));
+      Rig r;
+      r.open();
+      r.p().pos = 20;
+      r.tick();
+      if (!playing) r.w().playButton->click();
+      r.p().seeks.clear();
+      c.move(r);
+      EXPECT_EQ(r.p().seeks, std::vector<double>{double(c.to)});
+      EXPECT_EQ(r.w().positionLabel->text(), vintrel::formatTime(c.to));
+      r.w().markEndAction->trigger();
+      EXPECT_EQ(r.w().session().markEnd(), c.to) << "Mark End takes what the label shows";
+    }
   }
 }
 

@@ -3,6 +3,7 @@
 // how each ending is told.
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
 #include <QSignalSpy>
 
 #include "fakes/fakes.h"
@@ -127,18 +128,22 @@ TEST(Save, TheDialogAsksWhileTheWindowIsLockedAndHalted) {
   EXPECT_EQ(r.p().pos, 40);
 }
 
-// The offered type is the input's last three characters, as they are spelt.
+// The offered type is the input's own ending as it is spelt, however long; an input without
+// one is offered Matroska, which holds nearly any video.
 TEST(Save, TheOfferedTypeFollowsTheInput) {
   const struct {
     const char* input;
     const char* filter;
+    const char* name;
   } rows[] = {
-      {"/v/clip.mp4", "MP4 Files|*.mp4|All Files(*.*)|*.*"},
-      {"/v/clip.mpg", "MPG Files|*.mpg|All Files(*.*)|*.*"},
-      {"/v/clip.DAT", "DAT Files|*.DAT|All Files(*.*)|*.*"},
-      {"/v/clip.Dat", "DAT Files|*.Dat|All Files(*.*)|*.*"},
-      {"/v/clip.divx", "IVX Files|*.ivx|All Files(*.*)|*.*"},
-      {"/v/clip.ts", ".TS Files|*..ts|All Files(*.*)|*.*"},
+      {"/v/clip.mp4", "MP4 Files|*.mp4|All Files(*.*)|*.*", "/v/clip-cut-0_12-0_30.mp4"},
+      {"/v/clip.DAT", "DAT Files|*.DAT|All Files(*.*)|*.*", "/v/clip-cut-0_12-0_30.DAT"},
+      {"/v/clip.Dat", "DAT Files|*.Dat|All Files(*.*)|*.*", "/v/clip-cut-0_12-0_30.Dat"},
+      {"/v/clip.divx", "DIVX Files|*.divx|All Files(*.*)|*.*", "/v/clip-cut-0_12-0_30.divx"},
+      {"/v/clip.webm", "WEBM Files|*.webm|All Files(*.*)|*.*", "/v/clip-cut-0_12-0_30.webm"},
+      {"/v/clip.ts", "TS Files|*.ts|All Files(*.*)|*.*", "/v/clip-cut-0_12-0_30.ts"},
+      {"/v/clip", "MKV Files|*.mkv|All Files(*.*)|*.*", "/v/clip-cut-0_12-0_30.mkv"},
+      {"/v.d/clip", "MKV Files|*.mkv|All Files(*.*)|*.*", "/v.d/clip-cut-0_12-0_30.mkv"},
   };
   for (const auto& row : rows) {
     SaveRig r(row.input);
@@ -146,6 +151,42 @@ TEST(Save, TheOfferedTypeFollowsTheInput) {
     r.save();
     ASSERT_EQ(r.saveDialogs().size(), 1u);
     EXPECT_EQ(r.saveDialogs()[0].request.filter, row.filter) << row.input;
+    EXPECT_EQ(r.saveDialogs()[0].request.fileName, row.name) << row.input;
+  }
+}
+
+// vintrel-cut picks what it writes by the name's ending: a type it cannot write would fail
+// only after the whole cut, with the encoder's words.
+TEST(Save, ATypeThatCannotBeWrittenIsRefusedBeforeAnyCutNamingThoseThatCan) {
+  const QString types = "It writes .mp4, .m4v, .mov, .mkv, .avi, .divx, .wmv, .mpg, .flv, .vob and .dat files; "
+                        "a .mkv file holds nearly any video.";
+  const struct {
+    const char* input;
+    const char* answer;
+    QString refusal;  // empty: the cut starts
+  } rows[] = {
+      {"/videos/clip.webm", "/videos/part.webm", "Vintrel cannot write .webm files. " + types},
+      {"/videos/clip.webm", "/videos/part.ts", "Vintrel cannot write .ts files. " + types},
+      {"/videos/clip.webm", "/videos/part", "part has no ending that names its type. " + types},
+      {"/videos/clip.webm", "/videos/part.", "part. has no ending that names its type. " + types},
+      {"/videos/clip.webm", "/videos/part.MKV", ""},
+      {"/videos/clip.webm", "/videos/part.Mp4", ""},
+      {"/videos/clip.mp4", "/videos/part.dat", "Vintrel writes .dat (Video CD) files only from .dat files. " + types},
+      {"/videos/clip.DAT", "/videos/part.dat", ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.answer);
+    SaveRig r(row.input);
+    r.dialogs.answers = {QString(row.answer)};
+    r.save();
+    if (row.refusal.isEmpty()) {
+      EXPECT_EQ(r.cutRequests.size(), 1u);
+      continue;
+    }
+    ASSERT_EQ(r.messages.shown.size(), 1u);
+    EXPECT_EQ(r.messages.shown[0].text, kNotSaved);
+    EXPECT_EQ(r.messages.shown[0].detail, row.refusal);
+    r.expectNothingStarted();
   }
 }
 
@@ -190,14 +231,22 @@ TEST(Save, TheInputIsRefusedByNameAndByIdentity) {
 }
 
 TEST(Save, AFolderThatCannotBeWrittenIsSaidBeforeAnyCut) {
-  SaveRig r;
-  r.files.unwritableFolders = {"/readonly"};
-  r.dialogs.answers = {QString("/readonly/part.avi")};
-  r.save();
-  ASSERT_EQ(r.messages.shown.size(), 1u);
-  EXPECT_EQ(r.messages.shown[0].text, kNotSaved);
-  EXPECT_EQ(r.messages.shown[0].detail, "The folder /readonly cannot be written.");
-  r.expectNothingStarted();
+  const struct {
+    const char* answer;
+    const char* detail;
+  } rows[] = {{"/readonly/part.avi", "The folder /readonly cannot be written."},
+              {"/gone/part.avi", "The folder /gone does not exist."}};
+  for (const auto& row : rows) {
+    SaveRig r;
+    r.files.unwritableFolders = {"/readonly"};
+    r.files.missingFolders = {"/gone"};
+    r.dialogs.answers = {QString(row.answer)};
+    r.save();
+    ASSERT_EQ(r.messages.shown.size(), 1u);
+    EXPECT_EQ(r.messages.shown[0].text, kNotSaved);
+    EXPECT_EQ(r.messages.shown[0].detail, row.detail);
+    r.expectNothingStarted();
+  }
 }
 
 TEST(Save, AnExistingFileIsReplacedOnlyOnYes) {
@@ -217,12 +266,88 @@ TEST(Save, AnExistingFileIsReplacedOnlyOnYes) {
   EXPECT_TRUE(yes.messages.showed(kOverwrite));
   ASSERT_EQ(yes.cutRequests.size(), 1u);
   EXPECT_TRUE(yes.cutRequests[0].replaceExisting);
+  // Only the file the user was asked about: one put there later is not replaced.
+  EXPECT_EQ(yes.cutRequests[0].replaces, yes.files.identity(yes.output));
+  EXPECT_TRUE(yes.cutRequests[0].replaces);
 
   SaveRig fresh;  // nothing there: nothing to ask
   fresh.save();
   EXPECT_TRUE(fresh.messages.shown.empty());
   ASSERT_EQ(fresh.cutRequests.size(), 1u);
   EXPECT_FALSE(fresh.cutRequests[0].replaceExisting);
+}
+
+// The output name no longer holds what the user agreed to when the cut ends: a file appeared
+// there, or the one to replace was swapped for another. The user is asked again; Yes cuts
+// again, replacing the file now there and only it.
+TEST(Save, AnOutputTakenWhileTheCutRanIsAskedAgain) {
+  const QString appeared = "A file named part.avi appeared while the cut ran; it was left as it is.";
+  const QString changed = "part.avi was changed while the cut ran; it was left as it is.";
+  for (const QString& reason : {appeared, changed}) {
+    for (bool yes : {true, false}) {
+      SCOPED_TRACE(reason.toStdString() + (yes ? ", Yes" : ", No"));
+      SaveRig r;
+      r.save();
+      ASSERT_EQ(r.cutRequests.size(), 1u);
+      r.files.files[r.output] = "someone else's";
+      r.messages.answers = {yes};
+      bool lockedWhileAsked = false;
+      r.messages.onShow = [&](const fakes::ShownMessage& shown) {
+        if (shown.question) lockedWhileAsked = r.w().session().isSaving();
+      };
+      r.finishCut({CutOutcome::Result::Failed, {}, reason, true});
+      ASSERT_GE(r.messages.shown.size(), 1u);
+      EXPECT_EQ(r.messages.shown[0].text, kOverwrite);
+      EXPECT_TRUE(lockedWhileAsked);
+      if (!yes) {
+        ASSERT_EQ(r.messages.shown.size(), 2u);
+        EXPECT_EQ(r.messages.shown[1].text, kNotSaved);
+        EXPECT_EQ(r.messages.shown[1].detail, reason);
+        EXPECT_EQ(r.cutRequests.size(), 1u);
+        r.expectIdle();
+        continue;
+      }
+      ASSERT_EQ(r.cutRequests.size(), 2u);
+      EXPECT_TRUE(r.cutRequests[1].replaceExisting);
+      EXPECT_EQ(r.cutRequests[1].replaces, r.files.identity(r.output));
+      EXPECT_EQ(r.cutRequests[1].start, 12);
+      EXPECT_EQ(r.cutRequests[1].end, 30);
+      r.expectLocked();
+      r.finishCut({CutOutcome::Result::Saved, "report", {}});
+      EXPECT_EQ(r.messages.lastText(), "Done");
+      r.expectIdle();
+    }
+  }
+}
+
+// A name the user never chose (a hidden work file's) is no part of a message.
+TEST(Save, AReasonNamesNoWorkFile) {
+  const struct {
+    const char* reason;
+    bool folderGone;
+    const char* plain;
+  } rows[] = {
+      {"The cut file failed its check: the made file cannot be read: /videos/.vintrel-123-k2x9-cut.avi: "
+       "Invalid data found when processing input",
+       false, "The cut file failed its check: the made file cannot be read: Invalid data found when processing input"},
+      {"The encoder failed: file:/videos/.vintrel-123-k2x9-cut.avi: Invalid argument", false,
+       "The encoder failed: Invalid argument"},
+      {"The cut file failed its check: the made file cannot be read: /videos/.vintrel-9-a-cut.avi: No such file", true,
+       "The folder /videos no longer exists."},
+      {"Writing .vintrel-123-k2x9-head.mp4 failed", false, "Writing part.avi failed"},
+      // Not a work file: left as it is.
+      {"The input /videos/.vintrel-notes.avi cannot be read", false, "The input /videos/.vintrel-notes.avi cannot be read"},
+      {"There is no space left on the disk.", true, "There is no space left on the disk."},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(vintrel::plainReason(row.reason, "/videos/part.avi", row.folderGone), row.plain) << row.reason;
+
+  SaveRig r;
+  r.save();
+  r.files.missingFolders = {"/videos"};
+  r.finishCut({CutOutcome::Result::Failed, {}, rows[0].reason});
+  ASSERT_EQ(r.messages.shown.size(), 1u);
+  EXPECT_EQ(r.messages.shown[0].detail, "The folder /videos no longer exists.");
 }
 
 TEST(Save, WhileTheCutRunsOnlySaveAsCancelWebsiteHelpAndAboutAnswer) {
@@ -349,12 +474,33 @@ TEST(Save, TheNameOfferedIsAFreeOneBesideTheInput) {
       {"/videos/holiday.mp4", 3.48, 13.2, true, {}, "/videos/holiday-cut-0_03.48-0_13.20.mp4"},
       {"/videos/holiday.mp4", 0, 59.996, true, {}, "/videos/holiday-cut-0_00.00-1_00.00.mp4"},
       {"/videos/long.mkv", 3723.04, 7384.5, true, {}, "/videos/long-cut-1_02_03.04-2_03_04.50.mkv"},
+      // No longer than a file system takes (255 bytes): the input's part gives way, whole
+      // characters at a time (each "é" is two bytes).
+      {"/videos/aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"
+       "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"
+       "aaaaaaa.mp4",
+       3, 13, false, {}, nullptr},
+      {"/videos/\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9"
+       "\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9"
+       "\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9"
+       "\u00e9\u00e9\u00e9\u00e9\u00e9.mp4",
+       3, 13, false, {}, nullptr},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.input);
     fakes::FakeFiles files;
     for (const char* path : row.taken) files.files[path] = "taken";
-    EXPECT_EQ(vintrel::suggestOutputName(row.input, {row.start, row.end, row.toTheFrame}, files), row.name);
+    const QString name = vintrel::suggestOutputName(QString::fromUtf8(row.input), {row.start, row.end, row.toTheFrame}, files);
+    if (row.name) {
+      EXPECT_EQ(name, row.name);
+      continue;
+    }
+    // A long name: shortened to fit, still ending in the marks and the type, no half characters.
+    const QFileInfo named(name);
+    EXPECT_LE(named.fileName().toUtf8().size(), 255);
+    EXPECT_GE(named.fileName().toUtf8().size(), 240);
+    EXPECT_TRUE(named.fileName().endsWith("-cut-0_03-0_13.mp4")) << name.toStdString();
+    EXPECT_TRUE(QFileInfo(QString::fromUtf8(row.input)).fileName().startsWith(named.completeBaseName().chopped(14)));
   }
 
   // In the window: the stretch that will be cut names it, starting at second 1 at the earliest.

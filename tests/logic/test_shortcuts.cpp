@@ -136,6 +136,7 @@ TEST(Shortcuts, EachKeyDoesWhatItsButtonDoesWhereverTheFocusIs) {
   }
 }
 
+// Only Esc and the button cancel a save: the Save key pressed again, as people do, is ignored.
 TEST(Shortcuts, NothingWhileTheButtonIsDisabledAndEscCancelsASave) {
   Rig r;
   activate(r);
@@ -157,9 +158,19 @@ TEST(Shortcuts, NothingWhileTheButtonIsDisabledAndEscCancelsASave) {
   EXPECT_EQ(r.w().session().markEnd(), 8);
   EXPECT_EQ(r.dialogs.uses.size(), 2u) << "no Open dialog during a save";
   ASSERT_TRUE(r.job);
+  for (const char* focusName : {"positionSlider", "saveButton", "videoArea"})
+    press(r.w().findChild<QWidget*>(focusName), Qt::Key_S, Qt::ControlModifier);
   EXPECT_EQ(r.job->cancels, 0);
+  EXPECT_EQ(r.jobsMade, 1);
   press(r.w().positionSlider, Qt::Key_Escape);
   EXPECT_EQ(r.job->cancels, 1);
+  r.w().saveButton->click();
+  EXPECT_EQ(r.job->cancels, 2);
+  // Once the cut has ended the Save key saves again.
+  r.finishCut({vintrel::CutOutcome::Result::Cancelled, {}, {}});
+  r.dialogs.answers.push_back(std::nullopt);
+  press(r.w().saveButton, Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(r.dialogs.uses.size(), 3u);
 }
 
 TEST(Shortcuts, ButtonsNameTheirKeys) {

@@ -1,6 +1,7 @@
 // Save in the window with the real vintrel-cut: the bar follows the cut, Cancel stops it in
 // any phase and leaves nothing behind, and closing the window leaves the cut to finish.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <QDir>
 #include <QFile>
@@ -22,6 +23,13 @@ QString cutProgram() { return qEnvironmentVariable("VINTREL_BUILD_DIR") + "/vint
 
 QStringList workFiles(const QString& folder) {
   return QDir(folder).entryList({".vintrel-*"}, QDir::Files | QDir::Hidden);
+}
+
+// The running cut, by the name of its work files.
+pid_t runningCut(const QString& folder) {
+  for (const QString& name : workFiles(folder))
+    if (const std::optional<pid_t> owner = cut::WorkFileOwner(name)) return *owner;
+  return -1;
 }
 
 QByteArray contents(const QString& path) {
@@ -163,6 +171,76 @@ TEST_F(SaveReal, ClosingTheWindowLeavesTheCutToFinishItsFile) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(output_) && workFiles(folder_.path()).isEmpty(); },
                               120000));
   EXPECT_NEAR(testmedia::Probe(output_).duration, 28, 0.1);
+}
+
+// Stopped from outside (SIGSTOP), the cut reports nothing: the bar stands, the title says it
+// waits, and Cancel still ends it (it is killed when it cannot answer), leaving nothing.
+TEST_F(SaveReal, AStoppedCutWaitsVisiblyAndCancelEndsIt) {
+  const QByteArray old = "an older cut, to be kept";
+  {
+    QFile file(output_);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(old);
+  }
+  startSave();
+  ASSERT_TRUE(waitForBar(10));
+  const pid_t cut = runningCut(folder_.path());
+  ASSERT_GT(cut, 0) << "no work files";
+  ASSERT_EQ(::kill(cut, SIGSTOP), 0);
+  const int bar = window_->progressBar->value();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window_->windowTitle() == "Saving - waiting for the encoder"; }, 30000))
+      << window_->windowTitle().toStdString();
+  EXPECT_LE(window_->progressBar->value(), bar + 1) << "the bar moved while nothing ran";
+  window_->cancelAction->trigger();
+  ASSERT_TRUE(waitForEnd(30000)) << "a stopped cut cannot be cancelled";
+  EXPECT_EQ(messages_.lastText(), "Saving was cancelled. Nothing was written.");
+  EXPECT_EQ(contents(output_), old);
+  EXPECT_TRUE(workFiles(folder_.path()).isEmpty()) << workFiles(folder_.path()).join(", ").toStdString();
+  EXPECT_NE(::kill(cut, 0), 0) << "the stopped cut lives on";
+}
+
+// Killed from outside mid-encode: said in words, its partial files gone, and the next save works.
+TEST_F(SaveReal, AKilledCutIsToldInWordsAndTheNextSaveWorks) {
+  startSave();
+  ASSERT_TRUE(waitForBar(20));
+  const pid_t cut = runningCut(folder_.path());
+  ASSERT_GT(cut, 0) << "no work files";
+  ASSERT_EQ(::kill(cut, SIGKILL), 0);
+  ASSERT_TRUE(waitForEnd(30000));
+  ASSERT_FALSE(messages_.shown.empty());
+  EXPECT_EQ(messages_.shown.back().text, "The file was not saved.");
+  EXPECT_EQ(messages_.shown.back().detail, "The cutting program stopped unexpectedly (signal 9). Nothing was written.");
+  EXPECT_TRUE(workFiles(folder_.path()).isEmpty()) << workFiles(folder_.path()).join(", ").toStdString();
+  EXPECT_FALSE(QFileInfo::exists(output_));
+
+  messages_.shown.clear();
+  startSave();
+  ASSERT_TRUE(waitForEnd());
+  ASSERT_EQ(messages_.lastText(), "Done") << messages_.shown.back().detail.toStdString();
+  EXPECT_NEAR(testmedia::Probe(output_).duration, 28, 0.1);
+  EXPECT_TRUE(workFiles(folder_.path()).isEmpty());
+}
+
+// A 10.6 s clip: the window shows its end as second 11 and Mark End takes 11 there; Save cuts
+// to the end of the video rather than refusing an end past its last frame.
+TEST_F(SaveReal, AnEndMarkPastTheLastFrameCutsToTheEnd) {
+  const QString clip = testmedia::MakeClip(folder_.filePath("short.mp4"), 10.6, "320x240", "25",
+                                           {"-c:v", "libx264", "-g", "25", "-c:a", "aac"});
+  ASSERT_FALSE(clip.isEmpty());
+  auto& player = static_cast<fakes::FakePlayer&>(window_->player());
+  player.nextDuration = 10.6;
+  window_->openFile(clip);
+  player.pos = 2;
+  window_->markStartAction->trigger();
+  player.pos = 10.6;
+  window_->markEndAction->trigger();
+  ASSERT_EQ(window_->session().markEnd(), 11);
+  EXPECT_EQ(window_->endLabel->text(), " 0 : 0 : 11");
+  output_ = folder_.filePath("end.mp4");
+  startSave();
+  ASSERT_TRUE(waitForEnd());
+  ASSERT_EQ(messages_.lastText(), "Done") << messages_.shown.back().detail.toStdString();
+  EXPECT_NEAR(testmedia::Probe(output_).duration, 8.6, 0.1);
 }
 
 }  // namespace

@@ -1,16 +1,13 @@
 #include "cut/make/work_files.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <cerrno>
 
 #include "cut/cut_error.h"
@@ -29,30 +26,10 @@ QString FolderProblem(int error, const QString& folder) {
 
 }  // namespace
 
-std::optional<pid_t> WorkFileOwner(const QString& fileName) {
-  static const QRegularExpression pattern(R"(^\.vintrel-(\d+)-[0-9a-z]+-)");
-  const QRegularExpressionMatch match = pattern.match(fileName);
-  if (!match.hasMatch()) return std::nullopt;
-  bool ok = false;
-  const long pid = match.captured(1).toLong(&ok);
-  if (!ok || pid <= 0) return std::nullopt;
-  return pid_t(pid);
-}
-
-int RemoveLeftoverWorkFiles(const QString& folder) {
-  int removed = 0;
-  for (const QString& name : QDir(folder).entryList({".vintrel-*"}, QDir::Files | QDir::Hidden | QDir::System)) {
-    const std::optional<pid_t> owner = WorkFileOwner(name);
-    if (!owner || (kill(*owner, 0) == 0 || errno != ESRCH)) continue;
-    if (unlink(QDir(folder).filePath(name).toLocal8Bit().constData()) == 0) ++removed;
-  }
-  return removed;
-}
-
 WorkFiles::WorkFiles(const QString& output) : output_(QFileInfo(output).absoluteFilePath()) {
   folder_ = QFileInfo(output_).absolutePath();
   const quint64 random = QRandomGenerator::system()->generate64();
-  prefix_ = QString("%1/.vintrel-%2-%3-").arg(folder_).arg(getpid()).arg(random, 0, 36);
+  prefix_ = folder_ + "/" + WorkFilePrefix(getpid(), random);
   // Writing a file is the one test of a folder that holds for root and read-only mounts alike.
   const QString probe = path("folder-check");
   const int fd = open(probe.toLocal8Bit().constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);

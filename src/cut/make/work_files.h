@@ -10,9 +10,9 @@
 
 namespace vintrel::cut {
 
-// Work files are named ".vintrel-<pid>-<random>-<part>" in the output's folder, so the final
-// rename stays on one file system and the leftovers of a cut that died (its process gone) can
-// be told from a running cut's. All of them are removed when this goes, except the one moved
+// Work files are named as WorkFilePrefix() says, in the output's folder, so the final rename
+// stays on one file system and the leftovers of a cut that died (its process gone) can be told
+// from a running cut's (WorkFileOwner(), RemoveLeftoverWorkFiles() in cli/protocol.h). All of them are removed when this goes, except the one moved
 // into place.
 class WorkFiles {
  public:
@@ -36,10 +36,5 @@ class WorkFiles {
   QString prefix_;
   QStringList paths_;
 };
-
-// The process a work file name says made it; nullopt for other names.
-std::optional<pid_t> WorkFileOwner(const QString& fileName);
-// Removes the work files in `folder` whose cut no longer runs; returns how many.
-int RemoveLeftoverWorkFiles(const QString& folder);
 
 }  // namespace vintrel::cut
