@@ -4,9 +4,9 @@
 #include <QString>
 #include <QStringList>
 
-namespace vintrel {
+#include "version.h"
 
-inline const char* kVersion = "2.0";
+namespace vintrel {
 
 struct StartRequest {
   enum class Action { Run, Help, Version, BadArguments };
