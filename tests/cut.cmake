@@ -20,7 +20,7 @@ vintrel_cut_test(cut_logic_tests 60
 vintrel_cut_test(cut_engine_tests 900
   cut/clips.h cut/clips.cpp cut/engine_test.cpp)
 vintrel_cut_test(cut_program_tests 300
-  cut/clips.h cut/clips.cpp cut/program_test.cpp)
+  cut/clips.h cut/clips.cpp cut/cli/program_test.cpp)
 # The program judged from outside on clips made to measure sync, also read by GStreamer and mkvmerge.
 vintrel_cut_test(cut_case_tests 1500
   cut/clips.h cut/clips.cpp cut/cases_test.cpp)

@@ -1,2 +1,2 @@
 # Mark Start, Mark End, their ticks and Play Selected on fakes.
-vintrel_add_test(test_marks_and_preview SOURCES logic/test_marks_and_preview.cpp LABELS selection logic TIMEOUT 60)
+vintrel_add_test(marks_and_preview_test SOURCES app/marks_and_preview_test.cpp LABELS selection logic TIMEOUT 60)

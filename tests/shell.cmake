@@ -1,9 +1,9 @@
 # The main window as it opens, its keyboard order, About, the web links and closing, on fakes.
-vintrel_add_test(test_window SOURCES logic/test_window.cpp LABELS shell logic TIMEOUT 60)
+vintrel_add_test(main_window_test SOURCES app/main_window_test.cpp LABELS shell logic TIMEOUT 60)
 # The keys of every command, on fakes.
-vintrel_add_test(test_shortcuts SOURCES logic/test_shortcuts.cpp LABELS shell logic TIMEOUT 60)
+vintrel_add_test(shortcuts_test SOURCES app/shortcuts_test.cpp LABELS shell logic TIMEOUT 60)
 # The window made larger, maximised and full screen, and what it remembers between runs, on fakes.
-vintrel_add_test(test_window_size SOURCES logic/test_window_size.cpp LABELS shell logic TIMEOUT 60)
+vintrel_add_test(layout_test SOURCES app/layout_test.cpp LABELS shell logic TIMEOUT 60)
 # The command line: the file to open, help and the version.
-vintrel_add_test(test_command_line SOURCES logic/test_command_line.cpp LABELS shell logic TIMEOUT 60)
-add_dependencies(test_command_line vintrel)
+vintrel_add_test(command_line_test SOURCES app/command_line_test.cpp LABELS shell logic TIMEOUT 60)
+add_dependencies(command_line_test vintrel)

@@ -9,7 +9,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
-#include "clips.h"
+#include "../clips.h"
 #include "version.h"
 
 using namespace cuttest;
