@@ -74,13 +74,10 @@ bool saysOutputTaken(const QString& reason) {
 }
 
 QStringList cutArguments(const CutRequest& request) {
-  return cut::CutCommandLine({.input = request.input,
-                              .output = request.output,
-                              .start = request.start,
-                              .end = request.end,
-                              .overwrite = request.replaceExisting,
-                              .replaces = request.replaceExisting ? request.replaces : std::nullopt,
-                              .machineProgress = true});
+  CutRequest sent = request;
+  sent.machineProgress = true;
+  if (!sent.overwrite) sent.replaces.reset();
+  return cut::CutCommandLine(sent);
 }
 
 QString findCutProgram(const QString& programFolder) {

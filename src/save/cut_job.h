@@ -15,15 +15,10 @@
 
 namespace vintrel {
 
-struct CutRequest {
-  QString input;
-  QString output;
-  double start = 0;  // seconds from the input's start; marks to the frame carry fractions
-  double end = 0;
-  bool replaceExisting = false;  // the user agreed to replace a file at the output name
-  // That file as it was when the user agreed: only it is replaced, never one put there since.
-  std::optional<cut::FileIdentity> replaces = std::nullopt;
-};
+// A cut as the window asks for it, in the protocol's own terms: `overwrite` where the user
+// agreed to replace the file at the output name, and `replaces` that file as it was then (only
+// it is replaced, never one put there since). Its progress always comes as machine lines.
+using CutRequest = cut::CutArguments;
 
 struct CutOutcome {
   enum class Result { Saved, Failed, Cancelled };

@@ -162,7 +162,12 @@ void SaveFlow::save() {
   // The file as it is now, when the user agreed: only it is replaced. Gone already, there is
   // nothing to replace.
   const std::optional<cut::FileIdentity> agreed = replacing ? files_.identity(*output) : std::nullopt;
-  start({input, *output, stretch->start, stretch->end, agreed.has_value(), agreed});
+  start({.input = input,
+         .output = *output,
+         .start = stretch->start,
+         .end = stretch->end,
+         .overwrite = agreed.has_value(),
+         .replaces = agreed});
 }
 
 void SaveFlow::start(const CutRequest& request) {
@@ -218,7 +223,7 @@ void SaveFlow::askAgain(const CutOutcome& outcome) {
   }
   CutRequest again = request_;
   again.replaces = files_.identity(again.output);
-  again.replaceExisting = again.replaces.has_value();
+  again.overwrite = again.replaces.has_value();
   progress_.start(0);
   clock_.restart();
   emit progressChanged();

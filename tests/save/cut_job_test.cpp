@@ -30,7 +30,7 @@ TEST(CutArguments, OptionsThenTheInputTheStretchAndTheOutput) {
   } cases[] = {
       {{"/v/clip.avi", "/v/part.avi", 12, 30, false},
        {"--progress=machine", "--", "/v/clip.avi", "12", "30", "/v/part.avi"}},
-      {{"/v/clip.avi", "/v/part.avi", 1, 3661, true},
+      {{.input = "/v/clip.avi", .output = "/v/part.avi", .start = 1, .end = 3661, .overwrite = true},
        {"--progress=machine", "--overwrite", "--", "/v/clip.avi", "1", "3661", "/v/part.avi"}},
       // Paths that look like options stay paths, spaces and all.
       {{"-a b.avi", "--overwrite", 5, 6, false}, {"--progress=machine", "--", "-a b.avi", "5", "6", "--overwrite"}},
@@ -38,9 +38,11 @@ TEST(CutArguments, OptionsThenTheInputTheStretchAndTheOutput) {
       {{"/v/clip.avi", "/v/part.avi", 0, 13.48, false},
        {"--progress=machine", "--", "/v/clip.avi", "0", "13.48", "/v/part.avi"}},
       // Only the file the user agreed to replace is replaced.
-      {{"/v/clip.avi", "/v/part.avi", 1, 3, true, vintrel::cut::FileIdentity{2049, 1234567}},
+      {{.input = "/v/clip.avi", .output = "/v/part.avi", .start = 1, .end = 3, .overwrite = true,
+        .replaces = vintrel::cut::FileIdentity{2049, 1234567}},
        {"--progress=machine", "--overwrite", "--replace=2049:1234567", "--", "/v/clip.avi", "1", "3", "/v/part.avi"}},
-      {{"/v/clip.avi", "/v/part.avi", 1, 3, false, vintrel::cut::FileIdentity{2049, 1234567}},
+      {{.input = "/v/clip.avi", .output = "/v/part.avi", .start = 1, .end = 3,
+        .replaces = vintrel::cut::FileIdentity{2049, 1234567}},
        {"--progress=machine", "--", "/v/clip.avi", "1", "3", "/v/part.avi"}},
   };
   for (const auto& c : cases) EXPECT_EQ(cutArguments(c.request), c.args) << c.request.input.toStdString();
@@ -128,7 +130,7 @@ TEST_F(CutJobRun, TheOutcomeFollowsTheExitCodeAndTheOutput) {
 }
 
 TEST_F(CutJobRun, TheProgramGetsTheRequestAndMayWriteALongReport) {
-  request.replaceExisting = true;
+  request.overwrite = true;
   run(script("vintrel-cut", QString("printf '%s\\n' \"$@\" > '%1'\nhead -c 300000 /dev/zero | tr '\\0' x\n")
                                 .arg(dir.filePath("args"))));
   ASSERT_TRUE(outcome);

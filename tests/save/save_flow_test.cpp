@@ -207,7 +207,7 @@ TEST(Save, StartsTheCutOfTheMarkedStretchNeverFromSecond0) {
     EXPECT_EQ(cut.output, r.output);
     EXPECT_EQ(cut.start, row.cutFrom);
     EXPECT_EQ(cut.end, row.end);
-    EXPECT_FALSE(cut.replaceExisting);
+    EXPECT_FALSE(cut.overwrite);
     EXPECT_TRUE(r.messages.shown.empty());
     r.expectLocked();
   }
@@ -265,7 +265,7 @@ TEST(Save, AnExistingFileIsReplacedOnlyOnYes) {
   yes.save();
   EXPECT_TRUE(yes.messages.showed(kOverwrite));
   ASSERT_EQ(yes.cutRequests.size(), 1u);
-  EXPECT_TRUE(yes.cutRequests[0].replaceExisting);
+  EXPECT_TRUE(yes.cutRequests[0].overwrite);
   // Only the file the user was asked about: one put there later is not replaced.
   EXPECT_EQ(yes.cutRequests[0].replaces, yes.files.identity(yes.output));
   EXPECT_TRUE(yes.cutRequests[0].replaces);
@@ -274,7 +274,7 @@ TEST(Save, AnExistingFileIsReplacedOnlyOnYes) {
   fresh.save();
   EXPECT_TRUE(fresh.messages.shown.empty());
   ASSERT_EQ(fresh.cutRequests.size(), 1u);
-  EXPECT_FALSE(fresh.cutRequests[0].replaceExisting);
+  EXPECT_FALSE(fresh.cutRequests[0].overwrite);
 }
 
 // The output name no longer holds what the user agreed to when the cut ends: a file appeared
@@ -308,7 +308,7 @@ TEST(Save, AnOutputTakenWhileTheCutRanIsAskedAgain) {
         continue;
       }
       ASSERT_EQ(r.cutRequests.size(), 2u);
-      EXPECT_TRUE(r.cutRequests[1].replaceExisting);
+      EXPECT_TRUE(r.cutRequests[1].overwrite);
       EXPECT_EQ(r.cutRequests[1].replaces, r.files.identity(r.output));
       EXPECT_EQ(r.cutRequests[1].start, 12);
       EXPECT_EQ(r.cutRequests[1].end, 30);
