@@ -20,6 +20,8 @@
 
 extern char** environ;
 
+#include "platform/spawn.h"
+
 namespace bench {
 
 namespace {
@@ -82,23 +84,11 @@ double ChildrenCpu() {
 // A program run to its end with nothing of ours around it: its wall time in ms, or nothing
 // when it failed. Output and errors go nowhere.
 std::optional<double> RunBare(const QString& program, const QStringList& args) {
-  std::vector<QByteArray> storage{QFile::encodeName(program)};
-  for (const QString& a : args) storage.push_back(QFile::encodeName(a));
-  std::vector<char*> argv;
-  for (QByteArray& a : storage) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid = 0;
   const Time started = Clock::now();
-  const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) return std::nullopt;
+  const std::optional<pid_t> pid = vintrel::spawnProgram(program, args);
+  if (!pid) return std::nullopt;
   int status = 0;
-  waitpid(pid, &status, 0);
+  waitpid(*pid, &status, 0);
   const Time ended = Clock::now();
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
   return Ms(ended - started);

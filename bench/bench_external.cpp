@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "benches.h"
+#include "platform/spawn.h"
 #include "x11/xsession.h"
 #include "xscreen.h"
 
@@ -24,18 +25,13 @@ namespace bench {
 
 namespace {
 
-// posix_spawn rather than QProcess: nothing of ours between the clock and the program.
+// A start of our own rather than QProcess: nothing of ours between the clock and the program.
 pid_t Launch(const QString& program, const QStringList& environment) {
-  std::vector<QByteArray> storage{QFile::encodeName(program)};
-  std::vector<QByteArray> envStorage;
-  for (const QString& kv : environment) envStorage.push_back(kv.toLocal8Bit());
-  std::vector<char*> argv{storage[0].data(), nullptr};
-  std::vector<char*> envp;
-  for (QByteArray& kv : envStorage) envp.push_back(kv.data());
-  envp.push_back(nullptr);
-  pid_t pid = 0;
-  if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0) return 0;
-  return pid;
+  vintrel::SpawnOptions options;
+  options.output = 1;
+  options.errors = 2;
+  options.environment = environment;
+  return vintrel::spawnProgram(program, {}, options).value_or(0);
 }
 
 // Closes the window as its close box does and waits for the program to end.

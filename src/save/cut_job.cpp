@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "cut/cli/protocol.h"
+#include "platform/spawn.h"
 
 extern char** environ;
 
@@ -121,42 +122,22 @@ void ProcessCutJob::start(const CutRequest& request) {
     return;
   }
 
-  std::vector<QByteArray> storage{QFile::encodeName(program_)};
-  for (const QString& arg : cutArguments(request)) storage.push_back(QFile::encodeName(arg));
-  std::vector<char*> argv;
-  for (QByteArray& a : storage) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, reportPipe[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, progressPipe[1], 2);
-  // Nothing of ours (the X connection, the player, sockets) leaks into a process that outlives us.
-  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-  posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
   // A session of its own: the cut outlives this program and no terminal signal reaches it.
-  sigset_t none, defaults;
-  sigemptyset(&none);
-  sigfillset(&defaults);
-  posix_spawnattr_setsigmask(&attr, &none);
-  posix_spawnattr_setsigdefault(&attr, &defaults);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-  const int rc = posix_spawn(&pid_, argv[0], &actions, &attr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attr);
+  QString problem;
+  const std::optional<pid_t> started = spawnProgram(
+      program_, cutArguments(request), {.output = reportPipe[1], .errors = progressPipe[1], .ownSession = true}, &problem);
   ::close(reportPipe[1]);
   ::close(progressPipe[1]);
   reportFd_ = reportPipe[0];
   progressFd_ = progressPipe[0];
-  if (rc != 0) {
+  if (!started) {
     pid_ = -1;
     closeFd(reportFd_);
     closeFd(progressFd_);
-    finish({CutOutcome::Result::Failed, {}, QString("%1 could not be started: %2").arg(program_, strerror(rc))});
+    finish({CutOutcome::Result::Failed, {}, QString("%1 could not be started: %2").arg(program_, problem)});
     return;
   }
+  pid_ = *started;
   ::fcntl(reportFd_, F_SETFL, O_NONBLOCK);
   ::fcntl(progressFd_, F_SETFL, O_NONBLOCK);
   reportNotifier_ = std::make_unique<QSocketNotifier>(reportFd_, QSocketNotifier::Read);
