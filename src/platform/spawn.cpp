@@ -29,7 +29,7 @@ class CStrings {
   std::vector<char*> pointers_;
 };
 
-void Route(posix_spawn_file_actions_t* actions, int from, int to) {
+void route(posix_spawn_file_actions_t* actions, int from, int to) {
   if (from >= 0) {
     posix_spawn_file_actions_adddup2(actions, from, to);
   } else {
@@ -47,8 +47,8 @@ std::optional<pid_t> spawnProgram(const QString& program, const QStringList& arg
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  Route(&actions, options.output, 1);
-  Route(&actions, options.errors, 2);
+  route(&actions, options.output, 1);
+  route(&actions, options.errors, 2);
   // Nothing of ours (the X connection, the player, sockets) leaks into it.
   posix_spawn_file_actions_addclosefrom_np(&actions, 3);
   posix_spawnattr_t attributes;

@@ -182,7 +182,7 @@ void ProcessCutJob::readReport() {
 void ProcessCutJob::readErrorOutput() {
   if (progressFd_ < 0) return;
   const bool open = drain(progressFd_, progressPending_);
-  for (int newline; (newline = progressPending_.indexOf('\n')) >= 0;) {
+  for (qsizetype newline; (newline = progressPending_.indexOf('\n')) >= 0;) {
     const QString line = QString::fromUtf8(progressPending_.left(newline)).trimmed();
     progressPending_.remove(0, newline + 1);
     if (line.isEmpty()) continue;
