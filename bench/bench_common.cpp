@@ -63,15 +63,35 @@ QStringList Clips(const QString& folder) {
     if (!Usable(path, kClipSeconds)) {
       const QString seconds = QString::number(kClipSeconds);
       const QString size = QString("%1x%2").arg(kClipWidth).arg(kClipHeight);
-      const bool made = testmedia::Ffmpeg(
-          {"-f", "lavfi", "-i", QString("testsrc2=size=%1:rate=25:duration=%2").arg(size, seconds),
-           "-f", "lavfi", "-i",
-           QString("color=c=black:size=%1x%1:rate=25:duration=%2,format=gray,geq=lum='%3'")
-               .arg(kMarkerSize)
-               .arg(seconds, MarkerLevel(clip)),
-           "-f", "lavfi", "-i", QString("sine=frequency=440:sample_rate=44100:duration=%1").arg(seconds),
-           "-filter_complex", "[0:v][1:v]overlay=0:0,format=yuv420p[v]", "-map", "[v]", "-map", "2:a",
-           "-c:v", "libx264", "-preset", "veryfast", "-c:a", "aac", "-shortest", path});
+      const bool made =
+          testmedia::Ffmpeg({"-f",
+                             "lavfi",
+                             "-i",
+                             QString("testsrc2=size=%1:rate=25:duration=%2").arg(size, seconds),
+                             "-f",
+                             "lavfi",
+                             "-i",
+                             QString("color=c=black:size=%1x%1:rate=25:duration=%2,format=gray,geq=lum='%3'")
+                                 .arg(kMarkerSize)
+                                 .arg(seconds, MarkerLevel(clip)),
+                             "-f",
+                             "lavfi",
+                             "-i",
+                             QString("sine=frequency=440:sample_rate=44100:duration=%1").arg(seconds),
+                             "-filter_complex",
+                             "[0:v][1:v]overlay=0:0,format=yuv420p[v]",
+                             "-map",
+                             "[v]",
+                             "-map",
+                             "2:a",
+                             "-c:v",
+                             "libx264",
+                             "-preset",
+                             "veryfast",
+                             "-c:a",
+                             "aac",
+                             "-shortest",
+                             path});
       if (!made) return {};
     }
     clips << path;
@@ -85,11 +105,31 @@ QString ExportClip(const QString& folder) {
   const QString seconds = QString::number(kExportClipSeconds);
   // A key frame every 50 frames (2 s) and nowhere else, as a camera or a streaming
   // encoder writes them.
-  const bool made = testmedia::Ffmpeg(
-      {"-f", "lavfi", "-i", QString("testsrc2=size=1280x720:rate=25:duration=%1").arg(seconds),
-       "-f", "lavfi", "-i", QString("sine=frequency=440:sample_rate=44100:duration=%1").arg(seconds),
-       "-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p", "-g", "50", "-keyint_min", "50",
-       "-sc_threshold", "0", "-c:a", "aac", "-shortest", path});
+  const bool made =
+      testmedia::Ffmpeg({"-f",
+                         "lavfi",
+                         "-i",
+                         QString("testsrc2=size=1280x720:rate=25:duration=%1").arg(seconds),
+                         "-f",
+                         "lavfi",
+                         "-i",
+                         QString("sine=frequency=440:sample_rate=44100:duration=%1").arg(seconds),
+                         "-c:v",
+                         "libx264",
+                         "-preset",
+                         "veryfast",
+                         "-pix_fmt",
+                         "yuv420p",
+                         "-g",
+                         "50",
+                         "-keyint_min",
+                         "50",
+                         "-sc_threshold",
+                         "0",
+                         "-c:a",
+                         "aac",
+                         "-shortest",
+                         path});
   return made ? path : QString();
 }
 

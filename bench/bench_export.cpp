@@ -125,8 +125,9 @@ Report PlaySelectedWait(ProgramRig& rig, const QStringList& clips) {
   }
   const std::vector<double> waits = probe.WaitsMs(from, to);
   WaitRows(report, "Play Selected", waits);
-  report.details << QString("Play Selected %1..%2 s ran %3 ms (click -> halted at the end mark); %4 events "
-                            "posted every 5 ms; waits: median %5 ms, p99 %6 ms, max %7 ms")
+  report.details << QString(
+                        "Play Selected %1..%2 s ran %3 ms (click -> halted at the end mark); %4 events "
+                        "posted every 5 ms; waits: median %5 ms, p99 %6 ms, max %7 ms")
                         .arg(start)
                         .arg(end)
                         .arg(Ms(to - from), 0, 'f', 0)
@@ -151,8 +152,17 @@ Report Export(ProgramRig& rig, const QString& mediaFolder, const QString& workFo
   const int n = Repeats(3);
 
   // The encoder bare: a full re-encode, and a stream copy, of the same 30 s.
-  const QStringList common{"-hide_banner", "-loglevel", "error", "-nostdin", "-y",
-                           "-ss", QString::number(start), "-t", QString::number(end - start), "-i", clip};
+  const QStringList common{"-hide_banner",
+                           "-loglevel",
+                           "error",
+                           "-nostdin",
+                           "-y",
+                           "-ss",
+                           QString::number(start),
+                           "-t",
+                           QString::number(end - start),
+                           "-i",
+                           clip};
   std::vector<double> reencode, copy, program, cli, dialog, afterEnter, toJob, jobRun, jobToDone, saveWaits;
   // The longest wait per run in each part of Save: the dialog coming up, the user in it, from
   // Enter to the cut's start, the cut running, and its end to "Done".
@@ -219,9 +229,11 @@ Report Export(ProgramRig& rig, const QString& mediaFolder, const QString& workFo
     ForgetAnswers();
     const auto done = rig.BoxShown(vintrel::kSaved);
     if (!done || rig.cuts.empty() || !rig.cuts.back().finished || !CutOk(out, end - start)) {
-      failure = QString("FAILED (%1)").arg(rig.boxes.empty() ? QString("no message")
-                                                             : "\"" + rig.boxes.front().text + "\" " +
-                                                                   (rig.cuts.empty() ? QString() : rig.cuts.back().outcome.reason));
+      failure =
+          QString("FAILED (%1)")
+              .arg(rig.boxes.empty() ? QString("no message")
+                                     : "\"" + rig.boxes.front().text + "\" " +
+                                           (rig.cuts.empty() ? QString() : rig.cuts.back().outcome.reason));
       return;
     }
     const ProgramRig::Cut& cut = rig.cuts.back();
@@ -277,18 +289,19 @@ Report Export(ProgramRig& rig, const QString& mediaFolder, const QString& workFo
     report.rows.push_back({"posted event wait, Save: max / p99", skipped, "20 ms", "-", "-"});
   } else {
     const double p = Median(program), l = Median(cli);
-    report.rows.push_back({"export, Save click -> \"Done\" (less typing)", MsText(p),
-                           "vintrel-cut alone " + MsText(l) + "; " + bareLine,
-                           QString("%1 over vintrel-cut; %2x re-encode").arg(Signed(p - l)).arg(p / r, 0, 'f', 2),
-                           "-"});
-    report.rows.push_back({"export, vintrel-cut from the command line", MsText(l), bareLine,
-                           QString("%1x re-encode, %2x stream copy").arg(l / r, 0, 'f', 2).arg(l / c, 0, 'f', 2),
-                           "-"});
+    report.rows.push_back(
+        {"export, Save click -> \"Done\" (less typing)", MsText(p),
+         "vintrel-cut alone " + MsText(l) + "; " + bareLine,
+         QString("%1 over vintrel-cut; %2x re-encode").arg(Signed(p - l)).arg(p / r, 0, 'f', 2), "-"});
+    report.rows.push_back(
+        {"export, vintrel-cut from the command line", MsText(l), bareLine,
+         QString("%1x re-encode, %2x stream copy").arg(l / r, 0, 'f', 2).arg(l / c, 0, 'f', 2), "-"});
     // The same work takes the same processor time however busy the machine is.
     const double pc = Median(programCpu), lc = Median(cliCpu);
-    report.rows.push_back({"export, processor time of the cut, Save", QString("%1 s").arg(pc, 0, 'f', 1),
-                           QString("command line %1 s; re-encode %2 s").arg(lc, 0, 'f', 1).arg(Median(reencodeCpu), 0, 'f', 1),
-                           QString("%1x command line").arg(pc / lc, 0, 'f', 2), "-"});
+    report.rows.push_back(
+        {"export, processor time of the cut, Save", QString("%1 s").arg(pc, 0, 'f', 1),
+         QString("command line %1 s; re-encode %2 s").arg(lc, 0, 'f', 1).arg(Median(reencodeCpu), 0, 'f', 1),
+         QString("%1x command line").arg(pc / lc, 0, 'f', 2), "-"});
     WaitRows(report, "Save (click -> \"Done\")", saveWaits, idleWaits);
     // The cut itself, without the Save dialog coming and going on the GUI thread.
     const double running = Longest(waitRunning);
@@ -297,27 +310,33 @@ Report Export(ProgramRig& rig, const QString& mediaFolder, const QString& workFo
                            Verdict(running <= 20)});
   }
   report.details
-      << QString("export: seconds %1 to %2 of a %3 s 1280x720 H.264 (key frame every 2 s) + AAC clip, to .mp4")
+      << QString(
+             "export: seconds %1 to %2 of a %3 s 1280x720 H.264 (key frame every 2 s) + AAC clip, to .mp4")
              .arg(start)
              .arg(end)
              .arg(kExportClipSeconds)
-      << "export, bare re-encode: ffmpeg " + (common + QStringList{out}).join(' ') + ": " + Samples(reencode) + " ms"
+      << "export, bare re-encode: ffmpeg " + (common + QStringList{out}).join(' ') + ": " +
+             Samples(reencode) + " ms"
       << "export, bare stream copy: ffmpeg " + (common + QStringList{"-c", "copy", out}).join(' ') + ": " +
              Samples(copy) + " ms"
-      << "export, processor time (user + system, s) of the encoder bare: re-encode " + Samples(reencodeCpu, 1) +
-             "; stream copy " + Samples(copyCpu, 2);
+      << "export, processor time (user + system, s) of the encoder bare: re-encode " +
+             Samples(reencodeCpu, 1) + "; stream copy " + Samples(copyCpu, 2);
   if (haveCut) {
     vintrel::CutRequest request{clip, out, start, end, false};
     report.details
         << "export, command line: " + cutProgram + " " + vintrel::cutArguments(request).join(' ') + ": " +
                Samples(cli) + " ms"
-        << "export, processor time (user + system, s) of vintrel-cut with its encoder and checks: from the command "
-           "line " + Samples(cliCpu, 1) + "; from Save " + Samples(programCpu, 1)
-        << "export, program: click -> \"Done\" less the user's time in the dialog: " + Samples(program) + " ms"
+        << "export, processor time (user + system, s) of vintrel-cut with its encoder and checks: from the "
+           "command "
+           "line " +
+               Samples(cliCpu, 1) + "; from Save " + Samples(programCpu, 1)
+        << "export, program: click -> \"Done\" less the user's time in the dialog: " + Samples(program) +
+               " ms"
         << "export, program: click on Save -> dialog on screen: " + Samples(dialog) +
                " ms; Enter -> \"Done\" on screen: " + Samples(afterEnter) + " ms"
-        << "export, program: Enter -> cut job made: " + Samples(toJob, 1) + " ms; job made -> it saw vintrel-cut end: " +
-               Samples(jobRun) + " ms; -> \"Done\" on screen: " + Samples(jobToDone, 1) + " ms"
+        << "export, program: Enter -> cut job made: " + Samples(toJob, 1) +
+               " ms; job made -> it saw vintrel-cut end: " + Samples(jobRun) +
+               " ms; -> \"Done\" on screen: " + Samples(jobToDone, 1) + " ms"
         << QString("export, program: posted events during Save: %1, median wait %2 ms")
                .arg(saveWaits.size())
                .arg(Median(saveWaits), 0, 'f', 2)
@@ -326,7 +345,8 @@ Report Export(ProgramRig& rig, const QString& mediaFolder, const QString& workFo
                QString(" (%1 events)").arg(idleWaits.size())
         << "export, program: longest posted-event wait per run (ms): click -> dialog on screen: " +
                Samples(waitOpening, 1) + "; in the dialog: " + Samples(waitInDialog, 1) +
-               "; Enter -> cut job made: " + Samples(waitStarting, 1) + "; cut running: " + Samples(waitRunning, 1) +
+               "; Enter -> cut job made: " + Samples(waitStarting, 1) +
+               "; cut running: " + Samples(waitRunning, 1) +
                "; its end -> \"Done\" answered: " + Samples(waitEnding, 1);
   }
   return report;

@@ -106,7 +106,8 @@ Running StartAndWait(const xtest::XServer& x, MapWatch& maps, const QString& pro
 bool OpenThroughDialog(const xtest::XServer& x, MapWatch& maps, Point origin, const QString& path,
                        const std::function<void()>& armed) {
   // One xdotool run, without --sync: a pointer already on the spot would keep it waiting.
-  x.Run("xdotool", {"mousemove", QString::number(origin.x + 450), QString::number(origin.y + 103), "click", "1"});
+  x.Run("xdotool",
+        {"mousemove", QString::number(origin.x + 450), QString::number(origin.y + 103), "click", "1"});
   const auto dialog = maps.Wait("Open", 10000);
   if (!dialog) return false;
   // Typing goes to the window with the keyboard focus: wait until the dialog has it (on a
@@ -224,9 +225,8 @@ Report Memory(const xtest::XServer& x, const QString& program, const QStringList
   }
 
   // --- over repeated opens ------------------------------------------------------------------
-  const int opens = std::max(10, qEnvironmentVariableIntValue("BENCH_OPENS") > 0
-                                     ? qEnvironmentVariableIntValue("BENCH_OPENS")
-                                     : 24);
+  const int opens = std::max(
+      10, qEnvironmentVariableIntValue("BENCH_OPENS") > 0 ? qEnvironmentVariableIntValue("BENCH_OPENS") : 24);
   // Short names to type: the clips through links in a folder of their own.
   QTemporaryDir links(QDir::tempPath() + "/vb-XXXXXX");
   QStringList typed;
@@ -262,10 +262,11 @@ Report Memory(const xtest::XServer& x, const QString& program, const QStringList
           x.Run("xdotool", {"key", "Escape"});
           QThread::msleep(500);
           ++retries;
-          shown = OpenThroughDialog(x, maps, origin, typed[clip], [&] {
-                    watch.Arm(marker, [clip](Rgb c) { return MarkerShows(c, clip, 0); });
-                    entered = Clock::now();
-                  }) &&
+          shown = OpenThroughDialog(x, maps, origin, typed[clip],
+                                    [&] {
+                                      watch.Arm(marker, [clip](Rgb c) { return MarkerShows(c, clip, 0); });
+                                      entered = Clock::now();
+                                    }) &&
                   WaitFired(watch, 10000);
         }
         const auto frame = watch.Disarm();
@@ -297,11 +298,13 @@ Report Memory(const xtest::XServer& x, const QString& program, const QStringList
       }
     }
   }
-  const bool complete = static_cast<int>(programRss.size()) == opens && static_cast<int>(bareRss.size()) == opens;
+  const bool complete =
+      static_cast<int>(programRss.size()) == opens && static_cast<int>(bareRss.size()) == opens;
   const QString label = QString("memory over %1 opens: VmRSS after 1 / 10 / %1").arg(opens);
   if (!complete) {
-    report.rows.push_back({label, QString("FAILED (%1 and %2 opens done)").arg(programRss.size()).arg(bareRss.size()),
-                           "-", "-", "MISSED"});
+    report.rows.push_back(
+        {label, QString("FAILED (%1 and %2 opens done)").arg(programRss.size()).arg(bareRss.size()), "-", "-",
+         "MISSED"});
   } else {
     const double programGrowth = programRss.back() - programRss[0];
     const double bareGrowth = bareRss.back() - bareRss[0];
@@ -314,9 +317,10 @@ Report Memory(const xtest::XServer& x, const QString& program, const QStringList
                            "-"});
   }
   report.details
-      << QString("memory over opens: the two clips in turn, each opened while the other plays; VmRSS read 300 ms "
-                 "after the new clip's first frame. Program: Open, the path typed, Enter (xdotool); bare: "
-                 "loadfile replace into a plain %1x%2 window, in a process of its own")
+      << QString(
+             "memory over opens: the two clips in turn, each opened while the other plays; VmRSS read 300 ms "
+             "after the new clip's first frame. Program: Open, the path typed, Enter (xdotool); bare: "
+             "loadfile replace into a plain %1x%2 window, in a process of its own")
              .arg(kAreaWidth)
              .arg(kAreaHeight)
       << QString("memory over opens, program (MiB, before the first: %1): %2")

@@ -29,7 +29,8 @@ void Compare(Report& report, const QString& measure, const std::vector<double>& 
   }
   const double p = Median(program), b = Median(bare);
   report.rows.push_back({measure, MsText(p), QString("bare libmpv %1, x%2").arg(MsText(b)).arg(goal),
-                         QString("%1x (%2)").arg(p / b, 0, 'f', 2).arg(Signed(p - b)), Verdict(p <= goal * b)});
+                         QString("%1x (%2)").arg(p / b, 0, 'f', 2).arg(Signed(p - b)),
+                         Verdict(p <= goal * b)});
 }
 
 // Every timed step starts from players at rest: just after a load or a seek, libmpv still
@@ -176,8 +177,8 @@ Report OpenAndSeek(ProgramRig& rig, const xtest::XServer& x, const QStringList& 
   }
   Compare(report, "open, another file (Enter -> first frame)", programOpen, bareOpen);
   report.details
-      << "open, another file, program: Enter -> first frame of the new clip on screen: " + Samples(programOpen) +
-             " ms"
+      << "open, another file, program: Enter -> first frame of the new clip on screen: " +
+             Samples(programOpen) + " ms"
       << "open, another file, program: Enter -> the dialog hands back the path: " + Samples(programDialog) +
              " ms; -> `loaded` (length known): " + Samples(programKnown) + " ms"
       << "open, another file, program: click on Open -> dialog on screen (not counted): " +

@@ -10,8 +10,7 @@ std::optional<int> MarkerSecond(Rgb p, int clip) {
   const int high = std::max({p.r, p.g, p.b}), low = std::min({p.r, p.g, p.b});
   if (high - low > 24) return std::nullopt;  // not grey: the picture around the marker
   const double level = (p.r + p.g + p.b) / 3.0;
-  const double second =
-      clip == 0 ? (level - kMarkerLow) / kMarkerStep : (kMarkerHigh - level) / kMarkerStep;
+  const double second = clip == 0 ? (level - kMarkerLow) / kMarkerStep : (kMarkerHigh - level) / kMarkerStep;
   const long whole = std::lround(second);
   if (std::abs(second - whole) > 0.4 || whole < 0 || whole >= kClipSeconds) return std::nullopt;
   return static_cast<int>(whole);

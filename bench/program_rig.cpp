@@ -65,7 +65,10 @@ struct ProgramRig::Parts {
 ProgramRig::ProgramRig() : parts_(std::make_unique<Parts>(dialogReturned)) {
   qApp->installEventFilter(this);
   // As main() makes them on X11: the player draws into the video area's native window.
-  Services services{parts_->messages, parts_->dialogs, parts_->urls, parts_->files,
+  Services services{parts_->messages,
+                    parts_->dialogs,
+                    parts_->urls,
+                    parts_->files,
                     [](QWidget* area) -> std::unique_ptr<Player> {
                       MpvOptions options;
                       options.wid = static_cast<qint64>(area->winId());

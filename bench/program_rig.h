@@ -20,9 +20,9 @@ class ProgramRig : public QObject {
   ~ProgramRig() override;
   vintrel::MainWindow& window() { return *window_; }
 
-  Time dialogShown{};     // the last Open or Save dialog came on screen
-  Time dialogHidden{};    // ... went off screen
-  Time dialogReturned{};  // ... and gave its answer back to the program
+  Time dialogShown{};          // the last Open or Save dialog came on screen
+  Time dialogHidden{};         // ... went off screen
+  Time dialogReturned{};       // ... and gave its answer back to the program
   std::optional<Time> loaded;  // the player's last `loaded`
 
   // One cut as the save flow ran it.

@@ -42,7 +42,8 @@ ProbeResult Probe(const QString& path) {
   r.streams = static_cast<int>(streams.size());
   for (const auto& s : streams) {
     const QJsonObject o = s.toObject();
-    if (o["codec_type"].toString() == "video" && r.firstVideoRate.isEmpty()) r.firstVideoRate = o["r_frame_rate"].toString();
+    if (o["codec_type"].toString() == "video" && r.firstVideoRate.isEmpty())
+      r.firstVideoRate = o["r_frame_rate"].toString();
   }
   r.duration = root["format"].toObject()["duration"].toString().toDouble();
   r.ok = true;

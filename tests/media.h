@@ -14,13 +14,13 @@ bool Ffmpeg(const QStringList& args);
 // A clip with a test picture and a tone: seconds long, at the given size and rate. The
 // container follows the path's extension; extra arguments (codecs) go before the output.
 // Returns the path, or an empty string when ffmpeg failed.
-QString MakeClip(const QString& path, double seconds, const QString& size = "320x240", const QString& rate = "25",
-                 const QStringList& codecArgs = {});
+QString MakeClip(const QString& path, double seconds, const QString& size = "320x240",
+                 const QString& rate = "25", const QStringList& codecArgs = {});
 
 struct ProbeResult {
   bool ok = false;
   int streams = 0;
-  double duration = 0;  // seconds, of the container
+  double duration = 0;     // seconds, of the container
   QString firstVideoRate;  // "25/1"
 };
 // What ffprobe sees in a file.

@@ -15,8 +15,6 @@ void UsePrivateSettings() {
   }
 }
 
-void ForgetSettings() {
-  QSettings("Vintrel", "Vintrel").clear();
-}
+void ForgetSettings() { QSettings("Vintrel", "Vintrel").clear(); }
 
 }  // namespace testsettings

@@ -56,7 +56,10 @@ struct Outside : FileDialogs, Messages, UrlOpener, Files {
 };
 
 inline std::unique_ptr<MainWindow> MakeWindow(Outside& o) {
-  Services services{o, o, o, o,
+  Services services{o,
+                    o,
+                    o,
+                    o,
                     [](QWidget*) -> std::unique_ptr<Player> {
                       return std::make_unique<MpvPlayer>(MpvOptions{"null", "null", 0});
                     },

@@ -6,7 +6,8 @@ namespace vintrel {
 
 namespace {
 void openPage(UrlOpener& urls, Messages& messages, const QString& url) {
-  if (!urls.open(url)) messages.inform("Vintrel could not start a web browser.", QString("The page is at %1").arg(url));
+  if (!urls.open(url))
+    messages.inform("Vintrel could not start a web browser.", QString("The page is at %1").arg(url));
 }
 }  // namespace
 

@@ -10,7 +10,8 @@ class UrlOpener;
 inline const char* kHomePage = "https://vintrel.example.org/";
 inline const char* kCodecPage = "https://vintrel.example.org/codecs.html";
 inline const char* kCodecQuestion =
-    "If you are unable to play the video, you need video codecs installed. Do you want to download video codecs "
+    "If you are unable to play the video, you need video codecs installed. Do you want to download video "
+    "codecs "
     "now?";
 
 // Opens the home page; says so when no browser can be started.

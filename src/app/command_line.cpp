@@ -27,7 +27,8 @@ StartRequest parseStartArguments(const QStringList& arguments) {
     } else if (!optionsEnded && argument == "--version") {
       return StartRequest{StartRequest::Action::Version, {}, {}};
     } else if (!optionsEnded && argument.startsWith('-') && argument != "-") {
-      return StartRequest{StartRequest::Action::BadArguments, {}, QString("Unknown option %1.").arg(argument)};
+      return StartRequest{
+          StartRequest::Action::BadArguments, {}, QString("Unknown option %1.").arg(argument)};
     } else if (request.file.isEmpty() && !argument.isEmpty()) {
       // Several files (a file manager's %U): the first is opened, as one window shows one video.
       request.file = localFile(argument);

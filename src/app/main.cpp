@@ -1,7 +1,7 @@
 // Vintrel: cut a stretch out of a video.
-#include <QApplication>
 #include <unistd.h>
 
+#include <QApplication>
 #include <clocale>
 #include <cstdio>
 
@@ -59,7 +59,10 @@ int main(int argc, char** argv) {
   const std::optional<QString> credits = files.readText(files.programFolder() + "/thanks.txt");
 
   vintrel::Services services{
-      messages, dialogs, urls, files,
+      messages,
+      dialogs,
+      urls,
+      files,
       [](QWidget* videoArea) -> std::unique_ptr<vintrel::Player> {
         vintrel::MpvOptions options;
         if (QGuiApplication::platformName() == "xcb") {
@@ -83,7 +86,8 @@ int main(int argc, char** argv) {
     messages.inform("The video player could not be started.", QString::fromUtf8(error.what()));
     return 1;
   }
-  QObject::connect(window.get(), &vintrel::MainWindow::closed, &app, &QApplication::quit, Qt::QueuedConnection);
+  QObject::connect(window.get(), &vintrel::MainWindow::closed, &app, &QApplication::quit,
+                   Qt::QueuedConnection);
   // A window destroyed from outside ends the program as a close does; a running cut
   // finishes its file all the same. At once, though: the player's video output would
   // only trip over its vanished window while it shuts down.

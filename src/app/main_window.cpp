@@ -136,8 +136,9 @@ void MainWindow::createControls() {
   connect(positionSlider, &PositionSlider::keyMoved, this, &MainWindow::seekToSlider);
 
   // Keyboard focus order; the slider holds the focus when the window opens.
-  QWidget* order[] = {positionSlider, playButton,      stopButton,      openButton, saveButton, websiteButton,
-                      playSelectedButton, markEndButton, markStartButton, videoArea,  helpButton};
+  QWidget* order[] = {positionSlider,  playButton,    stopButton,         openButton,
+                      saveButton,      websiteButton, playSelectedButton, markEndButton,
+                      markStartButton, videoArea,     helpButton};
   for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
   positionSlider->setFocus();
 }
@@ -158,7 +159,8 @@ void MainWindow::createActions() {
   stopAction = make("stopAction", "Stop", Qt::Key_S, &MainWindow::onStopTriggered);
   markStartAction = make("markStartAction", "Mark Start", Qt::Key_I, &MainWindow::onMarkStartTriggered);
   markEndAction = make("markEndAction", "Mark End", Qt::Key_O, &MainWindow::onMarkEndTriggered);
-  playSelectedAction = make("playSelectedAction", "Play Selected", Qt::Key_P, &MainWindow::onPlaySelectedTriggered);
+  playSelectedAction =
+      make("playSelectedAction", "Play Selected", Qt::Key_P, &MainWindow::onPlaySelectedTriggered);
   saveAction = make("saveAction", "Save", QKeySequence::Save, &MainWindow::onSaveTriggered);
   helpAction = make("helpAction", "Help", Qt::Key_F1, &MainWindow::onHelpTriggered);
   websiteAction = make("websiteAction", "Website", {}, &MainWindow::onWebsiteTriggered);
@@ -167,11 +169,13 @@ void MainWindow::createActions() {
   // The slider's own steps: one second, and five with Shift.
   stepBackAction = make("stepBackAction", "One second back", Qt::Key_Left, [this] { stepBy(-1); });
   stepForwardAction = make("stepForwardAction", "One second forward", Qt::Key_Right, [this] { stepBy(1); });
-  jumpBackAction = make("jumpBackAction", "Five seconds back", Qt::SHIFT | Qt::Key_Left, [this] { stepBy(-5); });
+  jumpBackAction =
+      make("jumpBackAction", "Five seconds back", Qt::SHIFT | Qt::Key_Left, [this] { stepBy(-5); });
   jumpForwardAction =
       make("jumpForwardAction", "Five seconds forward", Qt::SHIFT | Qt::Key_Right, [this] { stepBy(5); });
   frameBackAction = make("frameBackAction", "One frame back", Qt::Key_Comma, [this] { stepFrame(false); });
-  frameForwardAction = make("frameForwardAction", "One frame forward", Qt::Key_Period, [this] { stepFrame(true); });
+  frameForwardAction =
+      make("frameForwardAction", "One frame forward", Qt::Key_Period, [this] { stepFrame(true); });
   fullScreenAction = make("fullScreenAction", "Full Screen", Qt::Key_F11, &MainWindow::toggleFullScreen);
   connect(videoArea, &VideoArea::doubleClicked, fullScreenAction, &QAction::trigger);
   marksToFrameAction = new QAction("Marks to the frame", this);
@@ -200,8 +204,8 @@ void MainWindow::showSession() {
   const bool saving = session_.isSaving();
   // While a cut runs only Save (as Cancel), Website, Help and About answer.
   for (QAction* action : {openAction, playPauseAction, stopAction, markStartAction, markEndAction,
-                          playSelectedAction, stepBackAction, stepForwardAction, jumpBackAction, jumpForwardAction,
-                          frameBackAction, frameForwardAction})
+                          playSelectedAction, stepBackAction, stepForwardAction, jumpBackAction,
+                          jumpForwardAction, frameBackAction, frameForwardAction})
     action->setEnabled(!saving);
   positionSlider->setEnabled(!saving);
   updateEscape();

@@ -3,8 +3,8 @@
 // labels and the progress bar. Every command is a QAction (its handler, its enabled
 // rule and its shortcut in one place); the buttons trigger the actions.
 #include <QAction>
-#include <QMimeData>
 #include <QLabel>
+#include <QMimeData>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>

@@ -155,7 +155,8 @@ void MainWindow::seekToSlider() {
 void MainWindow::stepBy(int seconds) {
   if (!session_.hasFile() || !player_->isLoaded()) return;
   awaitingFrame_ = false;
-  const int second = std::clamp(positionSlider->value() + seconds, positionSlider->minimum(), positionSlider->maximum());
+  const int second =
+      std::clamp(positionSlider->value() + seconds, positionSlider->minimum(), positionSlider->maximum());
   positionSlider->setValue(second);
   player_->seek(second);
   positionLabel->setText(formatTime(second));

@@ -131,7 +131,8 @@ QStringList CheckSmartCut(Cut& cut, const SmartCutLayout& layout, SmartCutMade& 
   const Stretch stretch = cut.stretch();
   const AVRational timeBase = cut.source.video()->time_base;
   const int compared = std::min(kComparedFrames, made.copied);
-  if (!made.sample.first) made.sample = SampleSource(cut.source, layout.entry, stretch.start, layout.entry, compared);
+  if (!made.sample.first)
+    made.sample = SampleSource(cut.source, layout.entry, stretch.start, layout.entry, compared);
   SourceSample& sample = made.sample;
   sample.copied.resize(std::min<size_t>(sample.copied.size(), compared));
   cut.progress(0.4, 0.85, 1);
@@ -140,11 +141,13 @@ QStringList CheckSmartCut(Cut& cut, const SmartCutLayout& layout, SmartCutMade& 
   decode.endFrom = layout.tail.empty() ? std::max(0.0, cut.end - cut.start - 0.5)
                                        : Seconds(layout.tail.front() - stretch.start, timeBase);
   const Found found = MeasureMade(file, sample, decode);
-  const double firstFrame = Seconds((layout.head.empty() ? layout.entry : layout.head.front()) - stretch.start, timeBase);
+  const double firstFrame =
+      Seconds((layout.head.empty() ? layout.entry : layout.head.front()) - stretch.start, timeBase);
   // MP4 and MOV trim the sound to the sample with their edit list; Matroska starts it with
   // its first packet.
   const bool trims = LowerExtension(cut.request.output) != "mkv";
-  const double firstSound = made.firstSound ? (trims ? std::max(0.0, *made.firstSound) : *made.firstSound) : 0;
+  const double firstSound =
+      made.firstSound ? (trims ? std::max(0.0, *made.firstSound) : *made.firstSound) : 0;
   Expected expected = ExpectedOf(cut, made.sourceFrames, firstFrame, firstSound);
   expected.syncTolerance = trims ? 0.0011 : 0.0016;
   expected.copiedCompared = compared;
@@ -172,7 +175,8 @@ std::optional<Made> TrySmartCut(Cut& cut, QString& reason) {
     SmartCutMade result = WriteSmartCut(cut.source, layout, cut.stretch(), made.file, kComparedFrames,
                                         [&](double share) { cut.progress(share, 0, 0.85); });
     made.checked = CheckSmartCut(cut, layout, result, made.file);
-    made.how = QString("Smart cut: %1 frames re-encoded, %2 copied.").arg(result.reEncoded).arg(result.copied);
+    made.how =
+        QString("Smart cut: %1 frames re-encoded, %2 copied.").arg(result.reEncoded).arg(result.copied);
     made.frames = result.sourceFrames;
     return made;
   } catch (const WriteFailed&) {
@@ -193,7 +197,8 @@ ReEncodeSource ReEncodeSourceOf(const Source& source) {
   described.frameRate = rate.num > 0 ? av_q2d(rate) : 25;
   described.videoIndex = source.videoIndex();
   for (const int audio : source.streamsOf(AVMEDIA_TYPE_AUDIO)) described.audio << audio;
-  if (!described.audio.isEmpty()) described.sampleRate = source.stream(described.audio.first())->codecpar->sample_rate;
+  if (!described.audio.isEmpty())
+    described.sampleRate = source.stream(described.audio.first())->codecpar->sample_rate;
   return described;
 }
 
@@ -201,20 +206,26 @@ Made ReEncode(Cut& cut, const QString& reason) {
   cut.phase(CutPhase::kEncoding);
   const QString made = cut.madePath();
   const QString encoder = FindEncoder();
-  if (encoder.isEmpty()) throw CutError("ffmpeg was not found beside this program nor on the search path (PATH).");
+  if (encoder.isEmpty())
+    throw CutError("ffmpeg was not found beside this program nor on the search path (PATH).");
   // Subtitles go in afterwards, clipped to the stretch, where the type holds them.
-  const bool cues = !cut.source.streamsOf(AVMEDIA_TYPE_SUBTITLE).empty() && SmartCutFormat(cut.request.output);
+  const bool cues =
+      !cut.source.streamsOf(AVMEDIA_TYPE_SUBTITLE).empty() && SmartCutFormat(cut.request.output);
   const QString encoded = cues ? cut.files.path("encoded." + LowerExtension(cut.request.output)) : made;
   RunEncoder(encoder, ReEncodeArguments(ReEncodeSourceOf(cut.source), cut.start, cut.end, encoded),
              cut.end - cut.start, [&](double share) { cut.progress(share, 0, 0.85); });
-  if (cues) AddCues(encoded, cut.source, cut.start + cut.source.startSeconds(), cut.end + cut.source.startSeconds(), made);
+  if (cues)
+    AddCues(encoded, cut.source, cut.start + cut.source.startSeconds(), cut.end + cut.source.startSeconds(),
+            made);
   cut.phase(CutPhase::kVerifying);
   // The source's frames in the stretch, by their own times: a variable rate counts as it is.
   const Stretch stretch = cut.stretch();
   // Read from the file's start: the types re-encoded here (MPEG among them) seek by bytes and guesses.
   Source counted(cut.request.input), sampled(cut.request.input);
-  const std::vector<VideoPacket> frames = counted.readVideo(
-      Source::kFromStart, [&](const std::vector<VideoPacket>& read) { return !read.empty() && read.back().pts >= stretch.end + (stretch.end - stretch.start) / 4 + 1; });
+  const std::vector<VideoPacket> frames =
+      counted.readVideo(Source::kFromStart, [&](const std::vector<VideoPacket>& read) {
+        return !read.empty() && read.back().pts >= stretch.end + (stretch.end - stretch.start) / 4 + 1;
+      });
   int inStretch = 0;
   int64_t firstFrame = stretch.end;
   for (const VideoPacket& frame : frames)
@@ -252,7 +263,8 @@ CutReport RunCut(const CutArguments& request, const CutObserver& observer) {
   Source source(request.input);
   Cut cut{request, observer, source, files};
   cut.start = request.start;
-  if (const QString problem = StretchProblem(cut.start, request.end, source.videoEndSeconds()); !problem.isEmpty())
+  if (const QString problem = StretchProblem(cut.start, request.end, source.videoEndSeconds());
+      !problem.isEmpty())
     throw CutError(problem);
   cut.end = StretchEnd(request.end, source.videoEndSeconds());
 

@@ -10,11 +10,11 @@ namespace vintrel {
 
 // What an Open or Save dialog shows when it opens.
 struct FileDialogRequest {
-  QString title;      // empty: the toolkit's own
-  QString filter;     // "description|patterns|description|patterns", patterns separated by ";"
+  QString title;        // empty: the toolkit's own
+  QString filter;       // "description|patterns|description|patterns", patterns separated by ";"
   int filterIndex = 1;  // 1-based entry of the filter preselected
-  QString fileName;   // the name (or path) the dialog opens with
-  QString folder;     // the folder it shows first; empty: the toolkit's choice
+  QString fileName;     // the name (or path) the dialog opens with
+  QString folder;       // the folder it shows first; empty: the toolkit's choice
 };
 
 class FileDialogs {

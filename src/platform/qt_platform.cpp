@@ -6,11 +6,11 @@
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QFile>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
-#include <QLineEdit>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -52,7 +52,8 @@ std::optional<QString> typedNameWithQuotes(const QFileDialog& dialog) {
   for (const QString& selected : dialog.selectedFiles())
     if (QFileInfo(selected).fileName() == QFileInfo(typed).fileName()) return std::nullopt;
   QString path = QDir::isAbsolutePath(typed) ? typed : dialog.directory().absoluteFilePath(typed);
-  if (!dialog.defaultSuffix().isEmpty() && QFileInfo(path).suffix().isEmpty()) path += "." + dialog.defaultSuffix();
+  if (!dialog.defaultSuffix().isEmpty() && QFileInfo(path).suffix().isEmpty())
+    path += "." + dialog.defaultSuffix();
   return path;
 }
 
@@ -138,7 +139,8 @@ bool RealFiles::folderWritable(const QString& path) {
   // Making a file is the one test that holds everywhere: access() says yes to root for
   // folders no file can be made in (/proc, /sys). The probe is named as the cut's work files
   // are, so even one left by a crash here is removed by the next cut in this folder.
-  const QString probe = folder + "/" + cut::WorkFilePrefix(::getpid(), QRandomGenerator::system()->generate64()) +
+  const QString probe = folder + "/" +
+                        cut::WorkFilePrefix(::getpid(), QRandomGenerator::system()->generate64()) +
                         "folder-check";
   const QByteArray name = QFile::encodeName(probe);
   const int fd = ::open(name.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
@@ -148,7 +150,9 @@ bool RealFiles::folderWritable(const QString& path) {
   return true;
 }
 
-bool RealFiles::folderExists(const QString& path) { return QFileInfo(QFileInfo(path).absolutePath()).isDir(); }
+bool RealFiles::folderExists(const QString& path) {
+  return QFileInfo(QFileInfo(path).absolutePath()).isDir();
+}
 
 std::optional<cut::FileIdentity> RealFiles::identity(const QString& path) { return cut::IdentityOf(path); }
 

@@ -59,7 +59,8 @@ std::optional<pid_t> spawnProgram(const QString& program, const QStringList& arg
     sigfillset(&defaults);
     posix_spawnattr_setsigmask(&attributes, &none);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    posix_spawnattr_setflags(&attributes,
+                             POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
   }
   pid_t pid = -1;
   const int error = posix_spawnp(&pid, argv.get()[0], &actions, &attributes, argv.get(),

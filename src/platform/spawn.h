@@ -15,7 +15,7 @@ struct SpawnOptions {
   // always /dev/null, and no other descriptor of ours reaches it.
   int output = -1;
   int errors = -1;
-  bool ownSession = false;  // outlives us, away from our terminal's signals
+  bool ownSession = false;                                // outlives us, away from our terminal's signals
   std::optional<QStringList> environment = std::nullopt;  // "NAME=value" entries; ours when none
 };
 

@@ -88,7 +88,8 @@ QString findCutProgram(const QString& programFolder) {
   return QStandardPaths::findExecutable("vintrel-cut");
 }
 
-ProcessCutJob::ProcessCutJob(QString program, QObject* parent) : CutJob(parent), program_(std::move(program)) {
+ProcessCutJob::ProcessCutJob(QString program, QObject* parent)
+    : CutJob(parent), program_(std::move(program)) {
   killTimer_.setSingleShot(true);
   killTimer_.setInterval(kCancelGraceMs);
   connect(&killTimer_, &QTimer::timeout, this, &ProcessCutJob::kill);
@@ -107,25 +108,30 @@ void ProcessCutJob::start(const CutRequest& request) {
   outputFolder_ = QFileInfo(output_).absolutePath();
   outputAtStart_ = cut::IdentityOf(output_);
   if (program_.isEmpty()) {
-    finish({CutOutcome::Result::Failed, {}, "The cutting program vintrel-cut was not found beside Vintrel or on the search path (PATH)."});
+    finish({CutOutcome::Result::Failed,
+            {},
+            "The cutting program vintrel-cut was not found beside Vintrel or on the search path (PATH)."});
     return;
   }
   int reportPipe[2], progressPipe[2];
   if (::pipe2(reportPipe, O_CLOEXEC) != 0) {
-    finish({CutOutcome::Result::Failed, {}, QString("The cut could not be started: %1").arg(strerror(errno))});
+    finish(
+        {CutOutcome::Result::Failed, {}, QString("The cut could not be started: %1").arg(strerror(errno))});
     return;
   }
   if (::pipe2(progressPipe, O_CLOEXEC) != 0) {
     ::close(reportPipe[0]);
     ::close(reportPipe[1]);
-    finish({CutOutcome::Result::Failed, {}, QString("The cut could not be started: %1").arg(strerror(errno))});
+    finish(
+        {CutOutcome::Result::Failed, {}, QString("The cut could not be started: %1").arg(strerror(errno))});
     return;
   }
 
   // A session of its own: the cut outlives this program and no terminal signal reaches it.
   QString problem;
-  const std::optional<pid_t> started = spawnProgram(
-      program_, cutArguments(request), {.output = reportPipe[1], .errors = progressPipe[1], .ownSession = true}, &problem);
+  const std::optional<pid_t> started =
+      spawnProgram(program_, cutArguments(request),
+                   {.output = reportPipe[1], .errors = progressPipe[1], .ownSession = true}, &problem);
   ::close(reportPipe[1]);
   ::close(progressPipe[1]);
   reportFd_ = reportPipe[0];

@@ -1,6 +1,9 @@
 #pragma once
 // One cut running in the background. The cut itself is done by the `vintrel-cut` program,
 // started detached so that it finishes its file even when the window is closed first.
+#include <signal.h>
+#include <sys/types.h>
+
 #include <QObject>
 #include <QSocketNotifier>
 #include <QString>
@@ -8,8 +11,6 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <signal.h>
-#include <sys/types.h>
 
 #include "cut/cli/protocol.h"
 

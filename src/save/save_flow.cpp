@@ -23,8 +23,9 @@ QString nameTime(double seconds, bool hundredths) {
   const auto counted = static_cast<int64_t>(std::llround(std::max(0.0, seconds) * (hundredths ? 100 : 1)));
   const int64_t whole = hundredths ? counted / 100 : counted;
   const int64_t hours = whole / 3600, minutes = whole / 60 % 60, rest = whole % 60;
-  QString text = hours > 0 ? QString("%1_%2_%3").arg(hours).arg(minutes, 2, 10, QChar('0')).arg(rest, 2, 10, QChar('0'))
-                           : QString("%1_%2").arg(minutes).arg(rest, 2, 10, QChar('0'));
+  QString text =
+      hours > 0 ? QString("%1_%2_%3").arg(hours).arg(minutes, 2, 10, QChar('0')).arg(rest, 2, 10, QChar('0'))
+                : QString("%1_%2").arg(minutes).arg(rest, 2, 10, QChar('0'));
   if (hundredths) text += QString(".%1").arg(counted % 100, 2, 10, QChar('0'));
   return text;
 }
@@ -47,19 +48,21 @@ QString outputTypeProblem(const QString& input, const QString& output) {
   // A Video CD file is made only from one: the encoder takes the disc's format from the input.
   const bool vcdFromOther = type.toLower() == "dat" && QFileInfo(input).suffix().toLower() != "dat";
   if (kWritableTypes.contains(type.toLower()) && !vcdFromOther) return {};
-  const QString known = "." + kWritableTypes.mid(0, kWritableTypes.size() - 1).join(", .") + " and ." +
-                        kWritableTypes.last();
-  const QString what = type.isEmpty()  ? QString("%1 has no ending that names its type.").arg(QFileInfo(output).fileName())
-                       : vcdFromOther ? QString("Vintrel writes .%1 (Video CD) files only from .dat files.").arg(type)
-                                      : QString("Vintrel cannot write .%1 files.").arg(type);
+  const QString known =
+      "." + kWritableTypes.mid(0, kWritableTypes.size() - 1).join(", .") + " and ." + kWritableTypes.last();
+  const QString what =
+      type.isEmpty() ? QString("%1 has no ending that names its type.").arg(QFileInfo(output).fileName())
+      : vcdFromOther ? QString("Vintrel writes .%1 (Video CD) files only from .dat files.").arg(type)
+                     : QString("Vintrel cannot write .%1 files.").arg(type);
   return QString("%1 It writes %2 files; a .mkv file holds nearly any video.").arg(what, known);
 }
 
 QString suggestOutputName(const QString& input, const Stretch& stretch, Files& files) {
   const QFileInfo info(input);
   const QString suffix = "." + offeredType(input);
-  const QString marks = QString("-cut-%1-%2").arg(nameTime(stretch.start, stretch.toTheFrame),
-                                                  nameTime(stretch.end, stretch.toTheFrame));
+  const QString marks =
+      QString("-cut-%1-%2")
+          .arg(nameTime(stretch.start, stretch.toTheFrame), nameTime(stretch.end, stretch.toTheFrame));
   // Room for the marks, a number that makes the name free, and the type; the input's own
   // part gives way, a character at a time so that no character is cut in half.
   const qsizetype room = kLongestName - nameBytes(marks + "-9999" + suffix);
@@ -70,7 +73,8 @@ QString suggestOutputName(const QString& input, const Stretch& stretch, Files& f
   }
   const QString stem = info.absolutePath() + "/" + base + marks;
   QString name = stem + suffix;
-  for (int n = 2; files.exists(name) && n < 10000; ++n) name = QString("%1-%2%3").arg(stem).arg(n).arg(suffix);
+  for (int n = 2; files.exists(name) && n < 10000; ++n)
+    name = QString("%1-%2%3").arg(stem).arg(n).arg(suffix);
   return name;
 }
 
@@ -91,7 +95,12 @@ QString plainReason(const QString& reason, const QString& output, bool folderGon
 
 SaveFlow::SaveFlow(Session& session, Messages& messages, FileDialogs& dialogs, Files& files, UrlOpener& urls,
                    JobFactory makeJob, QObject* parent)
-    : QObject(parent), session_(session), messages_(messages), dialogs_(dialogs), files_(files), urls_(urls),
+    : QObject(parent),
+      session_(session),
+      messages_(messages),
+      dialogs_(dialogs),
+      files_(files),
+      urls_(urls),
       makeJob_(std::move(makeJob)) {
   ticker_.setInterval(kTickMs);
   connect(&ticker_, &QTimer::timeout, this, [this] {
@@ -149,8 +158,9 @@ void SaveFlow::save() {
   }
   if (!files_.folderWritable(*output)) {
     const QString folder = QFileInfo(*output).absolutePath();
-    messages_.inform(kNotSaved, files_.folderExists(*output) ? QString("The folder %1 cannot be written.").arg(folder)
-                                                             : QString("The folder %1 does not exist.").arg(folder));
+    messages_.inform(kNotSaved, files_.folderExists(*output)
+                                    ? QString("The folder %1 cannot be written.").arg(folder)
+                                    : QString("The folder %1 does not exist.").arg(folder));
     endSaving();
     return;
   }
@@ -208,7 +218,8 @@ void SaveFlow::onFinished(const CutOutcome& outcome) {
       messages_.inform(kSaveCancelled);
       break;
     case CutOutcome::Result::Failed:
-      messages_.inform(kNotSaved, plainReason(outcome.reason, request_.output, !files_.folderExists(request_.output)));
+      messages_.inform(kNotSaved,
+                       plainReason(outcome.reason, request_.output, !files_.folderExists(request_.output)));
       break;
   }
 }

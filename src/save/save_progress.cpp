@@ -37,7 +37,8 @@ int SaveProgress::percent() const {
 
 std::optional<double> SaveProgress::secondsLeft() const {
   const double workedFor = lastReportAt_ - started_;
-  if (!anyReport_ || reported_ < kEstimateFrom || workedFor < kEstimateAfterSeconds || completed_ || waiting())
+  if (!anyReport_ || reported_ < kEstimateFrom || workedFor < kEstimateAfterSeconds || completed_ ||
+      waiting())
     return std::nullopt;
   // Estimated at the last report and counted down since: the time since then is no news of
   // the cut's pace, so it must not stretch the estimate.

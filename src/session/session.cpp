@@ -1,7 +1,7 @@
 #include "session/session.h"
 
-#include <cfenv>
 #include <algorithm>
+#include <cfenv>
 #include <cmath>
 
 namespace vintrel {

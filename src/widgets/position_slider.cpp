@@ -35,8 +35,8 @@ namespace {
 // and the thumb on that line, the tick marks beneath them are nothing to it.
 QMouseEvent onGroove(const QMouseEvent* event, int grooveY) {
   const QPointF position(event->position().x(), grooveY);
-  return QMouseEvent(event->type(), position, event->scenePosition(), event->globalPosition(), event->button(),
-                     event->buttons(), event->modifiers(), event->pointingDevice());
+  return QMouseEvent(event->type(), position, event->scenePosition(), event->globalPosition(),
+                     event->button(), event->buttons(), event->modifiers(), event->pointingDevice());
 }
 }  // namespace
 

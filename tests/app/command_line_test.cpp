@@ -1,11 +1,11 @@
 // What `vintrel` does with its command line: the file to open, given as a path or as the
 // file: URI a file manager passes; help and the version, which print and end the program.
+#include "app/command_line.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QProcess>
-
-#include "app/command_line.h"
 
 namespace {
 
@@ -65,7 +65,8 @@ TEST(CommandLine, TheProgramPrintsHelpAndVersionAndEnds) {
     ASSERT_TRUE(run.waitForFinished(30000));
     EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(run.exitCode(), c.exitCode);
-    const QString output = QString::fromLocal8Bit(c.exitCode == 0 ? run.readAllStandardOutput() : run.readAllStandardError());
+    const QString output =
+        QString::fromLocal8Bit(c.exitCode == 0 ? run.readAllStandardOutput() : run.readAllStandardError());
     EXPECT_TRUE(output.startsWith(c.startOfOutput)) << output.toStdString();
   }
 }

@@ -49,11 +49,16 @@ QRect expectedAt(const Control& c, QSize size, bool hundredths) {
   const int dx = size.width() - 497, dy = size.height() - 370;
   const QRect r = hundredths && c.time ? c.first.adjusted(-15, 0, 16, 0) : c.first;
   switch (c.follows) {
-    case Follows::Grows: return r.adjusted(0, 0, dx, dy);
-    case Follows::RightEdge: return r.translated(dx, 0);
-    case Follows::RightAndBottom: return r.translated(dx, dy);
-    case Follows::BottomEdge: return r.translated(0, dy);
-    case Follows::BottomAndWidth: return r.translated(0, dy).adjusted(0, 0, dx, 0);
+    case Follows::Grows:
+      return r.adjusted(0, 0, dx, dy);
+    case Follows::RightEdge:
+      return r.translated(dx, 0);
+    case Follows::RightAndBottom:
+      return r.translated(dx, dy);
+    case Follows::BottomEdge:
+      return r.translated(0, dy);
+    case Follows::BottomAndWidth:
+      return r.translated(0, dy).adjusted(0, 0, dx, 0);
   }
   return r;
 }

@@ -88,9 +88,9 @@ TEST(MainWindow, KeyboardFocusStartsOnTheSliderAndMovesInTheWindowsOrder) {
   Rig r;
   vintrel::MainWindow& w = r.w();
   EXPECT_EQ(w.focusWidget(), w.positionSlider);
-  const std::vector<QWidget*> order = {w.positionSlider, w.playButton,         w.stopButton,    w.openButton,
-                                       w.saveButton,     w.websiteButton,      w.playSelectedButton,
-                                       w.markEndButton,  w.markStartButton,    w.videoArea,     w.helpButton};
+  const std::vector<QWidget*> order = {
+      w.positionSlider,     w.playButton,    w.stopButton,      w.openButton, w.saveButton, w.websiteButton,
+      w.playSelectedButton, w.markEndButton, w.markStartButton, w.videoArea,  w.helpButton};
   QWidget* at = order.front();
   for (size_t i = 1; i < order.size(); ++i) {
     do {
@@ -185,8 +185,8 @@ TEST(Links, WebsiteOpensAtOnceHelpOnlyOnYes) {
 
   r.messages.answers = {true};
   r.w().helpButton->click();
-  EXPECT_EQ(r.urls.opened,
-            (std::vector<QString>{"https://vintrel.example.org/", "https://vintrel.example.org/codecs.html"}));
+  EXPECT_EQ(r.urls.opened, (std::vector<QString>{"https://vintrel.example.org/",
+                                                 "https://vintrel.example.org/codecs.html"}));
 }
 
 TEST(Links, ABrowserThatCannotBeStartedIsSaidAndTheProgramGoesOn) {

@@ -216,7 +216,8 @@ TEST(PlaySelected, PlaysFromTheStartMarkAndHaltsAtTheFirstPositionAtTheEndMark) 
     playOn(p, step, [&] { seen.push_back(p.p().pos); });
     ASSERT_FALSE(seen.empty());
     EXPECT_GE(seen.back(), 20.0);
-    for (size_t i = 0; i + 1 < seen.size(); ++i) EXPECT_LT(seen[i], 20.0) << "halted late, at " << seen.back();
+    for (size_t i = 0; i + 1 < seen.size(); ++i)
+      EXPECT_LT(seen[i], 20.0) << "halted late, at " << seen.back();
     p.expectHalted(p.p().pos);
     // The label repeats the slider, where the last tick left it.
     EXPECT_EQ(p.w().positionLabel->text(), " 0 : 0 : 3");
@@ -455,7 +456,8 @@ TEST(FrameSteps, PauseThenStepOneFrameAndTheLabelFollows) {
     r.open("/videos/clip.avi", 10);
     r.p().advanceBy(3, 0.04);
     ASSERT_TRUE(r.p().running());
-    for (int key : c.keys) (key == Qt::Key_Period ? r.w().frameForwardAction : r.w().frameBackAction)->trigger();
+    for (int key : c.keys)
+      (key == Qt::Key_Period ? r.w().frameForwardAction : r.w().frameBackAction)->trigger();
     EXPECT_FALSE(r.p().running()) << "playback pauses first";
     EXPECT_EQ(r.w().playButton->text(), "Play");
     EXPECT_FALSE(r.w().positionTimer->isActive());

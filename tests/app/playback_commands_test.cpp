@@ -148,7 +148,7 @@ TEST(Tracking, TheTickShowsThePositionRoundedTiesToEven) {
     int value;
     const char* label;
   } cases[] = {
-      {59.5, 60, " 0 : 1 : 0"}, {58.5, 58, " 0 : 0 : 58"}, {0.4, 0, " 0 : 0 : 0"},
+      {59.5, 60, " 0 : 1 : 0"}, {58.5, 58, " 0 : 0 : 58"},  {0.4, 0, " 0 : 0 : 0"},
       {65.2, 65, " 0 : 1 : 5"}, {99.49, 99, " 0 : 1 : 39"},
   };
   for (const auto& c : cases) {
@@ -232,8 +232,8 @@ TEST(Slider, PressStopsFollowingReleaseSeeksAndFollowsAgainWhilePlaying) {
 }
 
 void sendMouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
-  QMouseEvent event(type, at, widget->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
-                    buttons, Qt::NoModifier);
+  QMouseEvent event(type, at, widget->mapToGlobal(at),
+                    type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, Qt::NoModifier);
   QApplication::sendEvent(widget, &event);
 }
 
@@ -316,7 +316,8 @@ TEST(Slider, ThePositionLabelFollowsEverySeek) {
        },
        25},
       {"Page Up on the slider", [](Rig& r) { QTest::keyClick(r.w().positionSlider, Qt::Key_PageUp); }, 25},
-      {"Page Down on the slider", [](Rig& r) { QTest::keyClick(r.w().positionSlider, Qt::Key_PageDown); }, 15},
+      {"Page Down on the slider", [](Rig& r) { QTest::keyClick(r.w().positionSlider, Qt::Key_PageDown); },
+       15},
       {"End on the slider", [](Rig& r) { QTest::keyClick(r.w().positionSlider, Qt::Key_End); }, 100},
       {"Home on the slider", [](Rig& r) { QTest::keyClick(r.w().positionSlider, Qt::Key_Home); }, 0},
   };
@@ -344,7 +345,8 @@ TEST(Keys, ArrowsStepThePositionWithinTheClip) {
     int from;
     int by;  // 1, -1, 5, -5
     int to;
-  } cases[] = {{50, 1, 51}, {50, -1, 49}, {50, 5, 55}, {50, -5, 45}, {2, -5, 0}, {119, 1, 120}, {118, 5, 120}};
+  } cases[] = {{50, 1, 51}, {50, -1, 49},  {50, 5, 55},  {50, -5, 45},
+               {2, -5, 0},  {119, 1, 120}, {118, 5, 120}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << c.from << " by " << c.by);
     Rig r;
@@ -378,7 +380,8 @@ void expectFreshStart(Rig& r, const char* what) {
     EXPECT_EQ(label->text(), kZero) << what << ", " << label->objectName().toStdString();
   EXPECT_EQ(r.w().positionSlider->value(), 0) << what;
   EXPECT_EQ(r.w().startTick->seconds(), 0) << what;
-  EXPECT_EQ(r.w().endTick->seconds(), r.w().positionSlider->maximum()) << what << ": the end tick waits at the far end";
+  EXPECT_EQ(r.w().endTick->seconds(), r.w().positionSlider->maximum())
+      << what << ": the end tick waits at the far end";
 }
 
 TEST(Open, ReplacesAPlayingFileAndPlaysTheNewOne) {
@@ -396,8 +399,9 @@ TEST(Open, ReplacesAPlayingFileAndPlaysTheNewOne) {
   const fakes::DialogUse& use = r.dialogs.uses[1];
   EXPECT_FALSE(use.save);
   EXPECT_EQ(use.request.title, "Open");
-  EXPECT_EQ(use.request.filter,
-            "All Video Files|*.dat;*.mp4;*.wmv;*.mov;*.avi;*.divx;*.mpg;*.flv;*.mkv;*.vob|All Files(*.*)|*.*");
+  EXPECT_EQ(
+      use.request.filter,
+      "All Video Files|*.dat;*.mp4;*.wmv;*.mov;*.avi;*.divx;*.mpg;*.flv;*.mkv;*.vob|All Files(*.*)|*.*");
   EXPECT_EQ(use.request.filterIndex, 1);
   EXPECT_EQ(use.request.fileName, "");
 

@@ -176,13 +176,15 @@ TEST(Shortcuts, NothingWhileTheButtonIsDisabledAndEscCancelsASave) {
 TEST(Shortcuts, ButtonsNameTheirKeys) {
   Rig r;
   const std::pair<QPushButton*, const char*> expected[] = {
-      {r.w().playButton, "Space"}, {r.w().stopButton, "S"},          {r.w().openButton, "Ctrl+O"},
-      {r.w().markStartButton, "I"}, {r.w().markEndButton, "O"},      {r.w().playSelectedButton, "P"},
+      {r.w().playButton, "Space"},  {r.w().stopButton, "S"},    {r.w().openButton, "Ctrl+O"},
+      {r.w().markStartButton, "I"}, {r.w().markEndButton, "O"}, {r.w().playSelectedButton, "P"},
       {r.w().saveButton, "Ctrl+S"}, {r.w().helpButton, "F1"},
   };
-  for (const auto& [button, key] : expected) EXPECT_TRUE(button->toolTip().contains(key)) << button->toolTip().toStdString();
+  for (const auto& [button, key] : expected)
+    EXPECT_TRUE(button->toolTip().contains(key)) << button->toolTip().toStdString();
   // The keys without a button of their own are told where they act.
-  for (const QWidget* control : {static_cast<QWidget*>(r.w().positionSlider), static_cast<QWidget*>(r.w().positionLabel)}) {
+  for (const QWidget* control :
+       {static_cast<QWidget*>(r.w().positionSlider), static_cast<QWidget*>(r.w().positionLabel)}) {
     EXPECT_TRUE(control->toolTip().contains(", (comma)")) << control->toolTip().toStdString();
     EXPECT_TRUE(control->toolTip().contains(". (period)")) << control->toolTip().toStdString();
   }

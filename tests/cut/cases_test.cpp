@@ -225,8 +225,7 @@ void CutCase::ExpectOtherReaders() {
 void CutCase::ExpectCues() {
   const Case& c = GetParam();
   ASSERT_EQ(Cues(source()).size(), ParseSrt(c.clip.subtitles).size());
-  const QList<Cue> expected = CuesInStretch(Cues(source()), c.start, c.end),
-                   made = Cues(this->made());
+  const QList<Cue> expected = CuesInStretch(Cues(source()), c.start, c.end), made = Cues(this->made());
   bool same = made.size() == expected.size();
   for (int i = 0; same && i < made.size(); ++i)
     same = made[i].text == expected[i].text && std::abs(made[i].start - expected[i].start) <= 0.02 &&
@@ -371,9 +370,16 @@ INSTANTIATE_TEST_SUITE_P(
                          Clip(Join({kX264, kAac}), [](SyncClip& c) { c.subtitles = kSubtitles; }), 3, 9,
                          kAacFrame},
                     // Re-encoded, the cues are still clipped and nothing moves the picture's start.
-                    Case{"Srt_Mkv_ReEncoded", "mkv",
-                         Clip(Join({kX264, kAac}), [](SyncClip& c) { c.subtitles = kSubtitles; }), 3, 9,
-                         kAacFrame, Method::kReEncode, -1, {}, true},
+                    Case{"Srt_Mkv_ReEncoded",
+                         "mkv",
+                         Clip(Join({kX264, kAac}), [](SyncClip& c) { c.subtitles = kSubtitles; }),
+                         3,
+                         9,
+                         kAacFrame,
+                         Method::kReEncode,
+                         -1,
+                         {},
+                         true},
                     Case{"MovText_Mp4", "mp4",
                          Clip(Join({kX264, kAac}), [](SyncClip& c) { c.subtitles = kSubtitles; }), 3, 9,
                          kSampleExact}),

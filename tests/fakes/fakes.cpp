@@ -150,7 +150,9 @@ bool FakeFiles::folderWritable(const QString& path) {
   return unwritableFolders.count(QFileInfo(path).absolutePath()) == 0 && folderExists(path);
 }
 
-bool FakeFiles::folderExists(const QString& path) { return missingFolders.count(QFileInfo(path).absolutePath()) == 0; }
+bool FakeFiles::folderExists(const QString& path) {
+  return missingFolders.count(QFileInfo(path).absolutePath()) == 0;
+}
 
 std::optional<cut::FileIdentity> FakeFiles::identity(const QString& path) {
   const auto it = files.find(path);
@@ -173,7 +175,10 @@ void FakeCutJob::cancel() { ++cancels; }
 
 Rig::Rig(const QString& credits, Settings settings) {
   if (settings == Settings::Fresh) testsettings::ForgetSettings();
-  Services services{messages, dialogs, urls, files,
+  Services services{messages,
+                    dialogs,
+                    urls,
+                    files,
                     [this](QWidget*) -> std::unique_ptr<Player> {
                       auto made = std::make_unique<FakePlayer>();
                       player = made.get();
@@ -226,10 +231,10 @@ void Rig::finishCut(const CutOutcome& outcome) {
 
 std::vector<bool> Rig::enabledCommands() {
   MainWindow& m = w();
-  return {m.openButton->isEnabled(),         m.playButton->isEnabled(),     m.stopButton->isEnabled(),
-          m.markStartButton->isEnabled(),    m.markEndButton->isEnabled(),  m.playSelectedButton->isEnabled(),
-          m.positionSlider->isEnabled(),     m.saveButton->isEnabled(),     m.websiteButton->isEnabled(),
-          m.helpButton->isEnabled(),         m.aboutAction->isEnabled()};
+  return {m.openButton->isEnabled(),      m.playButton->isEnabled(),    m.stopButton->isEnabled(),
+          m.markStartButton->isEnabled(), m.markEndButton->isEnabled(), m.playSelectedButton->isEnabled(),
+          m.positionSlider->isEnabled(),  m.saveButton->isEnabled(),    m.websiteButton->isEnabled(),
+          m.helpButton->isEnabled(),      m.aboutAction->isEnabled()};
 }
 
 }  // namespace fakes

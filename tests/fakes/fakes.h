@@ -83,14 +83,14 @@ struct ShownMessage {
   QString text;
   QString detail;  // under the text: the detail, or the plain line of "Done"
   bool question = false;
-  QString report = {};  // behind "Show Details..." in the box that tells a save is done
+  QString report = {};        // behind "Show Details..." in the box that tells a save is done
   bool offersFolder = false;  // that box, with its "Show in Folder"
 };
 
 class FakeMessages : public Messages {
  public:
   std::vector<ShownMessage> shown;
-  std::deque<bool> answers;  // the next Yes (true) / No answers; none left: No
+  std::deque<bool> answers;     // the next Yes (true) / No answers; none left: No
   std::deque<bool> showFolder;  // the next answers to "Done": true chooses "Show in Folder"; none left: OK
   std::function<void(const ShownMessage&)> onShow;  // runs while the box is "open"
 
@@ -109,7 +109,7 @@ struct DialogUse {
 class FakeDialogs : public FileDialogs {
  public:
   std::vector<DialogUse> uses;
-  std::deque<std::optional<QString>> answers;  // nullopt, or none left: the user cancels
+  std::deque<std::optional<QString>> answers;    // nullopt, or none left: the user cancels
   std::function<void(const DialogUse&)> onShow;  // runs while the dialog is "open"
 
   std::optional<QString> chooseFileToOpen(const FileDialogRequest& request) override;
@@ -150,7 +150,7 @@ class FakeCutJob : public CutJob {
  public:
   std::optional<CutRequest> request;
   int cancels = 0;
-  std::function<void(FakeCutJob&)> onStart;   // runs inside start(), e.g. to finish at once
+  std::function<void(FakeCutJob&)> onStart;  // runs inside start(), e.g. to finish at once
 
   void start(const CutRequest& request) override;
   void cancel() override;

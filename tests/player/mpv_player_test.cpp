@@ -1,5 +1,7 @@
 // The libmpv player against what the window relies on, on generated clips, without
 // screen or sound output: calls return at once and the outcome arrives as signals.
+#include "player/mpv_player.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -11,7 +13,6 @@
 #include <memory>
 
 #include "media.h"
-#include "player/mpv_player.h"
 
 namespace {
 
@@ -42,7 +43,8 @@ class MpvPlayerTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     const QString dir = testmedia::TempDir();
-    g_clip = testmedia::MakeClip(dir + "/clip.mp4", 4, "320x240", "25", {"-c:v", "libx264", "-pix_fmt", "yuv420p"});
+    g_clip = testmedia::MakeClip(dir + "/clip.mp4", 4, "320x240", "25",
+                                 {"-c:v", "libx264", "-pix_fmt", "yuv420p"});
     g_short = testmedia::MakeClip(dir + "/short clip.mp4", 2, "320x240", "30000/1001",
                                   {"-an", "-c:v", "libx264", "-pix_fmt", "yuv420p"});
   }
@@ -239,38 +241,40 @@ TEST_P(MpvPlayerUnplayableTest, FailsWithAReasonAndLoadsNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, MpvPlayerUnplayableTest,
-    ::testing::Values(
-        Unplayable{"missing", [] { return testmedia::TempDir() + "/no such folder/clip.mp4"; }, "No such file"},
-        Unplayable{"text named like a video",
-                   [] {
-                     const QString p = testmedia::TempDir() + "/notes.mp4";
-                     WriteFile(p, "not a video\nat all\n");
-                     return p;
-                   },
-                   "format"},
-        Unplayable{"still picture",
-                   [] {
-                     const QString p = testmedia::TempDir() + "/still.png";
-                     return testmedia::Ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x240", "-frames:v", "1", p})
-                                ? p
-                                : QString();
-                   },
-                   "still picture"},
-        Unplayable{"playlist",
-                   [] {
-                     const QString p = testmedia::TempDir() + "/list.m3u";
-                     WriteFile(p, "#EXTM3U\n" + QFile::encodeName(g_clip) + "\n" + QFile::encodeName(g_short) + "\n");
-                     return p;
-                   },
-                   "playlist or a folder"},
-        Unplayable{"folder",
-                   [] {
-                     const QString p = testmedia::TempDir() + "/a folder";
-                     QDir().mkpath(p);
-                     QFile::copy(g_short, p + "/inside.mp4");
-                     return p;
-                   },
-                   "playlist or a folder"}),
+    ::testing::Values(Unplayable{"missing", [] { return testmedia::TempDir() + "/no such folder/clip.mp4"; },
+                                 "No such file"},
+                      Unplayable{"text named like a video",
+                                 [] {
+                                   const QString p = testmedia::TempDir() + "/notes.mp4";
+                                   WriteFile(p, "not a video\nat all\n");
+                                   return p;
+                                 },
+                                 "format"},
+                      Unplayable{"still picture",
+                                 [] {
+                                   const QString p = testmedia::TempDir() + "/still.png";
+                                   return testmedia::Ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x240",
+                                                             "-frames:v", "1", p})
+                                              ? p
+                                              : QString();
+                                 },
+                                 "still picture"},
+                      Unplayable{"playlist",
+                                 [] {
+                                   const QString p = testmedia::TempDir() + "/list.m3u";
+                                   WriteFile(p, "#EXTM3U\n" + QFile::encodeName(g_clip) + "\n" +
+                                                    QFile::encodeName(g_short) + "\n");
+                                   return p;
+                                 },
+                                 "playlist or a folder"},
+                      Unplayable{"folder",
+                                 [] {
+                                   const QString p = testmedia::TempDir() + "/a folder";
+                                   QDir().mkpath(p);
+                                   QFile::copy(g_short, p + "/inside.mp4");
+                                   return p;
+                                 },
+                                 "playlist or a folder"}),
     [](const auto& info) {
       QString name = info.param.what;
       return name.replace(' ', '_').toStdString();

@@ -18,8 +18,8 @@ using namespace realwindow;
 
 TEST(PlaybackReal, OpenPlayPauseSeekAndPlayToTheEnd) {
   const QString dir = testmedia::TempDir();
-  const QString clip =
-      testmedia::MakeClip(dir + "/clip one.mp4", 3.3, "320x240", "25", {"-c:v", "libx264", "-pix_fmt", "yuv420p"});
+  const QString clip = testmedia::MakeClip(dir + "/clip one.mp4", 3.3, "320x240", "25",
+                                           {"-c:v", "libx264", "-pix_fmt", "yuv420p"});
   ASSERT_FALSE(clip.isEmpty());
   const QString text = dir + "/notes.mp4";
   {

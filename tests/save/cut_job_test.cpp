@@ -1,5 +1,7 @@
 // The cut job: the arguments vintrel-cut gets, how its progress lines read, and the job
 // running small scripts that stand in for it.
+#include "save/cut_job.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -9,18 +11,16 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSignalSpy>
-#include <QTest>
 #include <QTemporaryDir>
+#include <QTest>
 #include <functional>
 #include <optional>
 
-#include "save/cut_job.h"
-
 namespace {
 
+using vintrel::cutArguments;
 using vintrel::CutOutcome;
 using vintrel::CutRequest;
-using vintrel::cutArguments;
 using vintrel::ProcessCutJob;
 
 TEST(CutArguments, OptionsThenTheInputTheStretchAndTheOutput) {
@@ -33,15 +33,24 @@ TEST(CutArguments, OptionsThenTheInputTheStretchAndTheOutput) {
       {{.input = "/v/clip.avi", .output = "/v/part.avi", .start = 1, .end = 3661, .overwrite = true},
        {"--progress=machine", "--overwrite", "--", "/v/clip.avi", "1", "3661", "/v/part.avi"}},
       // Paths that look like options stay paths, spaces and all.
-      {{"-a b.avi", "--overwrite", 5, 6, false}, {"--progress=machine", "--", "-a b.avi", "5", "6", "--overwrite"}},
+      {{"-a b.avi", "--overwrite", 5, 6, false},
+       {"--progress=machine", "--", "-a b.avi", "5", "6", "--overwrite"}},
       // Marks to the frame: a start of 0 stays 0, fractions go as they are.
       {{"/v/clip.avi", "/v/part.avi", 0, 13.48, false},
        {"--progress=machine", "--", "/v/clip.avi", "0", "13.48", "/v/part.avi"}},
       // Only the file the user agreed to replace is replaced.
-      {{.input = "/v/clip.avi", .output = "/v/part.avi", .start = 1, .end = 3, .overwrite = true,
+      {{.input = "/v/clip.avi",
+        .output = "/v/part.avi",
+        .start = 1,
+        .end = 3,
+        .overwrite = true,
         .replaces = vintrel::cut::FileIdentity{2049, 1234567}},
-       {"--progress=machine", "--overwrite", "--replace=2049:1234567", "--", "/v/clip.avi", "1", "3", "/v/part.avi"}},
-      {{.input = "/v/clip.avi", .output = "/v/part.avi", .start = 1, .end = 3,
+       {"--progress=machine", "--overwrite", "--replace=2049:1234567", "--", "/v/clip.avi", "1", "3",
+        "/v/part.avi"}},
+      {{.input = "/v/clip.avi",
+        .output = "/v/part.avi",
+        .start = 1,
+        .end = 3,
         .replaces = vintrel::cut::FileIdentity{2049, 1234567}},
        {"--progress=machine", "--", "/v/clip.avi", "1", "3", "/v/part.avi"}},
   };
@@ -99,21 +108,39 @@ TEST_F(CutJobRun, TheOutcomeFollowsTheExitCodeAndTheOutput) {
     std::vector<double> progress;
   } cases[] = {
       {"saved",
-       "echo 'progress 0.2500' >&2\necho 'progress 0.5000' >&2\necho 'Cut 12 s to 30 s; checked'\necho 'line 2'\n",
-       R::Saved, "Cut 12 s to 30 s; checked\nline 2", {0.25, 0.5, 1.0}},
+       "echo 'progress 0.2500' >&2\necho 'progress 0.5000' >&2\necho 'Cut 12 s to 30 s; checked'\necho 'line "
+       "2'\n",
+       R::Saved,
+       "Cut 12 s to 30 s; checked\nline 2",
+       {0.25, 0.5, 1.0}},
       // Lines may arrive in pieces.
-      {"saved, pieces", "printf 'progress 0.3' >&2\nsleep 0.2\nprintf '000\\nprogress 0.6000\\n' >&2\n", R::Saved,
-       "", {0.3, 0.6, 1.0}},
-      {"error line", "echo 'progress 0.1000' >&2\necho 'error The input cannot be read' >&2\necho 'noise' >&2\nexit 1\n",
-       R::Failed, "The input cannot be read", {0.1}},
+      {"saved, pieces",
+       "printf 'progress 0.3' >&2\nsleep 0.2\nprintf '000\\nprogress 0.6000\\n' >&2\n",
+       R::Saved,
+       "",
+       {0.3, 0.6, 1.0}},
+      {"error line",
+       "echo 'progress 0.1000' >&2\necho 'error The input cannot be read' >&2\necho 'noise' >&2\nexit 1\n",
+       R::Failed,
+       "The input cannot be read",
+       {0.1}},
       // Without an error line of its own it ended unexpectedly: its phases and stray lines
       // are no reason to show anyone.
-      {"no error line", "echo 'phase encoding' >&2\necho 'something odd happened' >&2\nexit 1\n", R::Failed,
-       "The cutting program stopped unexpectedly (exit code 1). Nothing was written.", {}},
-      {"silent", "echo 'a report'\nexit 2\n", R::Failed,
-       "The cutting program stopped unexpectedly (exit code 2). Nothing was written.", {}},
-      {"crashed", "echo 'progress 0.2500' >&2\necho 'phase encoding' >&2\nkill -SEGV $$\n", R::Failed,
-       "The cutting program stopped unexpectedly (signal 11). Nothing was written.", {0.25}},
+      {"no error line",
+       "echo 'phase encoding' >&2\necho 'something odd happened' >&2\nexit 1\n",
+       R::Failed,
+       "The cutting program stopped unexpectedly (exit code 1). Nothing was written.",
+       {}},
+      {"silent",
+       "echo 'a report'\nexit 2\n",
+       R::Failed,
+       "The cutting program stopped unexpectedly (exit code 2). Nothing was written.",
+       {}},
+      {"crashed",
+       "echo 'progress 0.2500' >&2\necho 'phase encoding' >&2\nkill -SEGV $$\n",
+       R::Failed,
+       "The cutting program stopped unexpectedly (signal 11). Nothing was written.",
+       {0.25}},
       // vintrel-cut stopped by someone else's SIGTERM.
       {"exit 3", "echo 'error stopped' >&2\nexit 3\n", R::Cancelled, "", {}},
   };
@@ -201,18 +228,21 @@ TEST_F(CutJobRun, AStuckOrDeadCutIsEndedAndItsWorkFilesGo) {
        "The cutting program stopped unexpectedly (signal 6). Nothing was written."},
   };
   request.output = dir.filePath("part.avi");
-  const QString othersWork = dir.filePath(QString(".vintrel-%1-zz-cut.avi").arg(::getpid()));  // a running cut's
+  const QString othersWork =
+      dir.filePath(QString(".vintrel-%1-zz-cut.avi").arg(::getpid()));  // a running cut's
   QFile(othersWork).open(QIODevice::WriteOnly);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     outcome.reset();
-    const QString body = QString(
-        "cd '%1'\necho $$ > pid\n"
-        ": > .vintrel-$$-abc-cut.avi\n: > .vintrel-$$-abc-head.mp4\n"
-        // The encoder, as vintrel-cut starts it: a process group of its own.
-        "python3 -c 'import os; os.setpgid(0, 0); os.execvp(\"sleep\", [\"sleep\", \"300\"])' &\n"
-        "echo $! > encoder\nsleep 0.2\n"
-        "echo 'progress 0.1000' >&2\n%2").arg(dir.path(), c.behaviour);
+    const QString body =
+        QString(
+            "cd '%1'\necho $$ > pid\n"
+            ": > .vintrel-$$-abc-cut.avi\n: > .vintrel-$$-abc-head.mp4\n"
+            // The encoder, as vintrel-cut starts it: a process group of its own.
+            "python3 -c 'import os; os.setpgid(0, 0); os.execvp(\"sleep\", [\"sleep\", \"300\"])' &\n"
+            "echo $! > encoder\nsleep 0.2\n"
+            "echo 'progress 0.1000' >&2\n%2")
+            .arg(dir.path(), c.behaviour);
     run(script(QString("cut-%1").arg(&c - cases), body), [&](ProcessCutJob& job) {
       if (c.then == Then::Cancel) {
         job.cancel();

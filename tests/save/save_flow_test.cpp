@@ -158,8 +158,9 @@ TEST(Save, TheOfferedTypeFollowsTheInput) {
 // vintrel-cut picks what it writes by the name's ending: a type it cannot write would fail
 // only after the whole cut, with the encoder's words.
 TEST(Save, ATypeThatCannotBeWrittenIsRefusedBeforeAnyCutNamingThoseThatCan) {
-  const QString types = "It writes .mp4, .m4v, .mov, .mkv, .avi, .divx, .wmv, .mpg, .flv, .vob and .dat files; "
-                        "a .mkv file holds nearly any video.";
+  const QString types =
+      "It writes .mp4, .m4v, .mov, .mkv, .avi, .divx, .wmv, .mpg, .flv, .vob and .dat files; "
+      "a .mkv file holds nearly any video.";
   const struct {
     const char* input;
     const char* answer;
@@ -171,7 +172,8 @@ TEST(Save, ATypeThatCannotBeWrittenIsRefusedBeforeAnyCutNamingThoseThatCan) {
       {"/videos/clip.webm", "/videos/part.", "part. has no ending that names its type. " + types},
       {"/videos/clip.webm", "/videos/part.MKV", ""},
       {"/videos/clip.webm", "/videos/part.Mp4", ""},
-      {"/videos/clip.mp4", "/videos/part.dat", "Vintrel writes .dat (Video CD) files only from .dat files. " + types},
+      {"/videos/clip.mp4", "/videos/part.dat",
+       "Vintrel writes .dat (Video CD) files only from .dat files. " + types},
       {"/videos/clip.DAT", "/videos/part.dat", ""},
   };
   for (const auto& row : rows) {
@@ -329,14 +331,18 @@ TEST(Save, AReasonNamesNoWorkFile) {
   } rows[] = {
       {"The cut file failed its check: the made file cannot be read: /videos/.vintrel-123-k2x9-cut.avi: "
        "Invalid data found when processing input",
-       false, "The cut file failed its check: the made file cannot be read: Invalid data found when processing input"},
+       false,
+       "The cut file failed its check: the made file cannot be read: Invalid data found when processing "
+       "input"},
       {"The encoder failed: file:/videos/.vintrel-123-k2x9-cut.avi: Invalid argument", false,
        "The encoder failed: Invalid argument"},
-      {"The cut file failed its check: the made file cannot be read: /videos/.vintrel-9-a-cut.avi: No such file", true,
-       "The folder /videos no longer exists."},
+      {"The cut file failed its check: the made file cannot be read: /videos/.vintrel-9-a-cut.avi: No such "
+       "file",
+       true, "The folder /videos no longer exists."},
       {"Writing .vintrel-123-k2x9-head.mp4 failed", false, "Writing part.avi failed"},
       // Not a work file: left as it is.
-      {"The input /videos/.vintrel-notes.avi cannot be read", false, "The input /videos/.vintrel-notes.avi cannot be read"},
+      {"The input /videos/.vintrel-notes.avi cannot be read", false,
+       "The input /videos/.vintrel-notes.avi cannot be read"},
       {"There is no space left on the disk.", true, "There is no space left on the disk."},
   };
   for (const auto& row : rows)
@@ -460,7 +466,12 @@ TEST(Save, TheNameOfferedIsAFreeOneBesideTheInput) {
     const char* name;
   } rows[] = {
       {"/videos/clip.avi", 12, 30, false, {}, "/videos/clip-cut-0_12-0_30.avi"},
-      {"/videos/clip.avi", 12, 30, false, {"/videos/clip-cut-0_12-0_30.avi"}, "/videos/clip-cut-0_12-0_30-2.avi"},
+      {"/videos/clip.avi",
+       12,
+       30,
+       false,
+       {"/videos/clip-cut-0_12-0_30.avi"},
+       "/videos/clip-cut-0_12-0_30-2.avi"},
       {"/videos/clip.avi",
        12,
        30,
@@ -476,21 +487,40 @@ TEST(Save, TheNameOfferedIsAFreeOneBesideTheInput) {
       {"/videos/long.mkv", 3723.04, 7384.5, true, {}, "/videos/long-cut-1_02_03.04-2_03_04.50.mkv"},
       // No longer than a file system takes (255 bytes): the input's part gives way, whole
       // characters at a time (each "é" is two bytes).
-      {"/videos/aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"
-       "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"
+      {"/videos/"
+       "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"
+       "aaaaaaaaaaaaaa"
+       "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"
+       "aaaaaaaaaaaaaaaaaaaaaa"
        "aaaaaaa.mp4",
-       3, 13, false, {}, nullptr},
-      {"/videos/\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9"
-       "\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9"
-       "\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9"
+       3,
+       13,
+       false,
+       {},
+       nullptr},
+      {"/videos/"
+       "\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9"
+       "\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9"
+       "\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9"
+       "\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9"
+       "\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9"
+       "\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9"
+       "\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9"
+       "\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9"
+       "\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9\u00e9"
        "\u00e9\u00e9\u00e9\u00e9\u00e9.mp4",
-       3, 13, false, {}, nullptr},
+       3,
+       13,
+       false,
+       {},
+       nullptr},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.input);
     fakes::FakeFiles files;
     for (const char* path : row.taken) files.files[path] = "taken";
-    const QString name = vintrel::suggestOutputName(QString::fromUtf8(row.input), {row.start, row.end, row.toTheFrame}, files);
+    const QString name =
+        vintrel::suggestOutputName(QString::fromUtf8(row.input), {row.start, row.end, row.toTheFrame}, files);
     if (row.name) {
       EXPECT_EQ(name, row.name);
       continue;
@@ -500,7 +530,8 @@ TEST(Save, TheNameOfferedIsAFreeOneBesideTheInput) {
     EXPECT_LE(named.fileName().toUtf8().size(), 255);
     EXPECT_GE(named.fileName().toUtf8().size(), 240);
     EXPECT_TRUE(named.fileName().endsWith("-cut-0_03-0_13.mp4")) << name.toStdString();
-    EXPECT_TRUE(QFileInfo(QString::fromUtf8(row.input)).fileName().startsWith(named.completeBaseName().chopped(14)));
+    EXPECT_TRUE(
+        QFileInfo(QString::fromUtf8(row.input)).fileName().startsWith(named.completeBaseName().chopped(14)));
   }
 
   // In the window: the stretch that will be cut names it, starting at second 1 at the earliest.
@@ -564,21 +595,25 @@ TEST(SavedSummary, FromTheReportsFirstLinesOrWhatIsSure) {
     const char* report;
     const char* line;
   } rows[] = {
-      {"Smart cut: 50 frames re-encoded, 700 copied.\nLength: 0:30 (750 frames at 25 fps)\nChecked: video length: "
+      {"Smart cut: 50 frames re-encoded, 700 copied.\nLength: 0:30 (750 frames at 25 fps)\nChecked: video "
+       "length: "
        "750 frames (30.000 s); audio length: 29.988 s\n",
        "0:30 saved as clip-cut.mp4; 700 of its 750 frames copied untouched."},
       {"Re-encoded: the stretch holds no key frame to copy from.\nLength: 1:02:03 (93075 frames at 25 fps)\n",
-       "1:02:03 saved as clip-cut.mp4; re-encoded at high quality because the stretch holds no key frame to copy "
+       "1:02:03 saved as clip-cut.mp4; re-encoded at high quality because the stretch holds no key frame to "
+       "copy "
        "from."},
       {"Re-encoded: the smart cut failed its check (the first frame does not match the source (21.3 dB)).\n"
        "Length: 0:30 (750 frames at 25 fps)\n",
-       "0:30 saved as clip-cut.mp4; re-encoded at high quality because the smart cut failed its check (the first "
+       "0:30 saved as clip-cut.mp4; re-encoded at high quality because the smart cut failed its check (the "
+       "first "
        "frame does not match the source (21.3 dB))."},
       // Without a frame count the parts of the smart cut make the whole.
       {"Smart cut: 1 frame re-encoded, 24 copied.\nLength: 0:01\n",
        "0:01 saved as clip-cut.mp4; 24 of its 25 frames copied untouched."},
       // No length line: the stretch's own length.
-      {"Smart cut: 50 frames re-encoded, 700 copied.\n", "0:18 saved as clip-cut.mp4; 700 of its 750 frames copied untouched."},
+      {"Smart cut: 50 frames re-encoded, 700 copied.\n",
+       "0:18 saved as clip-cut.mp4; 700 of its 750 frames copied untouched."},
       // Forms not known here: only what is sure.
       {"Cut in 3 parts.\nLength: 0:30 (750 frames at 25 fps)\n", "0:30 saved as clip-cut.mp4."},
       {"", "0:18 saved as clip-cut.mp4."},
@@ -630,7 +665,7 @@ TEST(Save, DoneOffersTheFolderAndSaysSoWhenNoFileManagerStarts) {
 TEST(Save, MarksToTheFrameArePassedExactly) {
   const struct {
     bool toTheFrame;
-    double start, end;   // the player's positions at Mark Start and Mark End
+    double start, end;  // the player's positions at Mark Start and Mark End
     double cutFrom, cutTo;
     const char* name;
   } rows[] = {
@@ -640,7 +675,8 @@ TEST(Save, MarksToTheFrameArePassedExactly) {
       {false, 0.2, 13.2, 1, 13, "/videos/clip-cut-0_01-0_13.avi"},
   };
   for (const auto& row : rows) {
-    SCOPED_TRACE(testing::Message() << row.start << ".." << row.end << (row.toTheFrame ? " to the frame" : ""));
+    SCOPED_TRACE(testing::Message() << row.start << ".." << row.end
+                                    << (row.toTheFrame ? " to the frame" : ""));
     Rig r;
     r.w().marksToFrameAction->setChecked(row.toTheFrame);
     r.open("/videos/clip.avi", 100);

@@ -1,8 +1,9 @@
 // The bar and the title of a running save, on made-up times.
+#include "save/save_progress.h"
+
 #include <gtest/gtest.h>
 
 #include "cut/time_text.h"
-#include "save/save_progress.h"
 
 namespace {
 
@@ -35,9 +36,11 @@ TEST(SaveProgress, TheTimeLeftOnceItCanBeTold) {
     double fraction, at;  // seconds after the start
     const char* title;
   } cases[] = {
-      {0.42, 8.7, "Saving 42% - 0:12 left"}, {0.5, 0.9, "Saving 50%"},  // too early to tell
-      {0.02, 10, "Saving 2%"},                                          // too little done to tell
-      {0.03, 10, "Saving 3% - 5:23 left"},   {0.1, 400, "Saving 10% - 1:00:00 left"},
+      {0.42, 8.7, "Saving 42% - 0:12 left"},
+      {0.5, 0.9, "Saving 50%"},  // too early to tell
+      {0.02, 10, "Saving 2%"},   // too little done to tell
+      {0.03, 10, "Saving 3% - 5:23 left"},
+      {0.1, 400, "Saving 10% - 1:00:00 left"},
       {0.9, 9, "Saving 90% - 0:01 left"},
   };
   for (const auto& c : cases) {
@@ -49,7 +52,8 @@ TEST(SaveProgress, TheTimeLeftOnceItCanBeTold) {
   const struct {
     double seconds;
     const char* text;
-  } texts[] = {{0.4, "0:00"}, {59.6, "1:00"}, {725, "12:05"}, {3599, "59:59"}, {3723, "1:02:03"}, {-5, "0:00"}};
+  } texts[] = {{0.4, "0:00"},   {59.6, "1:00"},    {725, "12:05"},
+               {3599, "59:59"}, {3723, "1:02:03"}, {-5, "0:00"}};
   for (const auto& t : texts) EXPECT_EQ(vintrel::cut::ClockText(t.seconds), t.text) << t.seconds;
 }
 

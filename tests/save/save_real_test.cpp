@@ -42,7 +42,8 @@ class SaveReal : public testing::Test {
  protected:
   static void SetUpTestSuite() {
     clips_ = new QTemporaryDir;
-    clip_ = testmedia::MakeClip(clips_->filePath("long.avi"), 30, "640x360", "25", {"-c:v", "mpeg4", "-q:v", "3"});
+    clip_ = testmedia::MakeClip(clips_->filePath("long.avi"), 30, "640x360", "25",
+                                {"-c:v", "mpeg4", "-q:v", "3"});
   }
   static void TearDownTestSuite() { delete clips_; }
 
@@ -50,9 +51,13 @@ class SaveReal : public testing::Test {
     if (!QFileInfo(cutProgram()).isExecutable()) GTEST_SKIP() << "vintrel-cut is not built";
     ASSERT_FALSE(clip_.isEmpty());
     output_ = folder_.filePath("cut.avi");
-    Services services{messages_, dialogs_, urls_, files_,
-                      [](QWidget*) -> std::unique_ptr<Player> { return std::make_unique<fakes::FakePlayer>(); },
-                      [] { return std::make_unique<ProcessCutJob>(cutProgram()); }};
+    Services services{
+        messages_,
+        dialogs_,
+        urls_,
+        files_,
+        [](QWidget*) -> std::unique_ptr<Player> { return std::make_unique<fakes::FakePlayer>(); },
+        [] { return std::make_unique<ProcessCutJob>(cutProgram()); }};
     window_ = std::make_unique<MainWindow>(services, "credits");
     auto& player = static_cast<fakes::FakePlayer&>(window_->player());
     player.nextDuration = 30;
@@ -79,8 +84,8 @@ class SaveReal : public testing::Test {
     return QTest::qWaitFor([this] { return !window_->session().isSaving(); }, timeoutMs);
   }
   bool waitForBar(int atLeast) {
-    return QTest::qWaitFor([&] { return window_->progressBar->value() >= atLeast || !window_->session().isSaving(); },
-                           60000);
+    return QTest::qWaitFor(
+        [&] { return window_->progressBar->value() >= atLeast || !window_->session().isSaving(); }, 60000);
   }
 
   static inline QTemporaryDir* clips_ = nullptr;
@@ -110,12 +115,15 @@ TEST_F(SaveReal, TheBarRisesWithTheCutAndReaches100OnlyWithTheFile) {
   EXPECT_TRUE(std::is_sorted(values.begin(), values.end())) << "the bar went back";
   const auto between = std::count_if(values.begin(), values.end(), [](int v) { return v > 5 && v < 95; });
   EXPECT_GE(between, 3) << "the bar jumped instead of rising";
-  EXPECT_TRUE(titles.filter(QRegularExpression("^Saving \\d+%")).size() > 0) << titles.join(" | ").toStdString();
+  EXPECT_TRUE(titles.filter(QRegularExpression("^Saving \\d+%")).size() > 0)
+      << titles.join(" | ").toStdString();
   ASSERT_EQ(messages_.lastText(), "Done") << messages_.shown.back().detail.toStdString();
   // One plain line read from the engine's report, the report itself behind it.
-  EXPECT_TRUE(messages_.shown.back().detail.startsWith("0:28 saved as cut.avi; re-encoded at high quality because "))
+  EXPECT_TRUE(
+      messages_.shown.back().detail.startsWith("0:28 saved as cut.avi; re-encoded at high quality because "))
       << messages_.shown.back().detail.toStdString();
-  EXPECT_TRUE(messages_.shown.back().report.startsWith("Re-encoded: ")) << messages_.shown.back().report.toStdString();
+  EXPECT_TRUE(messages_.shown.back().report.startsWith("Re-encoded: "))
+      << messages_.shown.back().report.toStdString();
   EXPECT_EQ(window_->progressBar->value(), 0);
   EXPECT_EQ(window_->windowTitle(), "Vintrel");
   const testmedia::ProbeResult probe = testmedia::Probe(output_);
@@ -129,7 +137,8 @@ TEST_F(SaveReal, CancelInEveryPhaseLeavesNothingAndKeepsTheOldFile) {
     const char* name;
     int barAtLeast;  // cancel once the bar shows this much; 0: at once
     int cancels;
-  } phases[] = {{"while probing", 0, 1}, {"while encoding", 20, 1}, {"twice", 30, 2}, {"near the end", 90, 1}};
+  } phases[] = {
+      {"while probing", 0, 1}, {"while encoding", 20, 1}, {"twice", 30, 2}, {"near the end", 90, 1}};
   for (const Phase& phase : phases) {
     SCOPED_TRACE(phase.name);
     {
@@ -168,8 +177,8 @@ TEST_F(SaveReal, ClosingTheWindowLeavesTheCutToFinishItsFile) {
   ASSERT_TRUE(waitForBar(10));
   window_.reset();  // the window is gone; the cut runs on by itself
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(output_) && workFiles(folder_.path()).isEmpty(); },
-                              120000));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return QFileInfo::exists(output_) && workFiles(folder_.path()).isEmpty(); }, 120000));
   EXPECT_NEAR(testmedia::Probe(output_).duration, 28, 0.1);
 }
 
@@ -188,7 +197,8 @@ TEST_F(SaveReal, AStoppedCutWaitsVisiblyAndCancelEndsIt) {
   ASSERT_GT(cut, 0) << "no work files";
   ASSERT_EQ(::kill(cut, SIGSTOP), 0);
   const int bar = window_->progressBar->value();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return window_->windowTitle() == "Saving - waiting for the encoder"; }, 30000))
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return window_->windowTitle() == "Saving - waiting for the encoder"; }, 30000))
       << window_->windowTitle().toStdString();
   EXPECT_LE(window_->progressBar->value(), bar + 1) << "the bar moved while nothing ran";
   window_->cancelAction->trigger();
@@ -209,7 +219,8 @@ TEST_F(SaveReal, AKilledCutIsToldInWordsAndTheNextSaveWorks) {
   ASSERT_TRUE(waitForEnd(30000));
   ASSERT_FALSE(messages_.shown.empty());
   EXPECT_EQ(messages_.shown.back().text, "The file was not saved.");
-  EXPECT_EQ(messages_.shown.back().detail, "The cutting program stopped unexpectedly (signal 9). Nothing was written.");
+  EXPECT_EQ(messages_.shown.back().detail,
+            "The cutting program stopped unexpectedly (signal 9). Nothing was written.");
   EXPECT_TRUE(workFiles(folder_.path()).isEmpty()) << workFiles(folder_.path()).join(", ").toStdString();
   EXPECT_FALSE(QFileInfo::exists(output_));
 

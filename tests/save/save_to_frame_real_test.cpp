@@ -30,8 +30,8 @@ QByteArray frameBytes(const QString& path, int frame = 0) {
   QProcess p;
   p.setStandardInputFile(QProcess::nullDevice());
   p.start("ffmpeg", {"-v", "error", "-i", path, "-vf",
-                     QString("select=eq(n\\,%1),scale=160:120,format=gray").arg(frame), "-frames:v", "1", "-f",
-                     "rawvideo", "-"});
+                     QString("select=eq(n\\,%1),scale=160:120,format=gray").arg(frame), "-frames:v", "1",
+                     "-f", "rawvideo", "-"});
   p.waitForFinished(60000);
   return p.readAllStandardOutput();
 }
@@ -64,7 +64,10 @@ TEST(SaveToTheFrameReal, TheCutStartsAtTheFrameOnScreenAndEndsBeforeTheOneAtMark
   fakes::FakeDialogs dialogs;
   fakes::FakeUrlOpener urls;
   RealFiles files;
-  Services services{messages, dialogs, urls, files,
+  Services services{messages,
+                    dialogs,
+                    urls,
+                    files,
                     [](QWidget*) -> std::unique_ptr<Player> {
                       return std::make_unique<MpvPlayer>(MpvOptions{"null", "null", 0});
                     },

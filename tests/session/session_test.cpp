@@ -1,5 +1,7 @@
 // The session's rules: positions to whole seconds, the time labels' text, and the stretch
 // that Save cuts.
+#include "session/session.h"
+
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
@@ -8,8 +10,6 @@
 #include <limits>
 #include <optional>
 #include <utility>
-
-#include "session/session.h"
 
 namespace {
 
@@ -22,16 +22,20 @@ TEST(RoundToSecond, NearestWholeSecondTiesToEven) {
     double seconds;
     int64_t rounded;
   } cases[] = {
-      {0.0, 0},       {0.4, 0},        {0.5, 0},      {1.5, 2},       {2.5, 2},      {3.5, 4},
-      {12.4, 12},     {12.5, 12},      {12.6, 13},    {13.5, 14},     {59.5, 60},    {58.5, 58},
-      {99.49, 99},    {100.5, 100},    {101.5, 102},  {3661.2, 3661}, {-0.5, 0},     {-1.5, -2},
-      {-2.5, -2},     {-2.6, -3},      {1e10 + 0.5, 10000000000},
+      {0.0, 0},       {0.4, 0},     {0.5, 0},
+      {1.5, 2},       {2.5, 2},     {3.5, 4},
+      {12.4, 12},     {12.5, 12},   {12.6, 13},
+      {13.5, 14},     {59.5, 60},   {58.5, 58},
+      {99.49, 99},    {100.5, 100}, {101.5, 102},
+      {3661.2, 3661}, {-0.5, 0},    {-1.5, -2},
+      {-2.5, -2},     {-2.6, -3},   {1e10 + 0.5, 10000000000},
   };
   for (const auto& c : cases) EXPECT_EQ(roundToSecond(c.seconds), c.rounded) << c.seconds;
 }
 
 TEST(RoundToSecond, NotANumberOrInfinityIsZero) {
-  for (double v : {std::nan(""), std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()})
+  for (double v :
+       {std::nan(""), std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()})
     EXPECT_EQ(roundToSecond(v), 0) << v;
 }
 
@@ -53,10 +57,17 @@ TEST(FormatTime, HoursMinutesSecondsEachWithABlankBeforeIt) {
     int64_t seconds;
     const char* text;
   } cases[] = {
-      {0, " 0 : 0 : 0"},       {1, " 0 : 0 : 1"},         {59, " 0 : 0 : 59"},
-      {60, " 0 : 1 : 0"},      {65, " 0 : 1 : 5"},        {3599, " 0 : 59 : 59"},
-      {3600, " 1 : 0 : 0"},    {3661, " 1 : 1 : 1"},      {36000, " 10 : 0 : 0"},
-      {90061, " 25 : 1 : 1"},  {117964799, " 32767 : 59 : 59"},
+      {0, " 0 : 0 : 0"},
+      {1, " 0 : 0 : 1"},
+      {59, " 0 : 0 : 59"},
+      {60, " 0 : 1 : 0"},
+      {65, " 0 : 1 : 5"},
+      {3599, " 0 : 59 : 59"},
+      {3600, " 1 : 0 : 0"},
+      {3661, " 1 : 1 : 1"},
+      {36000, " 10 : 0 : 0"},
+      {90061, " 25 : 1 : 1"},
+      {117964799, " 32767 : 59 : 59"},
       // No limit at 16 bits of hours any more.
       {117964800, " 32768 : 0 : 0"},
       // A minus takes the blank's place.

@@ -130,7 +130,9 @@ struct Started {
   }
   QPoint At(QPoint p) const { return g.topLeft() + p; }
   QPoint At(const QRect& control) const { return At(control.center()); }
-  QImage Video() const { return x.Screenshot().copy(QRect(At(layout::kVideo.topLeft()), layout::kVideo.size())); }
+  QImage Video() const {
+    return x.Screenshot().copy(QRect(At(layout::kVideo.topLeft()), layout::kVideo.size()));
+  }
 };
 
 TEST(Program, StartsWithItsWindowAndControlsAndClosesCleanly) {
@@ -139,9 +141,9 @@ TEST(Program, StartsWithItsWindowAndControlsAndClosesCleanly) {
   ASSERT_NE(vintrel.window, 0u) << "no window titled Vintrel";
   EXPECT_EQ(vintrel.g.size(), layout::kWindow);
 
-  const QRect buttons[] = {layout::kPlayButton,       layout::kStopButton,    layout::kOpenButton,
-                           layout::kMarkStartButton,  layout::kMarkEndButton, layout::kHelpButton,
-                           layout::kPlaySelectedButton, layout::kSaveButton,  layout::kWebsiteButton};
+  const QRect buttons[] = {layout::kPlayButton,         layout::kStopButton,    layout::kOpenButton,
+                           layout::kMarkStartButton,    layout::kMarkEndButton, layout::kHelpButton,
+                           layout::kPlaySelectedButton, layout::kSaveButton,    layout::kWebsiteButton};
   // The window is mapped before it is painted: look until it is, then judge what is there.
   QImage shot;
   WaitUntil(
@@ -159,7 +161,8 @@ TEST(Program, StartsWithItsWindowAndControlsAndClosesCleanly) {
   EXPECT_EQ(qGray(shot.pixel(200, 150)), 0) << "the empty video area is black";
   // Every button shows its frame and caption where the layout puts it.
   for (const QRect& button : buttons)
-    EXPECT_GT(Ink(shot, button.adjusted(2, 2, -2, -2)), 20) << "a button at " << button.x() << "," << button.y();
+    EXPECT_GT(Ink(shot, button.adjusted(2, 2, -2, -2)), 20)
+        << "a button at " << button.x() << "," << button.y();
 
   // "About..." from the window's context menu opens the About window.
   x.Click(vintrel.At(QPoint(440, 120)), 3);
@@ -249,13 +252,14 @@ TEST(Program, WebsiteWithoutABrowserSaysSoAndTheProgramGoesOn) {
   // no desktop whose own opener would be tried.
   QTemporaryDir emptyBin;
   Started vintrel(x, {},
-                  {"PATH=" + emptyBin.path(), "BROWSER", "XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION",
-                   "GNOME_DESKTOP_SESSION_ID"});
+                  {"PATH=" + emptyBin.path(), "BROWSER", "XDG_CURRENT_DESKTOP", "DESKTOP_SESSION",
+                   "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID"});
   ASSERT_NE(vintrel.window, 0u);
   x.Click(vintrel.At(layout::kWebsiteButton));
   const unsigned long box = x.WaitForWindow("Vintrel", 10000, vintrel.window);
   ASSERT_NE(box, 0u) << "no message";
-  EXPECT_TRUE(BoxSays(box, "Vintrel could not start a web browser.", "The page is at https://vintrel.example.org/"));
+  EXPECT_TRUE(
+      BoxSays(box, "Vintrel could not start a web browser.", "The page is at https://vintrel.example.org/"));
   x.Key("Return");
   EXPECT_TRUE(WaitUntil([&] { return x.Windows("Vintrel").size() == 1; }, 10000)) << "the message stays";
   EXPECT_TRUE(vintrel.program.Running());
@@ -275,9 +279,9 @@ TEST(Program, ClosingDuringASaveLeavesTheCutToFinishItsFile) {
   QTemporaryDir dir;
   // One key frame for the whole clip: every frame of the cut is encoded again, which takes
   // a few seconds at this size.
-  const QString clip = testmedia::MakeClip(dir.path() + "/big.mp4", 14, "1280x720", "25",
-                                           {"-c:v", "libx264", "-preset", "ultrafast", "-g", "1000", "-pix_fmt",
-                                            "yuv420p"});
+  const QString clip =
+      testmedia::MakeClip(dir.path() + "/big.mp4", 14, "1280x720", "25",
+                          {"-c:v", "libx264", "-preset", "ultrafast", "-g", "1000", "-pix_fmt", "yuv420p"});
   ASSERT_FALSE(clip.isEmpty());
   const QString out = dir.path() + "/cut of big.mp4";
   Started vintrel(x, {clip});

@@ -15,8 +15,8 @@
 #include "platform/qt_platform.h"
 #include "player/mpv_player.h"
 #include "save/cut_job.h"
-#include "x11/ui_driver.h"
 #include "x11/in_process_main.h"
+#include "x11/ui_driver.h"
 #include "x11/xsession.h"
 
 using namespace vintrel;
@@ -26,7 +26,9 @@ namespace {
 
 xtest::XServer* g_x = nullptr;
 
-QString BuildDir() { return qEnvironmentVariable("VINTREL_BUILD_DIR", QCoreApplication::applicationDirPath()); }
+QString BuildDir() {
+  return qEnvironmentVariable("VINTREL_BUILD_DIR", QCoreApplication::applicationDirPath());
+}
 
 // The program's folder is the build folder, where the credits file and vintrel-cut lie.
 class BuildFolderFiles : public RealFiles {
@@ -42,7 +44,10 @@ struct RealRig {
   BuildFolderFiles files;
   std::unique_ptr<MainWindow> window;
   RealRig() {
-    Services services{messages, dialogs, urls, files,
+    Services services{messages,
+                      dialogs,
+                      urls,
+                      files,
                       [](QWidget* area) -> std::unique_ptr<Player> {
                         MpvOptions options;
                         options.wid = static_cast<qint64>(area->winId());
@@ -90,8 +95,9 @@ int ThumbX(MainWindow& w, int second) {
 }
 
 QString Clip(const QString& dir) {
-  return testmedia::MakeClip(dir + "/holiday clip.mp4", 20, "640x360", "25",
-                             {"-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p", "-c:a", "aac"});
+  return testmedia::MakeClip(
+      dir + "/holiday clip.mp4", 20, "640x360", "25",
+      {"-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p", "-c:a", "aac"});
 }
 
 TEST(Road, OpenWatchPauseStopDragMarkAndPreview) {
@@ -186,8 +192,8 @@ TEST(Road, ADoubleClickOnThePlayingPictureGoesFullScreen) {
   ASSERT_TRUE(rig.Open(clip));
   ASSERT_TRUE(WaitFor([&] { return PictureCoverage(w) > 0.5; }, 8000)) << "no picture";
   const QPoint middle = w.videoArea->mapToGlobal(w.videoArea->rect().center());
-  g_x->Run("xdotool", {"mousemove", QString::number(middle.x()), QString::number(middle.y()), "click", "--repeat",
-                       "2", "--delay", "80", "1"});
+  g_x->Run("xdotool", {"mousemove", QString::number(middle.x()), QString::number(middle.y()), "click",
+                       "--repeat", "2", "--delay", "80", "1"});
   EXPECT_TRUE(WaitFor([&] { return w.isFullScreen(); }, 5000)) << "the double-click did not reach the window";
   g_x->Focus(w.winId());
   g_x->Key("Escape");
@@ -200,7 +206,8 @@ TEST(Road, ADoubleClickOnThePlayingPictureGoesFullScreen) {
 }
 
 TEST(Road, SaveTheCutAndReplaceItOnlyAfterYes) {
-  if (!QFileInfo(BuildDir() + "/vintrel-cut").isExecutable()) GTEST_SKIP() << "vintrel-cut is not in " << BuildDir().toStdString();
+  if (!QFileInfo(BuildDir() + "/vintrel-cut").isExecutable())
+    GTEST_SKIP() << "vintrel-cut is not in " << BuildDir().toStdString();
   QTemporaryDir dir;
   const QString clip = Clip(dir.path());
   ASSERT_FALSE(clip.isEmpty());

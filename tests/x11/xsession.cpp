@@ -1,6 +1,5 @@
 #include "x11/xsession.h"
 
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -138,7 +137,8 @@ QImage XServer::Screenshot() const {
   return QImage(file.fileName());
 }
 
-Program::Program(const XServer& x, const QString& path, const QStringList& extraEnv, const QStringList& args) {
+Program::Program(const XServer& x, const QString& path, const QStringList& extraEnv,
+                 const QStringList& args) {
   QProcessEnvironment env = x.Env();
   for (const QString& kv : extraEnv) {
     if (kv.contains('='))

@@ -47,7 +47,8 @@ class XServer {
 class Program {
  public:
   // extraEnv: "NAME=value" sets a variable, a bare "NAME" removes it.
-  Program(const XServer& x, const QString& path, const QStringList& extraEnv = {}, const QStringList& args = {});
+  Program(const XServer& x, const QString& path, const QStringList& extraEnv = {},
+          const QStringList& args = {});
   ~Program();
   QProcess& process() { return process_; }
   // Waits for the program to end; its exit code, or -1 when it did not end in time.

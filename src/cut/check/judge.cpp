@@ -27,7 +27,8 @@ Verdict Judge(const Expected& expected, const Found& found) {
     return fail(QString("the video has %1 frames where the source has %2 in the stretch")
                     .arg(found.frames)
                     .arg(expected.frames));
-  verdict.checked << QString("video length: %1 frames (%2 s)").arg(found.frames).arg(expected.length, 0, 'f', 3);
+  verdict.checked
+      << QString("video length: %1 frames (%2 s)").arg(found.frames).arg(expected.length, 0, 'f', 3);
   if (expected.audio) {
     if (!found.audioFirst || !found.audioLength) return fail("the sound is missing");
     if (std::abs(*found.audioLength - expected.audioLength) > kAudioLengthSlack)
@@ -37,8 +38,10 @@ Verdict Judge(const Expected& expected, const Found& found) {
     verdict.checked << QString("audio length: %1 s").arg(*found.audioLength, 0, 'f', 3);
     const double offset = (found.videoFirst - *found.audioFirst) - expected.videoAfterAudio;
     if (std::abs(offset) > expected.syncTolerance)
-      return fail(QString("the picture is %1 %2 the sound").arg(Ms(std::abs(offset)), offset > 0 ? "behind" : "ahead of"));
-    verdict.checked << QString("picture and sound start as in the source (within %1)").arg(Ms(expected.syncTolerance));
+      return fail(QString("the picture is %1 %2 the sound")
+                      .arg(Ms(std::abs(offset)), offset > 0 ? "behind" : "ahead of"));
+    verdict.checked
+        << QString("picture and sound start as in the source (within %1)").arg(Ms(expected.syncTolerance));
   }
   if (found.decodeErrors > 0)
     return fail(QString("decoding %1 reports %2 error(s)").arg(found.decodedWhere).arg(found.decodeErrors));
@@ -52,10 +55,13 @@ Verdict Judge(const Expected& expected, const Found& found) {
   }
   if (!found.firstFramePsnr) return fail("the first frame could not be compared with the source's");
   if (*found.firstFramePsnr < kSamePicture)
-    return fail(QString("the first frame is not the source's frame at the start (%1 dB)").arg(*found.firstFramePsnr, 0, 'f', 1));
-  verdict.checked << QString("first frame matches the source (%1 dB)").arg(std::min(99.0, *found.firstFramePsnr), 0, 'f', 1);
+    return fail(QString("the first frame is not the source's frame at the start (%1 dB)")
+                    .arg(*found.firstFramePsnr, 0, 'f', 1));
+  verdict.checked << QString("first frame matches the source (%1 dB)")
+                         .arg(std::min(99.0, *found.firstFramePsnr), 0, 'f', 1);
   if (found.rotation != expected.rotation)
-    return fail(QString("the video's rotation is %1 degrees, not %2").arg(found.rotation).arg(expected.rotation));
+    return fail(
+        QString("the video's rotation is %1 degrees, not %2").arg(found.rotation).arg(expected.rotation));
   if (expected.rotation != 0) verdict.checked << QString("rotation %1 degrees kept").arg(expected.rotation);
   return verdict;
 }

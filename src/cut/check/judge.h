@@ -8,28 +8,28 @@
 namespace vintrel::cut {
 
 struct Expected {
-  int frames = 0;           // the source's frames whose times lie in the stretch
-  int frameSlack = 0;       // how many more or fewer a re-encode may have at the stretch's edges
-  double length = 0;        // seconds the stretch's video runs
+  int frames = 0;      // the source's frames whose times lie in the stretch
+  int frameSlack = 0;  // how many more or fewer a re-encode may have at the stretch's edges
+  double length = 0;   // seconds the stretch's video runs
   bool audio = false;
-  double audioLength = 0;   // seconds the stretch's sound runs
+  double audioLength = 0;  // seconds the stretch's sound runs
   // Seconds from the first sound to the first frame, as in the source over the stretch, and how
   // far off it may be (a sample where the container trims the sound, else one audio frame).
   double videoAfterAudio = 0;
   double syncTolerance = 0.001;
   int rotation = 0;
-  int copiedCompared = 0;   // copied frames whose pictures are compared with the source's
+  int copiedCompared = 0;  // copied frames whose pictures are compared with the source's
 };
 
 struct Found {
-  QString unreadable;       // why the file could not be read at all; empty when it could
+  QString unreadable;  // why the file could not be read at all; empty when it could
   int frames = 0;
-  double videoFirst = 0;    // the first frame's time, seconds, as a player places it
+  double videoFirst = 0;  // the first frame's time, seconds, as a player places it
   std::optional<double> audioFirst, audioLength;
-  int decodeErrors = 0;     // where the decoding went: around every join, or the whole file
-  QString decodedWhere;     // "around every join" / "the whole file"
+  int decodeErrors = 0;                  // where the decoding went: around every join, or the whole file
+  QString decodedWhere;                  // "around every join" / "the whole file"
   std::optional<double> firstFramePsnr;  // against the source's frame at the start, dB
-  int copiedMatching = 0;   // of the compared copied frames, those identical to the source's
+  int copiedMatching = 0;                // of the compared copied frames, those identical to the source's
   int rotation = 0;
 };
 

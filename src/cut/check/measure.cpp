@@ -2,8 +2,8 @@
 
 extern "C" {
 #include <libavutil/display.h>
-#include <libavutil/intreadwrite.h>
 #include <libavutil/imgutils.h>
+#include <libavutil/intreadwrite.h>
 #include <libavutil/pixdesc.h>
 }
 
@@ -18,7 +18,8 @@ namespace vintrel::cut {
 namespace {
 
 std::optional<double> FrameSeconds(const AVFrame* frame, AVRational timeBase) {
-  const int64_t pts = frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp : frame->pts;
+  const int64_t pts =
+      frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp : frame->pts;
   if (pts == AV_NOPTS_VALUE) return std::nullopt;
   return Seconds(pts, timeBase);
 }
@@ -48,7 +49,8 @@ void ReadTimes(AVFormatContext* context, int video, int audio, Found& found) {
     if (packet->stream_index == audio && packet->pts != AV_NOPTS_VALUE) {
       double first = Seconds(packet->pts, stream->time_base);
       size_t size = 0;
-      if (const uint8_t* skip = av_packet_get_side_data(packet.get(), AV_PKT_DATA_SKIP_SAMPLES, &size); skip && size >= 4)
+      if (const uint8_t* skip = av_packet_get_side_data(packet.get(), AV_PKT_DATA_SKIP_SAMPLES, &size);
+          skip && size >= 4)
         first += AV_RL32(skip) / double(stream->codecpar->sample_rate);
       if (!found.audioFirst) found.audioFirst = first;
       audioEnd = std::max(audioEnd, Seconds(packet->pts + packet->duration, stream->time_base));
@@ -81,7 +83,8 @@ QByteArray FrameHash(const AVFrame* frame) {
   // Equal pictures give equal hashes; a word at a time, since only sameness is asked of it.
   const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(AVPixelFormat(frame->format));
   int lineBytes[4] = {};
-  if (!descriptor || av_image_fill_linesizes(lineBytes, AVPixelFormat(frame->format), frame->width) < 0) return {};
+  if (!descriptor || av_image_fill_linesizes(lineBytes, AVPixelFormat(frame->format), frame->width) < 0)
+    return {};
   uint64_t hash = 0xcbf29ce484222325;
   auto mix = [&](uint64_t word) { hash = (hash ^ word) * 0x100000001b3 + (hash >> 29); };
   for (int plane = 0; plane < 4 && frame->data[plane]; ++plane) {
@@ -98,7 +101,8 @@ QByteArray FrameHash(const AVFrame* frame) {
 }
 
 std::optional<double> LumaPsnr(const AVFrame* a, const AVFrame* b) {
-  if (!a || !b || a->width != b->width || a->height != b->height || a->format != b->format) return std::nullopt;
+  if (!a || !b || a->width != b->width || a->height != b->height || a->format != b->format)
+    return std::nullopt;
   int lineBytes[4] = {};
   if (av_image_fill_linesizes(lineBytes, AVPixelFormat(a->format), a->width) < 0) return std::nullopt;
   double squares = 0;
@@ -128,7 +132,8 @@ SourceSample SampleSource(Source& source, int64_t decodeFrom, int64_t start, std
     const int64_t pts = frame->best_effort_timestamp;
     if (pts < start || enough) return;
     if (!sample.first) sample.first.reset(av_frame_clone(frame));
-    if (copyFrom && pts >= *copyFrom && int(sample.copied.size()) < copiedFrames) sample.copied.push_back(FrameHash(frame));
+    if (copyFrom && pts >= *copyFrom && int(sample.copied.size()) < copiedFrames)
+      sample.copied.push_back(FrameHash(frame));
     enough = !copyFrom || int(sample.copied.size()) >= copiedFrames;
   };
   PacketHandle packet = NewPacket();
@@ -175,7 +180,8 @@ Found MeasureMade(const QString& made, const SourceSample& source, const DecodeP
       }
     }
     const int copiedIndex = index - plan.headFrames;
-    if (copiedIndex >= 0 && copiedIndex < compared && FrameHash(frame) == source.copied[copiedIndex]) ++matching;
+    if (copiedIndex >= 0 && copiedIndex < compared && FrameHash(frame) == source.copied[copiedIndex])
+      ++matching;
     ++index;
     return !plan.wholeFile && copiedIndex + 1 >= compared;
   });

@@ -26,7 +26,7 @@ SourceSample SampleSource(Source& source, int64_t decodeFrom, int64_t start, std
 // and its end from `endFrom` (seconds of the made file) on.
 struct DecodePlan {
   bool wholeFile = false;
-  int headFrames = 0;                // the frames before the copy: the compared ones follow
+  int headFrames = 0;  // the frames before the copy: the compared ones follow
   std::optional<double> endFrom;
 };
 

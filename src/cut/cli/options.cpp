@@ -43,7 +43,8 @@ bool ApplyOption(const QString& argument, CommandLineOptions& options) {
     options.cut.overwrite = true;
   } else if (argument.startsWith("--replace=")) {
     options.cut.replaces = ParseIdentity(argument.mid(10));
-    if (!options.cut.replaces) options.problem = QString("%1 does not name a file as DEVICE:INODE.").arg(argument);
+    if (!options.cut.replaces)
+      options.problem = QString("%1 does not name a file as DEVICE:INODE.").arg(argument);
   } else if (argument == "--reencode") {
     options.cut.reEncode = true;
   } else if (argument == "--progress=machine") {

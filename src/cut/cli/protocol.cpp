@@ -15,7 +15,8 @@ namespace vintrel::cut {
 std::optional<FileIdentity> IdentityOf(const QString& path) {
   struct stat status = {};
   if (stat(QFile::encodeName(path).constData(), &status) != 0) return std::nullopt;
-  return FileIdentity{static_cast<unsigned long long>(status.st_dev), static_cast<unsigned long long>(status.st_ino)};
+  return FileIdentity{static_cast<unsigned long long>(status.st_dev),
+                      static_cast<unsigned long long>(status.st_ino)};
 }
 
 QString IdentityText(const FileIdentity& identity) {

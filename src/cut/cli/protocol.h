@@ -2,10 +2,11 @@
 // machine progress lines. Both sides use these definitions and no others.
 #pragma once
 
+#include <sys/types.h>
+
 #include <QString>
 #include <QStringList>
 #include <optional>
-#include <sys/types.h>
 
 namespace vintrel::cut {
 

@@ -106,7 +106,8 @@ MatchedEncoder::MatchedEncoder(const AVStream* source, const QList<QByteArray>& 
   } else {
     const X264Settings settings = H264Profile(parameters->profile);
     av_opt_set(options, "profile", settings.profile, 0);
-    if (level > 0 && level != 9) av_opt_set(options, "level", QString("%1.%2").arg(level / 10).arg(level % 10).toUtf8(), 0);
+    if (level > 0 && level != 9)
+      av_opt_set(options, "level", QString("%1.%2").arg(level / 10).arg(level % 10).toUtf8(), 0);
     // Our parameter sets under ids of their own: whichever a decoder keeps, the source's
     // frames find theirs.
     const QString params = QString("%1:scenecut=0:sps-id=%2%3")

@@ -39,7 +39,7 @@ QString StreamObstacle(const Source& source, const AVOutputFormat* format) {
     if (stream->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE && IsTextSubtitle(codec)) continue;
     const char* kind = stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO      ? "sound"
                        : stream->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE ? "subtitles"
-                                                                                : "video";
+                                                                               : "video";
     return QString("a .%1 file cannot hold the source's %2 (%3) as it is")
         .arg(QString(format->extensions).section(',', 0, 0), kind, CodecName(codec));
   }
@@ -65,7 +65,8 @@ QString WriteProblem(int error, const QString& folder) {
   return QString("The file cannot be written: %1.").arg(AvErrorText(error));
 }
 
-OutputFile::OutputFile(const QString& path, const Source& source, double start, double end, const Source* cues)
+OutputFile::OutputFile(const QString& path, const Source& source, double start, double end,
+                       const Source* cues)
     : path_(path), source_(source), cues_(cues ? *cues : source) {
   const AVOutputFormat* format = SmartCutFormat(path);
   if (avformat_alloc_output_context2(&context_, format, nullptr, nullptr) < 0 || !context_)
@@ -77,16 +78,20 @@ OutputFile::OutputFile(const QString& path, const Source& source, double start, 
   for (unsigned i = 0; i < input->nb_streams; ++i) {
     const AVStream* in = input->streams[i];
     const bool cue = in->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE;
-    if (Keeps(in, source.videoIndex()) && !(cue && cues)) add(in, start, source.startSeconds(), cue ? cueOutputOf_ : outputOf_);
+    if (Keeps(in, source.videoIndex()) && !(cue && cues))
+      add(in, start, source.startSeconds(), cue ? cueOutputOf_ : outputOf_);
   }
   if (cues)
-    for (const int index : cues->streamsOf(AVMEDIA_TYPE_SUBTITLE)) add(cues->stream(index), start, 0, cueOutputOf_);
+    for (const int index : cues->streamsOf(AVMEDIA_TYPE_SUBTITLE))
+      add(cues->stream(index), start, 0, cueOutputOf_);
   for (unsigned i = 0; i < input->nb_chapters; ++i) {
     const AVChapter* chapter = input->chapters[i];
-    const double from = Seconds(chapter->start, chapter->time_base), to = Seconds(chapter->end, chapter->time_base);
+    const double from = Seconds(chapter->start, chapter->time_base),
+                 to = Seconds(chapter->end, chapter->time_base);
     if (to <= start || from >= end) continue;
     AVChapter* kept = static_cast<AVChapter*>(av_mallocz(sizeof(AVChapter)));
-    if (!kept || av_dynarray_add_nofree(&context_->chapters, reinterpret_cast<int*>(&context_->nb_chapters), kept) < 0)
+    if (!kept ||
+        av_dynarray_add_nofree(&context_->chapters, reinterpret_cast<int*>(&context_->nb_chapters), kept) < 0)
       throw std::bad_alloc();
     kept->id = chapter->id;
     kept->time_base = chapter->time_base;

@@ -32,7 +32,8 @@ class OutputFile {
   // Keeps the video, every audio stream and every subtitle stream (`cues`' where given: the
   // streams of a file made without them), with their tags and dispositions, the file's tags,
   // the chapters within [start, end) (seconds of the source's clock), the video's display matrix.
-  OutputFile(const QString& path, const Source& source, double start, double end, const Source* cues = nullptr);
+  OutputFile(const QString& path, const Source& source, double start, double end,
+             const Source* cues = nullptr);
   ~OutputFile();
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;

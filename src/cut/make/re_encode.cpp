@@ -39,19 +39,41 @@ QStringList CodecOptions(const ReEncodeSource& source, const QString& in, const 
   if (kMp4Family.contains(out) || out == "mkv") {
     // x264 and x265 ignore -q:v; their constant-quality scale is -crf.
     if (source.videoCodec == "hevc")
-      options << "-c:v" << "libx265" << "-crf" << "18" << "-x265-params" << "log-level=error";
+      options << "-c:v"
+              << "libx265"
+              << "-crf"
+              << "18"
+              << "-x265-params"
+              << "log-level=error";
     else
-      options << "-c:v" << "libx264" << "-crf" << "16";
-    options << "-c:a" << "aac" << "-b:a" << "192k";
-    if (out == "m4v") options << "-f" << "mp4";
+      options << "-c:v"
+              << "libx264"
+              << "-crf"
+              << "16";
+    options << "-c:a"
+            << "aac"
+            << "-b:a"
+            << "192k";
+    if (out == "m4v")
+      options << "-f"
+              << "mp4";
     return options;
   }
   // The other types take the encoder's quantiser-driven codecs: 2 is near their best.
-  options << "-q:v" << "2";
-  if (out == "wmv" || in == "wmv") options << "-c:a" << "wmav2";
-  if (out == "flv") options << "-ar" << "44100";  // FLV's MP3 allows only 44.1/22.05/11.025 kHz
-  if (out == "divx") options << "-f" << "avi";
-  if (out == "vob") options << "-f" << "vob";
+  options << "-q:v"
+          << "2";
+  if (out == "wmv" || in == "wmv")
+    options << "-c:a"
+            << "wmav2";
+  if (out == "flv")
+    options << "-ar"
+            << "44100";  // FLV's MP3 allows only 44.1/22.05/11.025 kHz
+  if (out == "divx")
+    options << "-f"
+            << "avi";
+  if (out == "vob")
+    options << "-f"
+            << "vob";
   return options;
 }
 
@@ -86,11 +108,15 @@ QStringList ReEncodeArguments(const ReEncodeSource& source, double start, double
   const bool avi = out == "avi" || out == "divx";
   const double skipped = avi && source.sampleRate > 0 ? kMp3EncoderDelay / source.sampleRate : 0;
   if (!source.audio.isEmpty())
-    args << "-filter:a" << QString("atrim=start=%1:end=%2,asetpts=PTS-%3/TB")
-                               .arg(SecondsArgument(start - seek + skipped), to, SecondsArgument(start - seek + skipped));
-  if (avi) args << "-avoid_negative_ts" << "disabled";
+    args << "-filter:a"
+         << QString("atrim=start=%1:end=%2,asetpts=PTS-%3/TB")
+                .arg(SecondsArgument(start - seek + skipped), to, SecondsArgument(start - seek + skipped));
+  if (avi)
+    args << "-avoid_negative_ts"
+         << "disabled";
   args << "-map" << QString("0:%1").arg(source.videoIndex) << TrackOptions(source, out);
-  return args << CodecOptions(source, in, out) << "-map_metadata" << "0" << FileArgument(output);
+  return args << CodecOptions(source, in, out) << "-map_metadata"
+              << "0" << FileArgument(output);
 }
 
 QString FindEncoder() {
@@ -138,7 +164,8 @@ void RunEncoder(const QString& program, const QStringList& arguments, double sec
   const QString errors = QString::fromUtf8(encoder.readAllStandardError());
   // The encoder exits 0 when only the closing of its file failed (a disk that filled up while
   // it wrote the index): the file is unusable all the same.
-  const bool closingFailed = errors.contains("Error closing file") || errors.contains("Error writing trailer");
+  const bool closingFailed =
+      errors.contains("Error closing file") || errors.contains("Error writing trailer");
   if (encoder.exitStatus() != QProcess::NormalExit || encoder.exitCode() != 0 || closingFailed)
     throw CutError(PlainFailure(errors, QFileInfo(arguments.last().mid(5)).absolutePath()));
 }

@@ -15,7 +15,7 @@ struct ReEncodeSource {
   double frameRate = 25;
   int sampleRate = 0;  // of the first sound stream
   int videoIndex = 0;
-  QList<int> audio;      // stream indexes, in order
+  QList<int> audio;  // stream indexes, in order
 };
 
 // `start` and `end` in seconds from the player's 0. Every frame keeps its time (a variable

@@ -66,8 +66,10 @@ struct ReEncodedPart {
  private:
   void take(AVFrame* frame) {
     const int64_t pts = frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
-    if (!sample.first && sampleFrames > 0 && pts == *wanted.begin()) sample.first.reset(av_frame_clone(frame));
-    if (pts >= sampleStart && int(sample.copied.size()) < sampleFrames) sample.copied.push_back(FrameHash(frame));
+    if (!sample.first && sampleFrames > 0 && pts == *wanted.begin())
+      sample.first.reset(av_frame_clone(frame));
+    if (pts >= sampleStart && int(sample.copied.size()) < sampleFrames)
+      sample.copied.push_back(FrameHash(frame));
     if (!encoded && wanted.count(pts)) {
       durations[pts - origin] = frame->pkt_duration;
       frame->pts = pts - origin;
@@ -102,21 +104,26 @@ class SmartCutWriter {
                [this](PacketHandle packet) { output_.write(source_.videoIndex(), packet.get()); }) {
     const AVCodecParameters* video = source.video()->codecpar;
     codec_ = video->codec_id;
-    sets_ = ParameterSets(codec_, QByteArray(reinterpret_cast<const char*>(video->extradata), video->extradata_size));
+    sets_ = ParameterSets(codec_,
+                          QByteArray(reinterpret_cast<const char*>(video->extradata), video->extradata_size));
     if (!layout.head.empty()) {
-      head_ = std::make_unique<ReEncodedPart>(source, layout.head, layout.headDecodeFrom, stretch.start, sets_);
+      head_ =
+          std::make_unique<ReEncodedPart>(source, layout.head, layout.headDecodeFrom, stretch.start, sets_);
       head_->sampleFrom(layout.entry, comparedFrames);
     }
     if (!layout.tail.empty())
-      tail_ = std::make_unique<ReEncodedPart>(source, layout.tail, layout.tailDecodeFrom, stretch.start, sets_);
+      tail_ =
+          std::make_unique<ReEncodedPart>(source, layout.tail, layout.tailDecodeFrom, stretch.start, sets_);
     const double frames = (stretch.end - stretch.start) * av_q2d(source.video()->time_base) *
                           std::max(1.0, av_q2d(source.video()->avg_frame_rate));
     work_ = frames + (layout.head.size() + layout.tail.size()) * kEncodeCost;
   }
 
   SmartCutMade write() {
-    const std::vector<SubtitleConversion> conversions = SubtitleConversions(source_, SmartCutFormat(outputPath_));
-    std::vector<Cue> cues = ReadCues(source_.path(), source_.streamsOf(AVMEDIA_TYPE_SUBTITLE), startSeconds_, endSeconds_, conversions, output_);
+    const std::vector<SubtitleConversion> conversions =
+        SubtitleConversions(source_, SmartCutFormat(outputPath_));
+    std::vector<Cue> cues = ReadCues(source_.path(), source_.streamsOf(AVMEDIA_TYPE_SUBTITLE), startSeconds_,
+                                     endSeconds_, conversions, output_);
     output_.start();
     for (Cue& cue : cues) output_.writeCue(cue.sourceIndex, cue.packet.get());
     // From a second before the start too, where a demuxer keeps sound that starts before the frame.
@@ -160,7 +167,8 @@ class SmartCutWriter {
   // give the first heard one whole (MP3's bit reservoir, the overlap of AAC's transform).
   void takeAudio(AVPacket* packet, const AVStream* stream) {
     if (packet->pts == AV_NOPTS_VALUE) return;
-    const int64_t origin = Ticks(startSeconds_, stream->time_base), end = Ticks(endSeconds_, stream->time_base);
+    const int64_t origin = Ticks(startSeconds_, stream->time_base),
+                  end = Ticks(endSeconds_, stream->time_base);
     if (packet->pts >= end) {
       audioDone_.insert(packet->stream_index);
       return;
@@ -210,7 +218,8 @@ class SmartCutWriter {
     const int lengthSize = source_.nalLengthSize();
     if ((packet->flags & AV_PKT_FLAG_KEY) && (codec_ == AV_CODEC_ID_H264 || codec_ == AV_CODEC_ID_HEVC)) {
       QByteArray bytes(reinterpret_cast<const char*>(packet->data), packet->size);
-      if (codec_ == AV_CODEC_ID_HEVC && packet->pts == layout_.entry) bytes = MarkedAsBrokenLink(bytes, lengthSize);
+      if (codec_ == AV_CODEC_ID_HEVC && packet->pts == layout_.entry)
+        bytes = MarkedAsBrokenLink(bytes, lengthSize);
       QList<QByteArray> units = SplitLengthPrefixed(bytes, lengthSize);
       const bool hasSets = std::any_of(units.begin(), units.end(),
                                        [&](const QByteArray& unit) { return IsParameterSet(codec_, unit); });
@@ -253,8 +262,9 @@ class SmartCutWriter {
   }
 
   void report() {
-    const double done = made_.copied + ((head_ ? head_->encoder.encoded() : 0) +
-                                        (tail_ ? tail_->encoder.encoded() : 0)) * kEncodeCost;
+    const double done =
+        made_.copied +
+        ((head_ ? head_->encoder.encoded() : 0) + (tail_ ? tail_->encoder.encoded() : 0)) * kEncodeCost;
     if (progress_ && work_ > 0) progress_(std::min(1.0, done / work_));
   }
 
@@ -272,7 +282,8 @@ class SmartCutWriter {
   std::vector<PacketHandle> held_;
   std::set<int> audioDone_;
   std::map<int, std::deque<PacketHandle>> preRoll_;
-  const bool trimsSound_ = !SmartCutFormat(outputPath_) || !QString(SmartCutFormat(outputPath_)->name).contains("matroska");
+  const bool trimsSound_ =
+      !SmartCutFormat(outputPath_) || !QString(SmartCutFormat(outputPath_)->name).contains("matroska");
   bool copying_ = false, copyDone_ = false, headReleased_ = false, tailReleased_ = false;
   double work_ = 0;
   SmartCutMade made_;
@@ -281,7 +292,8 @@ class SmartCutWriter {
 }  // namespace
 
 SmartCutMade WriteSmartCut(Source& source, const SmartCutLayout& layout, const Stretch& stretch,
-                           const QString& made, int comparedFrames, const std::function<void(double)>& progress) {
+                           const QString& made, int comparedFrames,
+                           const std::function<void(double)>& progress) {
   return SmartCutWriter(source, layout, stretch, made, comparedFrames, progress).write();
 }
 

@@ -78,12 +78,14 @@ std::vector<Cue> ReadCues(const QString& path, const std::vector<int>& streams, 
   Source reader(path);
   AVFormatContext* input = reader.context();
   for (unsigned i = 0; i < input->nb_streams; ++i)
-    if (std::find(streams.begin(), streams.end(), int(i)) == streams.end()) input->streams[i]->discard = AVDISCARD_ALL;
+    if (std::find(streams.begin(), streams.end(), int(i)) == streams.end())
+      input->streams[i]->discard = AVDISCARD_ALL;
   std::map<int, std::unique_ptr<CueConverter>> converters;
   for (const SubtitleConversion& conversion : conversions) {
     converters[conversion.sourceIndex] =
         std::make_unique<CueConverter>(input->streams[conversion.sourceIndex], conversion.to);
-    output.setCodec(output.cueStreamFor(conversion.sourceIndex), converters[conversion.sourceIndex]->encoder());
+    output.setCodec(output.cueStreamFor(conversion.sourceIndex),
+                    converters[conversion.sourceIndex]->encoder());
   }
   const double seekTo = start - kLongestCue;
   if (seekTo > 0) av_seek_frame(input, -1, Ticks(seekTo, AV_TIME_BASE_Q), AVSEEK_FLAG_BACKWARD);
@@ -94,8 +96,8 @@ std::vector<Cue> ReadCues(const QString& path, const std::vector<int>& streams, 
     const bool wanted = std::find(streams.begin(), streams.end(), index) != streams.end();
     if (wanted && packet->pts != AV_NOPTS_VALUE) {
       if (Seconds(packet->pts, stream->time_base) >= end) break;
-      const std::optional<CueSpan> span = ClipCue(packet->pts, packet->duration, Ticks(start, stream->time_base),
-                                                  Ticks(end, stream->time_base));
+      const std::optional<CueSpan> span = ClipCue(
+          packet->pts, packet->duration, Ticks(start, stream->time_base), Ticks(end, stream->time_base));
       const auto converter = converters.find(index);
       if (span && (converter == converters.end() || converter->second->convert(packet.get()))) {
         Cue cue{index, ClonePacket(packet.get())};

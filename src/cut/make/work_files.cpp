@@ -64,7 +64,8 @@ void WorkFiles::moveIntoPlace(const QString& made, const std::optional<FileIdent
   struct stat old = {};
   if (stat(to.constData(), &old) == 0) {
     // Where we may: root keeps the owner too; anyone keeps the mode and a group they are in.
-    if (chown(from.constData(), old.st_uid, old.st_gid) != 0) [[maybe_unused]] const int ignored = chown(from.constData(), -1, old.st_gid);
+    if (chown(from.constData(), old.st_uid, old.st_gid) != 0) [[maybe_unused]]
+      const int ignored = chown(from.constData(), -1, old.st_gid);
     chmod(from.constData(), old.st_mode & 07777);
   }
   // Swapped in one step, then the file swapped out must be the one agreed to; else it goes back.

@@ -1,10 +1,11 @@
 // Hidden work files beside the output, and the final move of the made file into place.
 #pragma once
 
+#include <sys/types.h>
+
 #include <QString>
 #include <QStringList>
 #include <optional>
-#include <sys/types.h>
 
 #include "cut/cli/protocol.h"
 
@@ -12,8 +13,8 @@ namespace vintrel::cut {
 
 // Work files are named as WorkFilePrefix() says, in the output's folder, so the final rename
 // stays on one file system and the leftovers of a cut that died (its process gone) can be told
-// from a running cut's (WorkFileOwner(), RemoveLeftoverWorkFiles() in cli/protocol.h). All of them are removed when this goes, except the one moved
-// into place.
+// from a running cut's (WorkFileOwner(), RemoveLeftoverWorkFiles() in cli/protocol.h). All of them are
+// removed when this goes, except the one moved into place.
 class WorkFiles {
  public:
   // Throws WriteFailed when the folder cannot be written; nothing is left behind then.

@@ -96,7 +96,8 @@ int NalType(AVCodecID codec, const QByteArray& unit) {
 
 bool IsParameterSet(AVCodecID codec, const QByteArray& unit) {
   const int type = NalType(codec, unit);
-  return codec == AV_CODEC_ID_HEVC ? type >= kHevcVps && type <= kHevcPps : type == kH264Sps || type == kH264Pps;
+  return codec == AV_CODEC_ID_HEVC ? type >= kHevcVps && type <= kHevcPps
+                                   : type == kH264Sps || type == kH264Pps;
 }
 
 bool IsCleanEntry(AVCodecID codec, const QByteArray& accessUnit, int lengthSize) {
@@ -189,7 +190,8 @@ int FreeH264ParameterSetId(const QList<QByteArray>& units) {
 QByteArray MarkedAsBrokenLink(const QByteArray& accessUnit, int lengthSize) {
   QList<QByteArray> units = SplitLengthPrefixed(accessUnit, lengthSize);
   for (QByteArray& unit : units)
-    if (NalType(AV_CODEC_ID_HEVC, unit) == kHevcCra) unit[0] = char((Byte(unit, 0) & 0x81) | kHevcBlaNLp << 1);
+    if (NalType(AV_CODEC_ID_HEVC, unit) == kHevcCra)
+      unit[0] = char((Byte(unit, 0) & 0x81) | kHevcBlaNLp << 1);
   return JoinLengthPrefixed(units, lengthSize);
 }
 

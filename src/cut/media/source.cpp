@@ -9,7 +9,8 @@ namespace vintrel::cut {
 int FindVideoStream(AVFormatContext* context) {
   for (unsigned i = 0; i < context->nb_streams; ++i) {
     const AVStream* stream = context->streams[i];
-    if (stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC))
+    if (stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+        !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC))
       return int(i);
   }
   return -1;
@@ -104,8 +105,8 @@ VideoPacket Source::describe(const AVPacket& packet) const {
   return described;
 }
 
-std::vector<VideoPacket> Source::readVideo(int64_t from,
-                                           const std::function<bool(const std::vector<VideoPacket>&)>& enough) {
+std::vector<VideoPacket> Source::readVideo(
+    int64_t from, const std::function<bool(const std::vector<VideoPacket>&)>& enough) {
   // From the very start, a fresh reader reads on without a seek: some demuxers (MPEG, AVI,
   // Matroska) seek to their start by guesses.
   if (from != kFromStart) seekVideo(from);

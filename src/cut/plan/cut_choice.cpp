@@ -29,11 +29,13 @@ QString SmartCutObstacle(const SmartCutInput& input) {
   if (!kSmartCutTypes.contains(input.outputType) || !kSmartCutTypes.contains(input.inputType)) {
     if (input.outputType == input.inputType)
       return QString("only .mp4, .mov, .m4v and .mkv files are cut without re-encoding");
-    return QString("a .%1 file cannot hold the video of a .%2 file as it is").arg(input.outputType, input.inputType);
+    return QString("a .%1 file cannot hold the video of a .%2 file as it is")
+        .arg(input.outputType, input.inputType);
   }
   if (input.videoCodec != "h264" && input.videoCodec != "hevc")
     return QString("only H.264 and HEVC video is cut without re-encoding (this is %1)").arg(input.videoCodec);
-  if (input.rotation != 0 && input.outputType == "mkv") return "a .mkv file made here cannot keep the video's rotation";
+  if (input.rotation != 0 && input.outputType == "mkv")
+    return "a .mkv file made here cannot keep the video's rotation";
   return {};
 }
 

@@ -47,7 +47,8 @@ size_t GaplessPrefix(const std::vector<VideoPacket>& packets, int64_t end) {
   return best;
 }
 
-std::optional<int64_t> HeadDecodeStart(const std::vector<VideoPacket>& packets, size_t entry, int64_t firstHead) {
+std::optional<int64_t> HeadDecodeStart(const std::vector<VideoPacket>& packets, size_t entry,
+                                       int64_t firstHead) {
   std::optional<int64_t> from;
   for (size_t i = 0; i < entry; ++i)
     if (packets[i].key && packets[i].pts <= firstHead) from = packets[i].pts;

@@ -38,22 +38,47 @@ TEST(Judge, Verdicts) {
     const char* failure;  // the start of the reason; empty: passes
   } cases[] = {
       {"as expected", [](Expected&, Found&) {}, ""},
-      {"unreadable", [](Expected&, Found& f) { f.unreadable = "Invalid data"; }, "the made file cannot be read"},
-      {"a frame short", [](Expected&, Found& f) { f.frames = 120; }, "the video has 120 frames where the source has 121"},
-      {"a re-encode's frame at an edge", [](Expected& e, Found& f) { e.frameSlack = 1; f.frames = 122; }, ""},
+      {"unreadable", [](Expected&, Found& f) { f.unreadable = "Invalid data"; },
+       "the made file cannot be read"},
+      {"a frame short", [](Expected&, Found& f) { f.frames = 120; },
+       "the video has 120 frames where the source has 121"},
+      {"a re-encode's frame at an edge",
+       [](Expected& e, Found& f) {
+         e.frameSlack = 1;
+         f.frames = 122;
+       },
+       ""},
       {"VFR stretch counted by times", [](Expected& e, Found& f) { e.frames = f.frames = 225; }, ""},
       {"sound missing", [](Expected&, Found& f) { f.audioFirst.reset(); }, "the sound is missing"},
       {"sound too short", [](Expected&, Found& f) { f.audioLength = 4.7; }, "the sound runs 4.700 s"},
-      {"picture late by 75 ms", [](Expected&, Found& f) { f.videoFirst = 0.075; }, "the picture is 75.0 ms behind the sound"},
-      {"picture early", [](Expected& e, Found&) { e.videoAfterAudio = 0.021; }, "the picture is 21.0 ms ahead of"},
-      {"offset kept as in the source", [](Expected& e, Found& f) { e.videoAfterAudio = f.videoFirst = 0.021; }, ""},
-      {"within one audio frame", [](Expected& e, Found& f) { e.syncTolerance = 0.024; f.audioFirst = -0.02; }, ""},
-      {"decoder errors", [](Expected&, Found& f) { f.decodeErrors = 3; }, "decoding around every join reports 3"},
-      {"copied frames differ", [](Expected&, Found& f) { f.copiedMatching = 11; }, "1 of 12 copied frames differ"},
-      {"wrong first frame", [](Expected&, Found& f) { f.firstFramePsnr = 18; }, "the first frame is not the source's"},
-      {"first frame not compared", [](Expected&, Found& f) { f.firstFramePsnr.reset(); }, "the first frame could not"},
-      {"rotation lost", [](Expected& e, Found&) { e.rotation = 90; }, "the video's rotation is 0 degrees, not 90"},
-      {"no sound in the source", [](Expected& e, Found& f) { e.audio = false; f.audioFirst.reset(); }, ""},
+      {"picture late by 75 ms", [](Expected&, Found& f) { f.videoFirst = 0.075; },
+       "the picture is 75.0 ms behind the sound"},
+      {"picture early", [](Expected& e, Found&) { e.videoAfterAudio = 0.021; },
+       "the picture is 21.0 ms ahead of"},
+      {"offset kept as in the source",
+       [](Expected& e, Found& f) { e.videoAfterAudio = f.videoFirst = 0.021; }, ""},
+      {"within one audio frame",
+       [](Expected& e, Found& f) {
+         e.syncTolerance = 0.024;
+         f.audioFirst = -0.02;
+       },
+       ""},
+      {"decoder errors", [](Expected&, Found& f) { f.decodeErrors = 3; },
+       "decoding around every join reports 3"},
+      {"copied frames differ", [](Expected&, Found& f) { f.copiedMatching = 11; },
+       "1 of 12 copied frames differ"},
+      {"wrong first frame", [](Expected&, Found& f) { f.firstFramePsnr = 18; },
+       "the first frame is not the source's"},
+      {"first frame not compared", [](Expected&, Found& f) { f.firstFramePsnr.reset(); },
+       "the first frame could not"},
+      {"rotation lost", [](Expected& e, Found&) { e.rotation = 90; },
+       "the video's rotation is 0 degrees, not 90"},
+      {"no sound in the source",
+       [](Expected& e, Found& f) {
+         e.audio = false;
+         f.audioFirst.reset();
+       },
+       ""},
   };
   for (const auto& c : cases) {
     Expected expected = Stretch();

@@ -215,10 +215,12 @@ TEST_F(Program, TheFinalMoveKeepsWhatWasNotAgreedTo) {
   MakeClip(path("big.mp4"), 12, {"-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac"}, 1,
            "testsrc2=size=640x360:rate=25");
   QProcess process;
-  process.start(CutProgram(), {"--progress=machine", "--reencode", path("big.mp4"), "1", "11", path("out.mp4")});
+  process.start(CutProgram(),
+                {"--progress=machine", "--reencode", path("big.mp4"), "1", "11", path("out.mp4")});
   process.setReadChannel(QProcess::StandardError);
   QByteArray seen;
-  while (!seen.contains("phase encoding") && process.waitForReadyRead(60000)) seen += process.readAllStandardError();
+  while (!seen.contains("phase encoding") && process.waitForReadyRead(60000))
+    seen += process.readAllStandardError();
   Write(path("out.mp4"), "precious");
   ASSERT_TRUE(process.waitForFinished(120000));
   seen += process.readAllStandardError();

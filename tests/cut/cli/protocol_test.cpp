@@ -22,8 +22,8 @@ TEST(Protocol, TimesToTheMillisecondNeverPastTheFrame) {
       {12, "12"},
       {3661, "3661"},
       {13.48, "13.48"},
-      {3.48, "3.48"},        // held as 3.4799999...
-      {0.04 * 87, "3.48"},   // a frame time at 25 fps, as a player computes it
+      {3.48, "3.48"},       // held as 3.4799999...
+      {0.04 * 87, "3.48"},  // a frame time at 25 fps, as a player computes it
       {1.5, "1.5"},
       {1001.0 / 30000, "0.033"},       // the first frame after 0 at 30000/1001
       {32 * 1001.0 / 30000, "1.067"},  // 1.06773...: rounding would pass the frame
@@ -75,8 +75,13 @@ TEST(Protocol, WhatOneSideWritesTheOtherReads) {
   QFile(file).open(QIODevice::WriteOnly);
   const std::optional<FileIdentity> identity = IdentityOf(file);
   ASSERT_TRUE(identity);
-  const CutArguments sent{.input = "/v/in.mp4", .output = file, .start = 1, .end = 2.5, .overwrite = true,
-                          .replaces = identity, .machineProgress = true};
+  const CutArguments sent{.input = "/v/in.mp4",
+                          .output = file,
+                          .start = 1,
+                          .end = 2.5,
+                          .overwrite = true,
+                          .replaces = identity,
+                          .machineProgress = true};
   const CommandLineOptions read = ParseCommandLine(CutCommandLine(sent));
   ASSERT_TRUE(read.problem.isEmpty()) << read.problem.toStdString();
   EXPECT_EQ(read.cut.replaces, identity);

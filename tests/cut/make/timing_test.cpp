@@ -38,11 +38,11 @@ TEST(SubtitleCues, ClippedToTheStretch) {
     int64_t pts, duration;
     std::optional<CueSpan> kept;
   } cases[] = {
-      {100, 50, CueSpan{0, 50}},        // across the start mark: shown from 0 for what is left
-      {50, 40, std::nullopt},           // ended before the start
-      {150, 20, CueSpan{50, 20}},       // inside
-      {190, 30, CueSpan{90, 10}},       // across the end
-      {200, 10, std::nullopt},          // after the end
+      {100, 50, CueSpan{0, 50}},   // across the start mark: shown from 0 for what is left
+      {50, 40, std::nullopt},      // ended before the start
+      {150, 20, CueSpan{50, 20}},  // inside
+      {190, 30, CueSpan{90, 10}},  // across the end
+      {200, 10, std::nullopt},     // after the end
   };
   for (const auto& c : cases) {
     const std::optional<CueSpan> kept = ClipCue(c.pts, c.duration, 100, 200);

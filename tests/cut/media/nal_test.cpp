@@ -38,7 +38,8 @@ TEST(Nal, ParameterSetsAndTheirIds) {
 
 TEST(Nal, ByteFormatsRoundTrip) {
   const QByteArray slice = Bytes({0x65, 0x88, 0x84, 0x00});
-  const QByteArray annexB = Bytes({0, 0, 0, 1}) + kSps + Bytes({0, 0, 1}) + kPps + Bytes({0, 0, 0, 1}) + slice;
+  const QByteArray annexB =
+      Bytes({0, 0, 0, 1}) + kSps + Bytes({0, 0, 1}) + kPps + Bytes({0, 0, 0, 1}) + slice;
   const QList<QByteArray> units = SplitAnnexB(annexB);
   ASSERT_EQ(units, (QList<QByteArray>{kSps, kPps, slice}));
   for (const int lengthSize : {1, 2, 4})
@@ -48,7 +49,9 @@ TEST(Nal, ByteFormatsRoundTrip) {
 }
 
 TEST(Nal, CleanEntries) {
-  auto unit = [](std::initializer_list<int> header) { return JoinLengthPrefixed({Bytes(header) + Bytes({1, 2})}, 4); };
+  auto unit = [](std::initializer_list<int> header) {
+    return JoinLengthPrefixed({Bytes(header) + Bytes({1, 2})}, 4);
+  };
   EXPECT_TRUE(IsCleanEntry(AV_CODEC_ID_H264, unit({0x65}), 4)) << "IDR";
   EXPECT_FALSE(IsCleanEntry(AV_CODEC_ID_H264, unit({0x41}), 4)) << "a non-IDR I slice";
   EXPECT_TRUE(IsCleanEntry(AV_CODEC_ID_HEVC, unit({19 << 1, 1}), 4)) << "IDR_W_RADL";

@@ -59,7 +59,8 @@ TEST(SmartCutPlan, Layouts) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const SmartCutDecision decision = PlanSmartCut(From(gops, c.stretch.start), From(gops, c.stretch.end), c.stretch);
+    const SmartCutDecision decision =
+        PlanSmartCut(From(gops, c.stretch.start), From(gops, c.stretch.end), c.stretch);
     ASSERT_TRUE(decision.layout) << decision.reason.toStdString();
     const SmartCutLayout& layout = *decision.layout;
     EXPECT_EQ(layout.head, c.head);
@@ -109,7 +110,8 @@ TEST(SmartCutPlan, LeadingPicturesOfTheEntryAreReEncodedNotCopied) {
 TEST(SmartCutPlan, VariableFrameTimesAreTakenAsTheyAre) {
   // 30 fps then 15 fps (ticks of 1/30 s): frames are counted by their times, not by a rate.
   std::vector<VideoPacket> packets;
-  for (int64_t t = 0; t < 300; t += t < 150 ? 1 : 2) packets.push_back({t, t < 150 ? 1 : 2, t % 30 == 0, t % 30 == 0});
+  for (int64_t t = 0; t < 300; t += t < 150 ? 1 : 2)
+    packets.push_back({t, t < 150 ? 1 : 2, t % 30 == 0, t % 30 == 0});
   const SmartCutDecision decision = PlanSmartCut(From(packets, 75), From(packets, 225), {75, 225});
   ASSERT_TRUE(decision.layout);
   EXPECT_EQ(decision.layout->head, Range(75, 90));
@@ -130,20 +132,15 @@ TEST(CutChoice, WhatIsTriedAsASmartCut) {
     SmartCutInput input;
     bool smart;
   } cases[] = {
-      {{"mp4", "mp4", "h264"}, true},
-      {{"mov", "mp4", "hevc"}, true},
-      {{"mp4", "mkv", "h264"}, true},
-      {{"mkv", "mov", "h264"}, true},
-      {{"mp4", "mp4", "h264", 0, true}, false},
-      {{"avi", "avi", "mpeg4"}, false},
-      {{"mp4", "avi", "h264"}, false},
-      {{"mp4", "mp4", "vp9"}, false},
-      {{"mp4", "mkv", "h264", 90}, false},
-      {{"mp4", "mp4", "h264", 90}, true},
+      {{"mp4", "mp4", "h264"}, true},           {{"mov", "mp4", "hevc"}, true},
+      {{"mp4", "mkv", "h264"}, true},           {{"mkv", "mov", "h264"}, true},
+      {{"mp4", "mp4", "h264", 0, true}, false}, {{"avi", "avi", "mpeg4"}, false},
+      {{"mp4", "avi", "h264"}, false},          {{"mp4", "mp4", "vp9"}, false},
+      {{"mp4", "mkv", "h264", 90}, false},      {{"mp4", "mp4", "h264", 90}, true},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(SmartCutObstacle(c.input).isEmpty(), c.smart) << c.input.inputType.toStdString() << " to "
-                                                            << c.input.outputType.toStdString();
+    EXPECT_EQ(SmartCutObstacle(c.input).isEmpty(), c.smart)
+        << c.input.inputType.toStdString() << " to " << c.input.outputType.toStdString();
 }
 
 TEST(CutChoice, TheStretchStaysInsideTheVideo) {
