@@ -27,6 +27,4 @@ void ThrowIfCancelled() {
   if (CancelRequested()) throw CutCancelled();
 }
 
-void RequestCancel() { OnCancelSignal(0); }
-
 }  // namespace vintrel::cut

@@ -8,6 +8,5 @@ namespace vintrel::cut {
 void InstallCancelHandlers();
 bool CancelRequested();
 void ThrowIfCancelled();  // throws CutCancelled
-void RequestCancel();     // as a signal would, for tests
 
 }  // namespace vintrel::cut

@@ -22,17 +22,8 @@
 namespace vintrel::cut {
 
 QString PhaseName(CutPhase phase) {
-  switch (phase) {
-    case CutPhase::kProbing:
-      return "probing";
-    case CutPhase::kEncoding:
-      return "encoding";
-    case CutPhase::kCopying:
-      return "copying";
-    case CutPhase::kVerifying:
-      return "verifying";
-  }
-  return {};
+  static const char* const kNames[] = {"probing", "encoding", "copying", "verifying"};
+  return kNames[static_cast<int>(phase)];
 }
 
 QString OutputProblem(const QString& input, const QString& output, bool overwrite) {

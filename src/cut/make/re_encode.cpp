@@ -38,42 +38,21 @@ QStringList CodecOptions(const ReEncodeSource& source, const QString& in, const 
   QStringList options = {"-fps_mode", "passthrough"};
   if (kMp4Family.contains(out) || out == "mkv") {
     // x264 and x265 ignore -q:v; their constant-quality scale is -crf.
-    if (source.videoCodec == "hevc")
-      options << "-c:v"
-              << "libx265"
-              << "-crf"
-              << "18"
-              << "-x265-params"
-              << "log-level=error";
-    else
-      options << "-c:v"
-              << "libx264"
-              << "-crf"
-              << "16";
-    options << "-c:a"
-            << "aac"
-            << "-b:a"
-            << "192k";
-    if (out == "m4v")
-      options << "-f"
-              << "mp4";
+    if (source.videoCodec == "hevc") {
+      options += {"-c:v", "libx265", "-crf", "18", "-x265-params", "log-level=error"};
+    } else {
+      options += {"-c:v", "libx264", "-crf", "16"};
+    }
+    options += {"-c:a", "aac", "-b:a", "192k"};
+    if (out == "m4v") options += {"-f", "mp4"};
     return options;
   }
   // The other types take the encoder's quantiser-driven codecs: 2 is near their best.
-  options << "-q:v"
-          << "2";
-  if (out == "wmv" || in == "wmv")
-    options << "-c:a"
-            << "wmav2";
-  if (out == "flv")
-    options << "-ar"
-            << "44100";  // FLV's MP3 allows only 44.1/22.05/11.025 kHz
-  if (out == "divx")
-    options << "-f"
-            << "avi";
-  if (out == "vob")
-    options << "-f"
-            << "vob";
+  options += {"-q:v", "2"};
+  if (out == "wmv" || in == "wmv") options += {"-c:a", "wmav2"};
+  if (out == "flv") options += {"-ar", "44100"};  // FLV's MP3 allows only 44.1/22.05/11.025 kHz
+  if (out == "divx") options += {"-f", "avi"};
+  if (out == "vob") options += {"-f", "vob"};
   return options;
 }
 

@@ -65,8 +65,6 @@ void Decoder::drain(const FrameSink& sink) {
   avcodec_flush_buffers(context_.get());
 }
 
-void Decoder::reset() { avcodec_flush_buffers(context_.get()); }
-
 void Decoder::receive(const FrameSink& sink) {
   while (true) {
     const int result = avcodec_receive_frame(context_.get(), frame_.get());

@@ -22,7 +22,6 @@ class Decoder {
   // Frames come out in display order, each with its best-effort time in `best_effort_timestamp`.
   void send(const AVPacket* packet, const FrameSink& sink);
   void drain(const FrameSink& sink);
-  void reset();  // forget the frames in flight, as before a new start
 
   AVCodecContext* context() const { return context_.get(); }
   // Decoding failures and damage reported (concealed or not) since it was made, by it or by any
