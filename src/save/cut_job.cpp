@@ -96,7 +96,13 @@ ProcessCutJob::ProcessCutJob(QString program, QObject* parent)
 }
 
 ProcessCutJob::~ProcessCutJob() {
-  // The cut goes on without us (the window was closed): it finishes its file by itself.
+  // A cut the user cancelled gets no more time once the window goes: it and its encoder are
+  // ended, and what it leaves removed (not yet reaped, so the pid is still the cut's).
+  if (cancelled_ && !done_ && pid_ > 0) {
+    killSession(pid_);
+    cut::RemoveWorkFilesOf(outputFolder_, pid_);
+  }
+  // Any other cut goes on without us (the window was closed): it finishes its file by itself.
   // Its pipes close here; it ignores the broken pipe.
   closeFd(exitFd_);
   closeFd(reportFd_);

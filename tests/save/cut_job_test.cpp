@@ -267,6 +267,31 @@ TEST_F(CutJobRun, AStuckOrDeadCutIsEndedAndItsWorkFilesGo) {
   }
 }
 
+// The window closed while a cancelled cut is still stuck: it gets no more time.
+TEST_F(CutJobRun, ACancelledCutEndsWithTheWindow) {
+  request.output = dir.filePath("part.avi");
+  const QString program = script("stuck", QString("cd '%1'\necho $$ > pid\n: > .vintrel-$$-abc-cut.avi\n"
+                                                  "trap '' TERM\necho 'progress 0.1000' >&2\n"
+                                                  "while :; do sleep 1; done\n")
+                                              .arg(dir.path()));
+  {
+    ProcessCutJob job(program);
+    QSignalSpy reported(&job, &vintrel::CutJob::progress);
+    job.start(request);
+    ASSERT_TRUE(reported.wait(10000));
+    job.cancel();
+  }
+  const QString stat = QString("/proc/%1/stat").arg(read("pid").trimmed());
+  auto ended = [&] {
+    QFile file(stat);
+    if (!file.open(QIODevice::ReadOnly)) return true;
+    const QByteArray line = file.readAll();
+    return line.mid(line.lastIndexOf(')') + 2, 1) == "Z";
+  };
+  EXPECT_TRUE(QTest::qWaitFor(ended, 5000)) << "the stuck cut runs on";
+  EXPECT_TRUE(QDir(dir.path()).entryList({".vintrel-*"}, QDir::Files | QDir::Hidden).isEmpty());
+}
+
 TEST(CutOutcome, TheOutputTakenWhileTheCutRanIsToldFromOtherFailures) {
   const struct {
     const char* reason;
