@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <clocale>
 #include <cstdio>
+#include <optional>
 
 #include "app/command_line.h"
 #include "app/main_window.h"
@@ -21,9 +22,9 @@ QStringList argumentsOf(int argc, char** argv) {
 }
 }  // namespace
 
-int main(int argc, char** argv) {
-  // Help and the version are answered before any window: they need no display.
-  const vintrel::StartRequest asked = vintrel::parseStartArguments(argumentsOf(argc, argv));
+// Help and the version are answered before any window: they need no display. The exit
+// status where the request is answered so.
+std::optional<int> answerWithoutWindow(const vintrel::StartRequest& asked) {
   if (asked.action == vintrel::StartRequest::Action::Help) {
     std::fputs(vintrel::usageText().toLocal8Bit().constData(), stdout);
     return 0;
@@ -32,6 +33,26 @@ int main(int argc, char** argv) {
     std::printf("Vintrel %s\n", vintrel::kVersion);
     return 0;
   }
+  return std::nullopt;
+}
+
+std::unique_ptr<vintrel::Player> makePlayer(QWidget* videoArea) {
+  vintrel::MpvOptions options;
+  if (QGuiApplication::platformName() == "xcb") {
+    options.wid = static_cast<qint64>(videoArea->winId());
+  } else {
+    options.vo = "null";  // nowhere of ours to draw; better no picture than a stray window
+  }
+  // Tests and benchmarks run without sound or screen output where they ask for it.
+  if (qEnvironmentVariableIsSet("VINTREL_VO")) options.vo = qEnvironmentVariable("VINTREL_VO");
+  if (qEnvironmentVariableIsSet("VINTREL_AO")) options.ao = qEnvironmentVariable("VINTREL_AO");
+  return std::make_unique<vintrel::MpvPlayer>(options);
+}
+
+int main(int argc, char** argv) {
+  if (const std::optional<int> answered =
+          answerWithoutWindow(vintrel::parseStartArguments(argumentsOf(argc, argv))))
+    return *answered;
   // The player draws into a native X11 window; under Wayland that is XWayland's.
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY")) {
     qputenv("QT_QPA_PLATFORM", "xcb");
@@ -59,23 +80,7 @@ int main(int argc, char** argv) {
   const std::optional<QString> credits = files.readText(files.programFolder() + "/thanks.txt");
 
   vintrel::Services services{
-      messages,
-      dialogs,
-      urls,
-      files,
-      [](QWidget* videoArea) -> std::unique_ptr<vintrel::Player> {
-        vintrel::MpvOptions options;
-        if (QGuiApplication::platformName() == "xcb") {
-          options.wid = static_cast<qint64>(videoArea->winId());
-        } else {
-          options.vo = "null";  // nowhere of ours to draw; better no picture than a stray window
-        }
-        // Tests and benchmarks run without sound or screen output where they ask for it.
-        if (qEnvironmentVariableIsSet("VINTREL_VO")) options.vo = qEnvironmentVariable("VINTREL_VO");
-        if (qEnvironmentVariableIsSet("VINTREL_AO")) options.ao = qEnvironmentVariable("VINTREL_AO");
-        return std::make_unique<vintrel::MpvPlayer>(options);
-      },
-      [&files]() -> std::unique_ptr<vintrel::CutJob> {
+      messages, dialogs, urls, files, makePlayer, [&files]() -> std::unique_ptr<vintrel::CutJob> {
         return std::make_unique<vintrel::ProcessCutJob>(vintrel::findCutProgram(files.programFolder()));
       }};
 

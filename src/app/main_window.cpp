@@ -125,7 +125,10 @@ void MainWindow::createControls() {
   startTick->setObjectName("startTick");
   endTick = new MarkTick(this, positionSlider);
   endTick->setObjectName("endTick");
+  connectControls();
+}
 
+void MainWindow::connectControls() {
   positionTimer = new QTimer(this);
   positionTimer->setObjectName("positionTimer");
   positionTimer->setInterval(1000);

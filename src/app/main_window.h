@@ -115,6 +115,7 @@ class MainWindow : public QWidget {
 
  private:
   void createControls();
+  void connectControls();  // the position timer, the slider's signals, the focus order
   void createActions();
   // Puts the window where and as large as it was left last time, when that still fits a screen.
   void restoreWindow();

@@ -116,6 +116,20 @@ SaveFlow::~SaveFlow() {
 
 QString SaveFlow::title() const { return session_.isSaving() ? progress_.title() : QString("Vintrel"); }
 
+std::optional<SaveFlow::Refusal> SaveFlow::refuseOutput(const QString& input, const QString& output) const {
+  // The same file under another spelling (a link, a relative form, a bind mount) is the
+  // input too: replacing it would destroy the video being cut.
+  if (output == input || files_.sameFile(output, input)) return Refusal{kFileInUse, {}};
+  // Refused before anything runs: the cut would fail only at its end, after the whole work.
+  if (const QString problem = outputTypeProblem(input, output); !problem.isEmpty())
+    return Refusal{kNotSaved, problem};
+  if (files_.folderWritable(output)) return std::nullopt;
+  const QString folder = QFileInfo(output).absolutePath();
+  return Refusal{kNotSaved, files_.folderExists(output)
+                                ? QString("The folder %1 cannot be written.").arg(folder)
+                                : QString("The folder %1 does not exist.").arg(folder)};
+}
+
 void SaveFlow::save() {
   if (session_.isSaving()) return;
   const std::optional<Stretch> stretch = session_.stretchToSave();
@@ -143,24 +157,8 @@ void SaveFlow::save() {
     endSaving();
     return;
   }
-  // The same file under another spelling (a link, a relative form, a bind mount) is the
-  // input too: replacing it would destroy the video being cut.
-  if (*output == input || files_.sameFile(*output, input)) {
-    messages_.inform(kFileInUse);
-    endSaving();
-    return;
-  }
-  // Refused before anything runs: the cut would fail only at its end, after the whole work.
-  if (const QString problem = outputTypeProblem(input, *output); !problem.isEmpty()) {
-    messages_.inform(kNotSaved, problem);
-    endSaving();
-    return;
-  }
-  if (!files_.folderWritable(*output)) {
-    const QString folder = QFileInfo(*output).absolutePath();
-    messages_.inform(kNotSaved, files_.folderExists(*output)
-                                    ? QString("The folder %1 cannot be written.").arg(folder)
-                                    : QString("The folder %1 does not exist.").arg(folder));
+  if (const std::optional<Refusal> refused = refuseOutput(input, *output)) {
+    messages_.inform(refused->text, refused->detail);
     endSaving();
     return;
   }

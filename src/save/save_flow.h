@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "platform/platform.h"
 #include "save/cut_job.h"
@@ -67,6 +68,12 @@ class SaveFlow : public QObject {
   void progressChanged();
 
  private:
+  // Why the chosen output is refused before anything runs: a message and its detail.
+  struct Refusal {
+    QString text, detail;
+  };
+  std::optional<Refusal> refuseOutput(const QString& input, const QString& output) const;
+
   void start(const CutRequest& request);
   void onFinished(const CutOutcome& outcome);
   // The output name no longer holds what the user agreed to: asks again, and cuts again on Yes.

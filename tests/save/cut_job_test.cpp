@@ -57,6 +57,14 @@ TEST(CutArguments, OptionsThenTheInputTheStretchAndTheOutput) {
   for (const auto& c : cases) EXPECT_EQ(cutArguments(c.request), c.args) << c.request.input.toStdString();
 }
 
+// Whether a process is gone, or a zombie waiting for whoever adopted it.
+bool ProcessEnded(const QString& pid) {
+  QFile stat(QString("/proc/%1/stat").arg(pid));
+  if (!stat.open(QIODevice::ReadOnly)) return true;
+  const QByteArray line = stat.readAll();
+  return line.mid(line.lastIndexOf(')') + 2, 1) == "Z";
+}
+
 // Scripts standing in for vintrel-cut, in a folder of their own.
 class CutJobRun : public ::testing::Test {
  protected:
@@ -256,14 +264,8 @@ TEST_F(CutJobRun, AStuckOrDeadCutIsEndedAndItsWorkFilesGo) {
     EXPECT_EQ(QDir(dir.path()).entryList({".vintrel-*"}, QDir::Files | QDir::Hidden),
               QStringList{QFileInfo(othersWork).fileName()});
     // The encoder ends (gone, or a zombie waiting for whoever adopted it); a kill takes a moment.
-    const QString encoderStat = QString("/proc/%1/stat").arg(read("encoder").trimmed());
-    auto encoderEnded = [&] {
-      QFile stat(encoderStat);
-      if (!stat.open(QIODevice::ReadOnly)) return true;
-      const QByteArray line = stat.readAll();
-      return line.mid(line.lastIndexOf(')') + 2, 1) == "Z";
-    };
-    EXPECT_TRUE(QTest::qWaitFor(encoderEnded, 10000)) << "the encoder runs on";
+    const QString encoder = read("encoder").trimmed();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ProcessEnded(encoder); }, 10000)) << "the encoder runs on";
   }
 }
 
@@ -281,14 +283,8 @@ TEST_F(CutJobRun, ACancelledCutEndsWithTheWindow) {
     ASSERT_TRUE(reported.wait(10000));
     job.cancel();
   }
-  const QString stat = QString("/proc/%1/stat").arg(read("pid").trimmed());
-  auto ended = [&] {
-    QFile file(stat);
-    if (!file.open(QIODevice::ReadOnly)) return true;
-    const QByteArray line = file.readAll();
-    return line.mid(line.lastIndexOf(')') + 2, 1) == "Z";
-  };
-  EXPECT_TRUE(QTest::qWaitFor(ended, 5000)) << "the stuck cut runs on";
+  const QString cut = read("pid").trimmed();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return ProcessEnded(cut); }, 5000)) << "the stuck cut runs on";
   EXPECT_TRUE(QDir(dir.path()).entryList({".vintrel-*"}, QDir::Files | QDir::Hidden).isEmpty());
 }
 

@@ -66,7 +66,6 @@ int64_t Source::ticksAt(double playerSeconds, AVRational timeBase) const {
 }
 
 void Source::seekVideo(int64_t videoTicks) {
-  damaged_ = false;
   // Seeking to the very start is the file's first packet, whatever its key frames.
   const int64_t first = video()->start_time == AV_NOPTS_VALUE ? 0 : video()->start_time;
   if (videoTicks <= first) {
@@ -81,13 +80,7 @@ void Source::seekVideo(int64_t videoTicks) {
 bool Source::read(AVPacket* packet) {
   while (true) {
     const int result = av_read_frame(context(), packet);
-    if (result == AVERROR(EAGAIN)) continue;
-    if (result == AVERROR_EOF) return false;
-    if (result < 0) {
-      damaged_ = true;
-      return false;
-    }
-    return true;
+    if (result != AVERROR(EAGAIN)) return result >= 0;
   }
 }
 

@@ -42,9 +42,9 @@ class Source {
 
   // Reading goes on from the video's last key frame at or before `videoTicks`.
   void seekVideo(int64_t videoTicks);
-  // The next packet; false at the end of the data (a read error ends it too, see damaged()).
+  // The next packet; false at the end of the data (a read error, a damaged file's end, too:
+  // what is missing then shows in the check's frame count).
   bool read(AVPacket* packet);
-  bool damaged() const { return damaged_; }
 
   VideoPacket describe(const AVPacket& videoPacket) const;
 
@@ -59,7 +59,6 @@ class Source {
   InputHandle context_;
   int videoIndex_ = -1;
   int nalLengthSize_ = 4;
-  bool damaged_ = false;
 };
 
 // The first stream a player would show as the video: cover art does not count.
