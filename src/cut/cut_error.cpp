@@ -1,6 +1,8 @@
 #include "cut/cut_error.h"
 
+#include <QFileInfo>
 #include <QStringList>
+#include <cerrno>
 
 namespace vintrel::cut {
 
@@ -16,6 +18,14 @@ QString LastMeaningfulLine(const QString& text) {
 }
 
 }  // namespace
+
+QString FolderProblem(int error, const QString& folder) {
+  if (error == ENOSPC) return "There is no space left on the disk.";
+  // A folder that is there but takes no new files (/proc) cannot be written, whatever errno says.
+  if ((error == ENOENT || error == ENOTDIR) && !QFileInfo(folder).isDir())
+    return QString("The folder %1 does not exist.").arg(folder);
+  return QString("The folder %1 cannot be written.").arg(folder);
+}
 
 QString PlainFailure(const QString& encoderOutput, const QString& outputFolder) {
   QString reason;

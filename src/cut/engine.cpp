@@ -79,11 +79,7 @@ struct Made {
 // Where the source's first sound stream ends, from the player's 0; 0 without sound.
 double AudioEnd(const Source& source) {
   const int audio = source.firstAudio();
-  if (audio < 0) return 0;
-  const AVStream* stream = source.stream(audio);
-  if (stream->duration == AV_NOPTS_VALUE || stream->duration <= 0) return source.durationSeconds();
-  const int64_t first = stream->start_time == AV_NOPTS_VALUE ? 0 : stream->start_time;
-  return Seconds(first + stream->duration, stream->time_base) - source.startSeconds();
+  return audio < 0 ? 0 : source.endSeconds(source.stream(audio));
 }
 
 // One audio frame of the first sound stream, in seconds: how far apart sound and picture may

@@ -17,13 +17,6 @@ namespace vintrel::cut {
 
 namespace {
 
-std::optional<double> FrameSeconds(const AVFrame* frame, AVRational timeBase) {
-  const int64_t pts =
-      frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp : frame->pts;
-  if (pts == AV_NOPTS_VALUE) return std::nullopt;
-  return Seconds(pts, timeBase);
-}
-
 // The video's frame count from an MP4/MOV index (what it shows, after its edit list).
 std::optional<int> IndexedFrames(const AVFormatContext* context, AVStream* video) {
   if (!QString(context->iformat->name).contains("mp4")) return std::nullopt;
@@ -62,15 +55,18 @@ void ReadTimes(AVFormatContext* context, int video, int audio, Found& found) {
   for (unsigned i = 0; i < context->nb_streams; ++i) context->streams[i]->discard = AVDISCARD_DEFAULT;
 }
 
-// Decodes the video from where the demuxer stands, giving frames in display order to `take`
-// until it says it has seen enough; returns the decoder's errors.
-int DecodeVideo(AVFormatContext* context, int video, const std::function<bool(AVFrame*)>& take) {
-  Decoder decoder(context->streams[video]);
-  bool enough = false;
+// Decodes the video from the key frame at `from` (kFromStart: from where the reader stands),
+// giving frames in display order to `take` until it has seen enough; returns the decoder's errors.
+int DecodeVideo(Source& source, int64_t from, const std::function<bool(AVFrame*)>& take) {
+  Decoder decoder(source.video());
+  bool reached = from == Source::kFromStart, enough = false;
   auto sink = [&](AVFrame* frame) { enough = enough || take(frame); };
   PacketHandle packet = NewPacket();
-  while (!enough && av_read_frame(context, packet.get()) >= 0) {
-    if (packet->stream_index == video) decoder.send(packet.get(), sink);
+  while (!enough && source.read(packet.get())) {
+    if (packet->stream_index == source.videoIndex()) {
+      reached = reached || (packet->pts == from && (packet->flags & AV_PKT_FLAG_KEY));
+      if (reached) decoder.send(packet.get(), sink);
+    }
     av_packet_unref(packet.get());
   }
   if (!enough) decoder.drain(sink);
@@ -126,26 +122,14 @@ SourceSample SampleSource(Source& source, int64_t decodeFrom, int64_t start, std
                           int copiedFrames) {
   SourceSample sample;
   if (decodeFrom != Source::kFromStart) source.seekVideo(decodeFrom);
-  Decoder decoder(source.video());
-  bool reached = false, enough = false;
-  auto sink = [&](AVFrame* frame) {
+  DecodeVideo(source, decodeFrom, [&](AVFrame* frame) {
     const int64_t pts = frame->best_effort_timestamp;
-    if (pts < start || enough) return;
+    if (pts < start) return false;
     if (!sample.first) sample.first.reset(av_frame_clone(frame));
     if (copyFrom && pts >= *copyFrom && int(sample.copied.size()) < copiedFrames)
       sample.copied.push_back(FrameHash(frame));
-    enough = !copyFrom || int(sample.copied.size()) >= copiedFrames;
-  };
-  PacketHandle packet = NewPacket();
-  while (!enough && source.read(packet.get())) {
-    if (packet->stream_index == source.videoIndex()) {
-      const bool key = packet->flags & AV_PKT_FLAG_KEY;
-      reached = reached || (key && (packet->pts == decodeFrom || decodeFrom == Source::kFromStart));
-      if (reached) decoder.send(packet.get(), sink);
-    }
-    av_packet_unref(packet.get());
-  }
-  if (!enough) decoder.drain(sink);
+    return !copyFrom || int(sample.copied.size()) >= copiedFrames;
+  });
   return sample;
 }
 
@@ -158,26 +142,22 @@ Found MeasureMade(const QString& made, const SourceSample& source, const DecodeP
     found.unreadable = error.message().section(": ", 1);
     return found;
   }
-  AVFormatContext* context = opened->context();
-  const int video = opened->videoIndex(), audio = opened->firstAudio();
-  const AVStream* stream = context->streams[video];
-  found.rotation = StreamRotation(stream);
-  ReadTimes(context, video, audio, found);
+  found.rotation = StreamRotation(opened->video());
+  ReadTimes(opened->context(), opened->videoIndex(), opened->firstAudio(), found);
   // From the very start again: a fresh reader is the one sure way back for every demuxer.
   opened = std::make_unique<Source>(made);
-  context = opened->context();
-  stream = context->streams[video];
+  const AVRational timeBase = opened->video()->time_base;
   int index = 0, matching = 0;
   bool timed = false;
   const int compared = int(source.copied.size());
-  found.decodeErrors = DecodeVideo(context, video, [&](AVFrame* frame) {
+  found.decodeErrors = DecodeVideo(*opened, Source::kFromStart, [&](AVFrame* frame) {
     if (index == 0) found.firstFramePsnr = LumaPsnr(frame, source.first.get());
     // A decoder may give a first frame no time (MPEG's): the first that has one places the picture.
-    if (!timed) {
-      if (const std::optional<double> seconds = FrameSeconds(frame, stream->time_base)) {
-        found.videoFirst = *seconds - index * Seconds(frame->pkt_duration, stream->time_base);
-        timed = true;
-      }
+    const int64_t pts =
+        frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp : frame->pts;
+    if (!timed && pts != AV_NOPTS_VALUE) {
+      found.videoFirst = Seconds(pts, timeBase) - index * Seconds(frame->pkt_duration, timeBase);
+      timed = true;
     }
     const int copiedIndex = index - plan.headFrames;
     if (copiedIndex >= 0 && copiedIndex < compared && FrameHash(frame) == source.copied[copiedIndex])
@@ -188,8 +168,8 @@ Found MeasureMade(const QString& made, const SourceSample& source, const DecodeP
   found.copiedMatching = matching;
   found.decodedWhere = plan.wholeFile ? "the whole file" : "around every join";
   if (!plan.wholeFile && plan.endFrom) {
-    av_seek_frame(context, video, Ticks(*plan.endFrom, stream->time_base), AVSEEK_FLAG_BACKWARD);
-    found.decodeErrors += DecodeVideo(context, video, [](AVFrame*) { return false; });
+    opened->seekVideo(Ticks(*plan.endFrom, timeBase));
+    found.decodeErrors += DecodeVideo(*opened, Source::kFromStart, [](AVFrame*) { return false; });
   }
   return found;
 }

@@ -64,23 +64,18 @@ CommandLineOptions ParseCommandLine(const QStringList& arguments) {
   QStringList positional;
   bool optionsEnded = false;
   for (const QString& argument : arguments) {
-    if (!optionsEnded && argument == "--") {
+    if (!optionsEnded && argument == "--")
       optionsEnded = true;
-      continue;
-    }
-    if (optionsEnded || !argument.startsWith("-") || argument == "-" || !ApplyOption(argument, options))
+    else if (optionsEnded || !argument.startsWith("-") || argument == "-" || !ApplyOption(argument, options))
       positional << argument;
     if (!options.problem.isEmpty()) return options;
   }
   if (options.help) return options;
-  if (positional.size() != 4) {
+  if (positional.size() != 4)
     options.problem = QString("Expected INPUT START END OUTPUT, got %1 argument(s).").arg(positional.size());
-    return options;
-  }
-  if (positional[0].isEmpty() || positional[3].isEmpty()) {
+  else if (positional[0].isEmpty() || positional[3].isEmpty())
     options.problem = QString("The %1 file name is empty.").arg(positional[0].isEmpty() ? "input" : "output");
-    return options;
-  }
+  if (!options.problem.isEmpty()) return options;
   options.cut.input = positional[0];
   options.cut.output = positional[3];
   const std::optional<double> start = ParseTimeText(positional[1]), end = ParseTimeText(positional[2]);
@@ -90,7 +85,7 @@ CommandLineOptions ParseCommandLine(const QStringList& arguments) {
   }
   options.cut.start = *start;
   options.cut.end = *end;
-  if (options.cut.end <= options.cut.start) options.problem = "The end must come after the start.";
+  if (*end <= *start) options.problem = "The end must come after the start.";
   return options;
 }
 

@@ -61,32 +61,18 @@ QString ProgressLine(double fraction) {
 
 QString PhaseLine(const QString& phase) { return "phase " + phase; }
 
-QString ErrorLine(const QString& message) {
-  QString oneLine = message;
-  return "error " + oneLine.replace('\n', ' ');
-}
+QString ErrorLine(const QString& message) { return "error " + QString(message).replace('\n', ' '); }
 
 ProgressEvent ParseProgressLine(const QString& line) {
-  ProgressEvent event;
-  if (line.startsWith("progress ")) {
-    bool ok = false;
-    const double fraction = line.mid(9).trimmed().toDouble(&ok);
-    if (ok && fraction >= 0 && fraction <= 1) {
-      event.kind = ProgressEvent::Kind::Progress;
-      event.fraction = fraction;
-      return event;
-    }
-  } else if (line.startsWith("phase ")) {
-    event.kind = ProgressEvent::Kind::Phase;
-    event.text = line.mid(6).trimmed();
-    return event;
-  } else if (line.startsWith("error ")) {
-    event.kind = ProgressEvent::Kind::Error;
-    event.text = line.mid(6).trimmed();
-    return event;
-  }
-  event.text = line;
-  return event;
+  using Kind = ProgressEvent::Kind;
+  const QString rest = line.section(' ', 1).trimmed();
+  if (line.startsWith("phase ")) return {Kind::Phase, 0, rest};
+  if (line.startsWith("error ")) return {Kind::Error, 0, rest};
+  bool ok = false;
+  const double fraction = rest.toDouble(&ok);
+  if (line.startsWith("progress ") && ok && fraction >= 0 && fraction <= 1)
+    return {Kind::Progress, fraction, {}};
+  return {Kind::Other, 0, line};
 }
 
 QString WorkFilePrefix(pid_t pid, quint64 random) {

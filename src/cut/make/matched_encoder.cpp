@@ -21,34 +21,19 @@ struct X264Settings {
 };
 
 X264Settings H264Profile(int profile) {
-  switch (profile & ~FF_PROFILE_H264_CONSTRAINED) {
-    case FF_PROFILE_H264_BASELINE:
-      return {"baseline", "cabac=0:8x8dct=0"};
-    case FF_PROFILE_H264_MAIN:
-    case FF_PROFILE_H264_EXTENDED:
-      return {"main", "cabac=1:8x8dct=0"};
-    case FF_PROFILE_H264_HIGH_10:
-      return {"high10", "cabac=1:8x8dct=1"};
-    case FF_PROFILE_H264_HIGH_422:
-      return {"high422", "cabac=1:8x8dct=1"};
-    case FF_PROFILE_H264_HIGH_444_PREDICTIVE:
-      return {"high444", "cabac=1:8x8dct=1"};
-    default:
-      return {"high", "cabac=1:8x8dct=1"};
-  }
+  const int base = profile & ~FF_PROFILE_H264_CONSTRAINED;
+  if (base == FF_PROFILE_H264_BASELINE) return {"baseline", "cabac=0:8x8dct=0"};
+  if (base == FF_PROFILE_H264_MAIN || base == FF_PROFILE_H264_EXTENDED) return {"main", "cabac=1:8x8dct=0"};
+  if (base == FF_PROFILE_H264_HIGH_10) return {"high10", "cabac=1:8x8dct=1"};
+  if (base == FF_PROFILE_H264_HIGH_422) return {"high422", "cabac=1:8x8dct=1"};
+  if (base == FF_PROFILE_H264_HIGH_444_PREDICTIVE) return {"high444", "cabac=1:8x8dct=1"};
+  return {"high", "cabac=1:8x8dct=1"};
 }
 
 const char* HevcProfile(int profile) {
-  switch (profile) {
-    case FF_PROFILE_HEVC_MAIN_10:
-      return "main10";
-    case FF_PROFILE_HEVC_MAIN_STILL_PICTURE:
-      return "mainstillpicture";
-    case FF_PROFILE_HEVC_MAIN:
-      return "main";
-    default:
-      return nullptr;
-  }
+  if (profile == FF_PROFILE_HEVC_MAIN) return "main";
+  if (profile == FF_PROFILE_HEVC_MAIN_10) return "main10";
+  return profile == FF_PROFILE_HEVC_MAIN_STILL_PICTURE ? "mainstillpicture" : nullptr;
 }
 
 QString FieldOrderOption(AVFieldOrder order) {
@@ -142,13 +127,7 @@ void MatchedEncoder::receive(const PacketSink& sink) {
     if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) return;
     if (result < 0) throw CutError(QString("The encoder failed: %1.").arg(AvErrorText(result)));
     const QByteArray annexB(reinterpret_cast<const char*>(packet->data), packet->size);
-    const QByteArray units = JoinLengthPrefixed(SplitAnnexB(annexB), nalLengthSize_);
-    PacketHandle converted = NewPacket();
-    if (av_new_packet(converted.get(), int(units.size())) < 0) throw std::bad_alloc();
-    memcpy(converted->data, units.constData(), units.size());
-    av_packet_copy_props(converted.get(), packet.get());
-    converted->flags = packet->flags;
-    sink(std::move(converted));
+    sink(PacketWith(JoinLengthPrefixed(SplitAnnexB(annexB), nalLengthSize_), packet.get()));
   }
 }
 

@@ -57,14 +57,6 @@ std::vector<SubtitleConversion> SubtitleConversions(const Source& source, const 
   return conversions;
 }
 
-QString WriteProblem(int error, const QString& folder) {
-  if (error == AVERROR(ENOSPC)) return "There is no space left on the disk.";
-  if (error == AVERROR(EACCES) || error == AVERROR(EPERM) || error == AVERROR(EROFS))
-    return QString("The folder %1 cannot be written.").arg(folder);
-  if (error == AVERROR(ENOENT)) return QString("The folder %1 no longer exists.").arg(folder);
-  return QString("The file cannot be written: %1.").arg(AvErrorText(error));
-}
-
 OutputFile::OutputFile(const QString& path, const Source& source, double start, double end,
                        const Source* cues)
     : path_(path), source_(source), cues_(cues ? *cues : source) {
@@ -143,12 +135,9 @@ void OutputFile::setCodec(int outputIndex, const AVCodecContext* encoder) {
 }
 
 void OutputFile::start() {
-  const QString folder = QFileInfo(path_).absolutePath();
   const QByteArray name = "file:" + path_.toLocal8Bit();
-  if (const int error = avio_open(&context_->pb, name.constData(), AVIO_FLAG_WRITE); error < 0)
-    throw WriteFailed(WriteProblem(error, folder));
-  const int error = avformat_write_header(context_, nullptr);
-  if (error < 0) throw WriteFailed(WriteProblem(error, folder));
+  check(avio_open(&context_->pb, name.constData(), AVIO_FLAG_WRITE));
+  check(avformat_write_header(context_, nullptr));
   started_ = true;
 }
 
@@ -165,15 +154,21 @@ void OutputFile::send(int index, AVRational timeBase, AVPacket* packet) {
   av_packet_rescale_ts(packet, timeBase, stream(index)->time_base);
   packet->stream_index = index;
   packet->pos = -1;
-  if (const int error = av_interleaved_write_frame(context_, packet); error < 0)
-    throw WriteFailed(WriteProblem(error, QFileInfo(path_).absolutePath()));
+  check(av_interleaved_write_frame(context_, packet));
 }
 
 void OutputFile::finish() {
   started_ = false;
-  const QString folder = QFileInfo(path_).absolutePath();
-  if (const int error = av_write_trailer(context_); error < 0) throw WriteFailed(WriteProblem(error, folder));
-  if (const int error = avio_closep(&context_->pb); error < 0) throw WriteFailed(WriteProblem(error, folder));
+  check(av_write_trailer(context_));
+  check(avio_closep(&context_->pb));
+}
+
+void OutputFile::check(int result) const {
+  if (result >= 0) return;
+  const int error = AVUNERROR(result);
+  if (error == ENOSPC || error == EACCES || error == EPERM || error == EROFS || error == ENOENT)
+    throw WriteFailed(FolderProblem(error, QFileInfo(path_).absolutePath()));
+  throw WriteFailed(QString("The file cannot be written: %1.").arg(AvErrorText(result)));
 }
 
 }  // namespace vintrel::cut

@@ -56,13 +56,12 @@ class OutputFile {
   AVFormatContext* context_ = nullptr;
   void add(const AVStream* in, double start, double sourceStart, std::vector<int>& outputOf);
   void send(int index, AVRational timeBase, AVPacket* packet);
+  // Throws a failed call's result (negative) as WriteFailed, in words.
+  void check(int result) const;
   const Source& source_;
   const Source& cues_;
   std::vector<int> outputOf_, cueOutputOf_;
   bool started_ = false;
 };
-
-// A muxer's or the file system's failure as a line for the user, the reason first.
-QString WriteProblem(int error, const QString& folder);
 
 }  // namespace vintrel::cut

@@ -47,11 +47,6 @@ struct ReEncodedPart {
     close();
     done = true;
   }
-  void sampleFrom(int64_t copyStart, int frames) {
-    sampleStart = copyStart;
-    sampleFrames = frames;
-  }
-
   Decoder decoder;
   MatchedEncoder encoder;
   std::set<int64_t> wanted;
@@ -60,7 +55,7 @@ struct ReEncodedPart {
   std::vector<PacketHandle> packets;  // encoded, times from the origin
   std::map<int64_t, int64_t> durations;
   SourceSample sample;
-  int64_t sampleStart = 0;
+  int64_t sampleStart = 0;  // where the copy starts: the compared frames' first
   int sampleFrames = 0;
 
  private:
@@ -109,7 +104,8 @@ class SmartCutWriter {
     if (!layout.head.empty()) {
       head_ =
           std::make_unique<ReEncodedPart>(source, layout.head, layout.headDecodeFrom, stretch.start, sets_);
-      head_->sampleFrom(layout.entry, comparedFrames);
+      head_->sampleStart = layout.entry;
+      head_->sampleFrames = comparedFrames;
     }
     if (!layout.tail.empty())
       tail_ =
@@ -223,14 +219,7 @@ class SmartCutWriter {
       QList<QByteArray> units = SplitLengthPrefixed(bytes, lengthSize);
       const bool hasSets = std::any_of(units.begin(), units.end(),
                                        [&](const QByteArray& unit) { return IsParameterSet(codec_, unit); });
-      if (!hasSets) {
-        const QByteArray joined = JoinLengthPrefixed(sets_ + units, lengthSize);
-        PacketHandle replaced = NewPacket();
-        if (av_new_packet(replaced.get(), int(joined.size())) < 0) throw std::bad_alloc();
-        memcpy(replaced->data, joined.constData(), joined.size());
-        av_packet_copy_props(replaced.get(), packet);
-        copied = std::move(replaced);
-      }
+      if (!hasSets) copied = PacketWith(JoinLengthPrefixed(sets_ + units, lengthSize), packet);
     }
     copied->pts -= stretch_.start;
     copied->dts = AV_NOPTS_VALUE;

@@ -18,24 +18,22 @@ constexpr double kLongestCue = 60;
 class CueConverter {
  public:
   CueConverter(const AVStream* source, AVCodecID to) {
-    const AVCodec* decoderCodec = avcodec_find_decoder(source->codecpar->codec_id);
-    const AVCodec* encoderCodec = avcodec_find_encoder(to);
-    if (!decoderCodec || !encoderCodec) throw CutError("The subtitles cannot be converted.");
-    decoder_.reset(avcodec_alloc_context3(decoderCodec));
-    encoder_.reset(avcodec_alloc_context3(encoderCodec));
+    const AVCodec* decoding = avcodec_find_decoder(source->codecpar->codec_id);
+    const AVCodec* encoding = avcodec_find_encoder(to);
+    decoder_.reset(avcodec_alloc_context3(decoding));
+    encoder_.reset(avcodec_alloc_context3(encoding));
     if (!decoder_ || !encoder_) throw std::bad_alloc();
     avcodec_parameters_to_context(decoder_.get(), source->codecpar);
-    decoder_->pkt_timebase = source->time_base;
-    if (avcodec_open2(decoder_.get(), decoderCodec, nullptr) < 0)
-      throw CutError("The subtitles cannot be converted.");
-    encoder_->time_base = source->time_base;
-    if (decoder_->subtitle_header) {
-      encoder_->subtitle_header = static_cast<uint8_t*>(av_mallocz(decoder_->subtitle_header_size + 1));
+    decoder_->pkt_timebase = encoder_->time_base = source->time_base;
+    const bool opened = decoding && encoding && avcodec_open2(decoder_.get(), decoding, nullptr) >= 0;
+    if (opened && decoder_->subtitle_header) {
+      const int size = decoder_->subtitle_header_size;
+      encoder_->subtitle_header = static_cast<uint8_t*>(av_mallocz(size + 1));  // text: 0-terminated
       if (!encoder_->subtitle_header) throw std::bad_alloc();
-      memcpy(encoder_->subtitle_header, decoder_->subtitle_header, decoder_->subtitle_header_size);
-      encoder_->subtitle_header_size = decoder_->subtitle_header_size;
+      memcpy(encoder_->subtitle_header, decoder_->subtitle_header, size);
+      encoder_->subtitle_header_size = size;
     }
-    if (avcodec_open2(encoder_.get(), encoderCodec, nullptr) < 0)
+    if (!opened || avcodec_open2(encoder_.get(), encoding, nullptr) < 0)
       throw CutError("The subtitles cannot be converted.");
   }
   const AVCodecContext* encoder() const { return encoder_.get(); }
@@ -49,10 +47,8 @@ class CueConverter {
     const int size = avcodec_encode_subtitle(encoder_.get(), buffer, sizeof buffer, &subtitle);
     avsubtitle_free(&subtitle);
     if (size <= 0) return false;
-    PacketHandle converted = NewPacket();
-    if (av_new_packet(converted.get(), size) < 0) throw std::bad_alloc();
-    memcpy(converted->data, buffer, size);
-    av_packet_copy_props(converted.get(), packet);
+    PacketHandle converted =
+        PacketWith(QByteArray::fromRawData(reinterpret_cast<char*>(buffer), size), packet);
     av_packet_unref(packet);
     av_packet_move_ref(packet, converted.get());
     return true;

@@ -14,18 +14,6 @@
 
 namespace vintrel::cut {
 
-namespace {
-
-QString FolderProblem(int error, const QString& folder) {
-  if (error == ENOSPC) return "There is no space left on the disk.";
-  // A folder that is there but takes no new files (/proc) cannot be written, whatever errno says.
-  if ((error == ENOENT || error == ENOTDIR) && !QFileInfo(folder).isDir())
-    return QString("The folder %1 does not exist.").arg(folder);
-  return QString("The folder %1 cannot be written.").arg(folder);
-}
-
-}  // namespace
-
 WorkFiles::WorkFiles(const QString& output) : output_(QFileInfo(output).absoluteFilePath()) {
   folder_ = QFileInfo(output_).absolutePath();
   const quint64 random = QRandomGenerator::system()->generate64();

@@ -25,7 +25,6 @@ class WorkFiles {
 
   // A new name in the output's folder ending in `part`; the file is removed with the rest.
   QString path(const QString& part);
-  QString folder() const { return folder_; }
   // Moves `made` to the output name. Without `replaces`, never over a file that is there by
   // then; with it, only over that file, whose mode, owner and group carry over. Throws CutError.
   void moveIntoPlace(const QString& made, const std::optional<FileIdentity>& replaces);

@@ -1,6 +1,8 @@
 #include "cut/media/av.h"
 
+#include <QByteArray>
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
 
 namespace vintrel::cut {
@@ -14,6 +16,14 @@ PacketHandle NewPacket() {
 PacketHandle ClonePacket(const AVPacket* source) {
   PacketHandle packet(av_packet_clone(source));
   if (!packet) throw std::bad_alloc();
+  return packet;
+}
+
+PacketHandle PacketWith(const QByteArray& bytes, const AVPacket* like) {
+  PacketHandle packet = NewPacket();
+  if (av_new_packet(packet.get(), int(bytes.size())) < 0) throw std::bad_alloc();
+  memcpy(packet->data, bytes.constData(), bytes.size());
+  av_packet_copy_props(packet.get(), like);
   return packet;
 }
 

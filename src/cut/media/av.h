@@ -12,27 +12,22 @@ extern "C" {
 
 namespace vintrel::cut {
 
-struct InputCloser {
-  void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
+// An owning handle whose deleter is the library's own av_*_free(&pointer).
+template <auto Free>
+struct Freer {
+  template <typename T>
+  void operator()(T* object) const {
+    Free(&object);
+  }
 };
-using InputHandle = std::unique_ptr<AVFormatContext, InputCloser>;
-
-struct CodecFreer {
-  void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
-using CodecHandle = std::unique_ptr<AVCodecContext, CodecFreer>;
-
-struct PacketFreer {
-  void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-using PacketHandle = std::unique_ptr<AVPacket, PacketFreer>;
+using InputHandle = std::unique_ptr<AVFormatContext, Freer<avformat_close_input>>;
+using CodecHandle = std::unique_ptr<AVCodecContext, Freer<avcodec_free_context>>;
+using PacketHandle = std::unique_ptr<AVPacket, Freer<av_packet_free>>;
+using FrameHandle = std::unique_ptr<AVFrame, Freer<av_frame_free>>;
 PacketHandle NewPacket();
 PacketHandle ClonePacket(const AVPacket* packet);
-
-struct FrameFreer {
-  void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-using FrameHandle = std::unique_ptr<AVFrame, FrameFreer>;
+// A packet holding `bytes`, with `like`'s times and flags.
+PacketHandle PacketWith(const QByteArray& bytes, const AVPacket* like);
 FrameHandle NewFrame();
 
 QString AvErrorText(int code);

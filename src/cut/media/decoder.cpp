@@ -30,7 +30,7 @@ void InstallLibraryLog() {
   });
 }
 
-Decoder::Decoder(const AVStream* stream, int threads) : frame_(NewFrame()) {
+Decoder::Decoder(const AVStream* stream) : frame_(NewFrame()) {
   InstallLibraryLog();
   const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
   if (!codec) throw CutError("The video's format cannot be decoded here.");
@@ -38,14 +38,11 @@ Decoder::Decoder(const AVStream* stream, int threads) : frame_(NewFrame()) {
   if (!context_) throw std::bad_alloc();
   avcodec_parameters_to_context(context_.get(), stream->codecpar);
   context_->pkt_timebase = stream->time_base;
-  context_->thread_count = threads;
-  if (threads == 1) context_->thread_type = 0;
+  context_->thread_count = 0;  // as many as the library sees fit
   if (const int error = avcodec_open2(context_.get(), codec, nullptr); error < 0)
     throw CutError(QString("The video cannot be decoded: %1.").arg(AvErrorText(error)));
   loggedBefore_ = decoderErrors;
 }
-
-Decoder::~Decoder() = default;
 
 int Decoder::errors() const { return errors_ + (decoderErrors - loggedBefore_); }
 

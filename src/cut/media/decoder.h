@@ -12,18 +12,13 @@ void InstallLibraryLog();
 
 class Decoder {
  public:
-  // `threads`: 0 lets the library choose.
-  explicit Decoder(const AVStream* stream, int threads = 0);
-  ~Decoder();
-  Decoder(const Decoder&) = delete;
-  Decoder& operator=(const Decoder&) = delete;
+  explicit Decoder(const AVStream* stream);
 
   using FrameSink = std::function<void(AVFrame*)>;
   // Frames come out in display order, each with its best-effort time in `best_effort_timestamp`.
   void send(const AVPacket* packet, const FrameSink& sink);
   void drain(const FrameSink& sink);
 
-  AVCodecContext* context() const { return context_.get(); }
   // Decoding failures and damage reported (concealed or not) since it was made, by it or by any
   // decoder at the same time.
   int errors() const;

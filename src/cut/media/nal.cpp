@@ -9,37 +9,30 @@ constexpr int kHevcBlaWLp = 16, kHevcCra = 21, kHevcBlaNLp = 18, kHevcVps = 32, 
 
 uint8_t Byte(const QByteArray& bytes, qsizetype at) { return static_cast<uint8_t>(bytes.at(at)); }
 
-// Exp-Golomb reading for the few fields we need near a NAL unit's start.
-class BitReader {
- public:
-  BitReader(const QByteArray& bytes, qsizetype from) : bytes_(bytes), bit_(from * 8) {}
-  std::optional<unsigned> unsignedGolomb() {
-    int zeros = 0;
-    while (true) {
-      const std::optional<int> bit = next();
-      if (!bit) return std::nullopt;
-      if (*bit) break;
-      if (++zeros > 31) return std::nullopt;
-    }
-    unsigned value = 0;
-    for (int i = 0; i < zeros; ++i) {
-      const std::optional<int> bit = next();
-      if (!bit) return std::nullopt;
-      value = value << 1 | unsigned(*bit);
-    }
-    return (1u << zeros) - 1 + value;
-  }
-
- private:
-  std::optional<int> next() {
-    if (bit_ >= bytes_.size() * 8) return std::nullopt;
-    const int value = (Byte(bytes_, bit_ / 8) >> (7 - bit_ % 8)) & 1;
-    ++bit_;
+// An unsigned Exp-Golomb number from byte `at` on: one of the few fields we read near a NAL
+// unit's start. None where the bytes end first.
+std::optional<unsigned> UnsignedGolomb(const QByteArray& bytes, qsizetype at) {
+  qsizetype bit = at * 8;
+  auto next = [&]() -> int {
+    if (bit >= bytes.size() * 8) return -1;
+    const int value = (Byte(bytes, bit / 8) >> (7 - bit % 8)) & 1;
+    ++bit;
     return value;
+  };
+  int zeros = 0, first = next();
+  while (first == 0 && zeros < 32) {
+    ++zeros;
+    first = next();
   }
-  const QByteArray& bytes_;
-  qsizetype bit_;
-};
+  if (first != 1) return std::nullopt;
+  unsigned value = 0;
+  for (int i = 0; i < zeros; ++i) {
+    const int digit = next();
+    if (digit < 0) return std::nullopt;
+    value = value << 1 | unsigned(digit);
+  }
+  return (1u << zeros) - 1 + value;
+}
 
 }  // namespace
 
@@ -111,48 +104,40 @@ bool IsCleanEntry(AVCodecID codec, const QByteArray& accessUnit, int lengthSize)
 
 namespace {
 
-// avcC and hvcC keep their parameter sets behind 2-byte lengths, in counted groups.
-class ParameterSetReader {
- public:
-  explicit ParameterSetReader(const QByteArray& bytes) : bytes_(bytes) {}
-  // Takes `count` sets from `at` on; false where the bytes end first.
-  bool take(qsizetype& at, int count) {
-    for (int i = 0; i < count; ++i) {
-      if (at + 2 > bytes_.size()) return false;
-      const qsizetype length = Byte(bytes_, at) << 8 | Byte(bytes_, at + 1);
-      at += 2;
-      if (at + length > bytes_.size()) return false;
-      sets << bytes_.mid(at, length);
-      at += length;
-    }
-    return true;
+// avcC and hvcC keep their parameter sets behind 2-byte lengths, in counted groups: takes
+// `count` sets from `at` on; false where the bytes end first.
+bool TakeSets(const QByteArray& bytes, qsizetype& at, int count, QList<QByteArray>& sets) {
+  for (int i = 0; i < count; ++i) {
+    if (at + 2 > bytes.size()) return false;
+    const qsizetype length = Byte(bytes, at) << 8 | Byte(bytes, at + 1);
+    at += 2;
+    if (at + length > bytes.size()) return false;
+    sets << bytes.mid(at, length);
+    at += length;
   }
-  QList<QByteArray> sets;
-
- private:
-  const QByteArray& bytes_;
-};
+  return true;
+}
 
 QList<QByteArray> HvcCSets(const QByteArray& hvcc) {
-  ParameterSetReader reader(hvcc);
-  if (hvcc.size() < 23) return {};
+  QList<QByteArray> sets;
   qsizetype at = 23;
-  for (int array = 0, arrays = Byte(hvcc, 22); array < arrays && at + 3 <= hvcc.size(); ++array) {
+  for (int array = 0, arrays = hvcc.size() > 22 ? Byte(hvcc, 22) : 0; array < arrays && at + 3 <= hvcc.size();
+       ++array) {
     const int count = Byte(hvcc, at + 1) << 8 | Byte(hvcc, at + 2);
     at += 3;
-    if (!reader.take(at, count)) break;
+    if (!TakeSets(hvcc, at, count, sets)) break;
   }
-  return reader.sets;
+  return sets;
 }
 
 QList<QByteArray> AvcCSets(const QByteArray& avcc) {
-  ParameterSetReader reader(avcc);
+  QList<QByteArray> sets;
   qsizetype at = 6;
-  if (reader.take(at, Byte(avcc, 5) & 0x1f) && at < avcc.size()) {
+  if (TakeSets(avcc, at, Byte(avcc, 5) & 0x1f, sets) && at < avcc.size()) {
     const int ppsCount = Byte(avcc, at++);
-    reader.take(at, ppsCount);
+    TakeSets(avcc, at, ppsCount, sets);
   }
-  return reader.sets;
+  return sets;
 }
 
 }  // namespace
@@ -166,15 +151,11 @@ QList<QByteArray> ParameterSets(AVCodecID codec, const QByteArray& extradata) {
 }
 
 std::optional<int> H264ParameterSetId(const QByteArray& unit) {
+  // The SPS names its id after its profile, constraints and level; the PPS first of all.
   const int type = NalType(AV_CODEC_ID_H264, unit);
-  if (type == kH264Sps && unit.size() > 4) {
-    const std::optional<unsigned> id = BitReader(unit, 4).unsignedGolomb();
-    if (id) return int(*id);
-  }
-  if (type == kH264Pps && unit.size() > 1) {
-    const std::optional<unsigned> id = BitReader(unit, 1).unsignedGolomb();
-    if (id) return int(*id);
-  }
+  const qsizetype at = type == kH264Sps ? 4 : 1;
+  if ((type != kH264Sps && type != kH264Pps) || unit.size() <= at) return std::nullopt;
+  if (const std::optional<unsigned> id = UnsignedGolomb(unit, at)) return int(*id);
   return std::nullopt;
 }
 

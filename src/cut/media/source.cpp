@@ -54,8 +54,7 @@ double Source::durationSeconds() const {
   return context_->duration == AV_NOPTS_VALUE ? 0 : context_->duration / double(AV_TIME_BASE);
 }
 
-double Source::videoEndSeconds() const {
-  const AVStream* stream = video();
+double Source::endSeconds(const AVStream* stream) const {
   if (stream->duration == AV_NOPTS_VALUE || stream->duration <= 0) return durationSeconds();
   const int64_t first = stream->start_time == AV_NOPTS_VALUE ? 0 : stream->start_time;
   return Seconds(first + stream->duration, stream->time_base) - startSeconds();

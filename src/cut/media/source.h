@@ -34,9 +34,10 @@ class Source {
 
   // A player's time 0, in seconds of the file's own clock: where the container starts.
   double startSeconds() const;
-  // From a player's 0: the whole file and the video alone.
+  // From a player's 0: the whole file, and where a stream ends (the file's end where it does not say).
   double durationSeconds() const;
-  double videoEndSeconds() const;
+  double endSeconds(const AVStream* stream) const;
+  double videoEndSeconds() const { return endSeconds(video()); }
   // A player's time as ticks of a stream's clock.
   int64_t ticksAt(double playerSeconds, AVRational timeBase) const;
 
