@@ -121,17 +121,10 @@ OutputFile::~OutputFile() {
   avformat_free_context(context_);
 }
 
-int OutputFile::streamFor(int sourceIndex) const {
-  return sourceIndex >= 0 && sourceIndex < int(outputOf_.size()) ? outputOf_[sourceIndex] : -1;
-}
-
-int OutputFile::cueStreamFor(int sourceIndex) const {
-  return sourceIndex >= 0 && sourceIndex < int(cueOutputOf_.size()) ? cueOutputOf_[sourceIndex] : -1;
-}
-
-void OutputFile::setCodec(int outputIndex, const AVCodecContext* encoder) {
-  avcodec_parameters_from_context(stream(outputIndex)->codecpar, encoder);
-  stream(outputIndex)->time_base = encoder->time_base;
+void OutputFile::setCueCodec(int sourceIndex, const AVCodecContext* encoder) {
+  AVStream* stream = context_->streams[cueOutputOf_.at(sourceIndex)];
+  avcodec_parameters_from_context(stream->codecpar, encoder);
+  stream->time_base = encoder->time_base;
 }
 
 void OutputFile::start() {
@@ -142,17 +135,17 @@ void OutputFile::start() {
 }
 
 void OutputFile::write(int sourceIndex, AVPacket* packet) {
-  send(streamFor(sourceIndex), source_.stream(sourceIndex)->time_base, packet);
+  send(outputOf_, sourceIndex, source_.stream(sourceIndex)->time_base, packet);
 }
 
 void OutputFile::writeCue(int sourceIndex, AVPacket* packet) {
-  send(cueStreamFor(sourceIndex), cues_.stream(sourceIndex)->time_base, packet);
+  send(cueOutputOf_, sourceIndex, cues_.stream(sourceIndex)->time_base, packet);
 }
 
-void OutputFile::send(int index, AVRational timeBase, AVPacket* packet) {
-  if (index < 0) return;
-  av_packet_rescale_ts(packet, timeBase, stream(index)->time_base);
-  packet->stream_index = index;
+void OutputFile::send(const std::vector<int>& outputOf, int index, AVRational timeBase, AVPacket* packet) {
+  if (index < 0 || index >= int(outputOf.size()) || outputOf[index] < 0) return;
+  packet->stream_index = outputOf[index];
+  av_packet_rescale_ts(packet, timeBase, context_->streams[packet->stream_index]->time_base);
   packet->pos = -1;
   check(av_interleaved_write_frame(context_, packet));
 }

@@ -38,12 +38,8 @@ class OutputFile {
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  // The output stream of a source stream, and of a subtitle stream of the cues' source; -1 when
-  // it is not kept.
-  int streamFor(int sourceIndex) const;
-  int cueStreamFor(int sourceIndex) const;
-  AVStream* stream(int outputIndex) const { return context_->streams[outputIndex]; }
-  void setCodec(int outputIndex, const AVCodecContext* encoder);  // for converted subtitles
+  // The subtitle stream of the cues' source `sourceIndex` takes the format `encoder` makes.
+  void setCueCodec(int sourceIndex, const AVCodecContext* encoder);
 
   void start();
   // `packet`'s times are in the source stream's time base; it goes to that stream's output.
@@ -55,7 +51,8 @@ class OutputFile {
   QString path_;
   AVFormatContext* context_ = nullptr;
   void add(const AVStream* in, double start, double sourceStart, std::vector<int>& outputOf);
-  void send(int index, AVRational timeBase, AVPacket* packet);
+  // To the output stream `outputOf` holds for the source stream `index`, if it is kept.
+  void send(const std::vector<int>& outputOf, int index, AVRational timeBase, AVPacket* packet);
   // Throws a failed call's result (negative) as WriteFailed, in words.
   void check(int result) const;
   const Source& source_;

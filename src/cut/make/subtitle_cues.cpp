@@ -80,8 +80,7 @@ std::vector<Cue> ReadCues(const QString& path, const std::vector<int>& streams, 
   for (const SubtitleConversion& conversion : conversions) {
     converters[conversion.sourceIndex] =
         std::make_unique<CueConverter>(input->streams[conversion.sourceIndex], conversion.to);
-    output.setCodec(output.cueStreamFor(conversion.sourceIndex),
-                    converters[conversion.sourceIndex]->encoder());
+    output.setCueCodec(conversion.sourceIndex, converters[conversion.sourceIndex]->encoder());
   }
   const double seekTo = start - kLongestCue;
   if (seekTo > 0) av_seek_frame(input, -1, Ticks(seekTo, AV_TIME_BASE_Q), AVSEEK_FLAG_BACKWARD);

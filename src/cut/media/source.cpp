@@ -6,6 +6,9 @@
 
 namespace vintrel::cut {
 
+namespace {
+
+// The first stream a player would show as the video: cover art does not count.
 int FindVideoStream(AVFormatContext* context) {
   for (unsigned i = 0; i < context->nb_streams; ++i) {
     const AVStream* stream = context->streams[i];
@@ -15,6 +18,8 @@ int FindVideoStream(AVFormatContext* context) {
   }
   return -1;
 }
+
+}  // namespace
 
 Source::Source(const QString& path) : path_(path) {
   InstallLibraryLog();
@@ -50,12 +55,9 @@ double Source::startSeconds() const {
   return context_->start_time == AV_NOPTS_VALUE ? 0 : context_->start_time / double(AV_TIME_BASE);
 }
 
-double Source::durationSeconds() const {
-  return context_->duration == AV_NOPTS_VALUE ? 0 : context_->duration / double(AV_TIME_BASE);
-}
-
 double Source::endSeconds(const AVStream* stream) const {
-  if (stream->duration == AV_NOPTS_VALUE || stream->duration <= 0) return durationSeconds();
+  if (stream->duration == AV_NOPTS_VALUE || stream->duration <= 0)
+    return context_->duration == AV_NOPTS_VALUE ? 0 : context_->duration / double(AV_TIME_BASE);
   const int64_t first = stream->start_time == AV_NOPTS_VALUE ? 0 : stream->start_time;
   return Seconds(first + stream->duration, stream->time_base) - startSeconds();
 }

@@ -34,8 +34,7 @@ class Source {
 
   // A player's time 0, in seconds of the file's own clock: where the container starts.
   double startSeconds() const;
-  // From a player's 0: the whole file, and where a stream ends (the file's end where it does not say).
-  double durationSeconds() const;
+  // Where a stream ends, from a player's 0 (the file's end where the stream does not say).
   double endSeconds(const AVStream* stream) const;
   double videoEndSeconds() const { return endSeconds(video()); }
   // A player's time as ticks of a stream's clock.
@@ -61,8 +60,5 @@ class Source {
   int videoIndex_ = -1;
   int nalLengthSize_ = 4;
 };
-
-// The first stream a player would show as the video: cover art does not count.
-int FindVideoStream(AVFormatContext* context);
 
 }  // namespace vintrel::cut

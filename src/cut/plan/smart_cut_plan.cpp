@@ -47,8 +47,7 @@ size_t GaplessPrefix(const std::vector<VideoPacket>& packets, int64_t end) {
   return best;
 }
 
-}  // namespace
-
+// How many packets decoded before a frame are shown after it, at most.
 int ReorderDepth(const std::vector<VideoPacket>& packets) {
   int depth = 0;
   for (size_t i = 0; i < packets.size(); ++i) {
@@ -58,6 +57,8 @@ int ReorderDepth(const std::vector<VideoPacket>& packets) {
   }
   return depth;
 }
+
+}  // namespace
 
 bool StartWindowDone(const std::vector<VideoPacket>& packets, const Stretch& stretch) {
   if (const std::optional<size_t> entry = FirstEntry(packets, stretch))

@@ -32,9 +32,6 @@ struct SmartCutDecision {
   QString reason;  // why not, when there is no layout
 };
 
-// How many packets decoded before a frame are shown after it, at most.
-int ReorderDepth(const std::vector<VideoPacket>& decodingOrder);
-
 // Whether the packets read from before the start mark reach far enough: past the first clean
 // entry in the stretch with room for its leading pictures, or past the end with none.
 bool StartWindowDone(const std::vector<VideoPacket>& packets, const Stretch& stretch);
