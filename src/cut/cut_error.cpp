@@ -1,5 +1,7 @@
 #include "cut/cut_error.h"
 
+#include <signal.h>
+
 #include <QFileInfo>
 #include <QStringList>
 #include <cerrno>
@@ -7,6 +9,9 @@
 namespace vintrel::cut {
 
 namespace {
+
+volatile sig_atomic_t cancelFlag = 0;
+void OnCancelSignal(int) { cancelFlag = 1; }
 
 QString LastMeaningfulLine(const QString& text) {
   const QStringList lines = text.split('\n', Qt::SkipEmptyParts);
@@ -40,6 +45,22 @@ QString PlainFailure(const QString& encoderOutput, const QString& outputFolder) 
   if (reason.isEmpty())
     return detail.isEmpty() ? QString("The encoder failed.") : "The encoder failed: " + detail;
   return detail.isEmpty() ? reason : reason + " (" + detail + ")";
+}
+
+void InstallCancelHandlers() {
+  struct sigaction action = {};
+  action.sa_handler = OnCancelSignal;
+  sigemptyset(&action.sa_mask);
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
+  struct sigaction ignore = {};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGPIPE, &ignore, nullptr);
+}
+
+bool CancelRequested() { return cancelFlag != 0; }
+
+void ThrowIfCancelled() {
+  if (CancelRequested()) throw CutCancelled();
 }
 
 }  // namespace vintrel::cut

@@ -1,4 +1,4 @@
-// What stops a cut: its errors, told in one line for the user.
+// What stops a cut: its errors, told in one line for the user, and the signals that cancel it.
 #pragma once
 
 #include <QString>
@@ -31,6 +31,12 @@ class CutCancelled : public std::runtime_error {
  public:
   CutCancelled() : std::runtime_error("cancelled") {}
 };
+
+// SIGTERM, SIGINT and SIGHUP ask the running cut to stop where it can. SIGPIPE is ignored:
+// whoever reads our progress may go away while the cut must still finish its file.
+void InstallCancelHandlers();
+bool CancelRequested();
+void ThrowIfCancelled();  // throws CutCancelled
 
 // A file system's refusal (an errno) in the output's folder as a line for the user.
 QString FolderProblem(int error, const QString& folder);

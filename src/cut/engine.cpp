@@ -7,7 +7,6 @@
 #include <cmath>
 #include <limits>
 
-#include "cut/cancel.h"
 #include "cut/check/measure.h"
 #include "cut/cut_error.h"
 #include "cut/make/output_file.h"

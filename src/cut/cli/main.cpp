@@ -7,7 +7,6 @@
 #include <QFileInfo>
 #include <cstdio>
 
-#include "cut/cancel.h"
 #include "cut/cli/options.h"
 #include "cut/cli/protocol.h"
 #include "cut/cut_error.h"

@@ -26,7 +26,7 @@ QString UsageText() {
          "\n"
          "The report goes to stdout. Exit status: 0 a checked file is in place, 1 the cut failed,\n"
          "2 bad arguments, 3 cancelled by a signal (nothing is left behind).\n"
-         "ffmpeg and ffprobe are taken from this program's folder, else from PATH.\n"
+         "A whole re-encode runs ffmpeg from this program's folder, else from PATH.\n"
          "\n"
          "vintrel-cut " +
          QString(kVersion) + ", part of Vintrel.\n";

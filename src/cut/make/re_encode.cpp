@@ -10,7 +10,6 @@
 #include <QStandardPaths>
 #include <cmath>
 
-#include "cut/cancel.h"
 #include "cut/cut_error.h"
 #include "cut/time_text.h"
 
@@ -56,17 +55,6 @@ QStringList CodecOptions(const ReEncodeSource& source, const QString& in, const 
   return options;
 }
 
-QStringList TrackOptions(const ReEncodeSource& source, const QString& out) {
-  QStringList options;
-  // Subtitles are not the encoder's: the engine adds them to its file, clipped to the stretch.
-  const bool manyTracks = kMp4Family.contains(out) || out == "mkv";
-  for (int i = 0; i < source.audio.size() && (manyTracks || i == 0); ++i) {
-    // Sound is re-encoded too: a copy would start at the packet the seek lands on, before the start.
-    options << "-map" << QString("0:%1").arg(source.audio[i]);
-  }
-  return options;
-}
-
 }  // namespace
 
 QStringList ReEncodeArguments(const ReEncodeSource& source, double start, double end, const QString& output) {
@@ -93,7 +81,12 @@ QStringList ReEncodeArguments(const ReEncodeSource& source, double start, double
   if (avi)
     args << "-avoid_negative_ts"
          << "disabled";
-  args << "-map" << QString("0:%1").arg(source.videoIndex) << TrackOptions(source, out);
+  args << "-map" << QString("0:%1").arg(source.videoIndex);
+  // Sound is re-encoded too: a copy would start at the packet the seek lands on, before the
+  // start. Subtitles are not the encoder's: the engine adds them to its file, clipped.
+  const bool manyTracks = kMp4Family.contains(out) || out == "mkv";
+  for (int i = 0; i < source.audio.size() && (manyTracks || i == 0); ++i)
+    args << "-map" << QString("0:%1").arg(source.audio[i]);
   return args << CodecOptions(source, in, out) << "-map_metadata"
               << "0" << FileArgument(output);
 }

@@ -6,7 +6,6 @@
 #include <memory>
 #include <set>
 
-#include "cut/cancel.h"
 #include "cut/check/measure.h"
 #include "cut/cut_error.h"
 #include "cut/make/decoding_times.h"
@@ -47,6 +46,7 @@ struct ReEncodedPart {
     close();
     done = true;
   }
+
   Decoder decoder;
   MatchedEncoder encoder;
   std::set<int64_t> wanted;
