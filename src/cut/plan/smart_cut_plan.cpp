@@ -47,6 +47,15 @@ size_t GaplessPrefix(const std::vector<VideoPacket>& packets, int64_t end) {
   return best;
 }
 
+// The last key frame before the entry that the head's first frame does not come before.
+std::optional<int64_t> HeadDecodeStart(const std::vector<VideoPacket>& packets, size_t entry,
+                                       int64_t firstHead) {
+  std::optional<int64_t> from;
+  for (size_t i = 0; i < entry; ++i)
+    if (packets[i].key && packets[i].pts <= firstHead) from = packets[i].pts;
+  return from;
+}
+
 // How many packets decoded before a frame are shown after it, at most.
 int ReorderDepth(const std::vector<VideoPacket>& packets) {
   int depth = 0;
@@ -87,9 +96,7 @@ SmartCutDecision PlanSmartCut(const std::vector<VideoPacket>& startWindow,
     if (packet.pts >= stretch.start && packet.pts < layout.entry) layout.head.push_back(packet.pts);
   std::sort(layout.head.begin(), layout.head.end());
   if (!layout.head.empty()) {
-    std::optional<int64_t> from;  // the last key frame before the entry, at or before the head
-    for (size_t i = 0; i < *entryIndex; ++i)
-      if (startWindow[i].key && startWindow[i].pts <= layout.head.front()) from = startWindow[i].pts;
+    const std::optional<int64_t> from = HeadDecodeStart(startWindow, *entryIndex, layout.head.front());
     if (!from) return {std::nullopt, "the frames before the first key frame cannot be decoded"};
     layout.headDecodeFrom = *from;
   }
