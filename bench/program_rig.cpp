@@ -69,12 +69,7 @@ ProgramRig::ProgramRig() : parts_(std::make_unique<Parts>(dialogReturned)) {
                     parts_->dialogs,
                     parts_->urls,
                     parts_->files,
-                    [](QWidget* area) -> std::unique_ptr<Player> {
-                      MpvOptions options;
-                      options.wid = static_cast<qint64>(area->winId());
-                      options.ao = "null";
-                      return std::make_unique<MpvPlayer>(options);
-                    },
+                    [](QWidget* area) { return MakeEmbeddedPlayer(area, {}, "null"); },
                     [this]() -> std::unique_ptr<CutJob> {
                       auto job = std::make_unique<ProcessCutJob>(CutProgram());
                       cuts.push_back({Clock::now(), {}, {}, {}});

@@ -37,16 +37,9 @@ std::optional<int> answerWithoutWindow(const vintrel::StartRequest& asked) {
 }
 
 std::unique_ptr<vintrel::Player> makePlayer(QWidget* videoArea) {
-  vintrel::MpvOptions options;
-  if (QGuiApplication::platformName() == "xcb") {
-    options.wid = static_cast<qint64>(videoArea->winId());
-  } else {
-    options.vo = "null";  // nowhere of ours to draw; better no picture than a stray window
-  }
   // Tests and benchmarks run without sound or screen output where they ask for it.
-  if (qEnvironmentVariableIsSet("VINTREL_VO")) options.vo = qEnvironmentVariable("VINTREL_VO");
-  if (qEnvironmentVariableIsSet("VINTREL_AO")) options.ao = qEnvironmentVariable("VINTREL_AO");
-  return std::make_unique<vintrel::MpvPlayer>(options);
+  return vintrel::MakeEmbeddedPlayer(videoArea, qEnvironmentVariable("VINTREL_VO"),
+                                     qEnvironmentVariable("VINTREL_AO"));
 }
 
 int main(int argc, char** argv) {

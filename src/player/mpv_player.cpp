@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QMetaObject>
 #include <algorithm>
 #include <clocale>
@@ -354,6 +355,18 @@ void MpvPlayer::handlePropertyChange(const mpv_event& event) {
     default:
       break;
   }
+}
+
+std::unique_ptr<Player> MakeEmbeddedPlayer(QWidget* videoArea, const QString& vo, const QString& ao) {
+  MpvOptions options;
+  if (QGuiApplication::platformName() == "xcb") {
+    options.wid = static_cast<qint64>(videoArea->winId());
+  } else {
+    options.vo = "null";  // nowhere of ours to draw; better no picture than a stray window
+  }
+  if (!vo.isEmpty()) options.vo = vo;
+  if (!ao.isEmpty()) options.ao = ao;
+  return std::make_unique<MpvPlayer>(options);
 }
 
 }  // namespace vintrel

@@ -4,8 +4,10 @@
 // the player's signals. Nothing here waits for libmpv.
 #include <QString>
 #include <QTimer>
+#include <QWidget>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 
@@ -79,5 +81,10 @@ class MpvPlayer : public Player {
   double timePos_ = 0;
   SeekState seek_;
 };
+
+// The player as the program makes it: drawing into `videoArea`'s native window on X11, nowhere
+// on other platforms. `vo` and `ao`, where not empty, choose other outputs ("null": none).
+std::unique_ptr<Player> MakeEmbeddedPlayer(QWidget* videoArea, const QString& vo = {},
+                                           const QString& ao = {});
 
 }  // namespace vintrel

@@ -48,12 +48,7 @@ struct RealRig {
                       dialogs,
                       urls,
                       files,
-                      [](QWidget* area) -> std::unique_ptr<Player> {
-                        MpvOptions options;
-                        options.wid = static_cast<qint64>(area->winId());
-                        options.ao = "null";
-                        return std::make_unique<MpvPlayer>(options);
-                      },
+                      [](QWidget* area) { return MakeEmbeddedPlayer(area, {}, "null"); },
                       [this]() -> std::unique_ptr<CutJob> {
                         return std::make_unique<ProcessCutJob>(findCutProgram(files.programFolder()));
                       }};

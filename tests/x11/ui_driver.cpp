@@ -57,6 +57,7 @@ void Answer(std::vector<std::function<void(QWidget*)>> answers) {
 }
 
 int Pending() { return static_cast<int>(g_answers.size()); }
+void ForgetAnswers() { g_answers.clear(); }
 QStringList Seen() { return g_seen; }
 QStringList FileDialogsSeen() { return g_fileDialogs; }
 

@@ -18,6 +18,8 @@ void Watch(int milliseconds);
 void Answer(std::vector<std::function<void(QWidget*)>> answers);
 // How many queued answers are still waiting for their dialog.
 int Pending();
+// Drops the answers not used (a dialog that never came).
+void ForgetAnswers();
 QStringList Seen();
 // The object names of the file dialogs answered, in turn.
 QStringList FileDialogsSeen();
