@@ -77,7 +77,7 @@ TEST(SaveToTheFrameReal, TheCutStartsAtTheFrameOnScreenAndEndsBeforeTheOneAtMark
   w.openFile(clip);
   ASSERT_TRUE(PollUntil([&] { return w.player().isLoaded(); }));
 
-  // Steps until the label shows where the player stands.
+  // Steps until the label shows where the player stands (a loaded machine may take a while).
   auto stepTo = [&](double second, int frames) {
     w.player().seek(second);
     for (int i = 0; i < frames; ++i) {
@@ -85,8 +85,7 @@ TEST(SaveToTheFrameReal, TheCutStartsAtTheFrameOnScreenAndEndsBeforeTheOneAtMark
       w.frameForwardAction->trigger();
       if (!PollUntil([&] { return w.positionLabel->text() != before; })) return false;
     }
-    QTest::qWait(200);
-    return w.positionLabel->text() == w.session().timeText(w.player().position());
+    return PollUntil([&] { return w.positionLabel->text() == w.session().timeText(w.player().position()); });
   };
   ASSERT_TRUE(stepTo(2, 3));
   const double start = w.player().position();
