@@ -38,6 +38,16 @@ QString OutputProblem(const QString& input, const QString& output, bool overwrit
   return {};
 }
 
+QString OutputTypeProblem(const QString& output) {
+  // Types the encoder program is told the format of, and those its muxers know by their ending.
+  const QString type = LowerExtension(output);
+  if (QStringList{"divx", "vob", "dat"}.contains(type) ||
+      av_guess_format(nullptr, "x." + type.toUtf8(), nullptr))
+    return {};
+  return type.isEmpty() ? QString("%1 has no ending that names its type.").arg(QFileInfo(output).fileName())
+                        : QString("vintrel-cut cannot write .%1 files.").arg(type);
+}
+
 namespace {
 
 // How many copied frames are compared with the source's, picture for picture.
@@ -230,8 +240,8 @@ Made ReEncode(Cut& cut, const QString& reason) {
   const AVRational rate = cut.source.video()->avg_frame_rate;
   expected.syncTolerance = AudioFrame(cut.source) + (rate.num > 0 ? av_q2d(av_inv_q(rate)) : 0.04) + 0.001;
   expected.rotation = 0;  // a re-encode turns the frames upright
-  // A re-encode of another size (VCD) or turned upright is compared by its length and sync only.
-  if (!found.firstFramePsnr && sample.first) found.firstFramePsnr = 99;
+  // A re-encode of another size (VCD) or turned upright is not compared picture for picture.
+  expected.firstFrameCompared = found.firstFramePsnr || !sample.first;
   const Verdict verdict = Judge(expected, found);
   if (!verdict.passed()) throw CutError(QString("The cut file failed its check: %1.").arg(verdict.failure));
   return {made, QString("Re-encoded: %1.").arg(reason), inStretch, verdict.checked};

@@ -26,6 +26,8 @@ struct CutReport {
 // the same file (device and inode, so links and other spellings count), an existing output
 // without permission to replace it, a folder as output.
 QString OutputProblem(const QString& input, const QString& output, bool overwrite);
+// Why no file of the output's type can be made (an ending no muxer knows, or none), or empty.
+QString OutputTypeProblem(const QString& output);
 
 // Makes the cut: read, plan, make, check, then move into place. Throws CutError with one line
 // for the user, or CutCancelled; either way every work file is gone and an old output untouched.

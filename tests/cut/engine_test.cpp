@@ -190,7 +190,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"Mpg", "mpg", 6, {}, 1, 4, CutMethod::kReEncode, 0},
         Case{"Flv", "flv", 6, {}, 1, 4, CutMethod::kReEncode, 0},
         Case{"Vob", "vob", 6, {"-f", "vob"}, 1, 4, CutMethod::kReEncode, 0},
-        Case{"Dat", "dat", 6, {"-target", "pal-vcd"}, 1, 4, CutMethod::kReEncode, 0}),
+        Case{"Dat", "dat", 6, {"-target", "pal-vcd"}, 1, 4, CutMethod::kReEncode, 0},
+        Case{"Mp4_IntoDat", "mp4", 6, kQuick, 1, 4, CutMethod::kReEncode, 0, 1, false, 0, "dat"}),
     [](const testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 // A damaged key frame inside the copied part: the copy would carry the damage, which the

@@ -18,7 +18,8 @@ struct Expected {
   double videoAfterAudio = 0;
   double syncTolerance = 0.001;
   int rotation = 0;
-  int copiedCompared = 0;  // copied frames whose pictures are compared with the source's
+  bool firstFrameCompared = true;  // not where the picture changed size or turned (a re-encode)
+  int copiedCompared = 0;          // copied frames whose pictures are compared with the source's
 };
 
 struct Found {

@@ -89,8 +89,9 @@ int main(int argc, char* argv[]) {
   if (options.cut.machineProgress) setpriority(PRIO_PROCESS, 0, kBackgroundNiceness);
   try {
     const CutArguments& cut = options.cut;
-    if (const QString problem = OutputProblem(cut.input, cut.output, cut.overwrite); !problem.isEmpty())
-      throw CutError(problem);
+    QString problem = OutputProblem(cut.input, cut.output, cut.overwrite);
+    if (problem.isEmpty()) problem = OutputTypeProblem(cut.output);
+    if (!problem.isEmpty()) throw CutError(problem);
     const CutReport report = RunCut(cut, reporter.observer());
     reporter.endLine();
     Print(stdout, report.text);

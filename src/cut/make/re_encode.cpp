@@ -33,7 +33,7 @@ QString VcdTarget(double framesPerSecond) {
 }
 
 QStringList CodecOptions(const ReEncodeSource& source, const QString& in, const QString& out) {
-  if (in == "dat") return {"-target", VcdTarget(source.frameRate), "-fps_mode", "vfr"};
+  if (in == "dat" || out == "dat") return {"-target", VcdTarget(source.frameRate), "-fps_mode", "vfr"};
   QStringList options = {"-fps_mode", "passthrough"};
   if (kMp4Family.contains(out) || out == "mkv") {
     // x264 and x265 ignore -q:v; their constant-quality scale is -crf.
@@ -133,13 +133,17 @@ void RunEncoder(const QString& program, const QStringList& arguments, double sec
     }
   }
   ThrowIfCancelled();
-  const QString errors = QString::fromUtf8(encoder.readAllStandardError());
+  // The file it writes is a hidden work file, whose name means nothing to the user.
+  const QString output = arguments.last();
+  const QString errors = QString::fromUtf8(encoder.readAllStandardError())
+                             .replace(output, "the new file")
+                             .replace(output.mid(5), "the new file");
   // The encoder exits 0 when only the closing of its file failed (a disk that filled up while
   // it wrote the index): the file is unusable all the same.
   const bool closingFailed =
       errors.contains("Error closing file") || errors.contains("Error writing trailer");
   if (encoder.exitStatus() != QProcess::NormalExit || encoder.exitCode() != 0 || closingFailed)
-    throw CutError(PlainFailure(errors, QFileInfo(arguments.last().mid(5)).absolutePath()));
+    throw CutError(PlainFailure(errors, QFileInfo(output.mid(5)).absolutePath()));
 }
 
 }  // namespace vintrel::cut

@@ -66,6 +66,8 @@ TEST_F(Program, RefusesWithOneClearLine) {
       {{clip(), "1", "2", path("no-such-folder/out.mp4")}, 1, "The folder"},
       {{clip(), "1", "2", "/proc/out.mp4"}, 1, "The folder /proc cannot be written."},
       {{clip(), "1", "2", ""}, 2, "The output file name is empty."},
+      {{clip(), "1", "2", path("out.xyz")}, 1, "vintrel-cut cannot write .xyz files."},
+      {{clip(), "1", "2", path("out")}, 1, "out has no ending that names its type."},
       {{clip(), "2", "1", path("out.mp4")}, 2, "The end must come after the start."},
       {{clip(), "1", path("out.mp4")}, 2, "Expected INPUT START END OUTPUT"},
       {{"--bogus", clip(), "1", "2", path("out.mp4")}, 2, "Unknown option --bogus."},
