@@ -43,16 +43,13 @@ QString offeredType(const QString& input) {
   return suffix.isEmpty() ? QString(kDefaultOutputType) : suffix;
 }
 
-QString outputTypeProblem(const QString& input, const QString& output) {
+QString outputTypeProblem(const QString& output) {
   const QString type = QFileInfo(output).suffix();
-  // A Video CD file is made only from one: the encoder takes the disc's format from the input.
-  const bool vcdFromOther = type.toLower() == "dat" && QFileInfo(input).suffix().toLower() != "dat";
-  if (kWritableTypes.contains(type.toLower()) && !vcdFromOther) return {};
+  if (kWritableTypes.contains(type.toLower())) return {};
   const QString known =
       "." + kWritableTypes.mid(0, kWritableTypes.size() - 1).join(", .") + " and ." + kWritableTypes.last();
   const QString what =
       type.isEmpty() ? QString("%1 has no ending that names its type.").arg(QFileInfo(output).fileName())
-      : vcdFromOther ? QString("Vintrel writes .%1 (Video CD) files only from .dat files.").arg(type)
                      : QString("Vintrel cannot write .%1 files.").arg(type);
   return QString("%1 It writes %2 files; a .mkv file holds nearly any video.").arg(what, known);
 }
@@ -121,7 +118,7 @@ std::optional<SaveFlow::Refusal> SaveFlow::refuseOutput(const QString& input, co
   // input too: replacing it would destroy the video being cut.
   if (output == input || files_.sameFile(output, input)) return Refusal{kFileInUse, {}};
   // Refused before anything runs: the cut would fail only at its end, after the whole work.
-  if (const QString problem = outputTypeProblem(input, output); !problem.isEmpty())
+  if (const QString problem = outputTypeProblem(output); !problem.isEmpty())
     return Refusal{kNotSaved, problem};
   if (files_.folderWritable(output)) return std::nullopt;
   const QString folder = QFileInfo(output).absolutePath();

@@ -34,9 +34,9 @@ inline const char* kDefaultOutputType = "mkv";
 
 // The ending the Save dialog offers for an input: its own, else the default.
 QString offeredType(const QString& input);
-// Why a cut of `input` cannot be written under the name `output` (its type is none vintrel-cut
-// writes from that input); empty when it can.
-QString outputTypeProblem(const QString& input, const QString& output);
+// Why a cut cannot be written under the name `output` (its type is none Vintrel writes);
+// empty when it can.
+QString outputTypeProblem(const QString& output);
 // A name for the cut that is free in the input's folder: "holiday-cut-0_03-0_13.mp4" for
 // holiday.mp4 cut from second 3 to 13, then "...-2.mp4" and so on when that is taken. The
 // input's part is shortened where the name would exceed what a file system takes.
