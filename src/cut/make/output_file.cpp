@@ -8,11 +8,6 @@ namespace vintrel::cut {
 
 namespace {
 
-bool IsTextSubtitle(AVCodecID codec) {
-  const AVCodecDescriptor* descriptor = avcodec_descriptor_get(codec);
-  return descriptor && (descriptor->props & AV_CODEC_PROP_TEXT_SUB);
-}
-
 bool Keeps(const AVStream* stream, int videoIndex) {
   const AVMediaType type = stream->codecpar->codec_type;
   return stream->index == videoIndex || type == AVMEDIA_TYPE_AUDIO || type == AVMEDIA_TYPE_SUBTITLE;
@@ -46,15 +41,9 @@ QString StreamObstacle(const Source& source, const AVOutputFormat* format) {
   return {};
 }
 
-std::vector<SubtitleConversion> SubtitleConversions(const Source& source, const AVOutputFormat* format) {
-  std::vector<SubtitleConversion> conversions;
-  const AVCodecID text = QString(format->name) == "matroska" ? AV_CODEC_ID_SUBRIP : AV_CODEC_ID_MOV_TEXT;
-  for (const int index : source.streamsOf(AVMEDIA_TYPE_SUBTITLE)) {
-    const AVCodecID codec = source.stream(index)->codecpar->codec_id;
-    if (avformat_query_codec(format, codec, FF_COMPLIANCE_NORMAL) != 1 && IsTextSubtitle(codec))
-      conversions.push_back({index, text});
-  }
-  return conversions;
+bool IsTextSubtitle(AVCodecID codec) {
+  const AVCodecDescriptor* descriptor = avcodec_descriptor_get(codec);
+  return descriptor && (descriptor->props & AV_CODEC_PROP_TEXT_SUB);
 }
 
 OutputFile::OutputFile(const QString& path, const Source& source, double start, double end,

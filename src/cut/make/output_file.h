@@ -14,18 +14,10 @@ namespace vintrel::cut {
 // The muxer for a file name's type: mp4/m4v, mov, mkv; nullptr for other types.
 const AVOutputFormat* SmartCutFormat(const QString& path);
 
-// A subtitle stream the output holds in another format than the source (text only).
-struct SubtitleConversion {
-  int sourceIndex = -1;
-  AVCodecID to = AV_CODEC_ID_NONE;
-};
-
 // Why a source's streams cannot go into this output type as they are (text subtitles are
 // converted); empty when they can.
 QString StreamObstacle(const Source& source, const AVOutputFormat* format);
-
-// Subtitle streams that need converting into this output type (text ones only).
-std::vector<SubtitleConversion> SubtitleConversions(const Source& source, const AVOutputFormat* format);
+bool IsTextSubtitle(AVCodecID codec);
 
 class OutputFile {
  public:
@@ -40,6 +32,7 @@ class OutputFile {
 
   // The subtitle stream of the cues' source `sourceIndex` takes the format `encoder` makes.
   void setCueCodec(int sourceIndex, const AVCodecContext* encoder);
+  const AVOutputFormat* format() const { return context_->oformat; }
 
   void start();
   // `packet`'s times are in the source stream's time base; it goes to that stream's output.

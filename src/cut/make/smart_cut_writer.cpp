@@ -92,7 +92,6 @@ class SmartCutWriter {
         stretch_(stretch),
         startSeconds_(Seconds(stretch.start, source.video()->time_base)),
         endSeconds_(Seconds(stretch.end, source.video()->time_base)),
-        outputPath_(made),
         output_(made, source, startSeconds_, endSeconds_),
         progress_(progress),
         video_(layout.reorderDepth,
@@ -116,10 +115,7 @@ class SmartCutWriter {
   }
 
   SmartCutMade write() {
-    const std::vector<SubtitleConversion> conversions =
-        SubtitleConversions(source_, SmartCutFormat(outputPath_));
-    std::vector<Cue> cues = ReadCues(source_.path(), source_.streamsOf(AVMEDIA_TYPE_SUBTITLE), startSeconds_,
-                                     endSeconds_, conversions, output_);
+    std::vector<Cue> cues = ReadCues(source_, startSeconds_, endSeconds_, output_);
     output_.start();
     for (Cue& cue : cues) output_.writeCue(cue.sourceIndex, cue.packet.get());
     // From a second before the start too, where a demuxer keeps sound that starts before the frame.
@@ -261,7 +257,6 @@ class SmartCutWriter {
   const SmartCutLayout& layout_;
   const Stretch stretch_;
   const double startSeconds_, endSeconds_;
-  QString outputPath_;
   OutputFile output_;
   std::function<void(double)> progress_;
   DecodingTimes video_;
@@ -271,8 +266,8 @@ class SmartCutWriter {
   std::vector<PacketHandle> held_;
   std::set<int> audioDone_;
   std::map<int, std::deque<PacketHandle>> preRoll_;
-  const bool trimsSound_ =
-      !SmartCutFormat(outputPath_) || !QString(SmartCutFormat(outputPath_)->name).contains("matroska");
+  // MP4 and MOV trim the sound to the sample with their edit list; Matroska cannot.
+  const bool trimsSound_ = !QString(output_.format()->name).contains("matroska");
   bool copying_ = false, copyDone_ = false, headReleased_ = false, tailReleased_ = false;
   double work_ = 0;
   SmartCutMade made_;

@@ -67,20 +67,25 @@ std::optional<CueSpan> ClipCue(int64_t pts, int64_t duration, int64_t from, int6
   return CueSpan{start - from, end - start};
 }
 
-std::vector<Cue> ReadCues(const QString& path, const std::vector<int>& streams, double start, double end,
-                          const std::vector<SubtitleConversion>& conversions, OutputFile& output) {
+std::vector<Cue> ReadCues(const Source& source, double start, double end, OutputFile& output) {
   std::vector<Cue> cues;
+  const std::vector<int> streams = source.streamsOf(AVMEDIA_TYPE_SUBTITLE);
   if (streams.empty()) return cues;
-  Source reader(path);
+  Source reader(source.path());
   AVFormatContext* input = reader.context();
+  auto isCue = [&](int index) {
+    return input->streams[index]->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE;
+  };
   for (unsigned i = 0; i < input->nb_streams; ++i)
-    if (std::find(streams.begin(), streams.end(), int(i)) == streams.end())
-      input->streams[i]->discard = AVDISCARD_ALL;
+    if (!isCue(int(i))) input->streams[i]->discard = AVDISCARD_ALL;
+  const AVOutputFormat* format = output.format();
+  const AVCodecID text = QString(format->name) == "matroska" ? AV_CODEC_ID_SUBRIP : AV_CODEC_ID_MOV_TEXT;
   std::map<int, std::unique_ptr<CueConverter>> converters;
-  for (const SubtitleConversion& conversion : conversions) {
-    converters[conversion.sourceIndex] =
-        std::make_unique<CueConverter>(input->streams[conversion.sourceIndex], conversion.to);
-    output.setCueCodec(conversion.sourceIndex, converters[conversion.sourceIndex]->encoder());
+  for (const int index : streams) {
+    const AVCodecID codec = input->streams[index]->codecpar->codec_id;
+    if (avformat_query_codec(format, codec, FF_COMPLIANCE_NORMAL) == 1 || !IsTextSubtitle(codec)) continue;
+    converters[index] = std::make_unique<CueConverter>(input->streams[index], text);
+    output.setCueCodec(index, converters[index]->encoder());
   }
   const double seekTo = start - kLongestCue;
   if (seekTo > 0) av_seek_frame(input, -1, Ticks(seekTo, AV_TIME_BASE_Q), AVSEEK_FLAG_BACKWARD);
@@ -88,8 +93,7 @@ std::vector<Cue> ReadCues(const QString& path, const std::vector<int>& streams, 
   while (av_read_frame(input, packet.get()) >= 0) {
     const int index = packet->stream_index;
     const AVStream* stream = input->streams[index];
-    const bool wanted = std::find(streams.begin(), streams.end(), index) != streams.end();
-    if (wanted && packet->pts != AV_NOPTS_VALUE) {
+    if (isCue(index) && packet->pts != AV_NOPTS_VALUE) {
       if (Seconds(packet->pts, stream->time_base) >= end) break;
       const std::optional<CueSpan> span = ClipCue(
           packet->pts, packet->duration, Ticks(start, stream->time_base), Ticks(end, stream->time_base));
@@ -109,8 +113,7 @@ std::vector<Cue> ReadCues(const QString& path, const std::vector<int>& streams, 
 void AddCues(const QString& encoded, const Source& source, double start, double end, const QString& output) {
   Source made(encoded);
   OutputFile file(output, made, made.startSeconds(), std::numeric_limits<double>::max(), &source);
-  std::vector<Cue> cues = ReadCues(source.path(), source.streamsOf(AVMEDIA_TYPE_SUBTITLE), start, end,
-                                   SubtitleConversions(source, SmartCutFormat(output)), file);
+  std::vector<Cue> cues = ReadCues(source, start, end, file);
   file.start();
   for (Cue& cue : cues) file.writeCue(cue.sourceIndex, cue.packet.get());
   PacketHandle packet = NewPacket();

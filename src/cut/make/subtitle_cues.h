@@ -24,11 +24,10 @@ struct Cue {
   PacketHandle packet;  // times from the stretch's start, in the source stream's time base
 };
 
-// Reads the cues of `streams` that overlap [start, end) (seconds of the file's clock) from a
-// reader of their own, which skips the other streams' data, and converts those listed in
-// `conversions` (text formats only), setting their output streams' codec.
-std::vector<Cue> ReadCues(const QString& path, const std::vector<int>& streams, double start, double end,
-                          const std::vector<SubtitleConversion>& conversions, OutputFile& output);
+// Reads the cues of the source's subtitle streams that overlap [start, end) (seconds of the
+// file's clock) from a reader of its own, which skips the other streams' data; text the output's
+// type holds in another format is converted, and its output stream's codec set.
+std::vector<Cue> ReadCues(const Source& source, double start, double end, OutputFile& output);
 
 // `encoded` (a file of the stretch made without subtitles) copied into `output` with the
 // source's cues of [start, end) (seconds of the source's clock).
