@@ -69,7 +69,7 @@ ProgramRig::ProgramRig() : parts_(std::make_unique<Parts>(dialogReturned)) {
                     parts_->dialogs,
                     parts_->urls,
                     parts_->files,
-                    [](QWidget* area) { return MakeEmbeddedPlayer(area, {}, "null"); },
+                    [](QWidget* area) { return makeEmbeddedPlayer(area, {}, "null"); },
                     [this]() -> std::unique_ptr<CutJob> {
                       auto job = std::make_unique<ProcessCutJob>(CutProgram());
                       cuts.push_back({Clock::now(), {}, {}, {}});

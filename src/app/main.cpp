@@ -38,7 +38,7 @@ std::optional<int> answerWithoutWindow(const vintrel::StartRequest& asked) {
 
 std::unique_ptr<vintrel::Player> makePlayer(QWidget* videoArea) {
   // Tests and benchmarks run without sound or screen output where they ask for it.
-  return vintrel::MakeEmbeddedPlayer(videoArea, qEnvironmentVariable("VINTREL_VO"),
+  return vintrel::makeEmbeddedPlayer(videoArea, qEnvironmentVariable("VINTREL_VO"),
                                      qEnvironmentVariable("VINTREL_AO"));
 }
 

@@ -357,7 +357,7 @@ void MpvPlayer::handlePropertyChange(const mpv_event& event) {
   }
 }
 
-std::unique_ptr<Player> MakeEmbeddedPlayer(QWidget* videoArea, const QString& vo, const QString& ao) {
+std::unique_ptr<Player> makeEmbeddedPlayer(QWidget* videoArea, const QString& vo, const QString& ao) {
   MpvOptions options;
   if (QGuiApplication::platformName() == "xcb") {
     options.wid = static_cast<qint64>(videoArea->winId());

@@ -84,7 +84,7 @@ class MpvPlayer : public Player {
 
 // The player as the program makes it: drawing into `videoArea`'s native window on X11, nowhere
 // on other platforms. `vo` and `ao`, where not empty, choose other outputs ("null": none).
-std::unique_ptr<Player> MakeEmbeddedPlayer(QWidget* videoArea, const QString& vo = {},
+std::unique_ptr<Player> makeEmbeddedPlayer(QWidget* videoArea, const QString& vo = {},
                                            const QString& ao = {});
 
 }  // namespace vintrel

@@ -48,7 +48,7 @@ struct RealRig {
                       dialogs,
                       urls,
                       files,
-                      [](QWidget* area) { return MakeEmbeddedPlayer(area, {}, "null"); },
+                      [](QWidget* area) { return makeEmbeddedPlayer(area, {}, "null"); },
                       [this]() -> std::unique_ptr<CutJob> {
                         return std::make_unique<ProcessCutJob>(findCutProgram(files.programFolder()));
                       }};
