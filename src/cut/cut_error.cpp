@@ -35,9 +35,9 @@ QString FolderProblem(int error, const QString& folder) {
 QString PlainFailure(const QString& encoderOutput, const QString& outputFolder) {
   QString reason;
   if (encoderOutput.contains("No space left on device")) {
-    reason = "There is no space left on the disk.";
+    reason = FolderProblem(ENOSPC, outputFolder);
   } else if (encoderOutput.contains("Read-only file system") || encoderOutput.contains("Permission denied")) {
-    reason = QString("The folder %1 cannot be written.").arg(outputFolder);
+    reason = FolderProblem(EACCES, outputFolder);
   } else if (encoderOutput.contains("No such file or directory")) {
     reason = "A file or folder the cut needs no longer exists.";
   }

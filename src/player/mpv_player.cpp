@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMetaObject>
+#include <QWidget>
 #include <algorithm>
 #include <clocale>
 #include <cstring>

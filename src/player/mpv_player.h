@@ -4,7 +4,6 @@
 // the player's signals. Nothing here waits for libmpv.
 #include <QString>
 #include <QTimer>
-#include <QWidget>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -16,6 +15,8 @@
 
 struct mpv_handle;
 struct mpv_event;
+
+class QWidget;
 
 namespace vintrel {
 
