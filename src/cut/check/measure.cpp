@@ -12,6 +12,7 @@ extern "C" {
 
 #include "cut/cut_error.h"
 #include "cut/media/decoder.h"
+#include "cut/media/versions.h"
 
 namespace vintrel::cut {
 
@@ -112,7 +113,7 @@ std::optional<double> LumaPsnr(const AVFrame* a, const AVFrame* b) {
 }
 
 int StreamRotation(const AVStream* stream) {
-  const uint8_t* matrix = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
+  const uint8_t* matrix = StreamSideData(stream, AV_PKT_DATA_DISPLAYMATRIX);
   if (!matrix) return 0;
   const double degrees = av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
   return std::isnan(degrees) ? 0 : int(std::lround(degrees));
@@ -156,7 +157,7 @@ Found MeasureMade(const QString& made, const SourceSample& source, const DecodeP
     const int64_t pts =
         frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp : frame->pts;
     if (!timed && pts != AV_NOPTS_VALUE) {
-      found.videoFirst = Seconds(pts, timeBase) - index * Seconds(frame->pkt_duration, timeBase);
+      found.videoFirst = Seconds(pts, timeBase) - index * Seconds(FrameDuration(frame), timeBase);
       timed = true;
     }
     const int copiedIndex = index - plan.headFrames;

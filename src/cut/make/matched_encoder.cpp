@@ -7,6 +7,7 @@ extern "C" {
 
 #include "cut/cut_error.h"
 #include "cut/media/nal.h"
+#include "cut/media/versions.h"
 
 namespace vintrel::cut {
 
@@ -21,19 +22,19 @@ struct X264Settings {
 };
 
 X264Settings H264Profile(int profile) {
-  const int base = profile & ~FF_PROFILE_H264_CONSTRAINED;
-  if (base == FF_PROFILE_H264_BASELINE) return {"baseline", "cabac=0:8x8dct=0"};
-  if (base == FF_PROFILE_H264_MAIN || base == FF_PROFILE_H264_EXTENDED) return {"main", "cabac=1:8x8dct=0"};
-  if (base == FF_PROFILE_H264_HIGH_10) return {"high10", "cabac=1:8x8dct=1"};
-  if (base == FF_PROFILE_H264_HIGH_422) return {"high422", "cabac=1:8x8dct=1"};
-  if (base == FF_PROFILE_H264_HIGH_444_PREDICTIVE) return {"high444", "cabac=1:8x8dct=1"};
+  const int base = profile & ~AV_PROFILE_H264_CONSTRAINED;
+  if (base == AV_PROFILE_H264_BASELINE) return {"baseline", "cabac=0:8x8dct=0"};
+  if (base == AV_PROFILE_H264_MAIN || base == AV_PROFILE_H264_EXTENDED) return {"main", "cabac=1:8x8dct=0"};
+  if (base == AV_PROFILE_H264_HIGH_10) return {"high10", "cabac=1:8x8dct=1"};
+  if (base == AV_PROFILE_H264_HIGH_422) return {"high422", "cabac=1:8x8dct=1"};
+  if (base == AV_PROFILE_H264_HIGH_444_PREDICTIVE) return {"high444", "cabac=1:8x8dct=1"};
   return {"high", "cabac=1:8x8dct=1"};
 }
 
 const char* HevcProfile(int profile) {
-  if (profile == FF_PROFILE_HEVC_MAIN) return "main";
-  if (profile == FF_PROFILE_HEVC_MAIN_10) return "main10";
-  return profile == FF_PROFILE_HEVC_MAIN_STILL_PICTURE ? "mainstillpicture" : nullptr;
+  if (profile == AV_PROFILE_HEVC_MAIN) return "main";
+  if (profile == AV_PROFILE_HEVC_MAIN_10) return "main10";
+  return profile == AV_PROFILE_HEVC_MAIN_STILL_PICTURE ? "mainstillpicture" : nullptr;
 }
 
 QString FieldOrderOption(AVFieldOrder order) {
@@ -70,10 +71,8 @@ MatchedEncoder::MatchedEncoder(const AVStream* source, const QList<QByteArray>& 
   context_.reset(avcodec_alloc_context3(codec));
   if (!context_) throw std::bad_alloc();
   CopyPicture(source, context_.get());
-  bool supported = false;
-  for (const AVPixelFormat* format = codec->pix_fmts; format && *format != AV_PIX_FMT_NONE; ++format)
-    supported = supported || *format == context_->pix_fmt;
-  if (!supported)
+  const std::vector<AVPixelFormat> formats = SupportedPixelFormats(codec);
+  if (!formats.empty() && std::find(formats.begin(), formats.end(), context_->pix_fmt) == formats.end())
     throw CutError(QString("the encoder cannot make the video's pixel format (%1)")
                        .arg(av_get_pix_fmt_name(context_->pix_fmt)));
   // One key frame, the first: the frames between are too few for another.
@@ -108,7 +107,7 @@ MatchedEncoder::MatchedEncoder(const AVStream* source, const QList<QByteArray>& 
 void MatchedEncoder::encode(AVFrame* frame, const PacketSink& sink) {
   // A decoded frame keeps its old type, which the encoder would take as an order.
   frame->pict_type = encoded_ == 0 ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
-  frame->key_frame = encoded_ == 0;
+  SetKeyFrame(frame, encoded_ == 0);
   if (const int error = avcodec_send_frame(context_.get(), frame); error < 0)
     throw CutError(QString("The encoder failed: %1.").arg(AvErrorText(error)));
   ++encoded_;

@@ -3,6 +3,7 @@
 #include <QFileInfo>
 
 #include "cut/cut_error.h"
+#include "cut/media/versions.h"
 
 namespace vintrel::cut {
 
@@ -97,10 +98,10 @@ void OutputFile::add(const AVStream* in, double start, double sourceStart, std::
   out->sample_aspect_ratio = in->sample_aspect_ratio;
   av_dict_copy(&out->metadata, in->metadata, 0);
   size_t size = 0;
-  if (const uint8_t* matrix = av_stream_get_side_data(in, AV_PKT_DATA_DISPLAYMATRIX, &size)) {
-    uint8_t* copy = av_stream_new_side_data(out, AV_PKT_DATA_DISPLAYMATRIX, size);
-    if (copy) memcpy(copy, matrix, size);
-  }
+  if (const uint8_t* matrix = StreamSideData(in, AV_PKT_DATA_DISPLAYMATRIX, &size);
+      matrix && !StreamSideData(out, AV_PKT_DATA_DISPLAYMATRIX) &&
+      !AddStreamSideData(out, AV_PKT_DATA_DISPLAYMATRIX, matrix, size))
+    throw std::bad_alloc();
   outputOf[in->index] = out->index;
 }
 

@@ -14,6 +14,7 @@
 #include "cut/make/subtitle_cues.h"
 #include "cut/media/decoder.h"
 #include "cut/media/nal.h"
+#include "cut/media/versions.h"
 
 namespace vintrel::cut {
 
@@ -66,7 +67,7 @@ struct ReEncodedPart {
     if (pts >= sampleStart && int(sample.copied.size()) < sampleFrames)
       sample.copied.push_back(FrameHash(frame));
     if (!encoded && wanted.count(pts)) {
-      durations[pts - origin] = frame->pkt_duration;
+      durations[pts - origin] = FrameDuration(frame);
       frame->pts = pts - origin;
       encoder.encode(frame, [this](PacketHandle packet) { keep(std::move(packet)); });
       if (encoder.encoded() == int(wanted.size())) close();
