@@ -122,15 +122,14 @@ SmartCutDecision PlanFromWindows(Cut& cut) {
   return PlanSmartCut(startWindow, endWindow, stretch);
 }
 
-QStringList CheckSmartCut(Cut& cut, const SmartCutLayout& layout, SmartCutMade& made, const QString& file) {
+QStringList CheckSmartCut(Cut& cut, const SmartCutLayout& layout, const SmartCutMade& made,
+                          const QString& file) {
   cut.phase(CutPhase::kVerifying);
   const Stretch stretch = cut.stretch();
   const AVRational timeBase = cut.source.video()->time_base;
   const int compared = std::min(kComparedFrames, made.copied);
-  if (!made.sample.first)
-    made.sample = SampleSource(cut.source, layout.entry, stretch.start, layout.entry, compared);
-  SourceSample& sample = made.sample;
-  sample.copied.resize(std::min<size_t>(sample.copied.size(), compared));
+  const SourceSample sample =
+      SampleSource(cut.request.input, stretch.start, layout.entry, compared, SampleReading::kSeek);
   cut.progress(0.4, 0.85, 1);
   DecodePlan decode;
   decode.headFrames = int(layout.head.size());
@@ -168,8 +167,8 @@ std::optional<Made> TrySmartCut(Cut& cut, QString& reason) {
     cut.phase(layout.head.empty() && layout.tail.empty() ? CutPhase::kCopying : CutPhase::kEncoding);
     Made made;
     made.file = cut.madePath();
-    SmartCutMade result = WriteSmartCut(cut.source, layout, cut.stretch(), made.file, kComparedFrames,
-                                        [&](double share) { cut.progress(share, 0, 0.85); });
+    const SmartCutMade result = WriteSmartCut(cut.source, layout, cut.stretch(), made.file,
+                                              [&](double share) { cut.progress(share, 0, 0.85); });
     made.checked = CheckSmartCut(cut, layout, result, made.file);
     made.how =
         QString("Smart cut: %1 frames re-encoded, %2 copied.").arg(result.reEncoded).arg(result.copied);
@@ -217,7 +216,7 @@ Made ReEncode(Cut& cut, const QString& reason) {
   // The source's frames in the stretch, by their own times: a variable rate counts as it is.
   const Stretch stretch = cut.stretch();
   // Read from the file's start: the types re-encoded here (MPEG among them) seek by bytes and guesses.
-  Source counted(cut.request.input), sampled(cut.request.input);
+  Source counted(cut.request.input);
   const std::vector<VideoPacket> frames =
       counted.readVideo(Source::kFromStart, [&](const std::vector<VideoPacket>& read) {
         return !read.empty() && read.back().pts >= stretch.end + (stretch.end - stretch.start) / 4 + 1;
@@ -229,7 +228,8 @@ Made ReEncode(Cut& cut, const QString& reason) {
       ++inStretch;
       firstFrame = std::min(firstFrame, frame.pts);
     }
-  const SourceSample sample = SampleSource(sampled, Source::kFromStart, stretch.start, std::nullopt, 0);
+  const SourceSample sample =
+      SampleSource(cut.request.input, stretch.start, std::nullopt, 0, SampleReading::kFromFileStart);
   DecodePlan decode;
   decode.wholeFile = true;
   Found found = MeasureMade(made, sample, decode);

@@ -6,7 +6,6 @@
 #include <memory>
 #include <set>
 
-#include "cut/check/measure.h"
 #include "cut/cut_error.h"
 #include "cut/make/decoding_times.h"
 #include "cut/make/matched_encoder.h"
@@ -23,8 +22,7 @@ namespace {
 // Encoding a frame costs about as much as copying this many: the progress's weights.
 constexpr double kEncodeCost = 40;
 
-// Frames decoded from a key frame and re-encoded where they are wanted. The head's decoding
-// also keeps the source's side of the check (see SampleSource), which it decodes anyway.
+// Frames decoded from a key frame and re-encoded where they are wanted.
 struct ReEncodedPart {
   ReEncodedPart(const Source& source, const std::vector<int64_t>& frames, int64_t from, int64_t origin,
                 const QList<QByteArray>& sets)
@@ -34,7 +32,7 @@ struct ReEncodedPart {
         decodeFrom(from),
         origin(origin) {}
 
-  // Feeds a packet in decoding order; true once every wanted frame is encoded (and sampled).
+  // Feeds a packet in decoding order; true once every wanted frame is encoded.
   bool feed(const AVPacket* packet) {
     if (done) return true;
     decoding = decoding || (packet->pts == decodeFrom && (packet->flags & AV_PKT_FLAG_KEY));
@@ -55,24 +53,17 @@ struct ReEncodedPart {
   bool decoding = false, encoded = false, done = false;
   std::vector<PacketHandle> packets;  // encoded, times from the origin
   std::map<int64_t, int64_t> durations;
-  SourceSample sample;
-  int64_t sampleStart = 0;  // where the copy starts: the compared frames' first
-  int sampleFrames = 0;
 
  private:
   void take(AVFrame* frame) {
     const int64_t pts = frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
-    if (!sample.first && sampleFrames > 0 && pts == *wanted.begin())
-      sample.first.reset(av_frame_clone(frame));
-    if (pts >= sampleStart && int(sample.copied.size()) < sampleFrames)
-      sample.copied.push_back(FrameHash(frame));
     if (!encoded && wanted.count(pts)) {
       durations[pts - origin] = FrameDuration(frame);
       frame->pts = pts - origin;
       encoder.encode(frame, [this](PacketHandle packet) { keep(std::move(packet)); });
       if (encoder.encoded() == int(wanted.size())) close();
     }
-    done = encoded && int(sample.copied.size()) >= sampleFrames;
+    done = encoded;
   }
   void close() {
     if (!encoded) encoder.finish([this](PacketHandle packet) { keep(std::move(packet)); });
@@ -87,7 +78,7 @@ struct ReEncodedPart {
 class SmartCutWriter {
  public:
   SmartCutWriter(Source& source, const SmartCutLayout& layout, const Stretch& stretch, const QString& made,
-                 int comparedFrames, const std::function<void(double)>& progress)
+                 const std::function<void(double)>& progress)
       : source_(source),
         layout_(layout),
         stretch_(stretch),
@@ -101,12 +92,9 @@ class SmartCutWriter {
     codec_ = video->codec_id;
     sets_ = ParameterSets(codec_,
                           QByteArray(reinterpret_cast<const char*>(video->extradata), video->extradata_size));
-    if (!layout.head.empty()) {
+    if (!layout.head.empty())
       head_ =
           std::make_unique<ReEncodedPart>(source, layout.head, layout.headDecodeFrom, stretch.start, sets_);
-      head_->sampleStart = layout.entry;
-      head_->sampleFrames = comparedFrames;
-    }
     if (!layout.tail.empty())
       tail_ =
           std::make_unique<ReEncodedPart>(source, layout.tail, layout.tailDecodeFrom, stretch.start, sets_);
@@ -135,7 +123,6 @@ class SmartCutWriter {
     releaseTail();
     video_.finish();
     output_.finish();
-    if (head_) made_.sample = std::move(head_->sample);
     return std::move(made_);
   }
 
@@ -277,9 +264,8 @@ class SmartCutWriter {
 }  // namespace
 
 SmartCutMade WriteSmartCut(Source& source, const SmartCutLayout& layout, const Stretch& stretch,
-                           const QString& made, int comparedFrames,
-                           const std::function<void(double)>& progress) {
-  return SmartCutWriter(source, layout, stretch, made, comparedFrames, progress).write();
+                           const QString& made, const std::function<void(double)>& progress) {
+  return SmartCutWriter(source, layout, stretch, made, progress).write();
 }
 
 }  // namespace vintrel::cut
