@@ -171,6 +171,13 @@ QString FirstFrameOfSecond(const QString& rate) {
   return QString("ceil(floor(t)*(%1)-0.000001)/(%1)").arg(rate);
 }
 
+void Run(const QString& program, const QStringList& arguments) {
+  const ProgramRun run = RunProgram(program, arguments);
+  if (run.exitCode != 0)
+    throw std::runtime_error(
+        ("making a sync clip failed: " + program + ": " + run.out + run.err).toStdString());
+}
+
 }  // namespace
 
 void MakeSyncClip(const QString& path, const SyncClip& clip) {
@@ -206,26 +213,35 @@ void MakeSyncClip(const QString& path, const SyncClip& clip) {
     args << "-map"
          << "2:s"
          << "-c:s" << (path.endsWith(".mkv") ? "srt" : "mov_text");
-  args << clip.options << path;
-  const ProgramRun run = RunProgram("ffmpeg", args);
-  if (run.exitCode != 0) throw std::runtime_error(("making a sync clip failed: " + run.err).toStdString());
+  if (clip.mkvmergeVideo.isEmpty()) {
+    args << clip.options << path;
+    Run("ffmpeg", args);
+    return;
+  }
+  Run("ffmpeg", args << clip.options << path + ".made.mkv");
+  QStringList merge = {"-q", "-o", path + ".tagged.mkv"};
+  for (const QString& option : clip.mkvmergeVideo) merge << option;
+  Run("mkvmerge", merge << path + ".made.mkv");
+  Run("ffmpeg", QStringList{"-v", "error", "-y", "-i", path + ".tagged.mkv", "-map", "0", "-c", "copy"}
+                    << clip.remux << path);
 }
 
 namespace {
 
 QList<double> FlashTimes(const QString& file) {
   // ffmpeg's filters see each decoded frame at its best-effort time less the file's start.
-  const ProgramRun run =
-      RunProgram("ffmpeg", {"-v", "error", "-i", file, "-map", "0:v:0", "-vf",
-                            "scale=32:24,signalstats,metadata=print:key=lavfi.signalstats.YAVG:file=-", "-f",
-                            "null", "-"});
+  const ProgramRun run = RunProgram(
+      "ffmpeg", {"-v", "error", "-i", file, "-map", "0:v:0", "-vf",
+                 "scale=32:24,format=yuv420p,signalstats,metadata=print:key=lavfi.signalstats.YAVG:file=-",
+                 "-f", "null", "-"});
   QList<double> flashes;
   double time = 0;
   bool lastWasWhite = false;
   for (const QString& line : run.out.split('\n')) {
     if (line.startsWith("frame:")) time = line.section("pts_time:", 1).trimmed().toDouble();
     if (!line.startsWith("lavfi.signalstats.YAVG=")) continue;
-    // White is 235 and the moving picture about 110; a repeated white frame is the same flash.
+    // White is 235 and the moving picture about 110 (8 bits, whatever the source's depth); a
+    // repeated white frame is the same flash.
     const bool white = line.section('=', 1).toDouble() > 200;
     if (white && !lastWasWhite) flashes << time;
     lastWasWhite = white;

@@ -51,6 +51,10 @@ struct SyncClip {
   bool audioFirst = false;  // the audio becomes stream 0
   double audioDelay = 0;    // the audio starts this much after the video (an edit list in MP4)
   QString subtitles;        // SRT text for a subtitle track, empty for none
+  // What the ffmpeg program cannot write (HDR's mastering display and light levels):
+  // mkvmerge's options for the video track, on a Matroska copy then copied into the clip's
+  // type with `remux` (e.g. -tag:v hvc1).
+  QStringList mkvmergeVideo, remux;
 };
 void MakeSyncClip(const QString& path, const SyncClip& clip);
 
