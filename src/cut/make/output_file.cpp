@@ -109,6 +109,9 @@ void OutputFile::add(const AVStream* in, double start, double sourceStart, std::
   av_dict_copy(&out->metadata, in->metadata, 0);
   // The display matrix, HDR's mastering display and light levels, a Dolby Vision record...
   CopyStreamSideData(in, out);
+  // MP4's muxer writes a Dolby Vision record only when told that a box outside the standard
+  // is wanted.
+  if (StreamSideData(out, AV_PKT_DATA_DOVI_CONF)) context_->strict_std_compliance = FF_COMPLIANCE_UNOFFICIAL;
   outputOf[in->index] = out->index;
 }
 
