@@ -120,6 +120,26 @@ namespace {
 constexpr int kThumbnailBytes = 32 * 18;
 }
 
+namespace {
+
+// Frames in the decoder's order get the stream's times in order: the same as sorting by time
+// where the times follow the pictures, and what a player shows where the container gives times
+// in decoding order though the pictures are reordered. The times are the shown packets', as a
+// decoder's best-effort guesses for such frames differ between containers.
+void GiveShownTimes(const QString& file, QList<TimedFrame>& frames) {
+  QList<double> times;
+  for (const StoredPacket& packet : StoredPackets(file, "v:0"))
+    if (!packet.discarded) times << packet.time;
+  if (times.size() != frames.size()) {
+    times.clear();
+    for (const TimedFrame& frame : frames) times << frame.time;
+  }
+  std::sort(times.begin(), times.end());
+  for (qsizetype i = 0; i < frames.size(); ++i) frames[i].time = times[i];
+}
+
+}  // namespace
+
 QList<TimedFrame> FramesByTime(const QString& file) {
   // One decoding for both: the hashes on the standard output, the thumbnails to a file.
   QTemporaryFile thumbnails;
@@ -161,20 +181,7 @@ QList<TimedFrame> FramesByTime(const QString& file) {
     frames << TimedFrame{fields[2].trimmed().toDouble() * tick, fields[5].trimmed(),
                          pictures.mid(at, kThumbnailBytes)};
   }
-  // Shown in the decoder's order, at the stream's times in order: the same as sorting by time
-  // where the times follow the pictures, and what a player shows where the container gives
-  // times in decoding order though the pictures are reordered.
-  // The times are the packets' (those shown), where a decoder's best-effort guesses differ
-  // between containers for such frames.
-  QList<double> times;
-  for (const StoredPacket& packet : StoredPackets(file, "v:0"))
-    if (!packet.discarded) times << packet.time;
-  if (times.size() != frames.size()) {
-    times.clear();
-    for (const TimedFrame& frame : frames) times << frame.time;
-  }
-  std::sort(times.begin(), times.end());
-  for (qsizetype i = 0; i < frames.size(); ++i) frames[i].time = times[i];
+  GiveShownTimes(file, frames);
   return frames;
 }
 

@@ -28,7 +28,7 @@ const Clip kClips[] = {
     {"mkv", {"-c:v", "libx265", "-x265-params", "keyint=12:log-level=error", "-c:a", "libopus"}},
     {"mov", {"-c:v", "libx264", "-preset", "ultrafast", "-bf", "0", "-g", "25", "-c:a", "aac"}},
 };
-constexpr int kCopiesPerClip = 12;
+constexpr int kCopiesPerClip = 20;
 
 enum class Damage { kTruncated, kFlipped, kHeaderCut };
 
