@@ -1,5 +1,6 @@
 # The cut engine's tests link only the engine: they do not depend on the window's code.
-set(cut_test_environment "VINTREL_CUT_PROGRAM=$<TARGET_FILE:vintrel-cut>")
+# Files fetched from Debian packages (real cameras' files) are kept in the build between runs.
+set(cut_test_environment "VINTREL_CUT_PROGRAM=$<TARGET_FILE:vintrel-cut>;VINTREL_TEST_CACHE=${CMAKE_BINARY_DIR}/test-cache")
 
 function(vintrel_cut_test name timeout)
   foreach(src ${ARGN})
@@ -24,3 +25,10 @@ vintrel_cut_test(cut_program_tests 300
 # The program judged from outside on clips made to measure sync, also read by GStreamer and mkvmerge.
 vintrel_cut_test(cut_case_tests 1500
   cut/clips.h cut/clips.cpp cut/cases_test.cpp)
+# Every cut point on the GOP shapes of common encoders, and real cameras' files where apt-get
+# can fetch them.
+vintrel_cut_test(cut_sweep_tests 600
+  cut/clips.h cut/clips.cpp cut/sweep_test.cpp)
+# Damaged copies of small clips through the engine in process: under the sanitizer presets too.
+vintrel_cut_test(cut_damaged_tests 120
+  cut/clips.h cut/clips.cpp cut/damaged_test.cpp)

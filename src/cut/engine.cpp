@@ -91,6 +91,14 @@ double AudioEnd(const Source& source) {
   return audio < 0 ? 0 : source.endSeconds(source.stream(audio));
 }
 
+// Where the source's first sound stream starts, from the player's 0 (a camera's may start late).
+double AudioStart(const Source& source) {
+  const int audio = source.firstAudio();
+  if (audio < 0 || source.stream(audio)->start_time == AV_NOPTS_VALUE) return 0;
+  return std::max(0.0, Seconds(source.stream(audio)->start_time, source.stream(audio)->time_base) -
+                           source.startSeconds());
+}
+
 // One audio frame of the first sound stream, in seconds: how far apart sound and picture may
 // start where the container cannot trim the sound to the sample.
 double AudioFrame(const Source& source) {
@@ -107,7 +115,8 @@ Expected ExpectedOf(const Cut& cut, int frames, double firstFrame, double firstS
   expected.frames = frames;
   expected.length = cut.end - cut.start;
   expected.audio = cut.source.firstAudio() >= 0 && AudioEnd(cut.source) > cut.start;
-  expected.audioLength = std::min(cut.end, AudioEnd(cut.source)) - cut.start;
+  expected.audioLength =
+      std::min(cut.end, AudioEnd(cut.source)) - std::max(cut.start, AudioStart(cut.source));
   expected.videoAfterAudio = firstFrame - firstSound;
   expected.rotation = StreamRotation(cut.source.video());
   return expected;
@@ -222,8 +231,10 @@ Made ReEncode(Cut& cut, const QString& reason) {
   // Read from the file's start: the types re-encoded here (MPEG among them) seek by bytes and guesses.
   Source counted(cut.request.input);
   const std::vector<VideoPacket> frames =
-      counted.readVideo(Source::kFromStart, [&](const std::vector<VideoPacket>& read) {
-        return !read.empty() && read.back().pts >= stretch.end + (stretch.end - stretch.start) / 4 + 1;
+      counted.readVideo(Source::kFromStart, [&, pastEnd = 0](const std::vector<VideoPacket>& read) mutable {
+        // Past the end by more packets than B-frames reach back: no frame of the stretch comes later.
+        pastEnd += read.back().pts >= stretch.end;
+        return pastEnd > 16;
       });
   int inStretch = 0;
   int64_t firstFrame = stretch.end;
