@@ -19,12 +19,6 @@ namespace {
 
 using fakes::Rig;
 
-void activate(Rig& r) {
-  r.w().show();
-  r.w().activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&r.w()));
-}
-
 // Runs `open`, which shows a box (modal: it returns once the box is gone); once the box is up,
 // `inside` runs on it, then `key` is pressed in it. False when the key left the box open:
 // it is then closed by force, so a fault cannot hang the test.
@@ -75,7 +69,7 @@ TEST(Boxes, EscClosesEachBoxAndEachOpensOverTheWindow) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
     Rig r;
-    activate(r);
+    r.activate();
     r.w().move(200, 150);
     QPoint middle;
     EXPECT_TRUE(keyClosesBox([&] { row.open(r); }, QKeySequence(Qt::Key_Escape),
@@ -90,7 +84,7 @@ TEST(Boxes, ACommandsKeyClosesTheBoxAndRunsTheCommand) {
   for (const bool saved : {false, true}) {
     SCOPED_TRACE(saved ? "Done" : "a message");
     Rig r;
-    activate(r);
+    r.activate();
     EXPECT_TRUE(keyClosesBox(
         [&] {
           if (saved) {
