@@ -3,20 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMenu>
+#include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 
 #include "fakes/fakes.h"
 
 namespace {
 
 using fakes::Rig;
-
-// The window shown and active, as a user has it: shortcuts only reach an active window.
-void activate(Rig& r) {
-  r.w().show();
-  r.w().activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&r.w()));
-}
 
 void press(QWidget* focus, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
   focus->setFocus();
@@ -33,6 +29,8 @@ struct KeyCase {
 };
 
 const QString kZero = "0 : 0 : 0";
+
+bool g_menuSeen = false;  // a context menu came up
 
 std::vector<KeyCase> keyCases() {
   auto openAt = [](double position) {
@@ -115,11 +113,22 @@ std::vector<KeyCase> keyCases() {
          EXPECT_EQ(r.p().frameSteps, std::vector<bool>{false});
          EXPECT_FALSE(r.p().running());
        }},
-      {"F1 offers the codec page", Qt::Key_F1, Qt::NoModifier, [](Rig&) {},
+      {"F1 shows the keys", Qt::Key_F1, Qt::NoModifier, [](Rig&) {},
        [](Rig& r) {
-         ASSERT_EQ(r.messages.shown.size(), 1u);
-         EXPECT_TRUE(r.messages.shown[0].question);
+         ASSERT_TRUE(r.w().shortcutsWindow());
+         EXPECT_TRUE(r.w().shortcutsWindow()->isVisible());
+         EXPECT_TRUE(r.messages.shown.empty()) << "the codec question is Help's";
        }},
+      {"Shift+F10 opens the menu", Qt::Key_F10, Qt::ShiftModifier,
+       [](Rig&) {
+         g_menuSeen = false;
+         QTimer::singleShot(0, [] {
+           auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+           g_menuSeen = menu != nullptr;
+           if (menu) menu->close();
+         });
+       },
+       [](Rig&) { EXPECT_TRUE(g_menuSeen); }},
   };
 }
 
@@ -128,7 +137,7 @@ TEST(Shortcuts, EachKeyDoesWhatItsButtonDoesWhereverTheFocusIs) {
     for (const char* focusName : {"positionSlider", "saveButton", "videoArea"}) {
       SCOPED_TRACE(std::string(c.what) + ", focus on " + focusName);
       Rig r;
-      activate(r);
+      r.activate();
       c.stage(r);
       press(r.w().findChild<QWidget*>(focusName), c.key, c.modifiers);
       c.expect(r);
@@ -139,7 +148,7 @@ TEST(Shortcuts, EachKeyDoesWhatItsButtonDoesWhereverTheFocusIs) {
 // Only Esc and the button cancel a save: the Save key pressed again, as people do, is ignored.
 TEST(Shortcuts, NothingWhileTheButtonIsDisabledAndEscCancelsASave) {
   Rig r;
-  activate(r);
+  r.activate();
   r.open();
   r.markStart(3);
   r.markEnd(8);
@@ -178,7 +187,7 @@ TEST(Shortcuts, ButtonsNameTheirKeys) {
   const std::pair<QPushButton*, const char*> expected[] = {
       {r.w().playButton, "Space"},  {r.w().stopButton, "S"},    {r.w().openButton, "Ctrl+O"},
       {r.w().markStartButton, "I"}, {r.w().markEndButton, "O"}, {r.w().playSelectedButton, "P"},
-      {r.w().saveButton, "Ctrl+S"}, {r.w().helpButton, "F1"},
+      {r.w().saveButton, "Ctrl+S"},
   };
   for (const auto& [button, key] : expected)
     EXPECT_TRUE(button->toolTip().contains(key)) << button->toolTip().toStdString();
@@ -189,6 +198,27 @@ TEST(Shortcuts, ButtonsNameTheirKeys) {
     EXPECT_TRUE(control->toolTip().contains(". (period)")) << control->toolTip().toStdString();
   }
   EXPECT_TRUE(r.w().videoArea->toolTip().contains("F11"));
+}
+
+// The Keyboard Shortcuts window lists every key the window answers, from F1 and the menu;
+// Help still offers the codec page.
+TEST(Shortcuts, TheShortcutsWindowListsEveryKeyAndHelpKeepsTheCodecPage) {
+  Rig r;
+  r.activate();
+  r.w().shortcutsAction->trigger();
+  vintrel::ShortcutsWindow* list = r.w().shortcutsWindow();
+  ASSERT_TRUE(list);
+  QStringList keys;
+  for (int row = 0; row < list->table->rowCount(); ++row) keys << list->table->item(row, 0)->text();
+  for (const QAction* action : r.w().actions()) {
+    if (action->shortcut().isEmpty()) continue;
+    EXPECT_TRUE(keys.contains(action->shortcut().toString(QKeySequence::NativeText)))
+        << action->objectName().toStdString() << " missing";
+  }
+  for (const char* key : {"Page Up, Page Down", "Home, End"}) EXPECT_TRUE(keys.contains(key)) << key;
+  r.w().helpButton->click();
+  ASSERT_EQ(r.messages.shown.size(), 1u);
+  EXPECT_TRUE(r.messages.shown[0].question);
 }
 
 }  // namespace
