@@ -9,33 +9,31 @@ namespace vintrel::cut {
 
 namespace {
 
-bool Keeps(const AVStream* stream, int videoIndex) {
-  const AVMediaType type = stream->codecpar->codec_type;
-  return stream->index == videoIndex || type == AVMEDIA_TYPE_AUDIO || type == AVMEDIA_TYPE_SUBTITLE;
-}
-
 QString CodecName(AVCodecID codec) { return QString::fromUtf8(avcodec_get_name(codec)); }
+
+const ContainerFacts& FactsOf(const QString& path) {
+  const ContainerFacts* facts = ContainerFor(path);
+  if (!facts)
+    throw CutError(QString("vintrel-cut cannot write .%1 files.").arg(QFileInfo(path).suffix().toLower()));
+  return *facts;
+}
 
 }  // namespace
 
-const AVOutputFormat* SmartCutFormat(const QString& path) {
-  const QString type = QFileInfo(path).suffix().toLower();
-  if (type == "mp4" || type == "m4v") return av_guess_format("mp4", nullptr, nullptr);
-  if (type == "mov") return av_guess_format("mov", nullptr, nullptr);
-  if (type == "mkv") return av_guess_format("matroska", nullptr, nullptr);
-  return nullptr;
+const AVOutputFormat* OutputFormat(const QString& path) {
+  const ContainerFacts* facts = ContainerFor(path);
+  return facts ? av_guess_format(facts->muxer, nullptr, nullptr) : nullptr;
 }
 
 QString StreamObstacle(const Source& source, const AVOutputFormat* format) {
   for (unsigned i = 0; i < source.context()->nb_streams; ++i) {
     const AVStream* stream = source.stream(int(i));
-    if (!Keeps(stream, source.videoIndex())) continue;
+    const AVMediaType type = stream->codecpar->codec_type;
+    if (int(i) != source.videoIndex() && type != AVMEDIA_TYPE_AUDIO && type != AVMEDIA_TYPE_SUBTITLE) continue;
     const AVCodecID codec = stream->codecpar->codec_id;
     if (avformat_query_codec(format, codec, FF_COMPLIANCE_NORMAL) == 1) continue;
-    if (stream->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE && IsTextSubtitle(codec)) continue;
-    const char* kind = stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO      ? "sound"
-                       : stream->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE ? "subtitles"
-                                                                               : "video";
+    if (type == AVMEDIA_TYPE_SUBTITLE && IsTextSubtitle(codec)) continue;
+    const char* kind = type == AVMEDIA_TYPE_AUDIO ? "sound" : type == AVMEDIA_TYPE_SUBTITLE ? "subtitles" : "video";
     return QString("a .%1 file cannot hold the source's %2 (%3) as it is")
         .arg(QString(format->extensions).section(',', 0, 0), kind, CodecName(codec));
   }
@@ -48,24 +46,49 @@ bool IsTextSubtitle(AVCodecID codec) {
 }
 
 OutputFile::OutputFile(const QString& path, const Source& source, double start, double end,
-                       const Source* cues)
-    : path_(path), source_(source), cues_(cues ? *cues : source) {
-  const AVOutputFormat* format = SmartCutFormat(path);
+                       const Source* cues, bool upright)
+    : path_(path), facts_(FactsOf(path)), source_(source), cues_(cues ? *cues : source) {
+  const AVOutputFormat* format = av_guess_format(facts_.muxer, nullptr, nullptr);
+  if (!format) throw CutError(QString("This build of the libraries has no %1 muxer.").arg(facts_.muxer));
   if (avformat_alloc_output_context2(&context_, format, nullptr, nullptr) < 0 || !context_)
     throw std::bad_alloc();
-  const AVFormatContext* input = source.context();
-  av_dict_copy(&context_->metadata, input->metadata, 0);
-  outputOf_.assign(input->nb_streams, -1);
-  cueOutputOf_.assign(cues_.context()->nb_streams, -1);
-  for (unsigned i = 0; i < input->nb_streams; ++i) {
-    const AVStream* in = input->streams[i];
-    const bool cue = in->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE;
-    if (Keeps(in, source.videoIndex()) && !(cue && cues))
-      add(in, start, source.startSeconds(), cue ? cueOutputOf_ : outputOf_);
+  try {
+    const AVFormatContext* input = source.context();
+    av_dict_copy(&context_->metadata, input->metadata, 0);
+    outputOf_.assign(input->nb_streams, -1);
+    cueOutputOf_.assign(cues_.context()->nb_streams, -1);
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
+      const AVStream* in = input->streams[i];
+      const bool cue = in->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE;
+      if (keepsStream(in, false) && !(cue && cues))
+        add(in, start, source.startSeconds(), cue ? cueOutputOf_ : outputOf_, upright);
+    }
+    if (cues)
+      for (const int index : cues->streamsOf(AVMEDIA_TYPE_SUBTITLE))
+        if (keepsStream(cues->stream(index), true)) add(cues->stream(index), start, 0, cueOutputOf_, upright);
+    if (facts_.chapters) addChapters(input, start, end);
+  } catch (...) {
+    avformat_free_context(context_);  // the destructor does not run for a constructor that throws
+    throw;
   }
-  if (cues)
-    for (const int index : cues->streamsOf(AVMEDIA_TYPE_SUBTITLE))
-      add(cues->stream(index), start, 0, cueOutputOf_);
+}
+
+bool OutputFile::keepsStream(const AVStream* stream, bool cues) const {
+  switch (stream->codecpar->codec_type) {
+    case AVMEDIA_TYPE_VIDEO:
+      return !cues && stream->index == source_.videoIndex();
+    case AVMEDIA_TYPE_AUDIO:
+      return !cues && (facts_.manyAudioTracks || stream->index == source_.firstAudio());
+    case AVMEDIA_TYPE_SUBTITLE:
+      return !facts_.subtitleCodec.isEmpty() &&
+             (IsTextSubtitle(stream->codecpar->codec_id) ||
+              avformat_query_codec(context_->oformat, stream->codecpar->codec_id, FF_COMPLIANCE_NORMAL) == 1);
+    default:
+      return false;
+  }
+}
+
+void OutputFile::addChapters(const AVFormatContext* input, double start, double end) {
   for (unsigned i = 0; i < input->nb_chapters; ++i) {
     const AVChapter* chapter = input->chapters[i];
     const double from = Seconds(chapter->start, chapter->time_base),
@@ -73,8 +96,10 @@ OutputFile::OutputFile(const QString& path, const Source& source, double start, 
     if (to <= start || from >= end) continue;
     AVChapter* kept = static_cast<AVChapter*>(av_mallocz(sizeof(AVChapter)));
     if (!kept ||
-        av_dynarray_add_nofree(&context_->chapters, reinterpret_cast<int*>(&context_->nb_chapters), kept) < 0)
+        av_dynarray_add_nofree(&context_->chapters, reinterpret_cast<int*>(&context_->nb_chapters), kept) < 0) {
+      av_free(kept);
       throw std::bad_alloc();
+    }
     kept->id = chapter->id;
     kept->time_base = chapter->time_base;
     kept->start = Ticks(std::max(from, start) - start, chapter->time_base);
@@ -83,7 +108,8 @@ OutputFile::OutputFile(const QString& path, const Source& source, double start, 
   }
 }
 
-void OutputFile::add(const AVStream* in, double start, double sourceStart, std::vector<int>& outputOf) {
+void OutputFile::add(const AVStream* in, double start, double sourceStart, std::vector<int>& outputOf,
+                     bool upright) {
   AVStream* out = avformat_new_stream(context_, nullptr);
   if (!out) throw std::bad_alloc();
   avcodec_parameters_copy(out->codecpar, in->codecpar);
@@ -99,7 +125,7 @@ void OutputFile::add(const AVStream* in, double start, double sourceStart, std::
   av_dict_copy(&out->metadata, in->metadata, 0);
   size_t size = 0;
   if (const uint8_t* matrix = StreamSideData(in, AV_PKT_DATA_DISPLAYMATRIX, &size);
-      matrix && !StreamSideData(out, AV_PKT_DATA_DISPLAYMATRIX) &&
+      matrix && !upright && facts_.displayMatrix && !StreamSideData(out, AV_PKT_DATA_DISPLAYMATRIX) &&
       !AddStreamSideData(out, AV_PKT_DATA_DISPLAYMATRIX, matrix, size))
     throw std::bad_alloc();
   outputOf[in->index] = out->index;
@@ -111,21 +137,53 @@ OutputFile::~OutputFile() {
   avformat_free_context(context_);
 }
 
-void OutputFile::setCueCodec(int sourceIndex, const AVCodecContext* encoder) {
-  AVStream* stream = context_->streams[cueOutputOf_.at(sourceIndex)];
-  avcodec_parameters_from_context(stream->codecpar, encoder);
+void OutputFile::takeCodec(AVStream* stream, const AVCodecContext* encoder) {
+  if (avcodec_parameters_from_context(stream->codecpar, encoder) < 0) throw std::bad_alloc();
+  stream->codecpar->codec_tag = 0;
   stream->time_base = encoder->time_base;
+  stream->sample_aspect_ratio = encoder->sample_aspect_ratio;
+  if (encoder->framerate.num > 0) stream->avg_frame_rate = stream->r_frame_rate = encoder->framerate;
+}
+
+void OutputFile::setCueCodec(int sourceIndex, const AVCodecContext* encoder) {
+  takeCodec(context_->streams[cueOutputOf_.at(sourceIndex)], encoder);
+}
+
+bool OutputFile::keeps(int sourceIndex) const {
+  return sourceIndex >= 0 && sourceIndex < int(outputOf_.size()) && outputOf_[sourceIndex] >= 0;
+}
+
+bool OutputFile::keepsCue(int sourceIndex) const {
+  return sourceIndex >= 0 && sourceIndex < int(cueOutputOf_.size()) && cueOutputOf_[sourceIndex] >= 0;
+}
+
+bool OutputFile::setCodec(int sourceIndex, const AVCodecContext* encoder) {
+  if (!keeps(sourceIndex)) return false;
+  AVStream* stream = context_->streams[outputOf_[sourceIndex]];
+  takeCodec(stream, encoder);
+  const QByteArray tag = facts_.videoTag.toLatin1();
+  if (encoder->codec_type == AVMEDIA_TYPE_VIDEO && tag.size() == 4)
+    stream->codecpar->codec_tag = MKTAG(tag[0], tag[1], tag[2], tag[3]);
+  return true;
 }
 
 void OutputFile::start() {
   const QByteArray name = "file:" + path_.toLocal8Bit();
   check(avio_open(&context_->pb, name.constData(), AVIO_FLAG_WRITE));
-  check(avformat_write_header(context_, nullptr));
+  AVDictionary* options = nullptr;
+  av_dict_parse_string(&options, facts_.muxerOptions, "=", ":", 0);
+  const int written = avformat_write_header(context_, &options);
+  av_dict_free(&options);
+  check(written);
   started_ = true;
 }
 
 void OutputFile::write(int sourceIndex, AVPacket* packet) {
   send(outputOf_, sourceIndex, source_.stream(sourceIndex)->time_base, packet);
+}
+
+void OutputFile::write(int sourceIndex, AVPacket* packet, AVRational timeBase) {
+  send(outputOf_, sourceIndex, timeBase, packet);
 }
 
 void OutputFile::writeCue(int sourceIndex, AVPacket* packet) {
