@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 #include <cmath>
@@ -63,9 +64,14 @@ struct Cut {
   double start = 0, end = 0;  // from the player's 0, the end within the video
   double reported = 0;
 
+  // From the first tick at or after each mark: a frame between a mark and the tick nearest it
+  // lies in the stretch by its time, and stays in.
   Stretch stretch() const {
     const AVRational timeBase = source.video()->time_base;
-    return {source.ticksAt(start, timeBase), source.ticksAt(end, timeBase)};
+    auto at = [&](double seconds) {
+      return int64_t(std::ceil((seconds + source.startSeconds()) * timeBase.den / timeBase.num - 1e-6));
+    };
+    return {at(start), at(end)};
   }
   // Making takes the first 85 % of the bar, checking the rest; never 1 before the file is in place.
   void progress(double share, double from, double to) {
@@ -211,7 +217,7 @@ StretchFrames FramesIn(const QString& input, const Stretch& stretch, std::option
   frames.first = stretch.end;
   std::set<int64_t> taken;
   for (const VideoPacket& packet : packets) {
-    if (packet.key && packet.pts <= stretch.start) frames.keyBefore = packet.pts;
+    if (packet.key && packet.pts <= stretch.start && packet.pts > FirstTicks(source)) frames.keyBefore = packet.pts;
     if (packet.pts < stretch.start || packet.pts >= stretch.end) continue;
     frames.first = std::min(frames.first, packet.pts);
     taken.insert(slotRate ? SlotOf(packet.pts - stretch.start, timeBase, *slotRate) : packet.pts);
@@ -231,7 +237,6 @@ QStringList CheckReEncode(Cut& cut, const QString& made) {
   const StretchFrames frames = FramesIn(cut.request.input, stretch, slotRate);
   cut.progress(0.3, 0.85, 1);
   Source sampled(cut.request.input);
-  if (frames.keyBefore != Source::kFromStart) sampled.seekVideo(frames.keyBefore);
   SourceSample sample = SampleSource(sampled, frames.keyBefore, stretch.start, std::nullopt, 0);
   if (!sample.first) {  // a demuxer that times no key frame (MPEG): from the file's start
     Source fromStart(cut.request.input);
@@ -251,6 +256,7 @@ QStringList CheckReEncode(Cut& cut, const QString& made) {
   // A picture of another size (a Video CD's, one turned upright) is not compared sample for sample.
   expected.firstFrameCompared = found.firstFramePsnr || !sample.first;
   const Verdict verdict = Judge(expected, found);
+  if (getenv("DBG")) QFile::copy(made, "/tmp/re/dbg.mkv");
   if (!verdict.passed()) throw VerificationFailed(verdict.failure);
   return verdict.checked;
 }

@@ -117,6 +117,13 @@ void OutputFile::add(const AVStream* in, double start, double sourceStart, std::
   // The samples an encoder put before the sound are at its very start only: a cut from later
   // on has none to skip, and a muxer would shift the sound by them.
   if (start > sourceStart + 1e-6) out->codecpar->initial_padding = 0;
+  // A block size read from an AVI's header is no size of AC-3's or MP3's packets: a muxer that
+  // took it would time the sound by it.
+  const AVCodecID codec = in->codecpar->codec_id;
+  if (codec == AV_CODEC_ID_AC3 || (codec == AV_CODEC_ID_MP3 && (in->codecpar->block_align == 1 ||
+                                                               in->codecpar->block_align == 576 ||
+                                                               in->codecpar->block_align == 1152)))
+    out->codecpar->block_align = 0;
   out->time_base = in->time_base;
   out->disposition = in->disposition;
   out->avg_frame_rate = in->avg_frame_rate;

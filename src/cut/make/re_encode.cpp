@@ -104,16 +104,24 @@ class ReEncodeWriter {
 
 }  // namespace
 
-void SeekBefore(Source& source, int64_t start) {
-  const int64_t target = start - Ticks(1, source.video()->time_base);
-  const std::vector<VideoPacket> first =
-      source.readVideo(target, [](const std::vector<VideoPacket>& read) { return !read.empty(); });
-  source.seekVideo(first.empty() || first.front().pts > start ? INT64_MIN : target);
+int64_t FirstTicks(const Source& source) {
+  const int64_t first = source.video()->start_time;
+  return first == AV_NOPTS_VALUE ? 0 : first;
 }
 
-ReEncodeMade WriteReEncode(Source& source, const Stretch& stretch, const QString& made,
+void SeekBefore(Source& fresh, int64_t start) {
+  const int64_t target = start - Ticks(1, fresh.video()->time_base);
+  if (target <= FirstTicks(fresh)) return;  // where a fresh reader stands
+  Source probe(fresh.path());
+  const std::vector<VideoPacket> first =
+      probe.readVideo(target, [](const std::vector<VideoPacket>& read) { return !read.empty(); });
+  if (!first.empty() && first.front().pts <= start) fresh.seekVideo(target);
+}
+
+ReEncodeMade WriteReEncode(const Source& source, const Stretch& stretch, const QString& made,
                            const std::function<void(double)>& progress) {
-  return ReEncodeWriter(source, stretch, made, progress).write();
+  Source fresh(source.path());
+  return ReEncodeWriter(fresh, stretch, made, progress).write();
 }
 
 }  // namespace vintrel::cut

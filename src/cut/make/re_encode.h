@@ -20,12 +20,15 @@ struct ReEncodeMade {
 
 // `stretch`: in the video's ticks; the other streams are cut at the same times. Throws CutError
 // (a write failure, told in words) or CutCancelled.
-ReEncodeMade WriteReEncode(Source& source, const Stretch& stretch, const QString& made,
+ReEncodeMade WriteReEncode(const Source& source, const Stretch& stretch, const QString& made,
                            const std::function<void(double)>& progress);
 
-// Reading starts early enough for the frame at `start` (video ticks) to be decoded whole: from
-// the key frame a second before it, or from the file's start where the demuxer's seek would
-// land past it (MPEG's guesses).
-void SeekBefore(Source& source, int64_t start);
+// A fresh reader is moved early enough for the frame at `start` (video ticks) to be decoded
+// whole: to the key frame a second before it, or left at the file's start where the demuxer's
+// seek would land past it (MPEG's guesses) or where a seek to the start goes by guesses itself
+// (AVI's counts of packets start over wrong).
+void SeekBefore(Source& fresh, int64_t start);
+// Where the video's first frame is, in its ticks.
+int64_t FirstTicks(const Source& source);
 
 }  // namespace vintrel::cut

@@ -34,18 +34,20 @@ class SoundCopy : public SoundStretch {
   // or two to give the first heard one whole (MP3's bit reservoir, AAC's overlapping transform).
   void take(AVPacket* packet) override {
     if (done_ || packet->pts == AV_NOPTS_VALUE) return;
-    if (packet->pts >= end_) {
+    const int64_t duration = std::max<int64_t>(packet->duration, 1);
+    // Where nothing trims, the sound ends on the packet edge nearest the end mark.
+    if (packet->pts >= (trims_ ? end_ : end_ - duration / 2)) {
       done_ = true;
       return;
     }
-    const int64_t duration = std::max<int64_t>(packet->duration, 1);
     if (!shift_) {
       if (packet->pts + duration <= origin_) {
         if (trims_) preRoll_.push_back(ClonePacket(packet));
         if (preRoll_.size() > (stream_->codecpar->codec_id == AV_CODEC_ID_MP3 ? 2u : 1u)) preRoll_.pop_front();
         return;
       }
-      // Where nothing trims, the sound starts on the packet edge nearest the start mark.
+      // Where nothing trims, it starts on the packet edge nearest the start mark too: sound and
+      // picture are apart by half a packet at most, and so is its length from the stretch's.
       if (!trims_ && origin_ - packet->pts > duration / 2) return;
       shift_ = trims_ ? origin_ : std::min(origin_, packet->pts);
       for (PacketHandle& early : preRoll_) write(early.get());
