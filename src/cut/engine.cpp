@@ -13,11 +13,11 @@
 #include "cut/cut_error.h"
 #include "cut/make/output_file.h"
 #include "cut/make/re_encode.h"
-#include "cut/make/video_encoder.h"
-#include "cut/media/containers.h"
 #include "cut/make/smart_cut_writer.h"
 #include "cut/make/subtitle_cues.h"
+#include "cut/make/video_encoder.h"
 #include "cut/make/work_files.h"
+#include "cut/media/containers.h"
 #include "cut/plan/cut_choice.h"
 #include "cut/plan/smart_cut_plan.h"
 #include "cut/time_text.h"
@@ -45,9 +45,9 @@ QString OutputProblem(const QString& input, const QString& output, bool overwrit
 QString OutputTypeProblem(const QString& output) {
   const QString type = LowerExtension(output);
   if (OutputFormat(output)) return {};
-  const QString what = type.isEmpty()
-                           ? QString("%1 has no ending that names its type.").arg(QFileInfo(output).fileName())
-                           : QString("vintrel-cut cannot write .%1 files.").arg(type);
+  const QString what =
+      type.isEmpty() ? QString("%1 has no ending that names its type.").arg(QFileInfo(output).fileName())
+                     : QString("vintrel-cut cannot write .%1 files.").arg(type);
   return QString("%1 It writes %2 files.").arg(what, WritableTypesText());
 }
 
@@ -211,13 +211,14 @@ StretchFrames FramesIn(const QString& input, const Stretch& stretch, std::option
   SeekBefore(source, stretch.start);
   // Past the end by a second: later frames may come first in decoding order.
   const int64_t beyond = stretch.end + Ticks(1, timeBase);
-  const std::vector<VideoPacket> packets =
-      source.readVideo(Source::kFromStart, [&](const std::vector<VideoPacket>& read) { return read.back().pts >= beyond; });
+  const std::vector<VideoPacket> packets = source.readVideo(
+      Source::kFromStart, [&](const std::vector<VideoPacket>& read) { return read.back().pts >= beyond; });
   StretchFrames frames;
   frames.first = stretch.end;
   std::set<int64_t> taken;
   for (const VideoPacket& packet : packets) {
-    if (packet.key && packet.pts <= stretch.start && packet.pts > FirstTicks(source)) frames.keyBefore = packet.pts;
+    if (packet.key && packet.pts <= stretch.start && packet.pts > FirstTicks(source))
+      frames.keyBefore = packet.pts;
     if (packet.pts < stretch.start || packet.pts >= stretch.end) continue;
     frames.first = std::min(frames.first, packet.pts);
     taken.insert(slotRate ? SlotOf(packet.pts - stretch.start, timeBase, *slotRate) : packet.pts);
@@ -247,11 +248,14 @@ QStringList CheckReEncode(Cut& cut, const QString& made) {
   decode.endFrom = std::max(0.0, cut.end - cut.start - 0.5);
   const Found found = MeasureMade(made, sample, decode);
   double firstFrame = Seconds(frames.first - stretch.start, timeBase);
-  if (slotRate) firstFrame = SlotOf(frames.first - stretch.start, timeBase, *slotRate) * av_q2d(av_inv_q(*slotRate));
-  Expected expected = ExpectedOf(cut, frames.count, firstFrame, std::max(0.0, AudioStart(cut.source) - cut.start));
+  if (slotRate)
+    firstFrame = SlotOf(frames.first - stretch.start, timeBase, *slotRate) * av_q2d(av_inv_q(*slotRate));
+  Expected expected =
+      ExpectedOf(cut, frames.count, firstFrame, std::max(0.0, AudioStart(cut.source) - cut.start));
   // Where nothing trims the sound, it starts on a packet's edge: the source's or the encoder's.
   constexpr double kLongestAudioFrame = 1152.0 / 44100;
-  expected.syncTolerance = facts.trimsSound ? 0.0011 : std::max(AudioFrame(cut.source), kLongestAudioFrame) + 0.001;
+  expected.syncTolerance =
+      facts.trimsSound ? 0.0011 : std::max(AudioFrame(cut.source), kLongestAudioFrame) + 0.001;
   expected.rotation = 0;  // a re-encode turns the frames upright
   // A picture of another size (a Video CD's, one turned upright) is not compared sample for sample.
   expected.firstFrameCompared = found.firstFramePsnr || !sample.first;
@@ -265,8 +269,8 @@ Made ReEncode(Cut& cut, const QString& reason) {
   cut.phase(CutPhase::kEncoding);
   Made made;
   made.file = cut.madePath();
-  const ReEncodeMade result =
-      WriteReEncode(cut.source, cut.stretch(), made.file, [&](double share) { cut.progress(share, 0, 0.85); });
+  const ReEncodeMade result = WriteReEncode(cut.source, cut.stretch(), made.file,
+                                            [&](double share) { cut.progress(share, 0, 0.85); });
   try {
     made.checked = CheckReEncode(cut, made.file);
   } catch (const VerificationFailed& failure) {

@@ -29,11 +29,14 @@ QString StreamObstacle(const Source& source, const AVOutputFormat* format) {
   for (unsigned i = 0; i < source.context()->nb_streams; ++i) {
     const AVStream* stream = source.stream(int(i));
     const AVMediaType type = stream->codecpar->codec_type;
-    if (int(i) != source.videoIndex() && type != AVMEDIA_TYPE_AUDIO && type != AVMEDIA_TYPE_SUBTITLE) continue;
+    if (int(i) != source.videoIndex() && type != AVMEDIA_TYPE_AUDIO && type != AVMEDIA_TYPE_SUBTITLE)
+      continue;
     const AVCodecID codec = stream->codecpar->codec_id;
     if (avformat_query_codec(format, codec, FF_COMPLIANCE_NORMAL) == 1) continue;
     if (type == AVMEDIA_TYPE_SUBTITLE && IsTextSubtitle(codec)) continue;
-    const char* kind = type == AVMEDIA_TYPE_AUDIO ? "sound" : type == AVMEDIA_TYPE_SUBTITLE ? "subtitles" : "video";
+    const char* kind = type == AVMEDIA_TYPE_AUDIO      ? "sound"
+                       : type == AVMEDIA_TYPE_SUBTITLE ? "subtitles"
+                                                       : "video";
     return QString("a .%1 file cannot hold the source's %2 (%3) as it is")
         .arg(QString(format->extensions).section(',', 0, 0), kind, CodecName(codec));
   }
@@ -95,8 +98,8 @@ void OutputFile::addChapters(const AVFormatContext* input, double start, double 
                  to = Seconds(chapter->end, chapter->time_base);
     if (to <= start || from >= end) continue;
     AVChapter* kept = static_cast<AVChapter*>(av_mallocz(sizeof(AVChapter)));
-    if (!kept ||
-        av_dynarray_add_nofree(&context_->chapters, reinterpret_cast<int*>(&context_->nb_chapters), kept) < 0) {
+    if (!kept || av_dynarray_add_nofree(&context_->chapters, reinterpret_cast<int*>(&context_->nb_chapters),
+                                        kept) < 0) {
       av_free(kept);
       throw std::bad_alloc();
     }
@@ -120,9 +123,9 @@ void OutputFile::add(const AVStream* in, double start, double sourceStart, std::
   // A block size read from an AVI's header is no size of AC-3's or MP3's packets: a muxer that
   // took it would time the sound by it.
   const AVCodecID codec = in->codecpar->codec_id;
-  if (codec == AV_CODEC_ID_AC3 || (codec == AV_CODEC_ID_MP3 && (in->codecpar->block_align == 1 ||
-                                                               in->codecpar->block_align == 576 ||
-                                                               in->codecpar->block_align == 1152)))
+  if (codec == AV_CODEC_ID_AC3 ||
+      (codec == AV_CODEC_ID_MP3 && (in->codecpar->block_align == 1 || in->codecpar->block_align == 576 ||
+                                    in->codecpar->block_align == 1152)))
     out->codecpar->block_align = 0;
   out->time_base = in->time_base;
   out->disposition = in->disposition;

@@ -32,10 +32,9 @@ class ReEncodeWriter {
     const SoundStretch::Span span{Seconds(stretch.start, timeBase_), Seconds(stretch.end, timeBase_)};
     for (const int index : source.streamsOf(AVMEDIA_TYPE_AUDIO)) {
       if (!output_.keeps(index)) continue;
-      sound_[index] = MakeSoundStretch(source.stream(index), output_.facts(), globalHeader_, span,
-                                       [this, index](AVPacket* packet, AVRational timeBase) {
-                                         output_.write(index, packet, timeBase);
-                                       });
+      sound_[index] = MakeSoundStretch(
+          source.stream(index), output_.facts(), globalHeader_, span,
+          [this, index](AVPacket* packet, AVRational timeBase) { output_.write(index, packet, timeBase); });
       if (const AVCodecContext* encoder = sound_[index]->encoder()) {
         output_.setCodec(index, encoder);
         made_.encodings << sound_[index]->description();
@@ -76,7 +75,8 @@ class ReEncodeWriter {
   }
 
   void take(AVFrame* frame) {
-    const int64_t pts = frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp : frame->pts;
+    const int64_t pts =
+        frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp : frame->pts;
     if (videoDone_ || pts == AV_NOPTS_VALUE || pts < stretch_.start) return;
     if (pts >= stretch_.end) {
       videoDone_ = true;
@@ -84,10 +84,13 @@ class ReEncodeWriter {
     }
     if (video_.encode(frame, pts - stretch_.start, [this](AVPacket* encoded) { writeVideo(encoded); }))
       ++made_.frames;
-    if (progress_) progress_(double(pts - stretch_.start) / double(std::max<int64_t>(1, stretch_.end - stretch_.start)));
+    if (progress_)
+      progress_(double(pts - stretch_.start) / double(std::max<int64_t>(1, stretch_.end - stretch_.start)));
   }
 
-  void writeVideo(AVPacket* packet) { output_.write(source_.videoIndex(), packet, video_.context()->time_base); }
+  void writeVideo(AVPacket* packet) {
+    output_.write(source_.videoIndex(), packet, video_.context()->time_base);
+  }
 
   Source& source_;
   const Stretch stretch_;

@@ -23,33 +23,35 @@ constexpr int kBitRatePerChannel = 96000, kMpegAudioMostBitRate = 320000;
 
 class SoundCopy : public SoundStretch {
  public:
-  SoundCopy(const AVStream* stream, bool trims, Span span, PacketSink sink)
+  SoundCopy(const AVStream* stream, const ContainerFacts& facts, Span span, PacketSink sink)
       : stream_(stream),
-        trims_(trims),
+        trims_(facts.trimsSound),
+        times_(facts.timesSound),
         origin_(Ticks(span.start, stream->time_base)),
         end_(Ticks(span.end, stream->time_base)),
         sink_(std::move(sink)) {}
 
-  // Where the type trims, the packets before the start go along unheard: a decoder needs one
-  // or two to give the first heard one whole (MP3's bit reservoir, AAC's overlapping transform).
   void take(AVPacket* packet) override {
     if (done_ || packet->pts == AV_NOPTS_VALUE) return;
     const int64_t duration = std::max<int64_t>(packet->duration, 1);
-    // Where nothing trims, the sound ends on the packet edge nearest the end mark.
-    if (packet->pts >= (trims_ ? end_ : end_ - duration / 2)) {
+    if (packet->pts >= LastStart(duration)) {
       done_ = true;
       return;
     }
     if (!shift_) {
       if (packet->pts + duration <= origin_) {
+        // Where the type trims, a packet or two before the start go along unheard: a decoder
+        // needs them to give the first heard one whole (MP3's bit reservoir, AAC's overlap).
         if (trims_) preRoll_.push_back(ClonePacket(packet));
-        if (preRoll_.size() > (stream_->codecpar->codec_id == AV_CODEC_ID_MP3 ? 2u : 1u)) preRoll_.pop_front();
+        if (preRoll_.size() > (stream_->codecpar->codec_id == AV_CODEC_ID_MP3 ? 2u : 1u))
+          preRoll_.pop_front();
         return;
       }
-      // Where nothing trims, it starts on the packet edge nearest the start mark too: sound and
-      // picture are apart by half a packet at most, and so is its length from the stretch's.
-      if (!trims_ && origin_ - packet->pts > duration / 2) return;
-      shift_ = trims_ ? origin_ : std::min(origin_, packet->pts);
+      // Sound without times starts on the packet edge nearest the start mark, half a packet
+      // off at most; sound with times starts with the packet that holds the mark, before the
+      // picture by as much, and the muxer moves every stream so that it starts at 0.
+      if (!trims_ && !times_ && origin_ - packet->pts > duration / 2) return;
+      shift_ = trims_ || times_ ? origin_ : std::min(origin_, packet->pts);
       for (PacketHandle& early : preRoll_) write(early.get());
       preRoll_.clear();
     }
@@ -58,6 +60,14 @@ class SoundCopy : public SoundStretch {
   void finish() override { done_ = true; }
 
  private:
+  // Where the last packet may start: one that holds the end mark goes where the type trims,
+  // the one nearest the end without times, and none that passes the end with them (whose
+  // start came before the mark by as much).
+  int64_t LastStart(int64_t duration) const {
+    if (trims_) return end_;
+    return times_ ? end_ - duration + 1 : end_ - duration / 2;
+  }
+
   void write(AVPacket* packet) {
     packet->pts -= *shift_;
     packet->dts = packet->pts;
@@ -65,7 +75,7 @@ class SoundCopy : public SoundStretch {
   }
 
   const AVStream* stream_;
-  const bool trims_;
+  const bool trims_, times_;
   const int64_t origin_, end_;
   PacketSink sink_;
   std::optional<int64_t> shift_;
@@ -98,7 +108,8 @@ void ChooseLayout(const AVCodec* codec, const AVChannelLayout& source, AVChannel
 }
 
 // The output type's encoder, taking the source's sample rate, format and channels where it can.
-CodecHandle OpenSoundEncoder(const AVCodecParameters* source, const ContainerFacts& facts, bool globalHeader) {
+CodecHandle OpenSoundEncoder(const AVCodecParameters* source, const ContainerFacts& facts,
+                             bool globalHeader) {
   const AVCodec* codec = avcodec_find_encoder_by_name(facts.audioEncoder.toUtf8().constData());
   if (!codec) throw CutError(QString("The %1 encoder is missing.").arg(facts.audioEncoder));
   CodecHandle context(avcodec_alloc_context3(codec));
@@ -109,13 +120,14 @@ CodecHandle OpenSoundEncoder(const AVCodecParameters* source, const ContainerFac
       Preferred(SupportedSampleFormats(codec), AVSampleFormat(source->format), AV_SAMPLE_FMT_FLTP);
   ChooseLayout(codec, source->ch_layout, &context->ch_layout);
   const bool mpegAudio = codec->id == AV_CODEC_ID_MP2 || codec->id == AV_CODEC_ID_MP3;
-  context->bit_rate = facts.videoCd ? kVideoCdBitRate : int64_t(kBitRatePerChannel) * context->ch_layout.nb_channels;
+  context->bit_rate =
+      facts.videoCd ? kVideoCdBitRate : int64_t(kBitRatePerChannel) * context->ch_layout.nb_channels;
   if (mpegAudio) context->bit_rate = std::min<int64_t>(context->bit_rate, kMpegAudioMostBitRate);
   context->time_base = {1, context->sample_rate};
   if (globalHeader) context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   if (const int error = avcodec_open2(context.get(), codec, nullptr); error < 0)
-    throw CutError(QString("The %1 encoder cannot be set up for this sound: %2.")
-                       .arg(codec->name, AvErrorText(error)));
+    throw CutError(
+        QString("The %1 encoder cannot be set up for this sound: %2.").arg(codec->name, AvErrorText(error)));
   return context;
 }
 
@@ -125,7 +137,8 @@ namespace {
 
 class SoundEncode : public SoundStretch {
  public:
-  SoundEncode(const AVStream* stream, const ContainerFacts& facts, bool globalHeader, Span span, PacketSink sink)
+  SoundEncode(const AVStream* stream, const ContainerFacts& facts, bool globalHeader, Span span,
+              PacketSink sink)
       : stream_(stream),
         span_(span),
         trims_(facts.trimsSound),
@@ -136,8 +149,10 @@ class SoundEncode : public SoundStretch {
         sink_(std::move(sink)) {
     if (!fifo_) throw std::bad_alloc();
     // Where nothing trims the encoder's first samples, they are heard: as many of the source's
-    // are left out, so what follows plays at its time.
-    if (!trims_) unheard_ = encoder_->initial_padding + (encoder_->codec_id == AV_CODEC_ID_MP3 ? kLameDelay : 0);
+    // are left out, so what follows plays at its time, and as many more taken at the end.
+    if (!trims_)
+      unheard_ = encoder_->initial_padding + (encoder_->codec_id == AV_CODEC_ID_MP3 ? kLameDelay : 0);
+    end_ = span.end + double(unheard_) / encoder_->sample_rate;
   }
   ~SoundEncode() override {
     swr_free(&resampler_);
@@ -146,7 +161,7 @@ class SoundEncode : public SoundStretch {
 
   void take(AVPacket* packet) override {
     if (done_) return;
-    if (packet->pts != AV_NOPTS_VALUE && Seconds(packet->pts, stream_->time_base) >= span_.end) {
+    if (packet->pts != AV_NOPTS_VALUE && Seconds(packet->pts, stream_->time_base) >= end_) {
       finish();
       return;
     }
@@ -181,7 +196,7 @@ class SoundEncode : public SoundStretch {
     const double first = Seconds(pts, stream_->time_base);
     const int rate = frame->sample_rate;
     const int from = std::clamp(int(std::ceil((span_.start - first) * rate - 1e-6)), 0, frame->nb_samples);
-    const int to = std::clamp(int(std::ceil((span_.end - first) * rate - 1e-6)), 0, frame->nb_samples);
+    const int to = std::clamp(int(std::ceil((end_ - first) * rate - 1e-6)), 0, frame->nb_samples);
     if (to <= from) return;
     if (!resampler_) {
       if (swr_alloc_set_opts2(&resampler_, &encoder_->ch_layout, encoder_->sample_fmt, encoder_->sample_rate,
@@ -210,7 +225,8 @@ class SoundEncode : public SoundStretch {
     if (made > start) {
       uint8_t* kept[AV_NUM_DATA_POINTERS] = {};
       const bool planar = av_sample_fmt_is_planar(encoder_->sample_fmt);
-      const int bytes = av_get_bytes_per_sample(encoder_->sample_fmt), channels = encoder_->ch_layout.nb_channels;
+      const int bytes = av_get_bytes_per_sample(encoder_->sample_fmt),
+                channels = encoder_->ch_layout.nb_channels;
       for (int plane = 0; plane < (planar ? channels : 1); ++plane)
         kept[plane] = converted[plane] + ptrdiff_t(start) * bytes * (planar ? 1 : channels);
       av_audio_fifo_write(fifo_, reinterpret_cast<void**>(kept), made - start);
@@ -224,7 +240,8 @@ class SoundEncode : public SoundStretch {
     const int size = encoder_->frame_size > 0 ? encoder_->frame_size : 1024;
     while (av_audio_fifo_size(fifo_) >= size || (last && av_audio_fifo_size(fifo_) > 0)) {
       const int samples = std::min(size, av_audio_fifo_size(fifo_));
-      const bool padded = samples < size && !(encoder_->codec->capabilities & AV_CODEC_CAP_SMALL_LAST_FRAME) &&
+      const bool padded = samples < size &&
+                          !(encoder_->codec->capabilities & AV_CODEC_CAP_SMALL_LAST_FRAME) &&
                           !(encoder_->codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE);
       FrameHandle frame = NewFrame();
       frame->nb_samples = padded ? size : samples;
@@ -234,7 +251,8 @@ class SoundEncode : public SoundStretch {
           av_frame_get_buffer(frame.get(), 0) < 0)
         throw std::bad_alloc();
       if (padded)
-        av_samples_set_silence(frame->extended_data, 0, size, encoder_->ch_layout.nb_channels, encoder_->sample_fmt);
+        av_samples_set_silence(frame->extended_data, 0, size, encoder_->ch_layout.nb_channels,
+                               encoder_->sample_fmt);
       av_audio_fifo_read(fifo_, reinterpret_cast<void**>(frame->extended_data), samples);
       frame->pts = encoded_;
       encoded_ += frame->nb_samples;
@@ -267,6 +285,7 @@ class SoundEncode : public SoundStretch {
   SwrContext* resampler_ = nullptr;
   PacketSink sink_;
   int unheard_ = 0;
+  double end_ = 0;  // seconds of the source's clock where the sound taken ends
   int64_t encoded_ = 0;
 };
 
@@ -277,7 +296,7 @@ std::unique_ptr<SoundStretch> MakeSoundStretch(const AVStream* stream, const Con
                                                SoundStretch::PacketSink sink) {
   const AVCodecParameters* parameters = stream->codecpar;
   if (HoldsAudio(facts, avcodec_get_name(parameters->codec_id), parameters->sample_rate))
-    return std::make_unique<SoundCopy>(stream, facts.trimsSound, span, std::move(sink));
+    return std::make_unique<SoundCopy>(stream, facts, span, std::move(sink));
   return std::make_unique<SoundEncode>(stream, facts, globalHeader, span, std::move(sink));
 }
 

@@ -1,7 +1,7 @@
 // The sound of a whole re-encode, one stream at a time: copied packet by packet where the
 // output type holds its codec, else decoded, resampled where the encoder needs it and encoded.
-// Either way it covers the stretch on the start mark's clock: to the sample where the type
-// trims sound (an edit list), else from the packet edge nearest the start.
+// Either way it covers the stretch on the start mark's clock, to the sample where the type trims
+// sound (an edit list), else to a packet's edge.
 #pragma once
 
 #include <QString>

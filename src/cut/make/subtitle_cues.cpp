@@ -79,7 +79,8 @@ std::vector<Cue> ReadCues(const Source& source, double start, double end, Output
   for (unsigned i = 0; i < input->nb_streams; ++i)
     if (!isCue(int(i))) input->streams[i]->discard = AVDISCARD_ALL;
   const AVOutputFormat* format = output.format();
-  const AVCodecDescriptor* converted = avcodec_descriptor_get_by_name(output.facts().subtitleCodec.toUtf8().constData());
+  const AVCodecDescriptor* converted =
+      avcodec_descriptor_get_by_name(output.facts().subtitleCodec.toUtf8().constData());
   const AVCodecID text = converted ? converted->id : AV_CODEC_ID_NONE;
   std::map<int, std::unique_ptr<CueConverter>> converters;
   for (const int index : streams) {

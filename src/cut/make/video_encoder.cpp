@@ -17,8 +17,8 @@ namespace vintrel::cut {
 
 namespace {
 
-const AVRational kMpegRates[] = {{24000, 1001}, {24, 1}, {25, 1}, {30000, 1001}, {30, 1},
-                                 {50, 1},       {60000, 1001}, {60, 1}};
+const AVRational kMpegRates[] = {{24000, 1001}, {24, 1}, {25, 1},       {30000, 1001},
+                                 {30, 1},       {50, 1}, {60000, 1001}, {60, 1}};
 const AVRational kVideoCdRates[] = {{25, 1}, {30000, 1001}, {24000, 1001}};
 // x264's and x265's constant quality: 47-50 dB against an x264 source at 1.4x its size.
 constexpr int kConstantQuality = 16;
@@ -85,7 +85,8 @@ void SetX26xQuality(AVCodecContext* context, const AVCodecParameters* source, bo
 }
 
 void SetQuantiserQuality(AVCodecContext* context, bool videoCd, AVRational rate) {
-  const bool mpeg = context->codec_id == AV_CODEC_ID_MPEG1VIDEO || context->codec_id == AV_CODEC_ID_MPEG2VIDEO;
+  const bool mpeg =
+      context->codec_id == AV_CODEC_ID_MPEG1VIDEO || context->codec_id == AV_CODEC_ID_MPEG2VIDEO;
   context->max_b_frames = mpeg ? 2 : 0;
   context->gop_size = mpeg ? 15 : std::min(300, int(std::lround(av_q2d(rate) * 10)));
   if (videoCd) {
@@ -154,8 +155,9 @@ VideoEncoder::VideoEncoder(const AVStream* source, const ContainerFacts& facts, 
   context->height = sideways ? parameters->width : parameters->height;
   context->sample_aspect_ratio = parameters->sample_aspect_ratio;
   if (facts.videoCd) {
-    const double shown = double(context->width) / context->height *
-                         (parameters->sample_aspect_ratio.num > 0 ? av_q2d(parameters->sample_aspect_ratio) : 1);
+    const double shown =
+        double(context->width) / context->height *
+        (parameters->sample_aspect_ratio.num > 0 ? av_q2d(parameters->sample_aspect_ratio) : 1);
     context->width = 352;
     context->height = slotRate_->num == 25 ? 288 : 240;
     av_reduce(&context->sample_aspect_ratio.num, &context->sample_aspect_ratio.den,
@@ -178,8 +180,8 @@ VideoEncoder::VideoEncoder(const AVStream* source, const ContainerFacts& facts, 
   else
     SetQuantiserQuality(context, facts.videoCd, context->framerate);
   if (const int error = avcodec_open2(context, codec, nullptr); error < 0)
-    throw CutError(QString("The %1 encoder cannot be set up for this video: %2.")
-                       .arg(codec->name, AvErrorText(error)));
+    throw CutError(
+        QString("The %1 encoder cannot be set up for this video: %2.").arg(codec->name, AvErrorText(error)));
 }
 
 VideoEncoder::~VideoEncoder() { sws_freeContext(scaler_); }
@@ -189,7 +191,8 @@ QString VideoEncoder::description() const {
   QString text = QString("video as %1").arg(avcodec_get_name(made));
   const bool efficient = made == AV_CODEC_ID_H264 || made == AV_CODEC_ID_HEVC || made == sourceCodec_;
   if (!efficient)
-    text += QString(", which needs more bytes than %1 for the same picture").arg(avcodec_get_name(sourceCodec_));
+    text +=
+        QString(", which needs more bytes than %1 for the same picture").arg(avcodec_get_name(sourceCodec_));
   return text;
 }
 
@@ -201,8 +204,8 @@ AVFrame* VideoEncoder::prepared(AVFrame* frame) {
   AVFrame* ready = frame;
   if (frame->width != width || frame->height != height || frame->format != context->pix_fmt) {
     scaler_ = sws_getCachedContext(scaler_, frame->width, frame->height, AVPixelFormat(frame->format), width,
-                                   height, context->pix_fmt, SWS_BICUBIC | SWS_ACCURATE_RND, nullptr,
-                                   nullptr, nullptr);
+                                   height, context->pix_fmt, SWS_BICUBIC | SWS_ACCURATE_RND, nullptr, nullptr,
+                                   nullptr);
     if (!scaler_) throw CutError("The video cannot be scaled for the output type.");
     if (!scaled_) scaled_ = NewFrame();
     av_frame_unref(scaled_.get());

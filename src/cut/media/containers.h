@@ -16,23 +16,24 @@ enum class FrameTiming {
 };
 
 struct ContainerFacts {
-  QStringList endings;  // of file names, the usual one first
-  const char* muxer;    // libavformat's name
+  QStringList endings{};   // of file names, the usual one first
+  const char* muxer = "";  // libavformat's name
   // Codecs it holds as they are (libavcodec's names): the sound is copied where it is one of these.
-  QStringList videoCodecs, audioCodecs;
-  QList<int> mp3Rates;    // the only sample rates its MP3 may have; any where empty
-  QString subtitleCodec;  // what text cues are converted to; empty where it holds none
+  QStringList videoCodecs{}, audioCodecs{};
+  QList<int> mp3Rates{};    // the only sample rates its MP3 may have; any where empty
+  QString subtitleCodec{};  // what text cues are converted to; empty where it holds none
   // Encoders of a re-encode: the one for the source's codec where listed, else the first.
-  QStringList videoEncoders;
-  QString audioEncoder;
-  QString videoTag;      // the FourCC written for the video; empty for the muxer's own
-  bool manyAudioTracks;  // else the first sound stream only
-  bool trimsSound;       // an edit list trims the sound to the sample (else it starts on a packet's edge)
-  bool chapters;
-  bool displayMatrix;  // keeps a video's rotation as a flag
-  bool smartCut;       // takes the H.264/HEVC a smart cut copies, with the times it writes
-  FrameTiming timing;
-  bool videoCd;  // MPEG-1 at 352x288 (25 fps) or 352x240 (29.97, 23.976 fps), MP2 at 44.1 kHz
+  QStringList videoEncoders{};
+  QString audioEncoder{};
+  QString videoTag{};            // the FourCC written for the video; empty for the muxer's own
+  bool manyAudioTracks = false;  // else the first sound stream only
+  bool trimsSound = false;  // an edit list trims the sound to the sample (else it starts on a packet's edge)
+  bool timesSound = true;   // sound packets keep their times (AVI's play one after another from 0)
+  bool chapters = false;
+  bool displayMatrix = false;  // keeps a video's rotation as a flag
+  bool smartCut = false;       // takes the H.264/HEVC a smart cut copies, with the times it writes
+  FrameTiming timing = FrameTiming::kOwnTimes;
+  bool videoCd = false;  // MPEG-1 at 352x288 (25 fps) or 352x240 (29.97, 23.976 fps), MP2 at 44.1 kHz
   const char* muxerOptions = "";  // key=value:key=value, as a player of the type needs them
 };
 

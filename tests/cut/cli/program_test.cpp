@@ -254,7 +254,8 @@ TEST_F(Program, LeftoversOfADeadCutGo) {
 // encoder program on the search path.
 TEST_F(Program, ReEncodesWithoutAnEncoderProgram) {
   const QString source = path("long-gop.mp4");
-  ASSERT_NO_THROW(MakeClip(source, 7, {"-c:v", "libx264", "-preset", "ultrafast", "-g", "250", "-c:a", "aac"}));
+  ASSERT_NO_THROW(
+      MakeClip(source, 7, {"-c:v", "libx264", "-preset", "ultrafast", "-g", "250", "-c:a", "aac"}));
   QProcess process;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert("PATH", path("empty-folder"));
