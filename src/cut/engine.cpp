@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 #include <cmath>
@@ -244,9 +243,8 @@ QStringList CheckReEncode(Cut& cut, const QString& made) {
     sample = SampleSource(fromStart, Source::kFromStart, stretch.start, std::nullopt, 0);
   }
   cut.progress(0.6, 0.85, 1);
-  DecodePlan decode;
-  decode.endFrom = std::max(0.0, cut.end - cut.start - 0.5);
-  const Found found = MeasureMade(made, sample, decode);
+  // One encode has no joins to decode across: its first frame is decoded, to be compared.
+  const Found found = MeasureMade(made, sample, DecodePlan{});
   double firstFrame = Seconds(frames.first - stretch.start, timeBase);
   if (slotRate)
     firstFrame = SlotOf(frames.first - stretch.start, timeBase, *slotRate) * av_q2d(av_inv_q(*slotRate));
@@ -260,7 +258,6 @@ QStringList CheckReEncode(Cut& cut, const QString& made) {
   // A picture of another size (a Video CD's, one turned upright) is not compared sample for sample.
   expected.firstFrameCompared = found.firstFramePsnr || !sample.first;
   const Verdict verdict = Judge(expected, found);
-  if (getenv("DBG")) QFile::copy(made, "/tmp/re/dbg.mkv");
   if (!verdict.passed()) throw VerificationFailed(verdict.failure);
   return verdict.checked;
 }
