@@ -273,7 +273,7 @@ Made ReEncode(Cut& cut, const QString& reason) {
   } catch (const VerificationFailed& failure) {
     throw CutError(QString("The cut file failed its check: %1.").arg(failure.message()));
   }
-  made.how = QString("Re-encoded: %1; %2.").arg(reason, result.encodings.join("; "));
+  made.how = QString("Re-encoded: %1.\nEncoded: %2.").arg(reason, result.encodings.join("; "));
   made.frames = result.frames;
   return made;
 }

@@ -55,6 +55,11 @@ OutputFile::OutputFile(const QString& path, const Source& source, double start, 
   if (!format) throw CutError(QString("This build of the libraries has no %1 muxer.").arg(facts_.muxer));
   if (avformat_alloc_output_context2(&context_, format, nullptr, nullptr) < 0 || !context_)
     throw std::bad_alloc();
+  // Sound that starts before the picture (copied from the packet that holds the start mark)
+  // moves every stream, where the type keeps times but trims nothing: some muxers leave it
+  // otherwise, and the sound plays late.
+  if (!facts_.trimsSound && facts_.timesSound)
+    context_->avoid_negative_ts = AVFMT_AVOID_NEG_TS_MAKE_NON_NEGATIVE;
   try {
     const AVFormatContext* input = source.context();
     av_dict_copy(&context_->metadata, input->metadata, 0);

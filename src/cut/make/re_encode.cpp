@@ -14,6 +14,26 @@ namespace vintrel::cut {
 
 namespace {
 
+// Where a type puts frames on slots, the first frame moves to its slot by up to half a slot:
+// the sound is taken from as much later, so that the two stay as they were. Seconds.
+double SlotShift(const Source& source, const Stretch& stretch, const ContainerFacts& facts) {
+  const AVStream* video = source.video();
+  const std::optional<AVRational> rate =
+      SlotRate(facts, video->avg_frame_rate.num > 0 ? video->avg_frame_rate : video->r_frame_rate);
+  if (!rate) return 0;
+  Source probe(source.path());
+  SeekBefore(probe, stretch.start);
+  const int64_t beyond = stretch.start + Ticks(1, video->time_base);
+  int64_t first = INT64_MAX;
+  for (const VideoPacket& packet :
+       probe.readVideo(Source::kFromStart,
+                       [&](const std::vector<VideoPacket>& read) { return read.back().pts >= beyond; }))
+    if (packet.pts >= stretch.start) first = std::min(first, packet.pts);
+  if (first == INT64_MAX) return 0;
+  const int64_t since = first - stretch.start;
+  return Seconds(since, video->time_base) - SlotOf(since, video->time_base, *rate) * av_q2d(av_inv_q(*rate));
+}
+
 class ReEncodeWriter {
  public:
   ReEncodeWriter(Source& source, const Stretch& stretch, const QString& made,
@@ -29,7 +49,9 @@ class ReEncodeWriter {
         progress_(progress) {
     output_.setCodec(source.videoIndex(), video_.context());
     made_.encodings << video_.description();
-    const SoundStretch::Span span{Seconds(stretch.start, timeBase_), Seconds(stretch.end, timeBase_)};
+    const double shift = SlotShift(source, stretch, output_.facts());
+    const SoundStretch::Span span{Seconds(stretch.start, timeBase_) + shift,
+                                  Seconds(stretch.end, timeBase_) + shift};
     for (const int index : source.streamsOf(AVMEDIA_TYPE_AUDIO)) {
       if (!output_.keeps(index)) continue;
       sound_[index] = MakeSoundStretch(
