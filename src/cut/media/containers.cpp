@@ -10,7 +10,18 @@ const QStringList kMp4Video = {"h264", "hevc", "mpeg4"};
 
 // The encoders' qualities are set in make/video_encoder.cpp; the sound's codecs here are those
 // the type's players are known to take.
-const QStringList kAviAudio = {"mp3", "mp2", "ac3", "dts", "pcm_s16le"};
+// AVI and DivX differ in the FourCC their players look for.
+ContainerFacts Avi(const char* ending, const char* videoTag) {
+  return {.endings = {ending},
+          .muxer = "avi",
+          .videoCodecs = {"mpeg4"},
+          .audioCodecs = {"mp3", "mp2", "ac3", "dts", "pcm_s16le"},
+          .videoEncoders = {"mpeg4"},
+          .audioEncoder = "libmp3lame",
+          .videoTag = videoTag,
+          .timesSound = false,
+          .timing = FrameTiming::kSourceRateSlots};
+}
 
 const ContainerFacts kContainers[] = {
     {.endings = {"mp4", "m4v"},
@@ -48,24 +59,8 @@ const ContainerFacts kContainers[] = {
      .manyAudioTracks = true,
      .chapters = true,
      .smartCut = true},
-    {.endings = {"avi"},
-     .muxer = "avi",
-     .videoCodecs = {"mpeg4"},
-     .audioCodecs = kAviAudio,
-     .videoEncoders = {"mpeg4"},
-     .audioEncoder = "libmp3lame",
-     .videoTag = "XVID",
-     .timesSound = false,
-     .timing = FrameTiming::kSourceRateSlots},
-    {.endings = {"divx"},
-     .muxer = "avi",
-     .videoCodecs = {"mpeg4"},
-     .audioCodecs = kAviAudio,
-     .videoEncoders = {"mpeg4"},
-     .audioEncoder = "libmp3lame",
-     .videoTag = "DX50",
-     .timesSound = false,
-     .timing = FrameTiming::kSourceRateSlots},
+    Avi("avi", "XVID"),
+    Avi("divx", "DX50"),
     {.endings = {"wmv"},
      .muxer = "asf",
      .videoCodecs = {"wmv2"},
