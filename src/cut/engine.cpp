@@ -98,11 +98,12 @@ double AudioEnd(const Source& source) {
   return audio < 0 ? 0 : source.endSeconds(source.stream(audio));
 }
 
-// Where the source's first sound stream starts, from the player's 0.
+// Where the source's first sound stream starts, from the player's 0 (a camera's may start late).
 double AudioStart(const Source& source) {
   const int audio = source.firstAudio();
   if (audio < 0 || source.stream(audio)->start_time == AV_NOPTS_VALUE) return 0;
-  return Seconds(source.stream(audio)->start_time, source.stream(audio)->time_base) - source.startSeconds();
+  return std::max(0.0, Seconds(source.stream(audio)->start_time, source.stream(audio)->time_base) -
+                           source.startSeconds());
 }
 
 // One audio frame of the first sound stream, in seconds: how far apart sound and picture may
@@ -121,7 +122,8 @@ Expected ExpectedOf(const Cut& cut, int frames, double firstFrame, double firstS
   expected.frames = frames;
   expected.length = cut.end - cut.start;
   expected.audio = cut.source.firstAudio() >= 0 && AudioEnd(cut.source) > cut.start;
-  expected.audioLength = std::min(cut.end, AudioEnd(cut.source)) - cut.start;
+  expected.audioLength =
+      std::min(cut.end, AudioEnd(cut.source)) - std::max(cut.start, AudioStart(cut.source));
   expected.videoAfterAudio = firstFrame - firstSound;
   expected.rotation = StreamRotation(cut.source.video());
   return expected;
@@ -133,18 +135,17 @@ SmartCutDecision PlanFromWindows(Cut& cut) {
       stretch.start, [&](const std::vector<VideoPacket>& read) { return StartWindowDone(read, stretch); });
   const std::vector<VideoPacket> endWindow = cut.source.readVideo(
       stretch.end, [&](const std::vector<VideoPacket>& read) { return EndWindowDone(read, stretch); });
-  return PlanSmartCut(startWindow, endWindow, stretch);
+  return PlanSmartCut(startWindow, endWindow, stretch, cut.source.reorderDepth());
 }
 
-QStringList CheckSmartCut(Cut& cut, const SmartCutLayout& layout, SmartCutMade& made, const QString& file) {
+QStringList CheckSmartCut(Cut& cut, const SmartCutLayout& layout, const SmartCutMade& made,
+                          const QString& file) {
   cut.phase(CutPhase::kVerifying);
   const Stretch stretch = cut.stretch();
   const AVRational timeBase = cut.source.video()->time_base;
   const int compared = std::min(kComparedFrames, made.copied);
-  if (!made.sample.first)
-    made.sample = SampleSource(cut.source, layout.entry, stretch.start, layout.entry, compared);
-  SourceSample& sample = made.sample;
-  sample.copied.resize(std::min<size_t>(sample.copied.size(), compared));
+  const SourceSample sample =
+      SampleSource(cut.request.input, stretch.start, layout.entry, compared, SampleReading::kSeek);
   cut.progress(0.4, 0.85, 1);
   DecodePlan decode;
   decode.headFrames = int(layout.head.size());
@@ -180,8 +181,8 @@ std::optional<Made> TrySmartCut(Cut& cut, QString& reason) {
     cut.phase(layout.head.empty() && layout.tail.empty() ? CutPhase::kCopying : CutPhase::kEncoding);
     Made made;
     made.file = cut.madePath();
-    SmartCutMade result = WriteSmartCut(cut.source, layout, cut.stretch(), made.file, kComparedFrames,
-                                        [&](double share) { cut.progress(share, 0, 0.85); });
+    const SmartCutMade result = WriteSmartCut(cut.source, layout, cut.stretch(), made.file,
+                                              [&](double share) { cut.progress(share, 0, 0.85); });
     made.checked = CheckSmartCut(cut, layout, result, made.file);
     made.how =
         QString("Smart cut: %1 frames re-encoded, %2 copied.").arg(result.reEncoded).arg(result.copied);
@@ -189,8 +190,12 @@ std::optional<Made> TrySmartCut(Cut& cut, QString& reason) {
     return made;
   } catch (const WriteFailed&) {
     throw;
-  } catch (const CutError& failure) {
+  } catch (const VerificationFailed& failure) {
     reason = QString("the smart cut failed its check (%1)").arg(failure.message());
+    cut.files.removeAll();  // the failed attempt's file would only take disk space
+    return std::nullopt;
+  } catch (const CutError& failure) {
+    reason = QString("the smart cut could not be made (%1)").arg(failure.message());
     cut.files.removeAll();  // the failed attempt's file would only take disk space
     return std::nullopt;
   }
@@ -236,12 +241,13 @@ QStringList CheckReEncode(Cut& cut, const QString& made) {
       SlotRate(facts, video->avg_frame_rate.num > 0 ? video->avg_frame_rate : video->r_frame_rate);
   const StretchFrames frames = FramesIn(cut.request.input, stretch, slotRate);
   cut.progress(0.3, 0.85, 1);
-  Source sampled(cut.request.input);
-  SourceSample sample = SampleSource(sampled, frames.keyBefore, stretch.start, std::nullopt, 0);
-  if (!sample.first) {  // a demuxer that times no key frame (MPEG): from the file's start
-    Source fromStart(cut.request.input);
-    sample = SampleSource(fromStart, Source::kFromStart, stretch.start, std::nullopt, 0);
-  }
+  // From the key frame before the start, or the file's start where a seek would guess (AVI's
+  // counts start over wrong after a seek to the start) or lands past it (MPEG's).
+  SourceSample sample = SampleSource(
+      cut.request.input, stretch.start, std::nullopt, 0,
+      frames.keyBefore != Source::kFromStart ? SampleReading::kSeek : SampleReading::kFromFileStart);
+  if (!sample.first)
+    sample = SampleSource(cut.request.input, stretch.start, std::nullopt, 0, SampleReading::kFromFileStart);
   cut.progress(0.6, 0.85, 1);
   // One encode has no joins to decode across: its first frame is decoded, to be compared.
   const Found found = MeasureMade(made, sample, DecodePlan{});

@@ -1,6 +1,7 @@
 #include "cut/make/output_file.h"
 
 #include <QFileInfo>
+#include <cerrno>
 
 #include "cut/cut_error.h"
 #include "cut/media/versions.h"
@@ -16,6 +17,13 @@ const ContainerFacts& FactsOf(const QString& path) {
   if (!facts)
     throw CutError(QString("vintrel-cut cannot write .%1 files.").arg(QFileInfo(path).suffix().toLower()));
   return *facts;
+}
+
+// The source's tag where this container names the codec by it too (HEVC's hvc1, which some
+// players require, rather than the hev1 a muxer picks); else the container's own choice.
+unsigned KeptCodecTag(const AVOutputFormat* format, const AVCodecParameters* in) {
+  if (in->codec_tag == 0 || !format->codec_tag) return 0;
+  return av_codec_get_id(format->codec_tag, in->codec_tag) == in->codec_id ? in->codec_tag : 0;
 }
 
 }  // namespace
@@ -53,32 +61,29 @@ OutputFile::OutputFile(const QString& path, const Source& source, double start, 
     : path_(path), facts_(FactsOf(path)), source_(source), cues_(cues ? *cues : source) {
   const AVOutputFormat* format = av_guess_format(facts_.muxer, nullptr, nullptr);
   if (!format) throw CutError(QString("This build of the libraries has no %1 muxer.").arg(facts_.muxer));
-  if (avformat_alloc_output_context2(&context_, format, nullptr, nullptr) < 0 || !context_)
+  AVFormatContext* context = nullptr;
+  if (avformat_alloc_output_context2(&context, format, nullptr, nullptr) < 0 || !context)
     throw std::bad_alloc();
+  context_.reset(context);
   // Sound that starts before the picture (copied from the packet that holds the start mark)
   // moves every stream, where the type keeps times but trims nothing: some muxers leave it
   // otherwise, and the sound plays late.
   if (!facts_.trimsSound && facts_.timesSound)
     context_->avoid_negative_ts = AVFMT_AVOID_NEG_TS_MAKE_NON_NEGATIVE;
-  try {
-    const AVFormatContext* input = source.context();
-    av_dict_copy(&context_->metadata, input->metadata, 0);
-    outputOf_.assign(input->nb_streams, -1);
-    cueOutputOf_.assign(cues_.context()->nb_streams, -1);
-    for (unsigned i = 0; i < input->nb_streams; ++i) {
-      const AVStream* in = input->streams[i];
-      const bool cue = in->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE;
-      if (keepsStream(in, false) && !(cue && cues))
-        add(in, start, source.startSeconds(), cue ? cueOutputOf_ : outputOf_, upright);
-    }
-    if (cues)
-      for (const int index : cues->streamsOf(AVMEDIA_TYPE_SUBTITLE))
-        if (keepsStream(cues->stream(index), true)) add(cues->stream(index), start, 0, cueOutputOf_, upright);
-    if (facts_.chapters) addChapters(input, start, end);
-  } catch (...) {
-    avformat_free_context(context_);  // the destructor does not run for a constructor that throws
-    throw;
+  const AVFormatContext* input = source.context();
+  av_dict_copy(&context_->metadata, input->metadata, 0);
+  outputOf_.assign(input->nb_streams, -1);
+  cueOutputOf_.assign(cues_.context()->nb_streams, -1);
+  for (unsigned i = 0; i < input->nb_streams; ++i) {
+    const AVStream* in = input->streams[i];
+    const bool cue = in->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE;
+    if (keepsStream(in, false) && !(cue && cues))
+      add(in, start, source.startSeconds(), cue ? cueOutputOf_ : outputOf_, upright);
   }
+  if (cues)
+    for (const int index : cues->streamsOf(AVMEDIA_TYPE_SUBTITLE))
+      if (keepsStream(cues->stream(index), true)) add(cues->stream(index), start, 0, cueOutputOf_, upright);
+  if (facts_.chapters) addChapters(input, start, end);
 }
 
 bool OutputFile::keepsStream(const AVStream* stream, bool cues) const {
@@ -118,10 +123,10 @@ void OutputFile::addChapters(const AVFormatContext* input, double start, double 
 
 void OutputFile::add(const AVStream* in, double start, double sourceStart, std::vector<int>& outputOf,
                      bool upright) {
-  AVStream* out = avformat_new_stream(context_, nullptr);
+  AVStream* out = avformat_new_stream(context_.get(), nullptr);
   if (!out) throw std::bad_alloc();
   avcodec_parameters_copy(out->codecpar, in->codecpar);
-  out->codecpar->codec_tag = 0;  // each container names codecs its own way
+  out->codecpar->codec_tag = KeptCodecTag(context_->oformat, in->codecpar);
   // The samples an encoder put before the sound are at its very start only: a cut from later
   // on has none to skip, and a muxer would shift the sound by them.
   if (start > sourceStart + 1e-6) out->codecpar->initial_padding = 0;
@@ -138,18 +143,33 @@ void OutputFile::add(const AVStream* in, double start, double sourceStart, std::
   out->r_frame_rate = in->r_frame_rate;
   out->sample_aspect_ratio = in->sample_aspect_ratio;
   av_dict_copy(&out->metadata, in->metadata, 0);
-  size_t size = 0;
-  if (const uint8_t* matrix = StreamSideData(in, AV_PKT_DATA_DISPLAYMATRIX, &size);
-      matrix && !upright && facts_.displayMatrix && !StreamSideData(out, AV_PKT_DATA_DISPLAYMATRIX) &&
-      !AddStreamSideData(out, AV_PKT_DATA_DISPLAYMATRIX, matrix, size))
-    throw std::bad_alloc();
+  if (!upright) {
+    // The display matrix, HDR's mastering display and light levels, a Dolby Vision record...
+    CopyStreamSideData(in, out);
+    // MP4's muxer writes a Dolby Vision record only when told that a box outside the standard
+    // is wanted.
+    if (StreamSideData(out, AV_PKT_DATA_DOVI_CONF))
+      context_->strict_std_compliance = FF_COMPLIANCE_UNOFFICIAL;
+  } else {
+    // Re-encoded frames stand upright and carry no Dolby Vision layer: the HDR levels stay.
+    for (const AVPacketSideDataType type :
+         {AV_PKT_DATA_MASTERING_DISPLAY_METADATA, AV_PKT_DATA_CONTENT_LIGHT_LEVEL}) {
+      size_t size = 0;
+      if (const uint8_t* data = StreamSideData(in, type, &size);
+          data && !AddStreamSideData(out, type, data, size))
+        throw std::bad_alloc();
+    }
+  }
   outputOf[in->index] = out->index;
 }
 
+void OutputFile::ContextCloser::operator()(AVFormatContext* context) const {
+  if (context->pb) avio_closep(&context->pb);
+  avformat_free_context(context);
+}
+
 OutputFile::~OutputFile() {
-  if (started_) av_write_trailer(context_);
-  if (context_->pb) avio_closep(&context_->pb);
-  avformat_free_context(context_);
+  if (started_) av_write_trailer(context_.get());
 }
 
 void OutputFile::takeCodec(AVStream* stream, const AVCodecContext* encoder) {
@@ -187,7 +207,7 @@ void OutputFile::start() {
   check(avio_open(&context_->pb, name.constData(), AVIO_FLAG_WRITE));
   AVDictionary* options = nullptr;
   av_dict_parse_string(&options, facts_.muxerOptions, "=", ":", 0);
-  const int written = avformat_write_header(context_, &options);
+  const int written = avformat_write_header(context_.get(), &options);
   av_dict_free(&options);
   check(written);
   started_ = true;
@@ -210,21 +230,24 @@ void OutputFile::send(const std::vector<int>& outputOf, int index, AVRational ti
   packet->stream_index = outputOf[index];
   av_packet_rescale_ts(packet, timeBase, context_->streams[packet->stream_index]->time_base);
   packet->pos = -1;
-  check(av_interleaved_write_frame(context_, packet));
+  check(av_interleaved_write_frame(context_.get(), packet));
 }
 
 void OutputFile::finish() {
   started_ = false;
-  check(av_write_trailer(context_));
+  check(av_write_trailer(context_.get()));
   check(avio_closep(&context_->pb));
 }
 
 void OutputFile::check(int result) const {
   if (result >= 0) return;
   const int error = AVUNERROR(result);
-  if (error == ENOSPC || error == EACCES || error == EPERM || error == EROFS || error == ENOENT)
-    throw WriteFailed(FolderProblem(error, QFileInfo(path_).absolutePath()));
-  throw WriteFailed(QString("The file cannot be written: %1.").arg(AvErrorText(result)));
+  const QString folder = QFileInfo(path_).absolutePath();
+  if (error == ENOSPC || error == EDQUOT || error == EROFS || error == EACCES || error == EPERM)
+    throw WriteFailed(FolderProblem(error, folder));
+  if (error == EIO) throw WriteFailed(QString("The file cannot be written: %1.").arg(AvErrorText(result)));
+  if (error == ENOENT && !QFileInfo(folder).isDir()) throw WriteFailed(FolderProblem(error, folder));
+  throw CutError(QString("the %1 muxer refused it: %2").arg(context_->oformat->name, AvErrorText(result)));
 }
 
 }  // namespace vintrel::cut

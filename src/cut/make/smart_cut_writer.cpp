@@ -6,7 +6,6 @@
 #include <memory>
 #include <set>
 
-#include "cut/check/measure.h"
 #include "cut/cut_error.h"
 #include "cut/make/decoding_times.h"
 #include "cut/make/matched_encoder.h"
@@ -23,8 +22,7 @@ namespace {
 // Encoding a frame costs about as much as copying this many: the progress's weights.
 constexpr double kEncodeCost = 40;
 
-// Frames decoded from a key frame and re-encoded where they are wanted. The head's decoding
-// also keeps the source's side of the check (see SampleSource), which it decodes anyway.
+// Frames decoded from a key frame and re-encoded where they are wanted.
 struct ReEncodedPart {
   ReEncodedPart(const Source& source, const std::vector<int64_t>& frames, int64_t from, int64_t origin,
                 const QList<QByteArray>& sets)
@@ -34,11 +32,16 @@ struct ReEncodedPart {
         decodeFrom(from),
         origin(origin) {}
 
-  // Feeds a packet in decoding order; true once every wanted frame is encoded (and sampled).
+  // Feeds a packet in decoding order; true once every wanted frame is encoded.
   bool feed(const AVPacket* packet) {
     if (done) return true;
     decoding = decoding || (packet->pts == decodeFrom && (packet->flags & AV_PKT_FLAG_KEY));
-    if (decoding) decoder.send(packet, [this](AVFrame* frame) { take(frame); });
+    if (decoding) {
+      inDecodingOrder = inDecodingOrder && (lastFed == AV_NOPTS_VALUE || packet->pts >= lastFed);
+      lastFed = packet->pts;
+      if (packet->size > 0) unshown.insert(packet->pts);
+      decoder.send(packet, [this](AVFrame* frame) { take(frame); });
+    }
     return done;
   }
   void finish() {
@@ -55,24 +58,30 @@ struct ReEncodedPart {
   bool decoding = false, encoded = false, done = false;
   std::vector<PacketHandle> packets;  // encoded, times from the origin
   std::map<int64_t, int64_t> durations;
-  SourceSample sample;
-  int64_t sampleStart = 0;  // where the copy starts: the compared frames' first
-  int sampleFrames = 0;
+  std::multiset<int64_t> unshown;  // times of the packets fed, not yet given to a frame
+  bool inDecodingOrder = true;     // no packet fed so far had an earlier time than one before it
+  int64_t lastFed = AV_NOPTS_VALUE;
 
  private:
   void take(AVFrame* frame) {
-    const int64_t pts = frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
-    if (!sample.first && sampleFrames > 0 && pts == *wanted.begin())
-      sample.first.reset(av_frame_clone(frame));
-    if (pts >= sampleStart && int(sample.copied.size()) < sampleFrames)
-      sample.copied.push_back(FrameHash(frame));
+    const int64_t pts = TimeOf(frame);
     if (!encoded && wanted.count(pts)) {
       durations[pts - origin] = FrameDuration(frame);
       frame->pts = pts - origin;
       encoder.encode(frame, [this](PacketHandle packet) { keep(std::move(packet)); });
       if (encoder.encoded() == int(wanted.size())) close();
     }
-    done = encoded && int(sample.copied.size()) >= sampleFrames;
+    done = encoded;
+  }
+  // A frame's time: its own, or where the container gives times in decoding order though the
+  // pictures are reordered (some cameras' files), the earliest time not yet shown, as a player
+  // shows such frames: in the decoder's order, on the stream's clock. Both are the same for
+  // frames timed as they are shown.
+  int64_t TimeOf(const AVFrame* frame) {
+    int64_t pts = frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
+    if (inDecodingOrder && !unshown.empty()) pts = *unshown.begin();
+    if (const auto given = unshown.find(pts); given != unshown.end()) unshown.erase(given);
+    return pts;
   }
   void close() {
     if (!encoded) encoder.finish([this](PacketHandle packet) { keep(std::move(packet)); });
@@ -87,7 +96,7 @@ struct ReEncodedPart {
 class SmartCutWriter {
  public:
   SmartCutWriter(Source& source, const SmartCutLayout& layout, const Stretch& stretch, const QString& made,
-                 int comparedFrames, const std::function<void(double)>& progress)
+                 const std::function<void(double)>& progress)
       : source_(source),
         layout_(layout),
         stretch_(stretch),
@@ -104,8 +113,6 @@ class SmartCutWriter {
     if (!layout.head.empty()) {
       head_ =
           std::make_unique<ReEncodedPart>(source, layout.head, layout.headDecodeFrom, stretch.start, sets_);
-      head_->sampleStart = layout.entry;
-      head_->sampleFrames = comparedFrames;
     }
     if (!layout.tail.empty())
       tail_ =
@@ -135,7 +142,6 @@ class SmartCutWriter {
     releaseTail();
     video_.finish();
     output_.finish();
-    if (head_) made_.sample = std::move(head_->sample);
     return std::move(made_);
   }
 
@@ -276,9 +282,8 @@ class SmartCutWriter {
 }  // namespace
 
 SmartCutMade WriteSmartCut(Source& source, const SmartCutLayout& layout, const Stretch& stretch,
-                           const QString& made, int comparedFrames,
-                           const std::function<void(double)>& progress) {
-  return SmartCutWriter(source, layout, stretch, made, comparedFrames, progress).write();
+                           const QString& made, const std::function<void(double)>& progress) {
+  return SmartCutWriter(source, layout, stretch, made, progress).write();
 }
 
 }  // namespace vintrel::cut
