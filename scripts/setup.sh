@@ -8,9 +8,9 @@ packages=(
   g++ cmake ninja-build pkg-config          # toolchain
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev  # window, controls, dialogs
   libmpv-dev                                # the player
-  ffmpeg                                    # the encoder (and ffprobe), for whole re-encodes and tests
-  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev  # the cut engine, in process
-  gstreamer1.0-plugins-base-apps gstreamer1.0-plugins-good gstreamer1.0-libav mkvtoolnix  # other demuxers judge the cuts
+  ffmpeg                                    # ffmpeg and ffprobe: the tests' outside judges, and their clips
+  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev  # the cut engine, in process
+  gstreamer1.0-plugins-base-apps gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-libav mkvtoolnix  # other demuxers judge the cuts (MPEG-PS, ASF too)
   fonts-dejavu-core                         # text in the window on a bare machine
   libgtest-dev                              # tests
   xvfb xauth x11-utils xdotool imagemagick libx11-dev procps dbus-daemon  # whole-program tests in a real X server and a D-Bus session bus

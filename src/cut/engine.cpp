@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <set>
 
 #include "cut/check/measure.h"
 #include "cut/cut_error.h"
@@ -13,7 +14,9 @@
 #include "cut/make/re_encode.h"
 #include "cut/make/smart_cut_writer.h"
 #include "cut/make/subtitle_cues.h"
+#include "cut/make/video_encoder.h"
 #include "cut/make/work_files.h"
+#include "cut/media/containers.h"
 #include "cut/plan/cut_choice.h"
 #include "cut/plan/smart_cut_plan.h"
 #include "cut/time_text.h"
@@ -39,13 +42,12 @@ QString OutputProblem(const QString& input, const QString& output, bool overwrit
 }
 
 QString OutputTypeProblem(const QString& output) {
-  // Types the encoder program is told the format of, and those its muxers know by their ending.
   const QString type = LowerExtension(output);
-  if (QStringList{"divx", "vob", "dat"}.contains(type) ||
-      av_guess_format(nullptr, "x." + type.toUtf8(), nullptr))
-    return {};
-  return type.isEmpty() ? QString("%1 has no ending that names its type.").arg(QFileInfo(output).fileName())
-                        : QString("vintrel-cut cannot write .%1 files.").arg(type);
+  if (OutputFormat(output)) return {};
+  const QString what =
+      type.isEmpty() ? QString("%1 has no ending that names its type.").arg(QFileInfo(output).fileName())
+                     : QString("vintrel-cut cannot write .%1 files.").arg(type);
+  return QString("%1 It writes %2 files.").arg(what, WritableTypesText());
 }
 
 namespace {
@@ -61,9 +63,14 @@ struct Cut {
   double start = 0, end = 0;  // from the player's 0, the end within the video
   double reported = 0;
 
+  // From the first tick at or after each mark: a frame between a mark and the tick nearest it
+  // lies in the stretch by its time, and stays in.
   Stretch stretch() const {
     const AVRational timeBase = source.video()->time_base;
-    return {source.ticksAt(start, timeBase), source.ticksAt(end, timeBase)};
+    auto at = [&](double seconds) {
+      return int64_t(std::ceil((seconds + source.startSeconds()) * timeBase.den / timeBase.num - 1e-6));
+    };
+    return {at(start), at(end)};
   }
   // Making takes the first 85 % of the bar, checking the rest; never 1 before the file is in place.
   void progress(double share, double from, double to) {
@@ -147,9 +154,7 @@ QStringList CheckSmartCut(Cut& cut, const SmartCutLayout& layout, const SmartCut
   const Found found = MeasureMade(file, sample, decode);
   const double firstFrame =
       Seconds((layout.head.empty() ? layout.entry : layout.head.front()) - stretch.start, timeBase);
-  // MP4 and MOV trim the sound to the sample with their edit list; Matroska starts it with
-  // its first packet.
-  const bool trims = LowerExtension(cut.request.output) != "mkv";
+  const bool trims = ContainerFor(cut.request.output)->trimsSound;
   const double firstSound =
       made.firstSound ? (trims ? std::max(0.0, *made.firstSound) : *made.firstSound) : 0;
   Expected expected = ExpectedOf(cut, made.sourceFrames, firstFrame, firstSound);
@@ -166,7 +171,7 @@ std::optional<Made> TrySmartCut(Cut& cut, QString& reason) {
                             avcodec_get_name(cut.source.video()->codecpar->codec_id),
                             StreamRotation(cut.source.video()), cut.request.reEncode};
   reason = SmartCutObstacle(input);
-  if (reason.isEmpty()) reason = StreamObstacle(cut.source, SmartCutFormat(cut.request.output));
+  if (reason.isEmpty()) reason = StreamObstacle(cut.source, OutputFormat(cut.request.output));
   if (!reason.isEmpty()) return std::nullopt;
   const SmartCutDecision decision = PlanFromWindows(cut);
   reason = decision.reason;
@@ -196,70 +201,87 @@ std::optional<Made> TrySmartCut(Cut& cut, QString& reason) {
   }
 }
 
-ReEncodeSource ReEncodeSourceOf(const Source& source) {
-  const AVStream* video = source.video();
-  const AVRational rate = video->avg_frame_rate.num > 0 ? video->avg_frame_rate : video->r_frame_rate;
-  ReEncodeSource described;
-  described.input = source.path();
-  described.videoCodec = avcodec_get_name(video->codecpar->codec_id);
-  described.frameRate = rate.num > 0 ? av_q2d(rate) : 25;
-  described.videoIndex = source.videoIndex();
-  for (const int audio : source.streamsOf(AVMEDIA_TYPE_AUDIO)) described.audio << audio;
-  if (!described.audio.isEmpty())
-    described.sampleRate = source.stream(described.audio.first())->codecpar->sample_rate;
-  return described;
+// The source's frames whose display times lie in the stretch, from a reading of its own: how
+// many (on the type's slots where it has them: one a slot) and the first one's time.
+struct StretchFrames {
+  int count = 0;
+  int64_t first = 0;
+  int64_t keyBefore = Source::kFromStart;  // a key frame to decode the first one from
+};
+
+StretchFrames FramesIn(const QString& input, const Stretch& stretch, std::optional<AVRational> slotRate) {
+  Source source(input);
+  const AVRational timeBase = source.video()->time_base;
+  SeekBefore(source, stretch.start);
+  // Past the end by a second: later frames may come first in decoding order.
+  const int64_t beyond = stretch.end + Ticks(1, timeBase);
+  const std::vector<VideoPacket> packets = source.readVideo(
+      Source::kFromStart, [&](const std::vector<VideoPacket>& read) { return read.back().pts >= beyond; });
+  StretchFrames frames;
+  frames.first = stretch.end;
+  std::set<int64_t> taken;
+  for (const VideoPacket& packet : packets) {
+    if (packet.key && packet.pts <= stretch.start && packet.pts > FirstTicks(source))
+      frames.keyBefore = packet.pts;
+    if (packet.pts < stretch.start || packet.pts >= stretch.end) continue;
+    frames.first = std::min(frames.first, packet.pts);
+    taken.insert(slotRate ? SlotOf(packet.pts - stretch.start, timeBase, *slotRate) : packet.pts);
+  }
+  frames.count = int(taken.size());
+  return frames;
+}
+
+QStringList CheckReEncode(Cut& cut, const QString& made) {
+  cut.phase(CutPhase::kVerifying);
+  const Stretch stretch = cut.stretch();
+  const ContainerFacts& facts = *ContainerFor(cut.request.output);
+  const AVStream* video = cut.source.video();
+  const AVRational timeBase = video->time_base;
+  const std::optional<AVRational> slotRate =
+      SlotRate(facts, video->avg_frame_rate.num > 0 ? video->avg_frame_rate : video->r_frame_rate);
+  const StretchFrames frames = FramesIn(cut.request.input, stretch, slotRate);
+  cut.progress(0.3, 0.85, 1);
+  // From the key frame before the start, or the file's start where a seek would guess (AVI's
+  // counts start over wrong after a seek to the start) or lands past it (MPEG's).
+  SourceSample sample = SampleSource(
+      cut.request.input, stretch.start, std::nullopt, 0,
+      frames.keyBefore != Source::kFromStart ? SampleReading::kSeek : SampleReading::kFromFileStart);
+  if (!sample.first)
+    sample = SampleSource(cut.request.input, stretch.start, std::nullopt, 0, SampleReading::kFromFileStart);
+  cut.progress(0.6, 0.85, 1);
+  // One encode has no joins to decode across: its first frame is decoded, to be compared.
+  const Found found = MeasureMade(made, sample, DecodePlan{});
+  double firstFrame = Seconds(frames.first - stretch.start, timeBase);
+  if (slotRate)
+    firstFrame = SlotOf(frames.first - stretch.start, timeBase, *slotRate) * av_q2d(av_inv_q(*slotRate));
+  Expected expected =
+      ExpectedOf(cut, frames.count, firstFrame, std::max(0.0, AudioStart(cut.source) - cut.start));
+  // Where nothing trims the sound, it starts on a packet's edge: the source's or the encoder's.
+  constexpr double kLongestAudioFrame = 1152.0 / 44100;
+  expected.syncTolerance =
+      facts.trimsSound ? 0.0011 : std::max(AudioFrame(cut.source), kLongestAudioFrame) + 0.001;
+  expected.rotation = 0;  // a re-encode turns the frames upright
+  // A picture of another size (a Video CD's, one turned upright) is not compared sample for sample.
+  expected.firstFrameCompared = found.firstFramePsnr || !sample.first;
+  const Verdict verdict = Judge(expected, found);
+  if (!verdict.passed()) throw VerificationFailed(verdict.failure);
+  return verdict.checked;
 }
 
 Made ReEncode(Cut& cut, const QString& reason) {
   cut.phase(CutPhase::kEncoding);
-  const QString made = cut.madePath();
-  const QString encoder = FindEncoder();
-  if (encoder.isEmpty())
-    throw CutError("ffmpeg was not found beside this program nor on the search path (PATH).");
-  // Subtitles go in afterwards, clipped to the stretch, where the type holds them.
-  const bool cues =
-      !cut.source.streamsOf(AVMEDIA_TYPE_SUBTITLE).empty() && SmartCutFormat(cut.request.output);
-  const QString encoded = cues ? cut.files.path("encoded." + LowerExtension(cut.request.output)) : made;
-  RunEncoder(encoder, ReEncodeArguments(ReEncodeSourceOf(cut.source), cut.start, cut.end, encoded),
-             cut.end - cut.start, [&](double share) { cut.progress(share, 0, 0.85); });
-  if (cues)
-    AddCues(encoded, cut.source, cut.start + cut.source.startSeconds(), cut.end + cut.source.startSeconds(),
-            made);
-  cut.phase(CutPhase::kVerifying);
-  // The source's frames in the stretch, by their own times: a variable rate counts as it is.
-  const Stretch stretch = cut.stretch();
-  // Read from the file's start: the types re-encoded here (MPEG among them) seek by bytes and guesses.
-  Source counted(cut.request.input);
-  const std::vector<VideoPacket> frames =
-      counted.readVideo(Source::kFromStart, [&, pastEnd = 0](const std::vector<VideoPacket>& read) mutable {
-        // Past the end by more packets than B-frames reach back: no frame of the stretch comes later.
-        pastEnd += read.back().pts >= stretch.end;
-        return pastEnd > 16;
-      });
-  int inStretch = 0;
-  int64_t firstFrame = stretch.end;
-  for (const VideoPacket& frame : frames)
-    if (frame.pts >= stretch.start && frame.pts < stretch.end) {
-      ++inStretch;
-      firstFrame = std::min(firstFrame, frame.pts);
-    }
-  const SourceSample sample =
-      SampleSource(cut.request.input, stretch.start, std::nullopt, 0, SampleReading::kFromFileStart);
-  DecodePlan decode;
-  decode.wholeFile = true;
-  Found found = MeasureMade(made, sample, decode);
-  const AVRational timeBase = cut.source.video()->time_base;
-  Expected expected = ExpectedOf(cut, inStretch, Seconds(firstFrame - stretch.start, timeBase), 0);
-  expected.frameSlack = 1;
-  // The encoder program places sound and picture to an audio frame, and its seek to a frame more.
-  const AVRational rate = cut.source.video()->avg_frame_rate;
-  expected.syncTolerance = AudioFrame(cut.source) + (rate.num > 0 ? av_q2d(av_inv_q(rate)) : 0.04) + 0.001;
-  expected.rotation = 0;  // a re-encode turns the frames upright
-  // A re-encode of another size (VCD) or turned upright is not compared picture for picture.
-  expected.firstFrameCompared = found.firstFramePsnr || !sample.first;
-  const Verdict verdict = Judge(expected, found);
-  if (!verdict.passed()) throw CutError(QString("The cut file failed its check: %1.").arg(verdict.failure));
-  return {made, QString("Re-encoded: %1.").arg(reason), inStretch, verdict.checked};
+  Made made;
+  made.file = cut.madePath();
+  const ReEncodeMade result = WriteReEncode(cut.source, cut.stretch(), made.file,
+                                            [&](double share) { cut.progress(share, 0, 0.85); });
+  try {
+    made.checked = CheckReEncode(cut, made.file);
+  } catch (const VerificationFailed& failure) {
+    throw CutError(QString("The cut file failed its check: %1.").arg(failure.message()));
+  }
+  made.how = QString("Re-encoded: %1.\nEncoded: %2.").arg(reason, result.encodings.join("; "));
+  made.frames = result.frames;
+  return made;
 }
 
 }  // namespace

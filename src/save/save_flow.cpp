@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "cut/media/containers.h"
 #include "save/saved_summary.h"
 
 namespace vintrel {
@@ -45,9 +46,8 @@ QString offeredType(const QString& input) {
 
 QString outputTypeProblem(const QString& output) {
   const QString type = QFileInfo(output).suffix();
-  if (kWritableTypes.contains(type.toLower())) return {};
-  const QString known =
-      "." + kWritableTypes.mid(0, kWritableTypes.size() - 1).join(", .") + " and ." + kWritableTypes.last();
+  if (cut::ContainerOfType(type)) return {};
+  const QString known = cut::WritableTypesText();
   const QString what =
       type.isEmpty() ? QString("%1 has no ending that names its type.").arg(QFileInfo(output).fileName())
                      : QString("Vintrel cannot write .%1 files.").arg(type);

@@ -25,10 +25,6 @@ inline const char* kNotSaved = "The file was not saved.";
 inline const char* kSaveCancelled = "Saving was cancelled. Nothing was written.";
 inline const char* kNoFileManager = "Vintrel could not start a file manager.";
 
-// The file types vintrel-cut writes, as the endings of their names (its re-encode picks the
-// container by the ending; cut/make/re_encode.cpp).
-inline const QStringList kWritableTypes = {"mp4", "m4v", "mov", "mkv", "avi", "divx",
-                                           "wmv", "mpg", "flv", "vob", "dat"};
 // The type offered for an input whose name has no ending: Matroska holds nearly any video.
 inline const char* kDefaultOutputType = "mkv";
 

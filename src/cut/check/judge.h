@@ -8,9 +8,8 @@
 namespace vintrel::cut {
 
 struct Expected {
-  int frames = 0;      // the source's frames whose times lie in the stretch
-  int frameSlack = 0;  // how many more or fewer a re-encode may have at the stretch's edges
-  double length = 0;   // seconds the stretch's video runs
+  int frames = 0;     // the source's frames whose times lie in the stretch
+  double length = 0;  // seconds the stretch's video runs
   bool audio = false;
   double audioLength = 0;  // seconds the stretch's sound runs
   // Seconds from the first sound to the first frame, as in the source over the stretch, and how

@@ -1,5 +1,6 @@
 #include "cut/cli/options.h"
 
+#include "cut/media/containers.h"
 #include "cut/time_text.h"
 #include "version.h"
 
@@ -26,7 +27,7 @@ QString UsageText() {
          "\n"
          "The report goes to stdout. Exit status: 0 a checked file is in place, 1 the cut failed,\n"
          "2 bad arguments, 3 cancelled by a signal (nothing is left behind).\n"
-         "A whole re-encode runs ffmpeg from this program's folder, else from PATH.\n"
+         "Output types: " + WritableTypesText() + ".\n"
          "\n"
          "vintrel-cut " +
          QString(kVersion) + ", part of Vintrel.\n";

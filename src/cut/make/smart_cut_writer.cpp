@@ -273,8 +273,7 @@ class SmartCutWriter {
   std::vector<PacketHandle> held_;
   std::set<int> audioDone_;
   std::map<int, std::deque<PacketHandle>> preRoll_;
-  // MP4 and MOV trim the sound to the sample with their edit list; Matroska cannot.
-  const bool trimsSound_ = !QString(output_.format()->name).contains("matroska");
+  const bool trimsSound_ = output_.facts().trimsSound;
   bool copying_ = false, copyDone_ = false, headReleased_ = false, tailReleased_ = false;
   double work_ = 0;
   SmartCutMade made_;
