@@ -16,7 +16,7 @@ endfunction()
 
 vintrel_cut_test(cut_logic_tests 60
   cut/plan/smart_cut_plan_test.cpp cut/check/judge_test.cpp cut/media/nal_test.cpp cut/make/timing_test.cpp
-  cut/cli/protocol_test.cpp cut/make/re_encode_test.cpp)
+  cut/cli/protocol_test.cpp cut/make/re_encode_test.cpp cut/protocol/segment_list_test.cpp)
 vintrel_cut_test(cut_engine_tests 900
   cut/clips.h cut/clips.cpp cut/engine_test.cpp)
 vintrel_cut_test(cut_program_tests 300
