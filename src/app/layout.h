@@ -18,6 +18,7 @@ inline constexpr QRect kStartLabel{423, 132, 57, 12};
 inline constexpr QRect kMarkStartButton{416, 148, 69, 22};
 inline constexpr QRect kEndLabel{423, 184, 57, 12};
 inline constexpr QRect kMarkEndButton{418, 200, 67, 22};
+inline constexpr QRect kAddSegmentButton{416, 234, 69, 22};
 inline constexpr QRect kHelpButton{418, 267, 67, 22};
 inline constexpr QRect kLengthLabel{26, 319, 57, 12};
 inline constexpr QRect kPlaySelectedButton{7, 335, 102, 22};
@@ -66,6 +67,7 @@ inline constexpr Spot kSpots[] = {
     {"markStartButton", kMarkStartButton, kRightColumn},
     {"endLabel", kEndLabel, kRightColumn, true},
     {"markEndButton", kMarkEndButton, kRightColumn},
+    {"addSegmentButton", kAddSegmentButton, kRightColumn},
     {"helpButton", kHelpButton, kRightFoot},
     {"lengthLabel", kLengthLabel, kBottomRow, true},
     {"playSelectedButton", kPlaySelectedButton, kBottomRow},
@@ -73,6 +75,10 @@ inline constexpr Spot kSpots[] = {
     {"websiteButton", kWebsiteButton, kBottomRow},
     {"progressBar", kProgressBar, kBottomSpan},
 };
+
+// The segment list, once shown, stands right of everything else at this width and the window's
+// height; the other controls are placed as in a window that much narrower.
+inline constexpr int kSegmentPanelWidth = 300;
 
 // Where a control stands in a window of `size`; a size below kWindow counts as kWindow.
 inline QRect placed(const Spot& spot, QSize size, bool hundredths = false) {

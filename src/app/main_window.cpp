@@ -58,6 +58,7 @@ MainWindow::MainWindow(Services services, QString credits, QWidget* parent)
     : QWidget(parent), services_(std::move(services)), credits_(std::move(credits)) {
   createControls();
   createActions();
+  createSegmentControls();
   setAcceptDrops(true);
   player_ = services_.makePlayer(videoArea);
   connectPlayer();
@@ -206,10 +207,14 @@ void MainWindow::createActions() {
 void MainWindow::showSession() {
   const bool saving = session_.isSaving();
   // While a cut runs only Save (as Cancel), Website, Help and About answer.
-  for (QAction* action : {openAction, playPauseAction, stopAction, markStartAction, markEndAction,
-                          playSelectedAction, stepBackAction, stepForwardAction, jumpBackAction,
-                          jumpForwardAction, frameBackAction, frameForwardAction})
+  for (QAction* action :
+       {openAction, playPauseAction, stopAction, markStartAction, markEndAction, playSelectedAction,
+        stepBackAction, stepForwardAction, jumpBackAction, jumpForwardAction, frameBackAction,
+        frameForwardAction, addSegmentAction, importSegmentsAction})
     action->setEnabled(!saving);
+  undoAction->setEnabled(!saving && session_.segments().undoStack().canUndo());
+  redoAction->setEnabled(!saving && session_.segments().undoStack().canRedo());
+  segmentPanel->setEnabled(!saving);
   positionSlider->setEnabled(!saving);
   updateEscape();
   saveAction->setText(saving ? "Cancel" : "Save");
@@ -264,10 +269,13 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 }
 
 void MainWindow::layOutControls() {
+  const int panelWidth = segmentPanel && segmentPanel->isVisibleTo(this) ? layout::kSegmentPanelWidth : 0;
+  const QSize room(width() - panelWidth, height());
   for (const layout::Spot& spot : layout::kSpots) {
     if (auto* control = findChild<QWidget*>(spot.name, Qt::FindDirectChildrenOnly))
-      control->setGeometry(layout::placed(spot, size(), session_.marksToFrame()));
+      control->setGeometry(layout::placed(spot, room, session_.marksToFrame()));
   }
+  if (panelWidth > 0) segmentPanel->setGeometry(room.width(), 0, panelWidth, height());
 }
 
 void MainWindow::restoreWindow() {
@@ -348,6 +356,10 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
   menu.addAction(aboutAction);
   menu.addSeparator();
   menu.addAction(marksToFrameAction);
+  menu.addSeparator();
+  menu.addAction(showSegmentsAction);
+  menu.addAction(importSegmentsAction);
+  menu.addAction(exportSegmentsAction);
   menu.exec(event->globalPos());
 }
 

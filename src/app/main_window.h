@@ -18,6 +18,7 @@
 #include "platform/platform.h"
 #include "player/player.h"
 #include "save/save_flow.h"
+#include "segments/segment_panel.h"
 #include "session/session.h"
 #include "widgets/position_slider.h"
 
@@ -77,6 +78,12 @@ class MainWindow : public QWidget {
   QAction* frameForwardAction;  // .
   QAction* fullScreenAction;    // F11, or a double-click on the picture
   QAction* marksToFrameAction;  // in the context menu; remembered
+  QAction* addSegmentAction;    // A: the marked stretch into the segment list
+  QAction* undoAction;          // Ctrl+Z: the segment list's last change
+  QAction* redoAction;          // Ctrl+Shift+Z
+  QAction* showSegmentsAction;  // in the context menu: the list beside the picture
+  QAction* importSegmentsAction;
+  QAction* exportSegmentsAction;
 
   // The controls.
   VideoArea* videoArea;
@@ -95,6 +102,8 @@ class MainWindow : public QWidget {
   QPushButton* saveButton;
   QPushButton* websiteButton;
   QProgressBar* progressBar;
+  QPushButton* addSegmentButton;
+  SegmentPanel* segmentPanel;
   MarkTick* startTick;
   MarkTick* endTick;
   // Moves the slider and the position label once a second while the video plays.
@@ -117,6 +126,7 @@ class MainWindow : public QWidget {
   void createControls();
   void connectControls();  // the position timer, the slider's signals, the focus order
   void createActions();
+  void createSegmentControls();  // the list beside the picture, Add Segment, Undo and Redo
   // Puts the window where and as large as it was left last time, when that still fits a screen.
   void restoreWindow();
   // Every control where the layout puts it for the window's present size.
@@ -125,6 +135,18 @@ class MainWindow : public QWidget {
   // Shows what the session holds: captions, enabled rules, ticks, the length label.
   void showSession();
   void showSaveProgress();
+
+  // The segment list's commands (segment_commands.cpp).
+  void onAddSegmentTriggered();
+  void onSegmentSelected(int row);
+  void onSegmentsChanged();
+  void rememberSegments();
+  void showSegmentPanel(bool shown);
+  void importSegments();
+  void exportSegments();
+  // The list this video was left with, when the same file opens again.
+  void restoreSegments();
+  void showSegmentBands();
 
   // The commands' handlers.
   void onOpenTriggered();
@@ -171,6 +193,8 @@ class MainWindow : public QWidget {
   QPointer<AboutWindow> aboutWindow_;
   // A frame step was asked for: the position it lands on goes to the slider and the label.
   bool awaitingFrame_ = false;
+  // The segment list has been shown once for this window: it no longer appears by itself.
+  bool segmentShownOnce_ = false;
 };
 
 }  // namespace vintrel

@@ -6,7 +6,11 @@
 #include <QFileInfo>
 
 #include "cut/cut_error.h"
+#include "cut/make/join_pieces.h"
+#include "cut/make/work_files.h"
 #include "cut/media/source.h"
+#include "cut/plan/cut_choice.h"
+#include "cut/time_text.h"
 
 namespace vintrel::cut {
 
@@ -19,8 +23,7 @@ QString SegmentTitle(int number, const Segment& segment) {
 namespace {
 
 // The stretches a request cuts, checked against the video.
-SegmentList CheckedStretches(const CutArguments& request) {
-  const double videoEnd = Source(request.input).videoEndSeconds();
+SegmentList CheckedStretches(const CutArguments& request, double videoEnd) {
   if (const QString problem = SegmentListProblem(request.segments, videoEnd); !problem.isEmpty())
     throw CutError(problem);
   const SegmentList stretches = StretchesToCut(request.segments, request.segmentMode, videoEnd);
@@ -92,14 +95,68 @@ CutReport RunEach(const CutArguments& request, const SegmentList& stretches, con
   return report;
 }
 
+// Each stretch cut and checked on its own into a work file, then the pieces joined through one
+// muxer on one clock and the joined file checked against them.
+CutReport RunJoined(const CutArguments& request, const SegmentList& stretches, double videoEnd,
+                    const CutObserver& observer) {
+  std::optional<FileIdentity> replaces = request.replaces;
+  if (request.overwrite && !replaces) replaces = IdentityOf(request.output);
+  WorkFiles files(request.output);
+  const QString type = LowerExtension(request.output);
+  std::vector<JoinPiece> pieces;
+  QString segmentReports;
+  Source source(request.input);
+  const double count = double(stretches.size());
+  for (size_t i = 0; i < stretches.size(); ++i) {
+    CutArguments single = request;
+    single.segments.clear();
+    single.eachSegment = single.chapters = single.overwrite = false;
+    single.replaces.reset();
+    single.start = stretches[i].start;
+    single.end = stretches[i].end;
+    single.output = files.path(QString("segment%1.%2").arg(i + 1).arg(type));
+    CutObserver part{[&](double share) {
+                       if (observer.progress && share < 1)
+                         observer.progress(0.85 * (double(i) + share) / count);
+                     },
+                     observer.phase};
+    const CutReport made = RunCut(single, part);
+    const QString title = stretches[i].name.isEmpty() ? QString("Segment %1").arg(i + 1) : stretches[i].name;
+    pieces.push_back({single.output, std::min(stretches[i].end, videoEnd) - stretches[i].start,
+                      FirstFrameAfter(source, stretches[i].start), title});
+    segmentReports += SegmentTitle(int(i) + 1, stretches[i]) + "\n" + Indented(made.text) + "\n";
+  }
+  if (observer.phase) observer.phase(CutPhase::kCopying);
+  const QString joinedFile = files.path("joined." + type);
+  const Joined joined = JoinPieces(pieces, joinedFile, request.chapters, [&](double share) {
+    if (observer.progress) observer.progress(0.85 + 0.1 * share);
+  });
+  if (observer.phase) observer.phase(CutPhase::kVerifying);
+  const QStringList checked = CheckJoined(pieces, joinedFile, joined);
+  ThrowIfCancelled();
+  files.moveIntoPlace(joinedFile, request.overwrite ? replaces : std::nullopt);
+  if (observer.progress) observer.progress(1);
+  double length = 0;
+  for (const JoinPiece& piece : pieces) length += piece.length;
+  return {
+      CutMethod::kSmartCut,
+      QString("Joined %1 segments in one pass through one muxer%2.\nLength: %3 (%4 frames)\nChecked: %5\n%6")
+          .arg(pieces.size())
+          .arg(request.chapters ? ", a chapter at each" : "")
+          .arg(ClockText(length))
+          .arg(joined.frames)
+          .arg(checked.join("; "), segmentReports)};
+}
+
 }  // namespace
 
 CutReport RunSegmentCut(const CutArguments& request, const CutObserver& observer) {
   ThrowIfCancelled();
   if (observer.phase) observer.phase(CutPhase::kProbing);
-  const SegmentList stretches = CheckedStretches(request);
+  const double videoEnd = Source(request.input).videoEndSeconds();
+  const SegmentList stretches = CheckedStretches(request, videoEnd);
   if (request.eachSegment) return RunEach(request, stretches, observer);
-  throw CutError("Joining segments into one file is not available yet; --each saves one file per segment.");
+  return RunJoined(request, stretches, videoEnd, observer);
 }
 
 }  // namespace vintrel::cut

@@ -5,15 +5,19 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QSaveFile>
 #include <QUrl>
 #include <algorithm>
 
@@ -57,8 +61,24 @@ std::optional<QString> typedNameWithQuotes(const QFileDialog& dialog) {
   return path;
 }
 
-std::optional<QString> showFileDialog(const FileDialogRequest& request, bool save) {
+// The request's choices as a row under the file name; the widget dialog is the one that has room.
+QComboBox* addChoices(QFileDialog& dialog, const FileDialogRequest& request) {
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  auto* grid = qobject_cast<QGridLayout*>(dialog.layout());
+  if (!grid) return nullptr;
+  auto* choices = new QComboBox(&dialog);
+  choices->setObjectName("saveChoice");
+  choices->addItems(request.choices);
+  choices->setCurrentIndex(std::clamp(request.choice, 0, int(request.choices.size()) - 1));
+  const int row = grid->rowCount();
+  grid->addWidget(new QLabel("Segments:", &dialog), row, 0);
+  grid->addWidget(choices, row, 1);
+  return choices;
+}
+
+std::optional<QString> showFileDialog(const FileDialogRequest& request, bool save, int* choice = nullptr) {
   QFileDialog dialog(QApplication::activeWindow());
+  QComboBox* choices = choice && !request.choices.isEmpty() ? addChoices(dialog, request) : nullptr;
   dialog.setObjectName(save ? "SaveDialog" : "OpenDialog");
   // The program asks about replacing a file itself.
   dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
@@ -81,6 +101,7 @@ std::optional<QString> showFileDialog(const FileDialogRequest& request, bool sav
   if (!request.folder.isEmpty() && QFileInfo(request.folder).isDir()) dialog.setDirectory(request.folder);
   if (!request.fileName.isEmpty()) dialog.selectFile(request.fileName);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  if (choices) *choice = choices->currentIndex();
   if (const std::optional<QString> typed = typedNameWithQuotes(dialog)) return typed;
   return dialog.selectedFiles().constFirst();
 }
@@ -93,6 +114,13 @@ std::optional<QString> QtFileDialogs::chooseFileToOpen(const FileDialogRequest& 
 
 std::optional<QString> QtFileDialogs::chooseFileToSave(const FileDialogRequest& request) {
   return showFileDialog(request, true);
+}
+
+std::optional<SaveAnswer> QtFileDialogs::chooseFileToSaveWithChoice(const FileDialogRequest& request) {
+  int choice = request.choice;
+  const std::optional<QString> path = showFileDialog(request, true, &choice);
+  if (!path) return std::nullopt;
+  return SaveAnswer{*path, choice};
 }
 
 void QtMessages::inform(const QString& text, const QString& detail) {
@@ -160,6 +188,13 @@ std::optional<QString> RealFiles::readText(const QString& path) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
   return QString::fromUtf8(file.readAll());
+}
+
+bool RealFiles::writeText(const QString& path, const QString& text) {
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) return false;
+  file.write(text.toUtf8());
+  return file.commit();
 }
 
 }  // namespace vintrel

@@ -75,6 +75,16 @@ QString suggestOutputName(const QString& input, const Stretch& stretch, Files& f
   return name;
 }
 
+QString suggestSegmentsName(const QString& input, Files& files) {
+  const QFileInfo info(input);
+  const QString stem = info.absolutePath() + "/" + info.completeBaseName() + "-segments";
+  const QString suffix = "." + offeredType(input);
+  QString name = stem + suffix;
+  for (int n = 2; files.exists(name) && n < 10000; ++n)
+    name = QString("%1-%2%3").arg(stem).arg(n).arg(suffix);
+  return name;
+}
+
 QString plainReason(const QString& reason, const QString& output, bool folderGone) {
   static const QRegularExpression workFile(R"(\.vintrel-\d+-[0-9a-z]+-)");
   if (!reason.contains(workFile)) return reason;
@@ -129,6 +139,10 @@ std::optional<SaveFlow::Refusal> SaveFlow::refuseOutput(const QString& input, co
 
 void SaveFlow::save() {
   if (session_.isSaving()) return;
+  if (!session_.segments().isEmpty()) {
+    saveSegments();
+    return;
+  }
   const std::optional<Stretch> stretch = session_.stretchToSave();
   if (!stretch) {
     messages_.inform(kInvalidSelection);
@@ -136,43 +150,98 @@ void SaveFlow::save() {
   }
   if (!session_.hasFile()) return;
 
-  session_.setSaving(true);
-  progress_.start(0);
-  clock_.restart();
-  emit preparing();
-  emit progressChanged();
-
+  beginSaving();
   const QString input = session_.file();
-  const QString type = offeredType(input);
-  FileDialogRequest request;
-  request.title = "Save";
-  request.filter = type.toUpper() + " Files|*." + type + "|All Files(*.*)|*.*";
-  request.filterIndex = 1;
+  FileDialogRequest request = saveDialogRequest(input);
   request.fileName = suggestOutputName(input, *stretch, files_);
   const std::optional<QString> output = dialogs_.chooseFileToSave(request);
   if (!output) {
     endSaving();
     return;
   }
-  if (const std::optional<Refusal> refused = refuseOutput(input, *output)) {
-    messages_.inform(refused->text, refused->detail);
-    endSaving();
-    return;
-  }
-  const bool replacing = files_.exists(*output);
-  if (replacing && !messages_.askYesNo(kOverwriteQuestion)) {
-    endSaving();
-    return;
-  }
+  const std::optional<bool> replacing = agreeToOutputs(input, {*output});
+  if (!replacing) return;
   // The file as it is now, when the user agreed: only it is replaced. Gone already, there is
   // nothing to replace.
-  const std::optional<cut::FileIdentity> agreed = replacing ? files_.identity(*output) : std::nullopt;
+  const std::optional<cut::FileIdentity> agreed = *replacing ? files_.identity(*output) : std::nullopt;
   start({.input = input,
          .output = *output,
          .start = stretch->start,
          .end = stretch->end,
          .overwrite = agreed.has_value(),
          .replaces = agreed});
+}
+
+void SaveFlow::saveSegments() {
+  const SegmentListModel& list = session_.segments();
+  const cut::SegmentList stretches = cut::StretchesToCut(list.segments(), list.mode(), list.videoEnd());
+  if (stretches.empty()) {
+    messages_.inform(kNothingLeft);
+    return;
+  }
+  if (!session_.hasFile()) return;
+  beginSaving();
+  const QString input = session_.file();
+  FileDialogRequest request = saveDialogRequest(input);
+  request.fileName = suggestSegmentsName(input, files_);
+  request.choices = {kOneFile, kFilePerSegment};
+  const std::optional<SaveAnswer> answer = dialogs_.chooseFileToSaveWithChoice(request);
+  if (!answer) {
+    endSaving();
+    return;
+  }
+  const bool each = answer->choice == 1;
+  QStringList outputs{answer->path};
+  if (each) {
+    outputs.clear();
+    for (size_t i = 0; i < stretches.size(); ++i)
+      outputs << cut::SegmentFileName(answer->path, input, int(i) + 1, stretches[i]);
+  }
+  const std::optional<bool> replacing = agreeToOutputs(input, outputs);
+  if (!replacing) return;
+  // One file is replaced only as it is now; a file per segment by its name.
+  const std::optional<cut::FileIdentity> agreed =
+      *replacing && !each ? files_.identity(answer->path) : std::nullopt;
+  CutRequest cut{.input = input, .output = answer->path, .overwrite = *replacing, .replaces = agreed};
+  cut.segments = list.segments();
+  cut.segmentMode = list.mode();
+  cut.eachSegment = each;
+  cut.chapters = !each && kChapterTypes.contains(QFileInfo(answer->path).suffix().toLower());
+  start(cut);
+}
+
+void SaveFlow::beginSaving() {
+  session_.setSaving(true);
+  progress_.start(0);
+  clock_.restart();
+  emit preparing();
+  emit progressChanged();
+}
+
+FileDialogRequest SaveFlow::saveDialogRequest(const QString& input) const {
+  const QString type = offeredType(input);
+  FileDialogRequest request;
+  request.title = "Save";
+  request.filter = type.toUpper() + " Files|*." + type + "|All Files(*.*)|*.*";
+  request.filterIndex = 1;
+  return request;
+}
+
+std::optional<bool> SaveFlow::agreeToOutputs(const QString& input, const QStringList& outputs) {
+  bool replacing = false;
+  for (const QString& output : outputs) {
+    if (const std::optional<Refusal> refused = refuseOutput(input, output)) {
+      messages_.inform(refused->text, refused->detail);
+      endSaving();
+      return std::nullopt;
+    }
+    replacing = replacing || files_.exists(output);
+  }
+  if (replacing && !messages_.askYesNo(kOverwriteQuestion)) {
+    endSaving();
+    return std::nullopt;
+  }
+  return replacing;
 }
 
 void SaveFlow::start(const CutRequest& request) {
@@ -228,8 +297,9 @@ void SaveFlow::askAgain(const CutOutcome& outcome) {
     return;
   }
   CutRequest again = request_;
-  again.replaces = files_.identity(again.output);
-  again.overwrite = again.replaces.has_value();
+  // A file per segment is agreed to by name: its pattern names no one file.
+  again.replaces = again.eachSegment ? std::nullopt : files_.identity(again.output);
+  again.overwrite = again.eachSegment || again.replaces.has_value();
   progress_.start(0);
   clock_.restart();
   emit progressChanged();
@@ -238,7 +308,10 @@ void SaveFlow::askAgain(const CutOutcome& outcome) {
 
 void SaveFlow::tellSaved(const CutOutcome& outcome) {
   const QFileInfo output(request_.output);
-  const QString summary = savedSummary(outcome.report, output.fileName(), request_.end - request_.start);
+  const QString summary =
+      request_.eachSegment
+          ? QString("%1 files saved, one per segment.").arg(outcome.report.section(' ', 0, 0))
+          : savedSummary(outcome.report, output.fileName(), request_.end - request_.start);
   if (!messages_.informSaved(kSaved, summary, outcome.report)) return;
   const QString folder = output.absolutePath();
   // Nothing else depends on it: without a file manager the user is only told where the file is.

@@ -24,6 +24,12 @@ inline const char* kSaved = "Done";
 inline const char* kNotSaved = "The file was not saved.";
 inline const char* kSaveCancelled = "Saving was cancelled. Nothing was written.";
 inline const char* kNoFileManager = "Vintrel could not start a file manager.";
+inline const char* kNothingLeft = "The segments remove the whole video; nothing is left to save.";
+// The Save dialog's choice when the list holds segments.
+inline const char* kOneFile = "One file (the segments joined)";
+inline const char* kFilePerSegment = "One file per segment";
+// The types that hold chapters: a joined save marks each segment's start in them.
+inline const QStringList kChapterTypes = {"mp4", "m4v", "mov", "mkv"};
 
 // The file types vintrel-cut writes, as the endings of their names (its re-encode picks the
 // container by the ending; cut/make/re_encode.cpp).
@@ -41,6 +47,8 @@ QString outputTypeProblem(const QString& output);
 // holiday.mp4 cut from second 3 to 13, then "...-2.mp4" and so on when that is taken. The
 // input's part is shortened where the name would exceed what a file system takes.
 QString suggestOutputName(const QString& input, const Stretch& stretch, Files& files);
+// A free name for a save of the segment list: "holiday-segments.mp4", then "...-2.mp4".
+QString suggestSegmentsName(const QString& input, Files& files);
 // A reason of vintrel-cut's in the user's terms: its hidden work files, which the user never
 // named, are left out of it. `folderGone`: the output's folder no longer exists.
 QString plainReason(const QString& reason, const QString& output, bool folderGone);
@@ -74,6 +82,14 @@ class SaveFlow : public QObject {
   };
   std::optional<Refusal> refuseOutput(const QString& input, const QString& output) const;
 
+  // Save with a segment list: one file, or one per segment, as the dialog's choice says.
+  void saveSegments();
+  // The window locks; playback halts.
+  void beginSaving();
+  FileDialogRequest saveDialogRequest(const QString& input) const;
+  // Refuses what cannot be written and asks before replacing: whether files are replaced, or
+  // nothing when the save ends here.
+  std::optional<bool> agreeToOutputs(const QString& input, const QStringList& outputs);
   void start(const CutRequest& request);
   void onFinished(const CutOutcome& outcome);
   // The output name no longer holds what the user agreed to: asks again, and cuts again on Yes.

@@ -114,6 +114,9 @@ class FakeDialogs : public FileDialogs {
 
   std::optional<QString> chooseFileToOpen(const FileDialogRequest& request) override;
   std::optional<QString> chooseFileToSave(const FileDialogRequest& request) override;
+  // Answers as chooseFileToSave does, with the next of `choiceAnswers` (none left: the preselected).
+  std::optional<SaveAnswer> chooseFileToSaveWithChoice(const FileDialogRequest& request) override;
+  std::deque<int> choiceAnswers;
 
  private:
   std::optional<QString> answer(bool save, const FileDialogRequest& request);
@@ -142,6 +145,7 @@ class FakeFiles : public Files {
   // A file's identity follows its path and contents: new contents, a new file.
   std::optional<cut::FileIdentity> identity(const QString& path) override;
   std::optional<QString> readText(const QString& path) override;
+  bool writeText(const QString& path, const QString& text) override;
 };
 
 // A cut the test runs by hand: it reports progress and finishes when the test says.
