@@ -24,3 +24,6 @@ vintrel_cut_test(cut_program_tests 300
 # The program judged from outside on clips made to measure sync, also read by GStreamer and mkvmerge.
 vintrel_cut_test(cut_case_tests 1500
   cut/clips.h cut/clips.cpp cut/cases_test.cpp)
+# Several stretches joined into one file, or one file each, judged from outside like the cases.
+vintrel_cut_test(cut_join_tests 900
+  cut/clips.h cut/clips.cpp cut/joins_test.cpp)
