@@ -1,9 +1,12 @@
 #include "app/main_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
@@ -33,9 +36,6 @@ QLabel* makeTimeLabel(QWidget* parent, const char* name, const QRect& geometry, 
   label->setGeometry(geometry);
   label->setAlignment(Qt::AlignCenter);
   paint(label, background);
-  QFont font = label->font();
-  font.setPointSizeF(8.25);
-  label->setFont(font);
   return label;
 }
 
@@ -64,10 +64,8 @@ MainWindow::MainWindow(Services services, QString credits, QWidget* parent)
   connectPlayer();
   saveFlow_ = std::make_unique<SaveFlow>(session_, services_.messages, services_.dialogs, services_.files,
                                          services_.urls, services_.makeCutJob);
-  connect(saveFlow_.get(), &SaveFlow::preparing, this, [this] {
-    pause();
-    positionSlider->setValue(0);
-  });
+  // The thumb and the label stay where they are: the picture does not move while Save asks.
+  connect(saveFlow_.get(), &SaveFlow::preparing, this, &MainWindow::pause);
   connect(saveFlow_.get(), &SaveFlow::progressChanged, this, &MainWindow::showSaveProgress);
   connect(&session_, &Session::changed, this, &MainWindow::showSession);
   session_.setMarksToFrame(settings_.marksToFrame());
@@ -77,12 +75,17 @@ MainWindow::MainWindow(Services services, QString credits, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+  // The session outlives the window's members: its list's last signals (its undo steps go
+  // with it) must not reach a window half gone.
+  session_.segments().undoStack().disconnect(this);
+  session_.segments().disconnect(this);
   // The save flow may still hold a running cut: it lets go of it before the player goes.
   saveFlow_.reset();
 }
 
 void MainWindow::createControls() {
-  setUpGrowingWindow(this, "mainWindow", "Vintrel", layout::kWindow);
+  // Never smaller than the controls at the desktop's font need.
+  setUpGrowingWindow(this, "mainWindow", "Vintrel", layout::kWindow * fontScale());
   const QColor systemWindow = QPalette().color(QPalette::Base);
 
   videoArea = new VideoArea(this);
@@ -102,6 +105,9 @@ void MainWindow::createControls() {
 
   positionLabel = makeTimeLabel(this, "positionLabel", layout::kPositionLabel, Qt::white);
   positionLabel->setToolTip("The position; , (comma) and . (period) step a frame back or on");
+  durationLabel = makeTimeLabel(this, "durationLabel", layout::kDurationLabel, systemWindow);
+  durationLabel->setText(kZeroTime);
+  durationLabel->setToolTip("The video's length");
   playButton = makeButton(this, "playButton", "Play", layout::kPlayButton);
   stopButton = makeButton(this, "stopButton", "Stop", layout::kStopButton);
   openButton = makeButton(this, "openButton", "Open", layout::kOpenButton);
@@ -121,11 +127,6 @@ void MainWindow::createControls() {
   progressBar->setRange(0, 100);
   progressBar->setValue(0);
   progressBar->setTextVisible(false);
-
-  startTick = new MarkTick(this, positionSlider);
-  startTick->setObjectName("startTick");
-  endTick = new MarkTick(this, positionSlider);
-  endTick->setObjectName("endTick");
   connectControls();
 }
 
@@ -136,13 +137,16 @@ void MainWindow::connectControls() {
   connect(positionTimer, &QTimer::timeout, this, &MainWindow::onPositionTick);
   connect(positionSlider, &PositionSlider::pressed, this, &MainWindow::onSliderPressed);
   connect(positionSlider, &PositionSlider::released, this, &MainWindow::onSliderReleased);
+  connect(positionSlider, &QSlider::sliderMoved, this, &MainWindow::onSliderMoved);
   // Page Up, Page Down, Home and End move the thumb with the keyboard: the video follows.
   connect(positionSlider, &PositionSlider::keyMoved, this, &MainWindow::seekToSlider);
 
-  // Keyboard focus order; the slider holds the focus when the window opens.
-  QWidget* order[] = {positionSlider,  playButton,    stopButton,         openButton,
-                      saveButton,      websiteButton, playSelectedButton, markEndButton,
-                      markStartButton, videoArea,     helpButton};
+  // Keyboard focus in reading order: the picture and the column beside it, top to bottom,
+  // then the slider and the row under it, left to right. The slider holds the focus when the
+  // window opens.
+  QWidget* order[] = {videoArea,          playButton,    stopButton,   openButton,
+                      markStartButton,    markEndButton, helpButton,   positionSlider,
+                      playSelectedButton, saveButton,    websiteButton};
   for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
   positionSlider->setFocus();
 }
@@ -166,7 +170,14 @@ void MainWindow::createActions() {
   playSelectedAction =
       make("playSelectedAction", "Play Selected", Qt::Key_P, &MainWindow::onPlaySelectedTriggered);
   saveAction = make("saveAction", "Save", QKeySequence::Save, &MainWindow::onSaveTriggered);
-  helpAction = make("helpAction", "Help", Qt::Key_F1, &MainWindow::onHelpTriggered);
+  helpAction = make("helpAction", "Help", {}, &MainWindow::onHelpTriggered);
+  shortcutsAction =
+      make("shortcutsAction", "Keyboard Shortcuts", Qt::Key_F1, &MainWindow::onShortcutsTriggered);
+  contextMenuAction = make("contextMenuAction", "Menu", Qt::SHIFT | Qt::Key_F10, [this] {
+    // Under the control with the focus, as the Menu key puts it.
+    QWidget* focus = focusWidget() ? focusWidget() : this;
+    showContextMenu(focus->mapToGlobal(focus->rect().center()));
+  });
   websiteAction = make("websiteAction", "Website", {}, &MainWindow::onWebsiteTriggered);
   aboutAction = make("aboutAction", "About...", {}, &MainWindow::onAboutTriggered);
   cancelAction = make("cancelAction", "Cancel", Qt::Key_Escape, &MainWindow::onCancelTriggered);
@@ -223,15 +234,23 @@ void MainWindow::showSession() {
   saveAction->setShortcut(saving ? QKeySequence() : QKeySequence(QKeySequence::Save));
   playPauseAction->setText(session_.isPlaying() ? "Pause" : "Play");
 
-  startTick->placeAt(session_.markStart());
   // An end not yet marked waits at the far end of the slider.
-  endTick->placeAt(session_.markEnd() > 0 ? session_.markEnd() : positionSlider->maximum());
-  startTick->show();
-  endTick->show();
+  positionSlider->setMarks(session_.markStart(),
+                           session_.markEnd() > 0 ? session_.markEnd() : positionSlider->maximum(),
+                           session_.selectionValid());
+  showTitle();
+}
+
+void MainWindow::showTitle() {
+  if (session_.isSaving() || !session_.hasFile()) {
+    setWindowTitle(saveFlow_->title());
+  } else {
+    setWindowTitle(QFileInfo(session_.file()).fileName() + " - Vintrel");
+  }
 }
 
 void MainWindow::showSaveProgress() {
-  setWindowTitle(saveFlow_->title());
+  showTitle();
   progressBar->setValue(session_.isSaving() ? saveFlow_->percent() : 0);
 }
 
@@ -268,14 +287,35 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
   layOutControls();
 }
 
+double MainWindow::fontScale() const {
+  return std::max(1.0, QFontMetricsF(QApplication::font()).lineSpacing() / layout::kDesignLineHeight);
+}
+
 void MainWindow::layOutControls() {
+  // The segment list, when shown, takes its width at the right; the rest is laid out in what is left.
   const int panelWidth = segmentPanel && segmentPanel->isVisibleTo(this) ? layout::kSegmentPanelWidth : 0;
   const QSize room(width() - panelWidth, height());
+  const double scale = layout::controlScale(room, fontScale());
+  if (scale != controlScale_) {
+    controlScale_ = scale;
+    scaleFonts(scale / fontScale());
+  }
   for (const layout::Spot& spot : layout::kSpots) {
     if (auto* control = findChild<QWidget*>(spot.name, Qt::FindDirectChildrenOnly))
-      control->setGeometry(layout::placed(spot, room, session_.marksToFrame()));
+      control->setGeometry(layout::placed(spot, room, session_.marksToFrame(), scale));
   }
   if (panelWidth > 0) segmentPanel->setGeometry(room.width(), 0, panelWidth, height());
+}
+
+void MainWindow::scaleFonts(double growth) {
+  // The desktop's font, grown with the controls; the time labels a little smaller, as drawn.
+  QFont font = QApplication::font();
+  font.setPointSizeF(font.pointSizeF() * growth);
+  for (QPushButton* button : findChildren<QPushButton*>(Qt::FindDirectChildrenOnly)) button->setFont(font);
+  QFont timeFont = font;
+  timeFont.setPointSizeF(font.pointSizeF() * kTimeFontShare);
+  for (QLabel* label : {positionLabel, durationLabel, startLabel, endLabel, lengthLabel})
+    label->setFont(timeFont);
 }
 
 void MainWindow::restoreWindow() {
@@ -308,6 +348,39 @@ void MainWindow::onAboutTriggered() {
   aboutWindow_->activateWindow();
 }
 
+void MainWindow::onShortcutsTriggered() {
+  if (!shortcutsWindow_) {
+    shortcutsWindow_ = new ShortcutsWindow(shortcutRows(), this);
+    shortcutsWindow_->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  shortcutsWindow_->show();
+  shortcutsWindow_->raise();
+  shortcutsWindow_->activateWindow();
+}
+
+QList<ShortcutRow> MainWindow::shortcutRows() const {
+  QList<ShortcutRow> rows;
+  for (const QAction* action : actions()) {
+    if (action->shortcut().isEmpty()) continue;
+    const QString what = action == playPauseAction     ? QString("Play or Pause")
+                         : action == cancelAction      ? QString("Cancel a save; leave full screen")
+                         : action == contextMenuAction ? QString("The menu (as the Menu key)")
+                         : action == saveAction        ? QString("Save the marked stretch")
+                         : action == undoAction        ? QString("Undo a change to the segment list")
+                         : action == redoAction        ? QString("Redo a change to the segment list")
+                         : action == addSegmentAction  ? QString("Add the marked stretch to the segment list")
+                                                       : action->text();
+    rows.append(ShortcutRow{action->shortcut().toString(QKeySequence::NativeText), what});
+  }
+  rows.append(ShortcutRow{"Page Up, Page Down", "Five seconds back or forward (on the slider)"});
+  rows.append(ShortcutRow{"Home, End", "The start or the end (on the slider)"});
+  rows.append(ShortcutRow{"Tab, Shift+Tab", "The next or the previous control"});
+  rows.append(ShortcutRow{"Double-click", "Full screen (on the picture)"});
+  rows.append(ShortcutRow{"Delete", "Remove the selected segments (in the segment list)"});
+  rows.append(ShortcutRow{"Ctrl+Up, Ctrl+Down", "Move the selected segment (in the segment list)"});
+  return rows;
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
   // Hidden, not closed: an accepted close makes Qt destroy the X windows at once, the video
   // area's among them, while libmpv's output still draws into it, and the X error or the
@@ -317,8 +390,15 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   hide();
   // A running cut is a process of its own and finishes its file after the window is gone.
   if (aboutWindow_) aboutWindow_->close();
+  if (shortcutsWindow_) shortcutsWindow_->close();
   positionTimer->stop();
   player_->close();
+  if (session_.isSaving() && services_.notifier) {
+    // The program stays until the cut ends, to tell the desktop how it went.
+    connect(saveFlow_.get(), &SaveFlow::finishedUnattended, this, &MainWindow::closed);
+    saveFlow_->continueUnattended(*services_.notifier);
+    return;
+  }
   emit closed();
 }
 
@@ -350,9 +430,12 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
+void MainWindow::contextMenuEvent(QContextMenuEvent* event) { showContextMenu(event->globalPos()); }
+
+void MainWindow::showContextMenu(const QPoint& at) {
   QMenu menu(this);
   menu.addSeparator();
+  menu.addAction(shortcutsAction);
   menu.addAction(aboutAction);
   menu.addSeparator();
   menu.addAction(marksToFrameAction);
@@ -360,7 +443,7 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
   menu.addAction(showSegmentsAction);
   menu.addAction(importSegmentsAction);
   menu.addAction(exportSegmentsAction);
-  menu.exec(event->globalPos());
+  menu.exec(at);
 }
 
 }  // namespace vintrel

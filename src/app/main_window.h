@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "about/about_window.h"
+#include "about/shortcuts_window.h"
 #include "app/user_settings.h"
 #include "platform/platform.h"
 #include "player/player.h"
@@ -33,7 +34,12 @@ struct Services {
   // Makes the player that draws into the given video area.
   std::function<std::unique_ptr<Player>(QWidget* videoArea)> makePlayer;
   std::function<std::unique_ptr<CutJob>()> makeCutJob;
+  // Tells the desktop how a save ended that outlived the window; none: nobody is told.
+  Notifier* notifier = nullptr;
 };
+
+// The time labels' font against the buttons' (8.25 points beside 9).
+inline constexpr double kTimeFontShare = 8.25 / 9;
 
 inline const char* kCannotPlay = "Vintrel cannot play this file.";
 inline const char* kOpenFilter =
@@ -57,6 +63,9 @@ class MainWindow : public QWidget {
   Player& player() { return *player_; }
   SaveFlow& saveFlow() { return *saveFlow_; }
   AboutWindow* aboutWindow() const { return aboutWindow_; }
+  ShortcutsWindow* shortcutsWindow() const { return shortcutsWindow_; }
+  // Every key of the window and what it does, as the Keyboard Shortcuts window lists them.
+  QList<ShortcutRow> shortcutRows() const;
 
   // The commands.
   QAction* openAction;
@@ -84,11 +93,14 @@ class MainWindow : public QWidget {
   QAction* showSegmentsAction;  // in the context menu: the list beside the picture
   QAction* importSegmentsAction;
   QAction* exportSegmentsAction;
+  QAction* shortcutsAction;     // F1: the Keyboard Shortcuts window
+  QAction* contextMenuAction;   // Shift+F10, as the Menu key does
 
   // The controls.
   VideoArea* videoArea;
   PositionSlider* positionSlider;
   QLabel* positionLabel;
+  QLabel* durationLabel;  // the video's length, in the position's form
   QPushButton* playButton;
   QPushButton* stopButton;
   QPushButton* openButton;
@@ -104,8 +116,6 @@ class MainWindow : public QWidget {
   QProgressBar* progressBar;
   QPushButton* addSegmentButton;
   SegmentPanel* segmentPanel;
-  MarkTick* startTick;
-  MarkTick* endTick;
   // Moves the slider and the position label once a second while the video plays.
   QTimer* positionTimer;
 
@@ -131,6 +141,10 @@ class MainWindow : public QWidget {
   void restoreWindow();
   // Every control where the layout puts it for the window's present size.
   void layOutControls();
+  // The desktop's font against the one the layout was drawn for; never below 1.
+  double fontScale() const;
+  // The controls' fonts, `growth` times the desktop's.
+  void scaleFonts(double growth);
   void connectPlayer();
   // Shows what the session holds: captions, enabled rules, ticks, the length label.
   void showSession();
@@ -161,6 +175,13 @@ class MainWindow : public QWidget {
   void onWebsiteTriggered();
   void onHelpTriggered();
   void onAboutTriggered();
+  void onShortcutsTriggered();
+  // The right-click menu, at a point on the screen.
+  void showContextMenu(const QPoint& at);
+  // The title names the open file: "name.mp4 - Vintrel"; the save's progress while one runs.
+  void showTitle();
+  // The slider's thumb, dragged: the picture follows it from key frame to key frame.
+  void onSliderMoved(int second);
   void stepBy(int seconds);
   void stepFrame(bool forward);
   void toggleFullScreen();
@@ -191,10 +212,14 @@ class MainWindow : public QWidget {
   std::unique_ptr<Player> player_;
   std::unique_ptr<SaveFlow> saveFlow_;
   QPointer<AboutWindow> aboutWindow_;
+  QPointer<ShortcutsWindow> shortcutsWindow_;
   // A frame step was asked for: the position it lands on goes to the slider and the label.
   bool awaitingFrame_ = false;
   // The segment list has been shown once for this window: it no longer appears by itself.
   bool segmentShownOnce_ = false;
+  // The last move was a frame step: reaching the end then keeps the last frame on screen.
+  bool steppedFrame_ = false;
+  double controlScale_ = 0;  // as the controls are laid out now
 };
 
 }  // namespace vintrel

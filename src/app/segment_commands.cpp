@@ -49,6 +49,7 @@ void MainWindow::createSegmentControls() {
   segmentPanel = new SegmentPanel(list, this);
   segmentPanel->hide();
   connect(segmentPanel, &SegmentPanel::segmentSelected, this, &MainWindow::onSegmentSelected);
+  connect(segmentPanel, &SegmentPanel::selectionChanged, this, &MainWindow::showSegmentBands);
   connect(&list, &SegmentListModel::listChanged, this, &MainWindow::onSegmentsChanged);
   connect(&list, &SegmentListModel::edited, this, &MainWindow::rememberSegments);
   connect(&list, &SegmentListModel::refused, this, [this](const QString& reason) {
@@ -163,7 +164,11 @@ void MainWindow::exportSegments() {
 }
 
 void MainWindow::showSegmentBands() {
-  // The slider's bands come with its drawing interface.
+  QList<PositionSlider::Band> bands;
+  for (const cut::Segment& segment : session_.segments().segments())
+    bands.append({segment.start, segment.end});
+  const QList<int> selected = segmentPanel->selectedRows();
+  positionSlider->setBands(bands, selected.size() == 1 ? selected[0] : -1);
 }
 
 }  // namespace vintrel

@@ -139,83 +139,83 @@ std::optional<SaveFlow::Refusal> SaveFlow::refuseOutput(const QString& input, co
 
 void SaveFlow::save() {
   if (session_.isSaving()) return;
-  if (!session_.segments().isEmpty()) {
-    saveSegments();
+  const SegmentListModel& list = session_.segments();
+  const bool segments = !list.isEmpty();
+  if (segments && cut::StretchesToCut(list.segments(), list.mode(), list.videoEnd()).empty()) {
+    messages_.inform(kNothingLeft);
     return;
   }
-  const std::optional<Stretch> stretch = session_.stretchToSave();
+  const std::optional<Stretch> stretch = segments ? Stretch{} : session_.stretchToSave();
   if (!stretch) {
     messages_.inform(kInvalidSelection);
     return;
   }
   if (!session_.hasFile()) return;
 
-  beginSaving();
-  const QString input = session_.file();
-  FileDialogRequest request = saveDialogRequest(input);
-  request.fileName = suggestOutputName(input, *stretch, files_);
-  const std::optional<QString> output = dialogs_.chooseFileToSave(request);
-  if (!output) {
-    endSaving();
-    return;
-  }
-  const std::optional<bool> replacing = agreeToOutputs(input, {*output});
-  if (!replacing) return;
-  // The file as it is now, when the user agreed: only it is replaced. Gone already, there is
-  // nothing to replace.
-  const std::optional<cut::FileIdentity> agreed = *replacing ? files_.identity(*output) : std::nullopt;
-  start({.input = input,
-         .output = *output,
-         .start = stretch->start,
-         .end = stretch->end,
-         .overwrite = agreed.has_value(),
-         .replaces = agreed});
-}
-
-void SaveFlow::saveSegments() {
-  const SegmentListModel& list = session_.segments();
-  const cut::SegmentList stretches = cut::StretchesToCut(list.segments(), list.mode(), list.videoEnd());
-  if (stretches.empty()) {
-    messages_.inform(kNothingLeft);
-    return;
-  }
-  if (!session_.hasFile()) return;
-  beginSaving();
-  const QString input = session_.file();
-  FileDialogRequest request = saveDialogRequest(input);
-  request.fileName = suggestSegmentsName(input, files_);
-  request.choices = {kOneFile, kFilePerSegment};
-  const std::optional<SaveAnswer> answer = dialogs_.chooseFileToSaveWithChoice(request);
-  if (!answer) {
-    endSaving();
-    return;
-  }
-  const bool each = answer->choice == 1;
-  QStringList outputs{answer->path};
-  if (each) {
-    outputs.clear();
-    for (size_t i = 0; i < stretches.size(); ++i)
-      outputs << cut::SegmentFileName(answer->path, input, int(i) + 1, stretches[i]);
-  }
-  const std::optional<bool> replacing = agreeToOutputs(input, outputs);
-  if (!replacing) return;
-  // One file is replaced only as it is now; a file per segment by its name.
-  const std::optional<cut::FileIdentity> agreed =
-      *replacing && !each ? files_.identity(answer->path) : std::nullopt;
-  CutRequest cut{.input = input, .output = answer->path, .overwrite = *replacing, .replaces = agreed};
-  cut.segments = list.segments();
-  cut.segmentMode = list.mode();
-  cut.eachSegment = each;
-  cut.chapters = !each && kChapterTypes.contains(QFileInfo(answer->path).suffix().toLower());
-  start(cut);
-}
-
-void SaveFlow::beginSaving() {
   session_.setSaving(true);
   progress_.start(0);
   clock_.restart();
   emit preparing();
   emit progressChanged();
+
+  const QString input = session_.file();
+  if (segments)
+    chooseSegmentsOutput(input, suggestSegmentsName(input, files_));
+  else
+    chooseOutput(input, *stretch, suggestOutputName(input, *stretch, files_));
+}
+
+QStringList SaveFlow::segmentOutputs(const QString& input, const QString& chosen, bool each) const {
+  if (!each) return {chosen};
+  const SegmentListModel& list = session_.segments();
+  const cut::SegmentList stretches = cut::StretchesToCut(list.segments(), list.mode(), list.videoEnd());
+  QStringList outputs;
+  for (size_t i = 0; i < stretches.size(); ++i)
+    outputs << cut::SegmentFileName(chosen, input, int(i) + 1, stretches[i]);
+  return outputs;
+}
+
+bool SaveFlow::agreeToOutputs(const QString& input, const QStringList& outputs) {
+  QString existing;
+  for (const QString& output : outputs) {
+    if (const std::optional<Refusal> refused = refuseOutput(input, output)) {
+      messages_.inform(refused->text, refused->detail);
+      return false;
+    }
+    if (existing.isEmpty() && files_.exists(output)) existing = output;
+  }
+  return existing.isEmpty() || messages_.askYesNo(kOverwriteQuestion, overwriteDetail(existing));
+}
+
+void SaveFlow::chooseSegmentsOutput(const QString& input, QString name) {
+  FileDialogRequest request = saveDialogRequest(input);
+  request.choices = {kOneFile, kFilePerSegment};
+  for (;;) {
+    request.fileName = name;
+    const std::optional<SaveAnswer> answer = dialogs_.chooseFileToSaveWithChoice(request);
+    if (!answer) {
+      endSaving();
+      return;
+    }
+    name = answer->path;
+    request.choice = answer->choice;
+    const bool each = answer->choice == 1;
+    const QStringList outputs = segmentOutputs(input, answer->path, each);
+    bool replacing = false;
+    for (const QString& output : outputs) replacing = replacing || files_.exists(output);
+    if (!agreeToOutputs(input, outputs)) continue;
+    // One file is replaced only as it is now; a file per segment by its name.
+    const std::optional<cut::FileIdentity> agreed =
+        replacing && !each ? files_.identity(answer->path) : std::nullopt;
+    const SegmentListModel& list = session_.segments();
+    CutRequest cut{.input = input, .output = answer->path, .overwrite = replacing, .replaces = agreed};
+    cut.segments = list.segments();
+    cut.segmentMode = list.mode();
+    cut.eachSegment = each;
+    cut.chapters = !each && kChapterTypes.contains(QFileInfo(answer->path).suffix().toLower());
+    start(cut);
+    return;
+  }
 }
 
 FileDialogRequest SaveFlow::saveDialogRequest(const QString& input) const {
@@ -227,21 +227,44 @@ FileDialogRequest SaveFlow::saveDialogRequest(const QString& input) const {
   return request;
 }
 
-std::optional<bool> SaveFlow::agreeToOutputs(const QString& input, const QStringList& outputs) {
-  bool replacing = false;
-  for (const QString& output : outputs) {
-    if (const std::optional<Refusal> refused = refuseOutput(input, output)) {
-      messages_.inform(refused->text, refused->detail);
+QString SaveFlow::summaryOf(const CutOutcome& outcome) const {
+  if (request_.eachSegment)
+    return QString("%1 files saved, one per segment.").arg(outcome.report.section(' ', 0, 0));
+  return savedSummary(outcome.report, QFileInfo(request_.output).fileName(), request_.end - request_.start);
+}
+
+QString overwriteDetail(const QString& output) {
+  const QFileInfo info(output);
+  return QString("%1 already exists in %2.").arg(info.fileName(), info.absolutePath());
+}
+
+void SaveFlow::chooseOutput(const QString& input, const Stretch& stretch, QString name) {
+  FileDialogRequest request = saveDialogRequest(input);
+  for (;;) {
+    request.fileName = name;
+    const std::optional<QString> output = dialogs_.chooseFileToSave(request);
+    if (!output) {
       endSaving();
-      return std::nullopt;
+      return;
     }
-    replacing = replacing || files_.exists(output);
+    name = *output;
+    if (const std::optional<Refusal> refused = refuseOutput(input, *output)) {
+      messages_.inform(refused->text, refused->detail);
+      continue;
+    }
+    const bool replacing = files_.exists(*output);
+    if (replacing && !messages_.askYesNo(kOverwriteQuestion, overwriteDetail(*output))) continue;
+    // The file as it is now, when the user agreed: only it is replaced. Gone already, there
+    // is nothing to replace.
+    const std::optional<cut::FileIdentity> agreed = replacing ? files_.identity(*output) : std::nullopt;
+    start({.input = input,
+           .output = *output,
+           .start = stretch.start,
+           .end = stretch.end,
+           .overwrite = agreed.has_value(),
+           .replaces = agreed});
+    return;
   }
-  if (replacing && !messages_.askYesNo(kOverwriteQuestion)) {
-    endSaving();
-    return std::nullopt;
-  }
-  return replacing;
 }
 
 void SaveFlow::start(const CutRequest& request) {
@@ -261,10 +284,40 @@ void SaveFlow::cancel() {
   if (job_) job_->cancel();
 }
 
+void SaveFlow::continueUnattended(Notifier& notifier) {
+  notifier_ = &notifier;
+  if (!job_) emit finishedUnattended();
+}
+
+void SaveFlow::notifyOutcome(const CutOutcome& outcome) {
+  const QFileInfo output(request_.output);
+  switch (outcome.result) {
+    case CutOutcome::Result::Saved:
+      notifier_->notify(QString("%1: %2").arg(kSaved, output.fileName()),
+                        summaryOf(outcome) + QString("\nIn %1").arg(output.absolutePath()));
+      break;
+    case CutOutcome::Result::Cancelled:
+      notifier_->notify(kNotSaved, kSaveCancelled);
+      break;
+    case CutOutcome::Result::Failed:
+      notifier_->notify(QString("%1 (%2)").arg(kNotSaved, output.fileName()),
+                        plainReason(outcome.reason, request_.output, !files_.folderExists(request_.output)));
+      break;
+  }
+}
+
 void SaveFlow::onFinished(const CutOutcome& outcome) {
   ticker_.stop();
+  if (notifier_) {
+    // Nobody is left to answer a box: the desktop is told, and nothing is asked.
+    job_.release()->deleteLater();
+    endSaving();
+    notifyOutcome(outcome);
+    emit finishedUnattended();
+    return;
+  }
   if (outcome.result == CutOutcome::Result::Failed && outcome.outputTaken) {
-    askAgain(outcome);
+    askAgain();
     return;
   }
   if (outcome.result == CutOutcome::Result::Saved) {
@@ -288,12 +341,15 @@ void SaveFlow::onFinished(const CutOutcome& outcome) {
   }
 }
 
-void SaveFlow::askAgain(const CutOutcome& outcome) {
+void SaveFlow::askAgain() {
   job_.release()->deleteLater();
-  // Still locked while the question is open, as when it was first asked.
-  if (!messages_.askYesNo(kOverwriteQuestion)) {
-    endSaving();
-    messages_.inform(kNotSaved, outcome.reason);
+  // Still locked while the question is open, as when it was first asked. No goes back to
+  // the Save dialog for another name.
+  if (!messages_.askYesNo(kOverwriteQuestion, overwriteDetail(request_.output))) {
+    if (!request_.segments.empty())
+      chooseSegmentsOutput(request_.input, request_.output);
+    else
+      chooseOutput(request_.input, {.start = request_.start, .end = request_.end}, request_.output);
     return;
   }
   CutRequest again = request_;
@@ -308,10 +364,7 @@ void SaveFlow::askAgain(const CutOutcome& outcome) {
 
 void SaveFlow::tellSaved(const CutOutcome& outcome) {
   const QFileInfo output(request_.output);
-  const QString summary =
-      request_.eachSegment
-          ? QString("%1 files saved, one per segment.").arg(outcome.report.section(' ', 0, 0))
-          : savedSummary(outcome.report, output.fileName(), request_.end - request_.start);
+  const QString summary = summaryOf(outcome);
   if (!messages_.informSaved(kSaved, summary, outcome.report)) return;
   const QString folder = output.absolutePath();
   // Nothing else depends on it: without a file manager the user is only told where the file is.

@@ -65,6 +65,9 @@ class SaveFlow : public QObject {
   void save();
   // Stops a running cut; nothing is written.
   void cancel();
+  // The window is gone: how the running cut ends goes to the desktop's notifications, then
+  // `finishedUnattended` follows.
+  void continueUnattended(Notifier& notifier);
 
   int percent() const { return progress_.percent(); }
   QString title() const;
@@ -74,6 +77,8 @@ class SaveFlow : public QObject {
   void preparing();
   // The bar or the title changed.
   void progressChanged();
+  // A cut that outlived its window has ended, and the desktop was told.
+  void finishedUnattended();
 
  private:
   // Why the chosen output is refused before anything runs: a message and its detail.
@@ -82,18 +87,25 @@ class SaveFlow : public QObject {
   };
   std::optional<Refusal> refuseOutput(const QString& input, const QString& output) const;
 
-  // Save with a segment list: one file, or one per segment, as the dialog's choice says.
-  void saveSegments();
-  // The window locks; playback halts.
-  void beginSaving();
+  // Asks for the output's name, starting from `name`, until a name is taken or the user
+  // cancels: a refused name or a No to replacing a file comes back to the dialog.
+  void chooseOutput(const QString& input, const Stretch& stretch, QString name);
+  // The same for the segment list: one file, or one per segment, as the dialog's choice says;
+  // every file it names is refused or agreed to replace before anything runs.
+  void chooseSegmentsOutput(const QString& input, QString name);
   FileDialogRequest saveDialogRequest(const QString& input) const;
-  // Refuses what cannot be written and asks before replacing: whether files are replaced, or
-  // nothing when the save ends here.
-  std::optional<bool> agreeToOutputs(const QString& input, const QStringList& outputs);
+  // The files a save of the segments writes under the chosen name.
+  QStringList segmentOutputs(const QString& input, const QString& chosen, bool each) const;
+  // Why one of `outputs` cannot be written; whether the user agreed to replace the ones there.
+  bool agreeToOutputs(const QString& input, const QStringList& outputs);
+  // The summary under "Done" and in the desktop's note.
+  QString summaryOf(const CutOutcome& outcome) const;
   void start(const CutRequest& request);
+  void notifyOutcome(const CutOutcome& outcome);
   void onFinished(const CutOutcome& outcome);
-  // The output name no longer holds what the user agreed to: asks again, and cuts again on Yes.
-  void askAgain(const CutOutcome& outcome);
+  // The output name no longer holds what the user agreed to: asks again, and cuts again on
+  // Yes; No goes back to the Save dialog.
+  void askAgain();
   void endSaving();
   void tellSaved(const CutOutcome& outcome);
 
@@ -108,6 +120,10 @@ class SaveFlow : public QObject {
   SaveProgress progress_;
   QElapsedTimer clock_;
   QTimer ticker_;
+  Notifier* notifier_ = nullptr;  // set once the window is gone
 };
+
+// The detail of the overwrite question: which file would be replaced.
+QString overwriteDetail(const QString& output);
 
 }  // namespace vintrel

@@ -101,6 +101,7 @@ void SegmentPanel::moveSelected(int by) {
 void SegmentPanel::onSelectionChanged() {
   const QList<int> rows = selectedRows();
   if (rows.size() == 1) emit segmentSelected(rows[0]);
+  emit selectionChanged();
 }
 
 }  // namespace vintrel

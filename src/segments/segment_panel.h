@@ -29,6 +29,8 @@ class SegmentPanel : public QWidget {
  signals:
   // One row is selected: its segment's marks go back on the slider and the labels.
   void segmentSelected(int row);
+  // The rows selected changed (to one, several or none).
+  void selectionChanged();
 
  private:
   void showMode();

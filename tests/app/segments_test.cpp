@@ -133,7 +133,9 @@ TEST(Segments, SaveOffersOneFileOrOnePerSegmentAndSendsTheList) {
     const fakes::DialogUse& dialog = r.dialogs.uses.back();
     EXPECT_EQ(dialog.request.choices,
               (QStringList{"One file (the segments joined)", "One file per segment"}));
-    if (c.existing.isEmpty()) EXPECT_EQ(dialog.request.fileName, chosen) << "a free name from the video's";
+    if (c.existing.isEmpty()) {
+      EXPECT_EQ(dialog.request.fileName, chosen) << "a free name from the video's";
+    }
     EXPECT_EQ(r.messages.showed("Do you want to overwrite the existing file?"), c.asked);
     ASSERT_EQ(r.cutRequests.size(), 1u);
     const vintrel::CutRequest& sent = r.cutRequests[0];

@@ -29,13 +29,13 @@ struct Stretch {
 
 struct JoinCase {
   const char* name;
-  QString type;           // the source's and the output's
-  QStringList audio;      // the sound's codec options
-  QStringList list;       // vintrel-cut's options naming the stretches
+  QString type;               // the source's and the output's
+  QStringList audio;          // the sound's codec options
+  QStringList list;           // vintrel-cut's options naming the stretches
   std::vector<Stretch> kept;  // what the file must hold, in its order
-  QStringList titles;     // the chapters', where asked for
-  double syncTolerance;   // how far a beep may move against its flash at a join
-  bool each = false;      // one file per stretch
+  QStringList titles;         // the chapters', where asked for
+  double syncTolerance;       // how far a beep may move against its flash at a join
+  bool each = false;          // one file per stretch
   QString subtitles = {};
 };
 
@@ -62,7 +62,9 @@ class JoinTest : public testing::TestWithParam<JoinCase> {
     }
     return offsets;
   }
-  double Length() const { return Offsets().back() + GetParam().kept.back().end - GetParam().kept.back().start; }
+  double Length() const {
+    return Offsets().back() + GetParam().kept.back().end - GetParam().kept.back().start;
+  }
   void ExpectSyncAtEveryJoin(const QString& file, const std::vector<Stretch>& kept);
   void ExpectFrames(const QString& file, const std::vector<Stretch>& kept);
 };
@@ -97,12 +99,14 @@ void JoinTest::ExpectSyncAtEveryJoin(const QString& file, const std::vector<Stre
 void JoinTest::ExpectFrames(const QString& file, const std::vector<Stretch>& kept) {
   const QList<double> sourceTimes = FrameTimes(source()), madeTimes = FrameTimes(file);
   int expected = 0;
-  for (const Stretch& s : kept) expected += FrameIndexAt(sourceTimes, s.end) - FrameIndexAt(sourceTimes, s.start);
+  for (const Stretch& s : kept)
+    expected += FrameIndexAt(sourceTimes, s.end) - FrameIndexAt(sourceTimes, s.start);
   EXPECT_EQ(madeTimes.size(), expected) << "frames of every stretch";
   // Each frame a frame's time after the one before it: no gap, no overlap at a join.
   for (qsizetype i = 1; i < madeTimes.size(); ++i)
     if (!std::isnan(madeTimes[i]) && !std::isnan(madeTimes[i - 1]))
-      EXPECT_NEAR(madeTimes[i] - madeTimes[i - 1], 1.0 / 30, 0.0015) << "between frames " << i - 1 << " and " << i;
+      EXPECT_NEAR(madeTimes[i] - madeTimes[i - 1], 1.0 / 30, 0.0015)
+          << "between frames " << i - 1 << " and " << i;
   EXPECT_EQ(DecodeErrors(file), "");
 }
 
@@ -144,7 +148,8 @@ TEST_P(JoinTest, EveryStretchInSyncOnBothSidesOfEveryJoin) {
     EXPECT_EQ(titles, c.titles);
     ASSERT_EQ(starts.size(), qsizetype(c.kept.size()));
     for (size_t i = 0; i < c.kept.size(); ++i)
-      EXPECT_NEAR(starts[qsizetype(i)].section('=', -1).toDouble(), Offsets()[i], 0.002) << "chapter " << i + 1;
+      EXPECT_NEAR(starts[qsizetype(i)].section('=', -1).toDouble(), Offsets()[i], 0.002)
+          << "chapter " << i + 1;
   }
   if (!c.subtitles.isEmpty()) {
     QList<Cue> expected;
@@ -167,24 +172,61 @@ std::string CaseName(const testing::TestParamInfo<JoinCase>& info) { return info
 
 const QStringList kAac = {"-c:a", "aac"};
 
-INSTANTIATE_TEST_SUITE_P(
-    Joins, JoinTest,
-    testing::Values(
-        // Key-frame and mid-GOP starts, in an order other than the video's.
-        JoinCase{"Keep3_Mp4", "mp4", kAac, {"--keep", "6-8=Six,1.5-3.2=One,9.3-11=Nine", "--chapters"},
-                 {{6, 8}, {1.5, 3.2}, {9.3, 11}}, {"Six", "One", "Nine"}, kAacFrame / 2},
-        JoinCase{"Keep3_Mkv", "mkv", kAac, {"--keep", "1.5-3.2,5-7.7,9-11", "--chapters"},
-                 {{1.5, 3.2}, {5, 7.7}, {9, 11}}, {"Segment 1", "Segment 2", "Segment 3"}, kAacFrame / 2 + 0.001},
-        JoinCase{"Remove2_Mp4", "mp4", kAac, {"--remove", "2.5-4.2,7-9.6"},
-                 {{0, 2.5}, {4.2, 7}, {9.6, 12}}, {}, kAacFrame / 2},
-        JoinCase{"Remove2_Ac3_Mkv", "mkv", {"-c:a", "ac3"}, {"--remove", "2.5-4.2,7-9.6"},
-                 {{0, 2.5}, {4.2, 7}, {9.6, 12}}, {}, kAc3Frame / 2 + 0.001},
-        JoinCase{"Keep3_Opus_Mkv", "mkv", {"-c:a", "libopus"}, {"--keep", "1.5-3.2,5-7.7,9-11"},
-                 {{1.5, 3.2}, {5, 7.7}, {9, 11}}, {}, kOpusFrame / 2 + 0.001},
-        JoinCase{"EachSegment_Mp4", "mp4", kAac, {"--keep", "1.5-3.2,5-7.7", "--each"}, {{1.5, 3.2}, {5, 7.7}},
-                 {}, 0.0011, true},
-        JoinCase{"SubtitlesAcrossJoins_Mkv", "mkv", kAac, {"--keep", "1-3,5-8,9.5-11"},
-                 {{1, 3}, {5, 8}, {9.5, 11}}, {}, kAacFrame / 2 + 0.001, false, kSubtitles}),
-    CaseName);
+INSTANTIATE_TEST_SUITE_P(Joins, JoinTest,
+                         testing::Values(
+                             // Key-frame and mid-GOP starts, in an order other than the video's.
+                             JoinCase{"Keep3_Mp4",
+                                      "mp4",
+                                      kAac,
+                                      {"--keep", "6-8=Six,1.5-3.2=One,9.3-11=Nine", "--chapters"},
+                                      {{6, 8}, {1.5, 3.2}, {9.3, 11}},
+                                      {"Six", "One", "Nine"},
+                                      kAacFrame / 2},
+                             JoinCase{"Keep3_Mkv",
+                                      "mkv",
+                                      kAac,
+                                      {"--keep", "1.5-3.2,5-7.7,9-11", "--chapters"},
+                                      {{1.5, 3.2}, {5, 7.7}, {9, 11}},
+                                      {"Segment 1", "Segment 2", "Segment 3"},
+                                      kAacFrame / 2 + 0.001},
+                             JoinCase{"Remove2_Mp4",
+                                      "mp4",
+                                      kAac,
+                                      {"--remove", "2.5-4.2,7-9.6"},
+                                      {{0, 2.5}, {4.2, 7}, {9.6, 12}},
+                                      {},
+                                      kAacFrame / 2},
+                             JoinCase{"Remove2_Ac3_Mkv",
+                                      "mkv",
+                                      {"-c:a", "ac3"},
+                                      {"--remove", "2.5-4.2,7-9.6"},
+                                      {{0, 2.5}, {4.2, 7}, {9.6, 12}},
+                                      {},
+                                      kAc3Frame / 2 + 0.001},
+                             JoinCase{"Keep3_Opus_Mkv",
+                                      "mkv",
+                                      {"-c:a", "libopus"},
+                                      {"--keep", "1.5-3.2,5-7.7,9-11"},
+                                      {{1.5, 3.2}, {5, 7.7}, {9, 11}},
+                                      {},
+                                      kOpusFrame / 2 + 0.001},
+                             JoinCase{"EachSegment_Mp4",
+                                      "mp4",
+                                      kAac,
+                                      {"--keep", "1.5-3.2,5-7.7", "--each"},
+                                      {{1.5, 3.2}, {5, 7.7}},
+                                      {},
+                                      0.0011,
+                                      true},
+                             JoinCase{"SubtitlesAcrossJoins_Mkv",
+                                      "mkv",
+                                      kAac,
+                                      {"--keep", "1-3,5-8,9.5-11"},
+                                      {{1, 3}, {5, 8}, {9.5, 11}},
+                                      {},
+                                      kAacFrame / 2 + 0.001,
+                                      false,
+                                      kSubtitles}),
+                         CaseName);
 
 }  // namespace
