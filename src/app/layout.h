@@ -19,7 +19,7 @@ inline constexpr QRect kMarkStartButton{416, 148, 69, 22};
 inline constexpr QRect kEndLabel{423, 184, 57, 12};
 inline constexpr QRect kMarkEndButton{418, 200, 67, 22};
 inline constexpr QRect kHelpButton{418, 240, 67, 22};
-inline constexpr QRect kAddSegmentButton{416, 268, 69, 22};
+inline constexpr QRect kAddSegmentButton{410, 268, 81, 22};
 inline constexpr QRect kLengthLabel{26, 319, 57, 12};
 // The video's length, under the slider's far end, where its thumb stands at the last second.
 inline constexpr QRect kDurationLabel{349, 319, 57, 12};
@@ -82,7 +82,7 @@ inline constexpr Spot kSpots[] = {
 // The segment list, once shown, stands right of everything else at this width (scaled as the
 // controls are) and the window's height; the other controls are placed as in a window that much
 // narrower.
-inline constexpr int kSegmentPanelWidth = 300;
+inline constexpr int kSegmentPanelWidth = 380;
 
 // The line height of the font the design's controls were drawn for, in pixels.
 inline constexpr double kDesignLineHeight = 15;

@@ -153,14 +153,7 @@ void MainWindow::connectControls() {
 
 void MainWindow::createActions() {
   auto make = [this](const char* name, const QString& text, const QKeySequence& key, auto handler) {
-    auto* action = new QAction(text, this);
-    action->setObjectName(name);
-    action->setShortcut(key);
-    // Keys work whatever control of the window has the focus; a dialog keeps its own.
-    action->setShortcutContext(Qt::WindowShortcut);
-    connect(action, &QAction::triggered, this, handler);
-    addAction(action);
-    return action;
+    return makeAction(name, text, key, handler);
   };
   openAction = make("openAction", "Open", QKeySequence::Open, &MainWindow::onOpenTriggered);
   playPauseAction = make("playPauseAction", "Play", Qt::Key_Space, &MainWindow::onPlayPauseTriggered);

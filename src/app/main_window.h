@@ -93,8 +93,8 @@ class MainWindow : public QWidget {
   QAction* showSegmentsAction;  // in the context menu: the list beside the picture
   QAction* importSegmentsAction;
   QAction* exportSegmentsAction;
-  QAction* shortcutsAction;     // F1: the Keyboard Shortcuts window
-  QAction* contextMenuAction;   // Shift+F10, as the Menu key does
+  QAction* shortcutsAction;    // F1: the Keyboard Shortcuts window
+  QAction* contextMenuAction;  // Shift+F10, as the Menu key does
 
   // The controls.
   VideoArea* videoArea;
@@ -133,6 +133,17 @@ class MainWindow : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // A command of the window: its keys work whatever control has the focus; a dialog keeps its own.
+  template <typename Handler>
+  QAction* makeAction(const char* name, const QString& text, const QKeySequence& key, Handler handler) {
+    auto* action = new QAction(text, this);
+    action->setObjectName(name);
+    action->setShortcut(key);
+    action->setShortcutContext(Qt::WindowShortcut);
+    connect(action, &QAction::triggered, this, handler);
+    addAction(action);
+    return action;
+  }
   void createControls();
   void connectControls();  // the position timer, the slider's signals, the focus order
   void createActions();

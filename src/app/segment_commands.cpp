@@ -15,13 +15,7 @@ inline const char* kNotExported = "The segment list was not saved.";
 
 void MainWindow::createSegmentControls() {
   auto make = [this](const char* name, const QString& text, const QKeySequence& key, auto handler) {
-    auto* action = new QAction(text, this);
-    action->setObjectName(name);
-    action->setShortcut(key);
-    action->setShortcutContext(Qt::WindowShortcut);
-    connect(action, &QAction::triggered, this, handler);
-    addAction(action);
-    return action;
+    return makeAction(name, text, key, handler);
   };
   SegmentListModel& list = session_.segments();
   addSegmentAction = make("addSegmentAction", "Add Segment", Qt::Key_A, &MainWindow::onAddSegmentTriggered);
@@ -45,6 +39,9 @@ void MainWindow::createSegmentControls() {
   connect(addSegmentButton, &QPushButton::clicked, addSegmentAction, &QAction::trigger);
   addSegmentButton->setToolTip("Add Segment (A): the marked stretch into the segment list");
   addSegmentButton->installEventFilter(this);
+  // In reading order: under Help, before the slider.
+  setTabOrder(helpButton, addSegmentButton);
+  setTabOrder(addSegmentButton, positionSlider);
 
   segmentPanel = new SegmentPanel(list, this);
   segmentPanel->hide();

@@ -42,10 +42,16 @@ class SegmentListStep : public QUndoCommand {
 SegmentListModel::SegmentListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 void SegmentListModel::assign(const cut::SegmentList& segments, cut::SegmentMode mode) {
-  beginResetModel();
-  segments_ = segments;
   mode_ = mode;
-  endResetModel();
+  if (segments.size() == segments_.size()) {
+    // As many rows as before (an edit, a move, the switch): the view keeps its selection.
+    segments_ = segments;
+    if (!segments_.empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, kColumns - 1));
+  } else {
+    beginResetModel();
+    segments_ = segments;
+    endResetModel();
+  }
   emit listChanged();
 }
 

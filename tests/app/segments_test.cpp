@@ -59,7 +59,7 @@ TEST(Segments, AddSegmentPutsTheMarksInTheListWhichComesIntoViewBesideThePicture
   r.add(10, 20);
   EXPECT_EQ(r.list(), (SegmentList{{10, 20, ""}}));
   EXPECT_TRUE(r.w().segmentPanel->isVisible());
-  EXPECT_EQ(r.w().size().width(), before.width() + 300) << "the picture keeps its size";
+  EXPECT_EQ(r.w().size().width(), before.width() + 380) << "the picture keeps its size";
   EXPECT_EQ(r.w().videoArea->size(), QSize(404, 288));
   EXPECT_GE(r.w().segmentPanel->geometry().left(), r.w().helpButton->geometry().right());
   r.add(15, 25);

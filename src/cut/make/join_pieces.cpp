@@ -15,6 +15,38 @@ namespace vintrel::cut {
 
 namespace {
 
+bool SameExtradata(const AVCodecParameters* x, const AVCodecParameters* y) {
+  return x->extradata_size == y->extradata_size &&
+         (x->extradata_size == 0 || std::equal(x->extradata, x->extradata + x->extradata_size, y->extradata));
+}
+
+// An H.264 stream's parameter sets from its avcC record, as NAL units with the record's length
+// prefix: what a piece's first packet carries where its sets differ from the first piece's.
+// Empty where the record is none such.
+QByteArray InBandSets(const AVCodecParameters* parameters) {
+  const uint8_t* data = parameters->extradata;
+  const int size = parameters->extradata_size;
+  if (parameters->codec_id != AV_CODEC_ID_H264 || size < 7 || data[0] != 1) return {};
+  const int lengthSize = (data[4] & 3) + 1;
+  QByteArray sets;
+  int at = 5;
+  for (int kind = 0; kind < 2; ++kind) {
+    if (at >= size) return {};
+    const int count = kind == 0 ? data[at] & 0x1f : data[at];
+    ++at;
+    for (int i = 0; i < count; ++i) {
+      if (at + 2 > size) return {};
+      const int length = data[at] << 8 | data[at + 1];
+      at += 2;
+      if (at + length > size) return {};
+      for (int byte = lengthSize - 1; byte >= 0; --byte) sets.append(char(length >> (8 * byte) & 0xff));
+      sets.append(reinterpret_cast<const char*>(data + at), length);
+      at += length;
+    }
+  }
+  return sets;
+}
+
 QString StreamDifference(const Source& first, const Source& other) {
   const AVFormatContext* a = first.context();
   const AVFormatContext* b = other.context();
@@ -22,9 +54,13 @@ QString StreamDifference(const Source& first, const Source& other) {
   for (unsigned i = 0; i < a->nb_streams; ++i) {
     const AVCodecParameters* x = a->streams[i]->codecpar;
     const AVCodecParameters* y = b->streams[i]->codecpar;
-    // The same parameter sets: a piece's packets decode with the first piece's.
-    if (x->codec_id != y->codec_id || x->extradata_size != y->extradata_size ||
-        (x->extradata_size > 0 && !std::equal(x->extradata, x->extradata + x->extradata_size, y->extradata)))
+    // The same parameter sets, or H.264 sets the piece's first packet can carry in band; sound of
+    // the same codec, rate and channels (each packet decodes on its own).
+    const bool sound = x->codec_type == AVMEDIA_TYPE_AUDIO;
+    if (sound && x->codec_id == y->codec_id && x->sample_rate == y->sample_rate &&
+        x->ch_layout.nb_channels == y->ch_layout.nb_channels)
+      continue;
+    if (x->codec_id != y->codec_id || (!SameExtradata(x, y) && InBandSets(y).isEmpty()))
       return QString("stream %1 differs (codec or parameter sets)").arg(i);
   }
   return {};
@@ -63,7 +99,24 @@ struct StreamClock {
   std::optional<int64_t> lastDts;
   std::optional<int64_t> nextSound;
   std::optional<int64_t> pieceShift;  // how far the piece's sound moved to follow on, once known
+  std::vector<int64_t> waiting;       // pictures' times not yet given as a decoding time, rising
+  PacketHandle held;                  // the last sound packet, not yet written
 };
+
+// How many pictures decoding may run ahead of display: more than any encoder here reorders.
+constexpr size_t kMostReordering = 8;
+
+// A decoding time for a picture shown at `pts`: the earliest time among the pictures seen that
+// no decoding time has taken yet, once as many as reordering may hold are waiting; rising, and
+// never after the picture's own time.
+int64_t DecodingTime(StreamClock& clock, int64_t pts) {
+  if (clock.waiting.empty())
+    for (size_t i = kMostReordering; i > 0; --i) clock.waiting.push_back(pts - int64_t(i));
+  clock.waiting.insert(std::upper_bound(clock.waiting.begin(), clock.waiting.end(), pts), pts);
+  const int64_t earliest = clock.waiting.front();
+  clock.waiting.erase(clock.waiting.begin());
+  return earliest;
+}
 
 class Joiner {
  public:
@@ -78,6 +131,7 @@ class Joiner {
     output_ = std::make_unique<OutputFile>(made, *sources_[0], 0, total);
     output_->setChapters(chapters ? SegmentChapters() : PieceChapters());
     clocks_.resize(sources_[0]->context()->nb_streams);
+    keepsNoDecodingTimes_ = QString(output_->format()->name).contains("matroska");
     joined_.soundFrame = SoundFrame(*sources_[0]);
   }
 
@@ -92,6 +146,7 @@ class Joiner {
       offset += pieces_[i].length;
       if (progress) progress(double(i + 1) / double(sources_.size()));
     }
+    writeHeldSound();
     output_->finish();
     return joined_;
   }
@@ -125,19 +180,31 @@ class Joiner {
     return chapters;
   }
 
+  // `offset`: what moves the piece's packets to where it starts in the joined file, seconds.
   void copyPiece(Source& source, double offset, bool later) {
     for (StreamClock& clock : clocks_) clock.pieceShift.reset();
+    const AVCodecParameters* video = source.video()->codecpar;
+    QByteArray sets = SameExtradata(video, sources_[0]->video()->codecpar) ? QByteArray() : InBandSets(video);
     PacketHandle packet = NewPacket();
     while (source.read(packet.get())) {
       ThrowIfCancelled();
       const int index = packet->stream_index;
+      if (index == source.videoIndex() && !sets.isEmpty()) {
+        // The piece's own parameter sets go before its first picture.
+        PacketHandle withSets = PacketWith(
+            sets + QByteArray(reinterpret_cast<const char*>(packet->data), packet->size), packet.get());
+        av_packet_unref(packet.get());
+        av_packet_move_ref(packet.get(), withSets.get());
+        sets.clear();
+      }
       const AVStream* in = source.stream(index);
       // Every piece is written in the first piece's clocks.
       const AVRational timeBase = sources_[0]->stream(index)->time_base;
       av_packet_rescale_ts(packet.get(), in->time_base, timeBase);
       const bool sound = in->codecpar->codec_type == AVMEDIA_TYPE_AUDIO;
-      if (sound ? placeSound(packet.get(), index, offset, timeBase, later)
-                : place(packet.get(), index, offset, timeBase)) {
+      if (sound) {
+        placeSound(packet.get(), index, offset, timeBase, later);
+      } else if (place(packet.get(), index, offset, timeBase)) {
         if (index == source.videoIndex()) ++joined_.frames;
         output_->write(index, packet.get());
       }
@@ -150,6 +217,10 @@ class Joiner {
     if (packet->pts != AV_NOPTS_VALUE) packet->pts += shift;
     if (packet->dts != AV_NOPTS_VALUE) packet->dts += shift;
     StreamClock& clock = clocks_[size_t(index)];
+    // Matroska keeps no decoding times, and its reader's guesses run backwards around the
+    // pictures a cut re-encoded: they are made afresh from the pictures' own times.
+    if (keepsNoDecodingTimes_ && packet->pts != AV_NOPTS_VALUE)
+      packet->dts = index == sources_[0]->videoIndex() ? DecodingTime(clock, packet->pts) : packet->pts;
     if (packet->dts != AV_NOPTS_VALUE) {
       if (clock.lastDts && packet->dts <= *clock.lastDts)
         throw CutError("The segments' cuts cannot be joined: their decoding times overlap at a join.");
@@ -158,14 +229,26 @@ class Joiner {
     return true;
   }
 
-  // Sound runs on without a gap: a piece's first packets that the piece before already covers
-  // by more than half go, and the piece's sound moves as one by what is left (at most half a
-  // packet), so that within it every packet keeps its own time.
-  bool placeSound(AVPacket* packet, int index, double offset, AVRational timeBase, bool later) {
+  // Sound runs on without a gap. At a join either the piece before's last packet (most of it
+  // past its end mark) or this piece's first packets (most of them before its start) go, or
+  // neither, whichever leaves the sound nearest its picture; the piece's sound then moves as one
+  // by what is left (at most half a packet), so that within it every packet keeps its own time.
+  void placeSound(AVPacket* packet, int index, double offset, AVRational timeBase, bool later) {
     StreamClock& clock = clocks_[size_t(index)];
     const int64_t ideal = packet->pts + Ticks(offset, timeBase);
+    const int64_t duration = packet->duration;
     if (!clock.pieceShift) {
-      if (clock.nextSound && ideal + packet->duration / 2 < *clock.nextSound) return false;
+      while (clock.nextSound) {
+        const int64_t keepBoth = *clock.nextSound - ideal, dropHead = *clock.nextSound - (ideal + duration);
+        const int64_t dropTail = clock.held ? clock.held->pts - ideal : keepBoth;
+        if (clock.held && std::abs(dropTail) <= std::min(std::abs(keepBoth), std::abs(dropHead))) {
+          clock.nextSound = clock.held->pts;
+          clock.held.reset();
+          continue;
+        }
+        if (std::abs(dropHead) < std::abs(keepBoth)) return;
+        break;
+      }
       clock.pieceShift = clock.nextSound ? *clock.nextSound - ideal : 0;
       if (later && index == sources_[0]->firstAudio())
         joined_.soundOffsetAtJoins =
@@ -174,9 +257,16 @@ class Joiner {
     // A piece's own start trims are its own; here the sound runs on.
     if (later) av_packet_free_side_data(packet);
     packet->dts = packet->pts = ideal + *clock.pieceShift;
-    if (clock.nextSound && packet->pts < *clock.nextSound - packet->duration / 2) return false;
-    clock.nextSound = packet->pts + packet->duration;
-    return true;
+    if (clock.nextSound && packet->pts < *clock.nextSound - duration / 2) return;
+    clock.nextSound = packet->pts + duration;
+    // Each packet waits for the next: at a join it may yet go.
+    if (clock.held) output_->write(index, clock.held.get());
+    clock.held = ClonePacket(packet);
+  }
+
+  void writeHeldSound() {
+    for (size_t index = 0; index < clocks_.size(); ++index)
+      if (clocks_[index].held) output_->write(int(index), clocks_[index].held.get());
   }
 
   const std::vector<JoinPiece>& pieces_;
@@ -184,6 +274,7 @@ class Joiner {
   std::vector<std::unique_ptr<Source>> sources_;
   std::unique_ptr<OutputFile> output_;
   std::vector<StreamClock> clocks_;
+  bool keepsNoDecodingTimes_ = false;
   Joined joined_;
 };
 
@@ -213,56 +304,64 @@ Joined JoinPieces(const std::vector<JoinPiece>& pieces, const QString& made, boo
 
 namespace {
 
-// The video packets' hashes of a file, with their times in seconds from its first picture, in
-// decoding order.
-std::vector<std::pair<double, QByteArray>> VideoPackets(const QString& file) {
-  Source source(file);
-  const double first = FirstVideoTime(file);
-  std::vector<std::pair<double, QByteArray>> packets;
-  PacketHandle packet = NewPacket();
-  while (source.read(packet.get())) {
-    if (packet->stream_index == source.videoIndex())
-      packets.emplace_back(
-          Seconds(packet->pts, source.video()->time_base) - first,
-          QCryptographicHash::hash(QByteArrayView(packet->data, packet->size), QCryptographicHash::Md5));
-    av_packet_unref(packet.get());
+// A file's video packets one by one in decoding order, each with its time from the file's first
+// picture.
+class VideoReader {
+ public:
+  explicit VideoReader(const QString& file) : source_(file), first_(FirstVideoTime(file)) {}
+  bool next(QByteArray& bytes, double& time) {
+    while (source_.read(packet_.get())) {
+      const bool video = packet_->stream_index == source_.videoIndex();
+      if (video) {
+        bytes = QByteArray(reinterpret_cast<const char*>(packet_->data), packet_->size);
+        time = Seconds(packet_->pts, source_.video()->time_base) - first_;
+      }
+      av_packet_unref(packet_.get());
+      if (video) return true;
+    }
+    return false;
   }
-  return packets;
-}
+
+ private:
+  Source source_;
+  double first_;
+  PacketHandle packet_ = NewPacket();
+};
 
 }  // namespace
 
 QStringList CheckJoined(const std::vector<JoinPiece>& pieces, const QString& made, const Joined& joined) {
-  const std::vector<std::pair<double, QByteArray>> all = VideoPackets(made);
-  size_t next = 0;
+  VideoReader all(made);
   double from = 0;
   QStringList perSegment;
   int total = 0;
+  QByteArray bytes, madeBytes;
+  double time = 0, at = 0;
   for (size_t i = 0; i < pieces.size(); ++i) {
-    const std::vector<std::pair<double, QByteArray>> own = VideoPackets(pieces[i].file);
-    int inStretch = 0;
-    for (const auto& [time, hash] : own) {
-      if (next >= all.size() || all[next].second != hash)
+    VideoReader own(pieces[i].file);
+    int frames = 0;
+    while (own.next(bytes, time)) {
+      // The same bytes (a piece's first picture may carry its parameter sets before them), each
+      // frame where it stood in its own cut, moved by the segments before it (to the
+      // millisecond Matroska holds), within its own stretch.
+      if (!all.next(madeBytes, at) || !madeBytes.endsWith(bytes))
         throw VerificationFailed(QString("segment %1's pictures differ from its cut's").arg(i + 1));
-      // Each frame stands where it stood in its own cut, moved by the segments before it (to the
-      // millisecond Matroska holds).
-      const double at = all[next++].first + pieces[0].firstFrame;
+      at += pieces[0].firstFrame;
       const double expected = from + pieces[i].firstFrame + time;
-      if (std::abs(at - expected) < 0.0015 && at >= from - 0.0015 && at < from + pieces[i].length - 0.0005)
-        ++inStretch;
+      if (std::abs(at - expected) >= 0.0015 || at < from - 0.0015 || at >= from + pieces[i].length - 0.0005)
+        throw VerificationFailed(
+            QString("segment %1's frame at %2 s stands at %3 s of the joined file, outside its place")
+                .arg(i + 1)
+                .arg(time, 0, 'f', 3)
+                .arg(at, 0, 'f', 3));
+      ++frames;
     }
-    if (inStretch != int(own.size()))
-      throw VerificationFailed(
-          QString("%1 of segment %2's %3 frames stand outside its stretch of the joined file")
-              .arg(int(own.size()) - inStretch)
-              .arg(i + 1)
-              .arg(own.size()));
-    perSegment << QString::number(inStretch);
-    total += inStretch;
+    perSegment << QString::number(frames);
+    total += frames;
     from += pieces[i].length;
   }
-  if (next != all.size() || total != joined.frames)
-    throw VerificationFailed(QString("the joined file holds %1 frames, not %2").arg(all.size()).arg(total));
+  if (all.next(madeBytes, at) || total != joined.frames)
+    throw VerificationFailed(QString("the joined file holds other frames than its segments' %1").arg(total));
   if (joined.soundFrame > 0 && joined.soundOffsetAtJoins > joined.soundFrame / 2 + 0.0005)
     throw VerificationFailed(QString("the sound stands %1 ms off its picture at a join")
                                  .arg(joined.soundOffsetAtJoins * 1000, 0, 'f', 1));
