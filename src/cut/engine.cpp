@@ -91,6 +91,14 @@ double AudioEnd(const Source& source) {
   return audio < 0 ? 0 : source.endSeconds(source.stream(audio));
 }
 
+// Where the source's first sound stream starts, from the player's 0 (a camera's may start late).
+double AudioStart(const Source& source) {
+  const int audio = source.firstAudio();
+  if (audio < 0 || source.stream(audio)->start_time == AV_NOPTS_VALUE) return 0;
+  return std::max(0.0, Seconds(source.stream(audio)->start_time, source.stream(audio)->time_base) -
+                           source.startSeconds());
+}
+
 // One audio frame of the first sound stream, in seconds: how far apart sound and picture may
 // start where the container cannot trim the sound to the sample.
 double AudioFrame(const Source& source) {
@@ -107,7 +115,8 @@ Expected ExpectedOf(const Cut& cut, int frames, double firstFrame, double firstS
   expected.frames = frames;
   expected.length = cut.end - cut.start;
   expected.audio = cut.source.firstAudio() >= 0 && AudioEnd(cut.source) > cut.start;
-  expected.audioLength = std::min(cut.end, AudioEnd(cut.source)) - cut.start;
+  expected.audioLength =
+      std::min(cut.end, AudioEnd(cut.source)) - std::max(cut.start, AudioStart(cut.source));
   expected.videoAfterAudio = firstFrame - firstSound;
   expected.rotation = StreamRotation(cut.source.video());
   return expected;
@@ -122,15 +131,14 @@ SmartCutDecision PlanFromWindows(Cut& cut) {
   return PlanSmartCut(startWindow, endWindow, stretch, cut.source.reorderDepth());
 }
 
-QStringList CheckSmartCut(Cut& cut, const SmartCutLayout& layout, SmartCutMade& made, const QString& file) {
+QStringList CheckSmartCut(Cut& cut, const SmartCutLayout& layout, const SmartCutMade& made,
+                          const QString& file) {
   cut.phase(CutPhase::kVerifying);
   const Stretch stretch = cut.stretch();
   const AVRational timeBase = cut.source.video()->time_base;
   const int compared = std::min(kComparedFrames, made.copied);
-  if (!made.sample.first)
-    made.sample = SampleSource(cut.source, layout.entry, stretch.start, layout.entry, compared);
-  SourceSample& sample = made.sample;
-  sample.copied.resize(std::min<size_t>(sample.copied.size(), compared));
+  const SourceSample sample =
+      SampleSource(cut.request.input, stretch.start, layout.entry, compared, SampleReading::kSeek);
   cut.progress(0.4, 0.85, 1);
   DecodePlan decode;
   decode.headFrames = int(layout.head.size());
@@ -168,8 +176,8 @@ std::optional<Made> TrySmartCut(Cut& cut, QString& reason) {
     cut.phase(layout.head.empty() && layout.tail.empty() ? CutPhase::kCopying : CutPhase::kEncoding);
     Made made;
     made.file = cut.madePath();
-    SmartCutMade result = WriteSmartCut(cut.source, layout, cut.stretch(), made.file, kComparedFrames,
-                                        [&](double share) { cut.progress(share, 0, 0.85); });
+    const SmartCutMade result = WriteSmartCut(cut.source, layout, cut.stretch(), made.file,
+                                              [&](double share) { cut.progress(share, 0, 0.85); });
     made.checked = CheckSmartCut(cut, layout, result, made.file);
     made.how =
         QString("Smart cut: %1 frames re-encoded, %2 copied.").arg(result.reEncoded).arg(result.copied);
@@ -221,10 +229,12 @@ Made ReEncode(Cut& cut, const QString& reason) {
   // The source's frames in the stretch, by their own times: a variable rate counts as it is.
   const Stretch stretch = cut.stretch();
   // Read from the file's start: the types re-encoded here (MPEG among them) seek by bytes and guesses.
-  Source counted(cut.request.input), sampled(cut.request.input);
+  Source counted(cut.request.input);
   const std::vector<VideoPacket> frames =
-      counted.readVideo(Source::kFromStart, [&](const std::vector<VideoPacket>& read) {
-        return !read.empty() && read.back().pts >= stretch.end + (stretch.end - stretch.start) / 4 + 1;
+      counted.readVideo(Source::kFromStart, [&, pastEnd = 0](const std::vector<VideoPacket>& read) mutable {
+        // Past the end by more packets than B-frames reach back: no frame of the stretch comes later.
+        pastEnd += read.back().pts >= stretch.end;
+        return pastEnd > 16;
       });
   int inStretch = 0;
   int64_t firstFrame = stretch.end;
@@ -233,7 +243,8 @@ Made ReEncode(Cut& cut, const QString& reason) {
       ++inStretch;
       firstFrame = std::min(firstFrame, frame.pts);
     }
-  const SourceSample sample = SampleSource(sampled, Source::kFromStart, stretch.start, std::nullopt, 0);
+  const SourceSample sample =
+      SampleSource(cut.request.input, stretch.start, std::nullopt, 0, SampleReading::kFromFileStart);
   DecodePlan decode;
   decode.wholeFile = true;
   Found found = MeasureMade(made, sample, decode);

@@ -66,14 +66,14 @@ SyncClip Clip(const QStringList& options, void (*change)(SyncClip&) = nullptr) {
 
 struct Report {
   Method method = Method::kAny;
-  int reEncoded = -1;
+  int reEncoded = -1, copied = -1;
 };
 
 Report ParseReport(const QString& out) {
   const QString first = out.section('\n', 0, 0);
   const QRegularExpressionMatch smart =
       QRegularExpression(R"(^Smart cut: (\d+) frames re-encoded, (\d+) copied\.$)").match(first);
-  if (smart.hasMatch()) return {Method::kSmartCut, smart.captured(1).toInt()};
+  if (smart.hasMatch()) return {Method::kSmartCut, smart.captured(1).toInt(), smart.captured(2).toInt()};
   if (QRegularExpression(R"(^Re-encoded: .+\.$)").match(first).hasMatch()) return {Method::kReEncode};
   return {};
 }
@@ -130,6 +130,7 @@ class CutCase : public testing::TestWithParam<Case> {
   void ExpectFrames(const Report& report);
   void ExpectOtherReaders();
   void ExpectCues();
+  void ExpectPictureKept(const Report& report);
 };
 
 // Beep minus flash, second by second, against the source's for the same seconds.
@@ -199,6 +200,37 @@ void CutCase::ExpectFrames(const Report& report) {
   }
 }
 
+// The first frame's pixel format and colour (the fields its side data adds are left out).
+QString FirstFrameFacts(const QString& file) {
+  return RunProgram(
+             "ffprobe",
+             {"-v", "error", "-select_streams", "v:0", "-read_intervals", "%+#1", "-show_entries",
+              "frame=pix_fmt,color_range,color_space,color_primaries,color_transfer", "-of", "csv=p=0", file})
+      .out.section('\n', 0, 0)
+      .section(',', 0, 4);
+}
+
+// A smart cut keeps the picture as it was: the copied frames bit for bit, its depth and chroma,
+// colour, HDR's side data, and the codec's tag where the type is the source's (HEVC's hvc1,
+// which some players require).
+void CutCase::ExpectPictureKept(const Report& report) {
+  const int first = FrameIndexAt(FrameTimes(source()), GetParam().start);
+  const QStringList madeFrames = FrameHashes(made());
+  const QStringList sourceFrames = SourceFrameHashes(source(), first, int(madeFrames.size()));
+  int identical = 0;
+  for (qsizetype i = 0; i < std::min(madeFrames.size(), sourceFrames.size()); ++i)
+    identical += madeFrames[i] == sourceFrames[i];
+  EXPECT_GE(identical, report.copied) << "frames identical to the source's at the same place";
+  QString facts = "stream=profile,pix_fmt,color_range,color_space,color_transfer,color_primaries";
+  if (QFileInfo(made()).suffix() == QFileInfo(source()).suffix()) facts += ",codec_tag_string";
+  EXPECT_EQ(Probe(made(), facts, "v:0").toStdString(), Probe(source(), facts, "v:0").toStdString());
+  EXPECT_EQ(Probe(made(), "stream_side_data", "v:0").toStdString(),
+            Probe(source(), "stream_side_data", "v:0").toStdString());
+  // The first frame is a re-encoded one where the start is no key frame: its own parameter
+  // sets say its depth and colour.
+  EXPECT_EQ(FirstFrameFacts(made()).toStdString(), FirstFrameFacts(source()).toStdString());
+}
+
 void CutCase::ExpectOtherReaders() {
   const Case& c = GetParam();
   const int videos = StreamCount(source(), "video"), audios = StreamCount(source(), "audio"),
@@ -259,6 +291,7 @@ TEST_P(CutCase, KeepsSyncFramesAndStreams) {
   ExpectSync(report);
   ExpectFrames(report);
   ExpectOtherReaders();
+  if (report.method == Method::kSmartCut) ExpectPictureKept(report);
   if (!c.clip.subtitles.isEmpty()) ExpectCues();
 }
 
@@ -293,6 +326,57 @@ INSTANTIATE_TEST_SUITE_P(
                          "keyint=30:min-keyint=30:log-level=error"},
                         kAac})),
              2.5, 7.2, kSampleExact, Method::kSmartCut}),
+    CaseName);
+
+// What phones record: 10-bit, often HDR (PQ with its mastering display, or HLG).
+const QString kBt2020 = "colorprim=bt2020:colormatrix=bt2020nc:log-level=error:keyint=30:min-keyint=30";
+const QString kMasteringSei =
+    "master-display=G(13250,34500)B(7500,3000)R(34000,16000)WP(15635,16450)L(10000000,50):max-cll=1000,400";
+const QStringList kMastering = {"--max-luminance",
+                                "0:1000",
+                                "--min-luminance",
+                                "0:0.005",
+                                "--chromaticity-coordinates",
+                                "0:0.68,0.32,0.265,0.69,0.15,0.06",
+                                "--white-colour-coordinates",
+                                "0:0.3127,0.329",
+                                "--max-content-light",
+                                "0:1000",
+                                "--max-frame-light",
+                                "0:400"};
+QStringList X265Main10(const QString& params) {
+  return {"-c:v", "libx265", "-preset", "ultrafast", "-pix_fmt", "yuv420p10le", "-x265-params", params};
+}
+QStringList X264(const QString& pixelFormat) {
+  return {"-c:v", "libx264", "-preset",       "veryfast", "-bf",      "3",
+          "-g",   "30",      "-sc_threshold", "0",        "-pix_fmt", pixelFormat};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    TenBitAndHdr, CutCase,
+    testing::Values(Case{"Hevc10_Hdr10_Hvc1", "mp4",
+                         Clip(Join({X265Main10(kBt2020 + ":transfer=smpte2084:" + kMasteringSei), kAac}),
+                              [](SyncClip& c) {
+                                c.mkvmergeVideo = kMastering;
+                                c.remux = {"-tag:v", "hvc1"};
+                              }),
+                         2.5, 7.2, kSampleExact, Method::kSmartCut},
+                    // x265's open GOPs: CRA entries with leading pictures.
+                    Case{"Hevc10_Hlg_Mkv", "mkv",
+                         Clip(Join({X265Main10(kBt2020 + ":transfer=arib-std-b67"), kAac})), 2.5, 7.2,
+                         kAacFrame, Method::kSmartCut},
+                    Case{"H264High10_Hlg_Mov", "mov",
+                         Clip(Join({X264("yuv420p10le"),
+                                    {"-color_primaries", "bt2020", "-color_trc", "arib-std-b67",
+                                     "-colorspace", "bt2020nc"},
+                                    kAac})),
+                         2.52, 9.36, kSampleExact, Method::kSmartCut},
+                    Case{"H264High422_10_FullRange_Mkv", "mkv",
+                         Clip(Join({X264("yuv422p10le"),
+                                    {"-color_range", "pc", "-color_primaries", "bt709", "-color_trc", "bt709",
+                                     "-colorspace", "bt709"},
+                                    kAac})),
+                         2.52, 9.36, kAacFrame, Method::kSmartCut}),
     CaseName);
 
 // Frame times as phones, screen recorders and dropping capture write them.

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QSignalSpy>
+#include <QTest>
 #include <algorithm>
 #include <cmath>
 
@@ -265,6 +266,12 @@ void Rig::markStart(double position) {
 void Rig::markEnd(double position) {
   player->pos = position;
   w().markEndAction->trigger();
+}
+
+void Rig::activate() {
+  w().show();
+  w().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w()));
 }
 
 void Rig::tick() { QMetaObject::invokeMethod(w().positionTimer, "timeout", Qt::DirectConnection); }

@@ -29,7 +29,7 @@ struct Found {
   std::optional<double> audioFirst, audioLength;
   int decodeErrors = 0;                  // where the decoding went: around every join, or the whole file
   QString decodedWhere;                  // "around every join" / "the whole file"
-  std::optional<double> firstFramePsnr;  // against the source's frame at the start, dB
+  std::optional<double> firstFramePsnr;  // against the source's frame at the start: psnr_avg, dB
   int copiedMatching = 0;                // of the compared copied frames, those identical to the source's
   int rotation = 0;
 };

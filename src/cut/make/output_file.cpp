@@ -17,6 +17,13 @@ bool Keeps(const AVStream* stream, int videoIndex) {
 
 QString CodecName(AVCodecID codec) { return QString::fromUtf8(avcodec_get_name(codec)); }
 
+// The source's tag where this container names the codec by it too (HEVC's hvc1, which some
+// players require, rather than the hev1 a muxer picks); else the container's own choice.
+unsigned KeptCodecTag(const AVOutputFormat* format, const AVCodecParameters* in) {
+  if (in->codec_tag == 0 || !format->codec_tag) return 0;
+  return av_codec_get_id(format->codec_tag, in->codec_tag) == in->codec_id ? in->codec_tag : 0;
+}
+
 }  // namespace
 
 const AVOutputFormat* SmartCutFormat(const QString& path) {
@@ -90,7 +97,7 @@ void OutputFile::add(const AVStream* in, double start, double sourceStart, std::
   AVStream* out = avformat_new_stream(context_.get(), nullptr);
   if (!out) throw std::bad_alloc();
   avcodec_parameters_copy(out->codecpar, in->codecpar);
-  out->codecpar->codec_tag = 0;  // each container names codecs its own way
+  out->codecpar->codec_tag = KeptCodecTag(context_->oformat, in->codecpar);
   // The samples an encoder put before the sound are at its very start only: a cut from later
   // on has none to skip, and a muxer would shift the sound by them.
   if (start > sourceStart + 1e-6) out->codecpar->initial_padding = 0;
@@ -100,11 +107,11 @@ void OutputFile::add(const AVStream* in, double start, double sourceStart, std::
   out->r_frame_rate = in->r_frame_rate;
   out->sample_aspect_ratio = in->sample_aspect_ratio;
   av_dict_copy(&out->metadata, in->metadata, 0);
-  size_t size = 0;
-  if (const uint8_t* matrix = StreamSideData(in, AV_PKT_DATA_DISPLAYMATRIX, &size);
-      matrix && !StreamSideData(out, AV_PKT_DATA_DISPLAYMATRIX) &&
-      !AddStreamSideData(out, AV_PKT_DATA_DISPLAYMATRIX, matrix, size))
-    throw std::bad_alloc();
+  // The display matrix, HDR's mastering display and light levels, a Dolby Vision record...
+  CopyStreamSideData(in, out);
+  // MP4's muxer writes a Dolby Vision record only when told that a box outside the standard
+  // is wanted.
+  if (StreamSideData(out, AV_PKT_DATA_DOVI_CONF)) context_->strict_std_compliance = FF_COMPLIANCE_UNOFFICIAL;
   outputOf[in->index] = out->index;
 }
 
