@@ -17,7 +17,7 @@ endfunction()
 
 vintrel_cut_test(cut_logic_tests 60
   cut/plan/smart_cut_plan_test.cpp cut/check/judge_test.cpp cut/media/nal_test.cpp cut/make/timing_test.cpp
-  cut/cli/protocol_test.cpp)
+  cut/cli/protocol_test.cpp cut/protocol/segment_list_test.cpp)
 vintrel_cut_test(cut_engine_tests 900
   cut/clips.h cut/clips.cpp cut/engine_test.cpp cut/check/measure_test.cpp)
 vintrel_cut_test(cut_program_tests 300
@@ -25,6 +25,9 @@ vintrel_cut_test(cut_program_tests 300
 # The program judged from outside on clips made to measure sync, also read by GStreamer and mkvmerge.
 vintrel_cut_test(cut_case_tests 1500
   cut/clips.h cut/clips.cpp cut/cases_test.cpp)
+# Several stretches joined into one file, or one file each, judged from outside like the cases.
+vintrel_cut_test(cut_join_tests 900
+  cut/clips.h cut/clips.cpp cut/joins_test.cpp)
 # Every cut point on the GOP shapes of common encoders, and real cameras' files where apt-get
 # can fetch them.
 vintrel_cut_test(cut_sweep_tests 600

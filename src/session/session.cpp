@@ -45,6 +45,8 @@ void Session::setFile(const QString& path) {
   markEnd_ = 0;
   playback_ = Playback::Stopped;
   playingSelection_ = false;
+  segments_.setVideoEnd(0);
+  segments_.restore({}, cut::SegmentMode::kKeep);
   emit changed();
 }
 

@@ -38,6 +38,13 @@ QStringList CutCommandLine(const CutArguments& arguments) {
   if (arguments.overwrite) line << "--overwrite";
   if (arguments.overwrite && arguments.replaces) line << "--replace=" + IdentityText(*arguments.replaces);
   if (arguments.reEncode) line << "--reencode";
+  if (!arguments.segments.empty()) {
+    const bool remove = arguments.segmentMode == SegmentMode::kRemove;
+    line << QString(remove ? "--remove=" : "--keep=") + SegmentListArgument(arguments.segments);
+    if (arguments.eachSegment) line << "--each";
+    if (arguments.chapters) line << "--chapters";
+    return line << "--" << arguments.input << arguments.output;
+  }
   // "--" ends the options: a path that starts with a dash is still a path.
   return line << "--" << arguments.input << TimeArgument(arguments.start) << TimeArgument(arguments.end)
               << arguments.output;

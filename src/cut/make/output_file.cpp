@@ -163,6 +163,30 @@ void OutputFile::add(const AVStream* in, double start, double sourceStart, std::
   outputOf[in->index] = out->index;
 }
 
+void OutputFile::setChapters(const std::vector<Chapter>& chapters) {
+  for (unsigned i = 0; i < context_->nb_chapters; ++i) {
+    av_dict_free(&context_->chapters[i]->metadata);
+    av_freep(&context_->chapters[i]);
+  }
+  av_freep(&context_->chapters);
+  context_->nb_chapters = 0;
+  const AVRational milliseconds{1, 1000};
+  for (const Chapter& chapter : chapters) {
+    auto* made = static_cast<AVChapter*>(av_mallocz(sizeof(AVChapter)));
+    if (!made || av_dynarray_add_nofree(&context_->chapters, reinterpret_cast<int*>(&context_->nb_chapters),
+                                        made) < 0) {
+      av_free(made);
+      throw std::bad_alloc();
+    }
+    made->id = context_->nb_chapters;
+    made->time_base = milliseconds;
+    made->start = Ticks(chapter.start, milliseconds);
+    made->end = Ticks(chapter.end, milliseconds);
+    if (!chapter.title.isEmpty())
+      av_dict_set(&made->metadata, "title", chapter.title.toUtf8().constData(), 0);
+  }
+}
+
 void OutputFile::ContextCloser::operator()(AVFormatContext* context) const {
   if (context->pb) avio_closep(&context->pb);
   avformat_free_context(context);

@@ -34,6 +34,13 @@ class OutputFile {
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
+  // The file's chapters instead of the source's, in seconds of the file.
+  struct Chapter {
+    double start = 0, end = 0;
+    QString title;
+  };
+  void setChapters(const std::vector<Chapter>& chapters);
+
   // The subtitle stream of the cues' source `sourceIndex` takes the format `encoder` makes.
   void setCueCodec(int sourceIndex, const AVCodecContext* encoder);
   // The source stream `sourceIndex` is re-encoded by `encoder`; false where it is not kept.
