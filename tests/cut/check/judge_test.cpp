@@ -92,9 +92,10 @@ TEST(Judge, Verdicts) {
     c.change(expected, found);
     const Verdict verdict = Judge(expected, found);
     // A passing report names only what was checked.
-    if (verdict.passed())
+    if (verdict.passed()) {
       EXPECT_EQ(verdict.checked.filter("first frame matches").size(), expected.firstFrameCompared ? 1 : 0)
           << c.name;
+    }
     if (QString(c.failure).isEmpty()) {
       EXPECT_TRUE(verdict.passed()) << c.name << ": " << verdict.failure.toStdString();
     } else {
