@@ -10,7 +10,7 @@
 # process left in the chroot is ended on exit. Needs root (debootstrap, mount, chroot).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-root=${VINTREL_CHROOT:-/var/cache/vintrel/trixie}
+root=$(readlink -m "${VINTREL_CHROOT:-/var/cache/vintrel/trixie}")
 mirror=${VINTREL_MIRROR:-http://deb.debian.org/debian}
 copy=/work/vintrel  # where the clone lands inside the chroot
 
@@ -73,6 +73,11 @@ cleanup() {
   exit "$status"
 }
 
+# One run at a time: a second would share the copy, the mounts and the processes.
+mkdir -p "$(dirname "$root")"
+exec 9>"$root.lock"
+flock -n 9 || { echo "ci-trixie: another run uses $root; waiting for it" >&2; flock 9; }
+
 install_host_tools
 make_chroot
 trap cleanup EXIT
@@ -102,4 +107,7 @@ nice -n 5 chroot "$root" /usr/bin/env -i \
   HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
   LANG=C.UTF-8 CI="${CI:-}" CXXFLAGS="${CXXFLAGS:-}" TERM=dumb DEBIAN_FRONTEND=noninteractive \
   CCACHE_DIR=/var/cache/ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache \
-  /bin/bash -c 'cd "$0" && exec "$@"' "$copy" "$@" </dev/null
+  /bin/bash -c 'cd "$0" && exec "$@"' "$copy" "$@" </dev/null &
+# Waited for in the background so that a signal to this script runs the cleanup at once
+# (bash runs traps only between foreground commands, or when a wait is interrupted).
+wait $!
