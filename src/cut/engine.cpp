@@ -119,7 +119,7 @@ SmartCutDecision PlanFromWindows(Cut& cut) {
       stretch.start, [&](const std::vector<VideoPacket>& read) { return StartWindowDone(read, stretch); });
   const std::vector<VideoPacket> endWindow = cut.source.readVideo(
       stretch.end, [&](const std::vector<VideoPacket>& read) { return EndWindowDone(read, stretch); });
-  return PlanSmartCut(startWindow, endWindow, stretch);
+  return PlanSmartCut(startWindow, endWindow, stretch, cut.source.reorderDepth());
 }
 
 QStringList CheckSmartCut(Cut& cut, const SmartCutLayout& layout, SmartCutMade& made, const QString& file) {
@@ -177,8 +177,12 @@ std::optional<Made> TrySmartCut(Cut& cut, QString& reason) {
     return made;
   } catch (const WriteFailed&) {
     throw;
-  } catch (const CutError& failure) {
+  } catch (const VerificationFailed& failure) {
     reason = QString("the smart cut failed its check (%1)").arg(failure.message());
+    cut.files.removeAll();  // the failed attempt's file would only take disk space
+    return std::nullopt;
+  } catch (const CutError& failure) {
+    reason = QString("the smart cut could not be made (%1)").arg(failure.message());
     cut.files.removeAll();  // the failed attempt's file would only take disk space
     return std::nullopt;
   }
