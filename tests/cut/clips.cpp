@@ -42,6 +42,28 @@ ProgramRun RunProgram(const QString& program, const QStringList& arguments, int 
   return {run.exitCode, QString::fromUtf8(run.out), QString::fromUtf8(run.err)};
 }
 
+namespace {
+int FfmpegMajorVersion() {
+  static const int major = [] {
+    const QString text = RunProgram("ffmpeg", {"-version"}).out;
+    const QRegularExpressionMatch match = QRegularExpression(R"(version n?(\d+)\.)").match(text);
+    if (!match.hasMatch())
+      throw std::runtime_error(("ffmpeg -version says no version: " + text).toStdString());
+    return match.captured(1).toInt();
+  }();
+  return major;
+}
+}  // namespace
+
+QStringList RotatedCopyArguments(const QString& input, const QString& output, int degrees) {
+  const QString turn = QString::number(degrees);
+  if (FfmpegMajorVersion() >= 7)
+    return {"-v", "error", "-y",  "-display_rotation:v:0", turn, "-i", input, "-map", "0",
+            "-c", "copy",  output};
+  return {"-v",  "error", "-y", "-i", input, "-map", "0", "-c", "copy", "-metadata:s:v:0", "rotate=" + turn,
+          output};
+}
+
 void MakeClip(const QString& path, double seconds, const QStringList& outputOptions, int audioTracks,
               const QString& videoSource, const QStringList& extraInputs) {
   QStringList args = {"-v", "error", "-y", "-f", "lavfi", "-i", videoSource};

@@ -21,6 +21,11 @@ void MakeClip(const QString& path, double seconds, const QStringList& outputOpti
               const QString& videoSource = "testsrc2=size=160x120:rate=25",
               const QStringList& extraInputs = {});
 
+// ffmpeg's arguments for a copy of `input` whose first video stream's display matrix turns it
+// `degrees` (as ffprobe reports it). ffmpeg 7 no longer turns the old rotate tag into one and
+// takes -display_rotation on the input instead; the version is read from the program.
+QStringList RotatedCopyArguments(const QString& input, const QString& output, int degrees);
+
 // Times of the decoded frames from the file's start, as a player shows them; NaN for a frame
 // that has none.
 QList<double> FrameTimes(const QString& file);

@@ -82,10 +82,7 @@ TEST_P(EngineCut, MakesTheExactStretch) {
   if (c.rotation != 0) {
     const QString unturned = folder_.filePath("unturned." + c.type);
     ASSERT_TRUE(QFile::rename(source(), unturned));
-    ASSERT_EQ(RunProgram("ffmpeg", {"-v", "error", "-i", unturned, "-map", "0", "-c", "copy",
-                                    "-metadata:s:v:0", QString("rotate=%1").arg(c.rotation), source()})
-                  .exitCode,
-              0);
+    ASSERT_EQ(RunProgram("ffmpeg", RotatedCopyArguments(unturned, source(), c.rotation)).exitCode, 0);
     ASSERT_EQ(Probe(source(), "stream_side_data=rotation", "v:0").toInt(), c.rotation);
   }
   const QByteArray sourceBytes = [&] {
