@@ -47,6 +47,13 @@ Decoder::Decoder(const AVStream* stream) : frame_(NewFrame()) {
 int Decoder::errors() const { return errors_ + (decoderErrors - loggedBefore_); }
 
 void Decoder::send(const AVPacket* packet, const FrameSink& sink) {
+  if (packet->size > 0) {
+    // Only a stream that times every packet can have its times given in decoding order.
+    inDecodingOrder_ = inDecodingOrder_ && packet->pts != AV_NOPTS_VALUE &&
+                       (lastSent_ == AV_NOPTS_VALUE || packet->pts >= lastSent_);
+    lastSent_ = packet->pts;
+    if (packet->pts != AV_NOPTS_VALUE) unshown_.insert(packet->pts);
+  }
   int result = avcodec_send_packet(context_.get(), packet);
   if (result == AVERROR(EAGAIN)) {
     receive(sink);
@@ -60,6 +67,14 @@ void Decoder::drain(const FrameSink& sink) {
   avcodec_send_packet(context_.get(), nullptr);
   receive(sink);
   avcodec_flush_buffers(context_.get());
+  unshown_.clear();
+  lastSent_ = AV_NOPTS_VALUE;
+}
+
+void Decoder::placeAsShown(AVFrame* frame) {
+  if (inDecodingOrder_ && !unshown_.empty()) frame->pts = frame->best_effort_timestamp = *unshown_.begin();
+  const int64_t shown = frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
+  if (const auto given = unshown_.find(shown); given != unshown_.end()) unshown_.erase(given);
 }
 
 void Decoder::receive(const FrameSink& sink) {
@@ -71,6 +86,7 @@ void Decoder::receive(const FrameSink& sink) {
       break;
     }
     if (frame_->decode_error_flags || (frame_->flags & AV_FRAME_FLAG_CORRUPT)) ++errors_;
+    placeAsShown(frame_.get());
     sink(frame_.get());
     av_frame_unref(frame_.get());
   }
