@@ -36,7 +36,9 @@ struct Outside : FileDialogs, Messages, UrlOpener, Files {
     return answer;
   }
   std::optional<QString> chooseFileToSave(const FileDialogRequest&) override { return std::nullopt; }
-  std::optional<SaveAnswer> chooseFileToSaveWithChoice(const FileDialogRequest&) override { return std::nullopt; }
+  std::optional<SaveAnswer> chooseFileToSaveWithChoice(const FileDialogRequest&) override {
+    return std::nullopt;
+  }
   void inform(const QString& text, const QString&) override { shown << text; }
   bool informSaved(const QString& text, const QString&, const QString&) override {
     shown << text;

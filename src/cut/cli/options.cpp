@@ -41,7 +41,9 @@ QString UsageText() {
          "\n"
          "The report goes to stdout. Exit status: 0 a checked file is in place, 1 the cut failed,\n"
          "2 bad arguments, 3 cancelled by a signal (nothing is left behind).\n"
-         "Output types: " + WritableTypesText() + ".\n"
+         "Output types: " +
+         WritableTypesText() +
+         ".\n"
          "\n"
          "vintrel-cut " +
          QString(kVersion) + ", part of Vintrel.\n";
