@@ -35,7 +35,8 @@ class Decoder {
   int errors_ = 0;
   int loggedBefore_ = 0;
   std::multiset<int64_t> unshown_;  // times of the packets sent, not yet given to a frame
-  bool inDecodingOrder_ = true;     // no packet sent so far had an earlier time than one before it
+  bool mayBeInDecodingOrder_ = false;
+  bool inDecodingOrder_ = true;  // no packet sent so far had an earlier time than one before it
   int64_t lastSent_ = AV_NOPTS_VALUE;
 };
 
