@@ -17,7 +17,9 @@
 #include <cstring>
 #include <vector>
 
-#include "cut/cli/protocol.h"
+#include "cut/protocol/cut_exit.h"
+#include "cut/protocol/progress_lines.h"
+#include "cut/protocol/work_file_names.h"
 #include "platform/spawn.h"
 
 extern char** environ;

@@ -12,7 +12,7 @@
 #include <memory>
 #include <optional>
 
-#include "cut/cli/protocol.h"
+#include "cut/protocol/cut_request.h"
 
 namespace vintrel {
 
@@ -50,7 +50,7 @@ class CutJob : public QObject {
   void finished(const vintrel::CutOutcome& outcome);
 };
 
-// The arguments `vintrel-cut` is started with for a request (the protocol in cut/cli/protocol.h).
+// The arguments `vintrel-cut` is started with for a request (the protocol in cut/protocol/cut_request.h).
 QStringList cutArguments(const CutRequest& request);
 // Runs `vintrel-cut` as a process of its own session. When it ends other than with its file
 // written (cancelled, failed, killed, crashed), its work files in the output's folder go too.

@@ -8,9 +8,10 @@
 #include <cstdio>
 
 #include "cut/cli/options.h"
-#include "cut/cli/protocol.h"
 #include "cut/cut_error.h"
 #include "cut/engine.h"
+#include "cut/protocol/cut_exit.h"
+#include "cut/protocol/progress_lines.h"
 #include "cut/segment_cut.h"
 #include "cut/time_text.h"
 

@@ -7,14 +7,15 @@
 #include <QStringList>
 #include <optional>
 
-#include "cut/cli/protocol.h"
+#include "cut/protocol/cut_request.h"
+#include "cut/protocol/work_file_names.h"
 
 namespace vintrel::cut {
 
 // Work files are named as WorkFilePrefix() says, in the output's folder, so the final rename
 // stays on one file system and the leftovers of a cut that died (its process gone) can be told
-// from a running cut's (WorkFileOwner(), RemoveLeftoverWorkFiles() in cli/protocol.h). All of them are
-// removed when this goes, except the one moved into place.
+// from a running cut's (WorkFileOwner(), RemoveLeftoverWorkFiles() in cut/protocol/work_file_names.h). All of
+// them are removed when this goes, except the one moved into place.
 class WorkFiles {
  public:
   // Throws WriteFailed when the folder cannot be written; nothing is left behind then.
