@@ -31,9 +31,6 @@ struct CutOutcome {
   bool outputTaken = false;
 };
 
-// Whether a reason of vintrel-cut's says the output name was taken while the cut ran.
-bool saysOutputTaken(const QString& reason);
-
 class CutJob : public QObject {
   Q_OBJECT
  public:

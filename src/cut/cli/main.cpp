@@ -103,6 +103,9 @@ int main(int argc, char* argv[]) {
   } catch (const CutCancelled&) {
     reporter.failure("Cancelled; nothing was written.");
     return Exit(CutExit::kCancelled);
+  } catch (const OutputTaken& taken) {
+    reporter.failure(taken.message());
+    return Exit(CutExit::kOutputTaken);
   } catch (const CutError& error) {
     reporter.failure(error.message());
     return Exit(CutExit::kFailed);

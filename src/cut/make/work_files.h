@@ -27,7 +27,8 @@ class WorkFiles {
   // A new name in the output's folder ending in `part`; the file is removed with the rest.
   QString path(const QString& part);
   // Moves `made` to the output name. Without `replaces`, never over a file that is there by
-  // then; with it, only over that file, whose mode, owner and group carry over. Throws CutError.
+  // then; with it, only over that file, whose mode, owner and group carry over. Throws OutputTaken
+  // when the name holds another file by then, else CutError.
   void moveIntoPlace(const QString& made, const std::optional<FileIdentity>& replaces);
   void removeAll();
 
