@@ -1,0 +1,27 @@
+// Where a copy of a video can start: the times of its key frames, from the container's index
+// where it has one (MP4's sample table, Matroska's cues), else from a scan of its packets
+// without decoding them.
+#pragma once
+
+#include <QString>
+#include <atomic>
+#include <optional>
+#include <vector>
+
+namespace vintrel::cut {
+
+struct KeyFrames {
+  std::vector<double> seconds;  // ascending, from a player's 0 (see Source::startSeconds)
+  bool fromIndex = false;       // read from the index, not by a scan of the packets
+};
+
+// Throws CutError when the file cannot be read as a video. `stop`, when given and set from
+// another thread, ends a scan early with what it found so far.
+KeyFrames ReadKeyFrames(const QString& path, const std::atomic<bool>* stop = nullptr);
+
+// The key frame before or after `seconds` (more than a few milliseconds away, so that
+// standing on one moves on to the next); nothing when there is none that way.
+std::optional<double> KeyFrameBefore(const std::vector<double>& keyFrames, double seconds);
+std::optional<double> KeyFrameAfter(const std::vector<double>& keyFrames, double seconds);
+
+}  // namespace vintrel::cut
