@@ -81,7 +81,20 @@ std::vector<int64_t> DisplayTimes(Source& source, const std::vector<const AVInde
   return ticks;
 }
 
-std::vector<int64_t> FromIndex(Source& source, const std::atomic<bool>* stop) {
+KeyFrames InSeconds(const Source& source, std::vector<int64_t> ticks, bool fromIndex) {
+  KeyFrames found;
+  found.fromIndex = fromIndex;
+  const AVRational timeBase = source.video()->time_base;
+  found.seconds.reserve(ticks.size());
+  for (const int64_t tick : ticks) found.seconds.push_back(Seconds(tick, timeBase) - source.startSeconds());
+  std::sort(found.seconds.begin(), found.seconds.end());
+  found.seconds.erase(std::unique(found.seconds.begin(), found.seconds.end(),
+                                  [](double a, double b) { return std::abs(a - b) < 1e-6; }),
+                      found.seconds.end());
+  return found;
+}
+
+std::vector<int64_t> FromIndex(Source& source, const std::atomic<bool>* stop, const KeyFramesDraft& draft) {
   if (!HasOwnIndex(source.context())) return {};
   // Matroska reads its cues on the first seek by time (not by bytes, as from the very start).
   const AVStream* video = source.video();
@@ -89,11 +102,12 @@ std::vector<int64_t> FromIndex(Source& source, const std::atomic<bool>* stop) {
                 video->start_time == AV_NOPTS_VALUE ? 0 : video->start_time, AVSEEK_FLAG_BACKWARD);
   const std::vector<const AVIndexEntry*> keys = IndexedKeyFrames(source.video());
   if (!CoversTheFile(source, keys)) return {};
-  if (QString(source.context()->iformat->name).contains("mov")) return DisplayTimes(source, keys, stop);
   std::vector<int64_t> ticks;
   ticks.reserve(keys.size());
   for (const AVIndexEntry* entry : keys) ticks.push_back(entry->timestamp);
-  return ticks;
+  if (!QString(source.context()->iformat->name).contains("mov")) return ticks;
+  if (draft) draft(InSeconds(source, ticks, true));
+  return DisplayTimes(source, keys, stop);
 }
 
 std::vector<int64_t> FromPackets(Source& source, const std::atomic<bool>* stop) {
@@ -113,20 +127,11 @@ std::vector<int64_t> FromPackets(Source& source, const std::atomic<bool>* stop) 
 
 }  // namespace
 
-KeyFrames ReadKeyFrames(const QString& path, const std::atomic<bool>* stop) {
+KeyFrames ReadKeyFrames(const QString& path, const std::atomic<bool>* stop, const KeyFramesDraft& draft) {
   Source source(path);
-  KeyFrames found;
-  std::vector<int64_t> ticks = FromIndex(source, stop);
-  found.fromIndex = !ticks.empty();
-  if (ticks.empty()) ticks = FromPackets(source, stop);
-  const AVRational timeBase = source.video()->time_base;
-  found.seconds.reserve(ticks.size());
-  for (const int64_t tick : ticks) found.seconds.push_back(Seconds(tick, timeBase) - source.startSeconds());
-  std::sort(found.seconds.begin(), found.seconds.end());
-  found.seconds.erase(std::unique(found.seconds.begin(), found.seconds.end(),
-                                  [](double a, double b) { return std::abs(a - b) < 1e-6; }),
-                      found.seconds.end());
-  return found;
+  std::vector<int64_t> ticks = FromIndex(source, stop, draft);
+  if (!ticks.empty()) return InSeconds(source, std::move(ticks), true);
+  return InSeconds(source, FromPackets(source, stop), false);
 }
 
 std::optional<double> KeyFrameBefore(const std::vector<double>& keyFrames, double seconds) {

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <atomic>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -16,8 +17,12 @@ struct KeyFrames {
 };
 
 // Throws CutError when the file cannot be read as a video. `stop`, when given and set from
-// another thread, ends a scan early with what it found so far.
-KeyFrames ReadKeyFrames(const QString& path, const std::atomic<bool>* stop = nullptr);
+// another thread, ends the reading early with what it found so far. Where the exact times take
+// a read of every key frame's packet (MP4), `draft` first gets them as the index puts them,
+// each off by no more than its frames' reordering.
+using KeyFramesDraft = std::function<void(const KeyFrames&)>;
+KeyFrames ReadKeyFrames(const QString& path, const std::atomic<bool>* stop = nullptr,
+                        const KeyFramesDraft& draft = {});
 
 // The key frame before or after `seconds` (more than a few milliseconds away, so that
 // standing on one moves on to the next); nothing when there is none that way.
