@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <algorithm>
@@ -14,6 +15,54 @@ namespace vintrel {
 PositionSlider::PositionSlider(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
   setTickPosition(QSlider::TicksBelow);
   setFocusPolicy(Qt::StrongFocus);
+  setMouseTracking(true);  // for the time under the pointer
+}
+
+int PositionSlider::xOf(double seconds) const {
+  const double at = std::clamp(seconds, double(minimum()), double(maximum()));
+  const int whole = static_cast<int>(std::floor(at));
+  auto thumbMiddle = [this](int value) {
+    const QRect handle = handleRect(value);
+    return handle.x() + handle.width() / 2;
+  };
+  // The slider moves its thumb evenly from one second to the next; a fraction lies between.
+  const int from = thumbMiddle(whole);
+  const int to = whole < maximum() ? thumbMiddle(whole + 1) : from;
+  return from + static_cast<int>(std::lround((to - from) * (at - whole)));
+}
+
+double PositionSlider::secondsAt(int x) const {
+  const int left = xOf(minimum()), right = xOf(maximum());
+  if (right <= left) return minimum();
+  const double share = std::clamp(double(x - left) / (right - left), 0.0, 1.0);
+  return minimum() + share * (maximum() - minimum());
+}
+
+void PositionSlider::setKeyFrames(std::vector<double> seconds) {
+  keyFrames_ = std::move(seconds);
+  update();
+}
+
+void PositionSlider::paintEvent(QPaintEvent* event) {
+  QSlider::paintEvent(event);
+  if (keyFrames_.empty()) return;
+  // One line a pixel at most: a long film has thousands of key frames on a few hundred.
+  QPainter painter(this);
+  painter.setPen(QColor(70, 90, 160));
+  const int top = grooveY() + 3, bottom = std::min(height() - 2, top + 4);
+  int lastX = -1;
+  for (const double seconds : keyFrames_) {
+    if (seconds > maximum()) break;
+    const int x = xOf(seconds);
+    if (x == lastX) continue;
+    painter.drawLine(x, top, x, bottom);
+    lastX = x;
+  }
+}
+
+void PositionSlider::leaveEvent(QEvent* event) {
+  emit hoverLeft();
+  QSlider::leaveEvent(event);
 }
 
 QRect PositionSlider::handleRect(int value) const {
@@ -48,6 +97,7 @@ void PositionSlider::mousePressEvent(QMouseEvent* event) {
 }
 
 void PositionSlider::mouseMoveEvent(QMouseEvent* event) {
+  if (event->buttons() == Qt::NoButton) emit hovered(secondsAt(int(event->position().x())));
   QMouseEvent moved = onGroove(event, grooveY());
   QSlider::mouseMoveEvent(&moved);
   event->setAccepted(moved.isAccepted());
@@ -91,16 +141,7 @@ void MarkTick::placeAt(double seconds) {
 }
 
 void MarkTick::place() {
-  const double at = std::clamp(seconds_, double(slider_->minimum()), double(slider_->maximum()));
-  const int whole = static_cast<int>(std::floor(at));
-  auto thumbMiddle = [this](int value) {
-    const QRect handle = slider_->handleRect(value);
-    return handle.x() + handle.width() / 2;
-  };
-  // The slider moves its thumb evenly from one second to the next; a fraction lies between.
-  const int from = thumbMiddle(whole);
-  const int to = whole < slider_->maximum() ? thumbMiddle(whole + 1) : from;
-  const int middle = from + static_cast<int>(std::lround((to - from) * (at - whole)));
+  const int middle = slider_->xOf(seconds_);
   // Right under the slider's track, over its tick marks.
   setGeometry(slider_->x() + middle - 1, slider_->y() + slider_->height() - 8, 2, 8);
   raise();

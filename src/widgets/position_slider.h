@@ -2,6 +2,7 @@
 // The widgets of the main window beyond Qt's stock ones.
 #include <QSlider>
 #include <QWidget>
+#include <vector>
 
 namespace vintrel {
 
@@ -13,6 +14,13 @@ class PositionSlider : public QSlider {
   explicit PositionSlider(QWidget* parent = nullptr);
   // Where the thumb stands for `value`, in the slider's coordinates.
   QRect handleRect(int value) const;
+  // The x of the thumb's middle for a time in seconds, a fraction between two whole seconds'
+  // spots; and the time under an x, the other way round.
+  int xOf(double seconds) const;
+  double secondsAt(int x) const;
+  // Thin marks on the track where a copy of the video can start (its key frames), in seconds.
+  void setKeyFrames(std::vector<double> seconds);
+  const std::vector<double>& keyFrames() const { return keyFrames_; }
 
  signals:
   // The mouse went down anywhere on the slider (its thumb or its groove).
@@ -21,15 +29,21 @@ class PositionSlider : public QSlider {
   void released();
   // A key moved the thumb.
   void keyMoved();
+  // The pointer rests over the slider at a time, with no button down; or has left it.
+  void hovered(double seconds);
+  void hoverLeft();
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void leaveEvent(QEvent* event) override;
 
  private:
   int grooveY() const;
+  std::vector<double> keyFrames_;
 };
 
 // The native area the player draws into.
