@@ -97,7 +97,9 @@ void MainWindow::createControls() {
   positionSlider->setPageStep(5);
   positionSlider->setToolTip(
       "Left, Right: a second back or on; Shift+Left, Shift+Right: five seconds\n"
-      ", (comma), . (period): a frame back or on");
+      ", (comma), . (period): a frame back or on\n"
+      "Alt+Left, Alt+Right: the key frame before or after (the marks on the track; a cut from one is "
+      "copied without re-encoding)");
 
   positionLabel = makeTimeLabel(this, "positionLabel", layout::kPositionLabel, Qt::white);
   positionLabel->setToolTip("The position; , (comma) and . (period) step a frame back or on");
@@ -120,6 +122,10 @@ void MainWindow::createControls() {
   progressBar->setRange(0, 100);
   progressBar->setValue(0);
   progressBar->setTextVisible(false);
+
+  keyFrameReader = new KeyFrameReader(this);
+  connect(keyFrameReader, &KeyFrameReader::changed, this,
+          [this] { positionSlider->setKeyFrames(keyFrameReader->keyFrames()); });
 
   startTick = new MarkTick(this, positionSlider);
   startTick->setObjectName("startTick");
@@ -179,6 +185,10 @@ void MainWindow::createActions() {
   frameBackAction = make("frameBackAction", "One frame back", Qt::Key_Comma, [this] { stepFrame(false); });
   frameForwardAction =
       make("frameForwardAction", "One frame forward", Qt::Key_Period, [this] { stepFrame(true); });
+  previousKeyFrameAction = make("previousKeyFrameAction", "Previous key frame", Qt::ALT | Qt::Key_Left,
+                                [this] { stepToKeyFrame(false); });
+  nextKeyFrameAction =
+      make("nextKeyFrameAction", "Next key frame", Qt::ALT | Qt::Key_Right, [this] { stepToKeyFrame(true); });
   fullScreenAction = make("fullScreenAction", "Full Screen", Qt::Key_F11, &MainWindow::toggleFullScreen);
   connect(videoArea, &VideoArea::doubleClicked, fullScreenAction, &QAction::trigger);
   marksToFrameAction = new QAction("Marks to the frame", this);
@@ -206,9 +216,10 @@ void MainWindow::createActions() {
 void MainWindow::showSession() {
   const bool saving = session_.isSaving();
   // While a cut runs only Save (as Cancel), Website, Help and About answer.
-  for (QAction* action : {openAction, playPauseAction, stopAction, markStartAction, markEndAction,
-                          playSelectedAction, stepBackAction, stepForwardAction, jumpBackAction,
-                          jumpForwardAction, frameBackAction, frameForwardAction})
+  for (QAction* action :
+       {openAction, playPauseAction, stopAction, markStartAction, markEndAction, playSelectedAction,
+        stepBackAction, stepForwardAction, jumpBackAction, jumpForwardAction, frameBackAction,
+        frameForwardAction, previousKeyFrameAction, nextKeyFrameAction})
     action->setEnabled(!saving);
   positionSlider->setEnabled(!saving);
   updateEscape();

@@ -17,6 +17,7 @@
 #include "app/user_settings.h"
 #include "platform/platform.h"
 #include "player/player.h"
+#include "preview/key_frame_reader.h"
 #include "save/save_flow.h"
 #include "session/session.h"
 #include "widgets/position_slider.h"
@@ -73,10 +74,12 @@ class MainWindow : public QWidget {
   QAction* stepForwardAction;
   QAction* jumpBackAction;
   QAction* jumpForwardAction;
-  QAction* frameBackAction;     // ,
-  QAction* frameForwardAction;  // .
-  QAction* fullScreenAction;    // F11, or a double-click on the picture
-  QAction* marksToFrameAction;  // in the context menu; remembered
+  QAction* frameBackAction;         // ,
+  QAction* frameForwardAction;      // .
+  QAction* fullScreenAction;        // F11, or a double-click on the picture
+  QAction* marksToFrameAction;      // in the context menu; remembered
+  QAction* previousKeyFrameAction;  // Alt+Left: where a copy can start, before the position
+  QAction* nextKeyFrameAction;      // Alt+Right
 
   // The controls.
   VideoArea* videoArea;
@@ -99,6 +102,8 @@ class MainWindow : public QWidget {
   MarkTick* endTick;
   // Moves the slider and the position label once a second while the video plays.
   QTimer* positionTimer;
+  // The open video's key frames, drawn on the slider once read.
+  KeyFrameReader* keyFrameReader;
 
  signals:
   // The window was closed; the program ends.
@@ -141,6 +146,7 @@ class MainWindow : public QWidget {
   void onAboutTriggered();
   void stepBy(int seconds);
   void stepFrame(bool forward);
+  void stepToKeyFrame(bool forward);
   void toggleFullScreen();
   // Esc cancels a running save first, and otherwise leaves full screen.
   void updateEscape();
@@ -171,6 +177,8 @@ class MainWindow : public QWidget {
   QPointer<AboutWindow> aboutWindow_;
   // A frame step was asked for: the position it lands on goes to the slider and the label.
   bool awaitingFrame_ = false;
+  // Where the last key-frame step went, while the player is still on its way there.
+  std::optional<double> keyFrameTarget_;
 };
 
 }  // namespace vintrel
