@@ -20,6 +20,7 @@ inline constexpr QRect kEndLabel{423, 184, 57, 12};
 inline constexpr QRect kMarkEndButton{418, 200, 67, 22};
 inline constexpr QRect kHelpButton{418, 267, 67, 22};
 inline constexpr QRect kLengthLabel{26, 319, 57, 12};
+inline constexpr QRect kCostLabel{90, 318, 316, 14};
 inline constexpr QRect kPlaySelectedButton{7, 335, 102, 22};
 inline constexpr QRect kSaveButton{115, 335, 67, 22};
 inline constexpr QRect kWebsiteButton{188, 335, 79, 22};
@@ -68,6 +69,7 @@ inline constexpr Spot kSpots[] = {
     {"markEndButton", kMarkEndButton, kRightColumn},
     {"helpButton", kHelpButton, kRightFoot},
     {"lengthLabel", kLengthLabel, kBottomRow, true},
+    {"costLabel", kCostLabel, kBottomSpan},
     {"playSelectedButton", kPlaySelectedButton, kBottomRow},
     {"saveButton", kSaveButton, kBottomRow},
     {"websiteButton", kWebsiteButton, kBottomRow},

@@ -112,6 +112,13 @@ void MainWindow::createControls() {
   markEndButton = makeButton(this, "markEndButton", "Mark End", layout::kMarkEndButton);
   helpButton = makeButton(this, "helpButton", "Help", layout::kHelpButton);
   lengthLabel = makeTimeLabel(this, "lengthLabel", layout::kLengthLabel, systemWindow);
+  costLabel = new QLabel(this);
+  costLabel->setObjectName("costLabel");
+  costLabel->setGeometry(layout::kCostLabel);
+  costLabel->setToolTip("What Save will do with the marked stretch: copy it as it is, or re-encode frames");
+  QFont costFont = costLabel->font();
+  costFont.setPointSizeF(8.25);
+  costLabel->setFont(costFont);
   playSelectedButton = makeButton(this, "playSelectedButton", "Play Selected", layout::kPlaySelectedButton);
   saveButton = makeButton(this, "saveButton", "Save", layout::kSaveButton);
   websiteButton = makeButton(this, "websiteButton", "Website", layout::kWebsiteButton);
@@ -126,6 +133,10 @@ void MainWindow::createControls() {
   keyFrameReader = new KeyFrameReader(this);
   connect(keyFrameReader, &KeyFrameReader::changed, this,
           [this] { positionSlider->setKeyFrames(keyFrameReader->keyFrames()); });
+
+  cutCostReader = new CutCostReader(this);
+  connect(cutCostReader, &CutCostReader::changed, this,
+          [this] { costLabel->setText(cutCostReader->line()); });
 
   startTick = new MarkTick(this, positionSlider);
   startTick->setObjectName("startTick");
@@ -234,6 +245,11 @@ void MainWindow::showSession() {
   endTick->placeAt(session_.markEnd() > 0 ? session_.markEnd() : positionSlider->maximum());
   startTick->show();
   endTick->show();
+  const std::optional<Stretch> stretch = session_.stretchToSave();
+  if (stretch && session_.hasFile())
+    cutCostReader->ask(session_.file(), stretch->start, stretch->end, offeredType(session_.file()));
+  else
+    cutCostReader->ask({}, 0, 0, {});
 }
 
 void MainWindow::showSaveProgress() {

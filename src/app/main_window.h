@@ -17,6 +17,7 @@
 #include "app/user_settings.h"
 #include "platform/platform.h"
 #include "player/player.h"
+#include "preview/cut_cost_reader.h"
 #include "preview/key_frame_reader.h"
 #include "save/save_flow.h"
 #include "session/session.h"
@@ -94,6 +95,8 @@ class MainWindow : public QWidget {
   QPushButton* markEndButton;
   QPushButton* helpButton;
   QLabel* lengthLabel;
+  // What a save of the marked stretch will cost: copied whole, frames re-encoded, or why all are.
+  QLabel* costLabel;
   QPushButton* playSelectedButton;
   QPushButton* saveButton;
   QPushButton* websiteButton;
@@ -104,6 +107,7 @@ class MainWindow : public QWidget {
   QTimer* positionTimer;
   // The open video's key frames, drawn on the slider once read.
   KeyFrameReader* keyFrameReader;
+  CutCostReader* cutCostReader;
 
  signals:
   // The window was closed; the program ends.

@@ -8,12 +8,15 @@
 #include <limits>
 
 #include "cut/check/measure.h"
+#include "cut/check/tracks_check.h"
 #include "cut/cut_error.h"
+#include "cut/cut_plan.h"
 #include "cut/make/output_file.h"
 #include "cut/make/re_encode.h"
 #include "cut/make/smart_cut_writer.h"
 #include "cut/make/subtitle_cues.h"
 #include "cut/make/work_files.h"
+#include "cut/media/tracks.h"
 #include "cut/plan/cut_choice.h"
 #include "cut/plan/smart_cut_plan.h"
 #include "cut/time_text.h"
@@ -113,15 +116,6 @@ Expected ExpectedOf(const Cut& cut, int frames, double firstFrame, double firstS
   return expected;
 }
 
-SmartCutDecision PlanFromWindows(Cut& cut) {
-  const Stretch stretch = cut.stretch();
-  const std::vector<VideoPacket> startWindow = cut.source.readVideo(
-      stretch.start, [&](const std::vector<VideoPacket>& read) { return StartWindowDone(read, stretch); });
-  const std::vector<VideoPacket> endWindow = cut.source.readVideo(
-      stretch.end, [&](const std::vector<VideoPacket>& read) { return EndWindowDone(read, stretch); });
-  return PlanSmartCut(startWindow, endWindow, stretch);
-}
-
 QStringList CheckSmartCut(Cut& cut, const SmartCutLayout& layout, SmartCutMade& made, const QString& file) {
   cut.phase(CutPhase::kVerifying);
   const Stretch stretch = cut.stretch();
@@ -154,13 +148,9 @@ QStringList CheckSmartCut(Cut& cut, const SmartCutLayout& layout, SmartCutMade& 
 
 // A smart cut, checked; none where it cannot be made or fails its check (`reason` says why).
 std::optional<Made> TrySmartCut(Cut& cut, QString& reason) {
-  const SmartCutInput input{LowerExtension(cut.request.input), LowerExtension(cut.request.output),
-                            avcodec_get_name(cut.source.video()->codecpar->codec_id),
-                            StreamRotation(cut.source.video()), cut.request.reEncode};
-  reason = SmartCutObstacle(input);
-  if (reason.isEmpty()) reason = StreamObstacle(cut.source, SmartCutFormat(cut.request.output));
+  reason = SmartCutObstacleOf(cut.source, cut.request.output, cut.request.reEncode);
   if (!reason.isEmpty()) return std::nullopt;
-  const SmartCutDecision decision = PlanFromWindows(cut);
+  const SmartCutDecision decision = PlanFromPackets(cut.source, cut.stretch());
   reason = decision.reason;
   if (!decision.layout) return std::nullopt;
   const SmartCutLayout& layout = *decision.layout;
@@ -192,7 +182,8 @@ ReEncodeSource ReEncodeSourceOf(const Source& source) {
   described.videoCodec = avcodec_get_name(video->codecpar->codec_id);
   described.frameRate = rate.num > 0 ? av_q2d(rate) : 25;
   described.videoIndex = source.videoIndex();
-  for (const int audio : source.streamsOf(AVMEDIA_TYPE_AUDIO)) described.audio << audio;
+  for (const int audio : source.streamsOf(AVMEDIA_TYPE_AUDIO))
+    if (source.stream(audio)->discard < AVDISCARD_ALL) described.audio << audio;
   if (!described.audio.isEmpty())
     described.sampleRate = source.stream(described.audio.first())->codecpar->sample_rate;
   return described;
@@ -257,6 +248,7 @@ CutReport RunCut(const CutArguments& request, const CutObserver& observer) {
   WorkFiles files(request.output);
   if (observer.phase) observer.phase(CutPhase::kProbing);
   Source source(request.input);
+  ApplyTrackChoice(source, {request.tracks, request.dropTracks, request.defaultSound});
   Cut cut{request, observer, source, files};
   cut.start = request.start;
   if (const QString problem = StretchProblem(cut.start, request.end, source.videoEndSeconds());
@@ -268,6 +260,11 @@ CutReport RunCut(const CutArguments& request, const CutObserver& observer) {
   std::optional<Made> made = TrySmartCut(cut, reason);
   const CutMethod method = made ? CutMethod::kSmartCut : CutMethod::kReEncode;
   if (!made) made = ReEncode(cut, reason);
+  // The encoder program's re-encode keeps the tracks chosen but not the default flag.
+  const QString tracks = TracksProblem(source, made->file, request.output,
+                                       method == CutMethod::kSmartCut ? request.defaultSound : QString());
+  if (!tracks.isEmpty()) throw CutError(QString("The cut file failed its check: %1.").arg(tracks));
+  made->checked << "the tracks chosen";
   ThrowIfCancelled();  // a signal during the last check still means "leave nothing"
   files.moveIntoPlace(made->file, request.overwrite ? replaces : std::nullopt);
   if (observer.progress) observer.progress(1);
@@ -277,7 +274,8 @@ CutReport RunCut(const CutArguments& request, const CutObserver& observer) {
                              .arg(ClockText(cut.end - cut.start))
                              .arg(made->frames)
                              .arg(rate.num > 0 ? av_q2d(rate) : 0, 0, 'g', 6);
-  return {method, made->how + "\n" + length + "\nChecked: " + made->checked.join("; ") + "\n"};
+  return {method, made->how + "\n" + length + "\n" + TracksLine(KeptTracks(source)) +
+                      "\nChecked: " + made->checked.join("; ") + "\n"};
 }
 
 }  // namespace vintrel::cut

@@ -1,5 +1,6 @@
 #include "cut/cli/options.h"
 
+#include "cut/media/tracks.h"
 #include "cut/time_text.h"
 #include "version.h"
 
@@ -7,6 +8,7 @@ namespace vintrel::cut {
 
 QString UsageText() {
   return "Usage: vintrel-cut [--overwrite] [--reencode] [--progress=machine] [--] INPUT START END OUTPUT\n"
+         "       vintrel-cut --plan INPUT START END [OUTPUT]\n"
          "\n"
          "Cuts the stretch START..END of the video INPUT into OUTPUT, exactly and, where the output\n"
          "type holds the input's H.264/HEVC video as it is, without re-encoding more than the frames\n"
@@ -21,6 +23,16 @@ QString UsageText() {
          "  --progress=machine   progress on stderr as lines for a program: 'progress 0.4200',\n"
          "                       'phase <probing|encoding|copying|verifying>', 'progress 1'\n"
          "                       once the file is in place, or a last line 'error <message>'\n"
+         "  --plan               make nothing: print what the cut would do as one line of JSON,\n"
+         "                       {\"method\":\"smart\"|\"re-encode\",\"head\":N,\"copy\":N,\"tail\":N,\n"
+         "                       \"entry\":SECONDS,\"why\":TEXT}: frames re-encoded before the first\n"
+         "                       key frame (all of them for a re-encode), copied, re-encoded at the\n"
+         "                       end; OUTPUT only names the type (the input's when left out)\n"
+         "  --tracks=LIST        keep only these tracks, as v:0,a:1,s:0 (kind: v video, a sound,\n"
+         "                       s subtitles; the number among that kind's tracks); the video is\n"
+         "                       always kept. Without it every track the output type holds is kept\n"
+         "  --drop=LIST          leave out these tracks (a:1,s:0)\n"
+         "  --default-sound=a:N  the sound track players choose first\n"
          "  --                   the arguments after it are not options (for names starting with -)\n"
          "  -h, --help           this text\n"
          "\n"
@@ -34,6 +46,22 @@ QString UsageText() {
 
 namespace {
 
+void ApplyTrackOption(const QString& argument, CommandLineOptions& options) {
+  const QString value = argument.section('=', 1);
+  const std::optional<QStringList> tracks = ParseTrackList(value);
+  if (!tracks || tracks->isEmpty()) {
+    options.problem = QString("%1 does not name tracks as v:0,a:1,s:0.").arg(argument);
+  } else if (argument.startsWith("--tracks=")) {
+    options.cut.tracks = *tracks;
+  } else if (argument.startsWith("--drop=")) {
+    options.cut.dropTracks = *tracks;
+  } else if (tracks->size() == 1 && tracks->first().startsWith("a:")) {
+    options.cut.defaultSound = tracks->first();
+  } else {
+    options.problem = QString("%1 does not name one sound track as a:N.").arg(argument);
+  }
+}
+
 // Applies an option of ours; false where the argument is no option (a single leading dash: a
 // file name, since no time is negative).
 bool ApplyOption(const QString& argument, CommandLineOptions& options) {
@@ -45,6 +73,11 @@ bool ApplyOption(const QString& argument, CommandLineOptions& options) {
     options.cut.replaces = ParseIdentity(argument.mid(10));
     if (!options.cut.replaces)
       options.problem = QString("%1 does not name a file as DEVICE:INODE.").arg(argument);
+  } else if (argument.startsWith("--tracks=") || argument.startsWith("--drop=") ||
+             argument.startsWith("--default-sound=")) {
+    ApplyTrackOption(argument, options);
+  } else if (argument == "--plan") {
+    options.plan = true;
   } else if (argument == "--reencode") {
     options.cut.reEncode = true;
   } else if (argument == "--progress=machine") {
@@ -63,7 +96,11 @@ CommandLineOptions ParseCommandLine(const QStringList& arguments) {
   CommandLineOptions options;
   QStringList positional;
   bool optionsEnded = false;
-  for (const QString& argument : arguments) {
+  for (int i = 0; i < arguments.size(); ++i) {
+    QString argument = arguments[i];
+    // "--tracks v:0,a:1" as well as "--tracks=v:0,a:1".
+    const bool takesValue = argument == "--tracks" || argument == "--drop" || argument == "--default-sound";
+    if (!optionsEnded && takesValue && i + 1 < arguments.size()) argument += "=" + arguments[++i];
     if (!optionsEnded && argument == "--")
       optionsEnded = true;
     else if (optionsEnded || !argument.startsWith("-") || argument == "-" || !ApplyOption(argument, options))
@@ -71,6 +108,7 @@ CommandLineOptions ParseCommandLine(const QStringList& arguments) {
     if (!options.problem.isEmpty()) return options;
   }
   if (options.help) return options;
+  if (options.plan && positional.size() == 3) positional << positional[0];
   if (positional.size() != 4)
     options.problem = QString("Expected INPUT START END OUTPUT, got %1 argument(s).").arg(positional.size());
   else if (positional[0].isEmpty() || positional[3].isEmpty())

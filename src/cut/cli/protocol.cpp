@@ -38,6 +38,9 @@ QStringList CutCommandLine(const CutArguments& arguments) {
   if (arguments.overwrite) line << "--overwrite";
   if (arguments.overwrite && arguments.replaces) line << "--replace=" + IdentityText(*arguments.replaces);
   if (arguments.reEncode) line << "--reencode";
+  if (!arguments.tracks.isEmpty()) line << "--tracks=" + arguments.tracks.join(',');
+  if (!arguments.dropTracks.isEmpty()) line << "--drop=" + arguments.dropTracks.join(',');
+  if (!arguments.defaultSound.isEmpty()) line << "--default-sound=" + arguments.defaultSound;
   // "--" ends the options: a path that starts with a dash is still a path.
   return line << "--" << arguments.input << TimeArgument(arguments.start) << TimeArgument(arguments.end)
               << arguments.output;

@@ -10,6 +10,7 @@ namespace vintrel::cut {
 namespace {
 
 bool Keeps(const AVStream* stream, int videoIndex) {
+  if (stream->discard >= AVDISCARD_ALL) return false;  // a track the user left out
   const AVMediaType type = stream->codecpar->codec_type;
   return stream->index == videoIndex || type == AVMEDIA_TYPE_AUDIO || type == AVMEDIA_TYPE_SUBTITLE;
 }
@@ -65,7 +66,7 @@ OutputFile::OutputFile(const QString& path, const Source& source, double start, 
   }
   if (cues)
     for (const int index : cues->streamsOf(AVMEDIA_TYPE_SUBTITLE))
-      add(cues->stream(index), start, 0, cueOutputOf_);
+      if (cues->stream(index)->discard < AVDISCARD_ALL) add(cues->stream(index), start, 0, cueOutputOf_);
   for (unsigned i = 0; i < input->nb_chapters; ++i) {
     const AVChapter* chapter = input->chapters[i];
     const double from = Seconds(chapter->start, chapter->time_base),
