@@ -13,7 +13,7 @@ packages=(
   gstreamer1.0-plugins-base-apps gstreamer1.0-plugins-good gstreamer1.0-libav mkvtoolnix  # other demuxers judge the cuts
   fonts-dejavu-core                         # text in the window on a bare machine
   libgtest-dev                              # tests
-  xvfb xauth x11-utils xdotool imagemagick libx11-dev procps  # whole-program tests in a real X server
+  xvfb xauth x11-utils xdotool imagemagick libx11-dev procps dbus-daemon  # whole-program tests in a real X server and a D-Bus session bus
   desktop-file-utils                        # checks the menu entry
   time                                      # the cut benchmark's processor time
   clang-format-14 clang-tidy-14             # scripts/check.sh (pinned: findings do not drift with versions)

@@ -41,7 +41,7 @@ struct Outside : FileDialogs, Messages, UrlOpener, Files {
     shown << text;
     return false;
   }
-  bool askYesNo(const QString& text) override {
+  bool askYesNo(const QString& text, const QString&) override {
     shown << text;
     return false;
   }

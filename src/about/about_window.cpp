@@ -1,5 +1,8 @@
 #include "about/about_window.h"
 
+#include <QVBoxLayout>
+
+#include "widgets/app_icon.h"
 #include "widgets/window_style.h"
 
 namespace vintrel {
@@ -9,33 +12,38 @@ namespace {
 struct AboutLabel {
   const char* name;
   const char* text;
-  QRect geometry;
 };
 
 const AboutLabel kLabels[] = {
-    {"copyrightLabel", "\u00A9 2009 The Vintrel developers", {18, 15, 165, 20}},
+    {"copyrightLabel", "\u00A9 2009 The Vintrel developers"},
     {"encoderLabel",
-     "This software basically provides a user interface to a great software FFMPEG released under GPL.",
-     {34, 41, 478, 20}},
+     "This software basically provides a user interface to a great software FFMPEG released under GPL."},
     {"encoderSourceLabel",
-     "The installer of this software contains FFMPEG compiled with extra libraries which is copied as ffmpeg",
-     {33, 72, 501, 20}},
+     "The installer of this software contains FFMPEG compiled with extra libraries which is copied as "
+     "ffmpeg"},
     {"thanksLabel",
-     "in the application directory. Thanks to the FFmpeg developers and the Debian packagers who build it.",
-     {34, 88, 501, 20}},
+     "in the application directory. Thanks to the FFmpeg developers and the Debian packagers who build it."},
 };
 
 }  // namespace
 
-AboutWindow::AboutWindow(const QString& credits, QWidget* owner) : QWidget(owner, Qt::Window) {
-  setUpFixedWindow(this, "aboutWindow", "About", {558, 321});
+AboutWindow::AboutWindow(const QString& credits, QWidget* owner) : QDialog(owner) {
+  setObjectName("aboutWindow");
+  setWindowTitle("About");
+  setWindowIcon(appIcon());
+  setSizeGripEnabled(true);
+  paint(this, Qt::white);
+  auto* layout = new QVBoxLayout(this);
   QLabel* first = nullptr;
   for (const AboutLabel& about : kLabels) {
     auto* label = new QLabel(QString::fromUtf8(about.text), this);
     label->setObjectName(about.name);
-    label->setGeometry(about.geometry);
-    paint(label, Qt::white);
-    if (!first) first = label;
+    label->setWordWrap(false);
+    layout->addWidget(label);
+    if (!first) {
+      first = label;
+      layout->addSpacing(label->fontMetrics().height() / 2);
+    }
   }
   copyrightLabel = first;
   QFont font = copyrightLabel->font();
@@ -44,10 +52,13 @@ AboutWindow::AboutWindow(const QString& credits, QWidget* owner) : QWidget(owner
 
   creditsBox = new QTextEdit(this);
   creditsBox->setObjectName("creditsBox");
-  creditsBox->setGeometry(32, 110, 504, 202);
   creditsBox->setReadOnly(true);
   // Plain text: the credits file is written as such.
   creditsBox->setPlainText(credits);
+  creditsBox->setMinimumHeight(creditsBox->fontMetrics().lineSpacing() * 10);
+  layout->addWidget(creditsBox, 1);
+  // No smaller than its lines: none is clipped.
+  setMinimumSize(sizeHint());
 }
 
 }  // namespace vintrel

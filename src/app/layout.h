@@ -18,9 +18,11 @@ inline constexpr QRect kStartLabel{423, 132, 57, 12};
 inline constexpr QRect kMarkStartButton{416, 148, 69, 22};
 inline constexpr QRect kEndLabel{423, 184, 57, 12};
 inline constexpr QRect kMarkEndButton{418, 200, 67, 22};
-inline constexpr QRect kHelpButton{418, 267, 67, 22};
+inline constexpr QRect kHelpButton{418, 240, 67, 22};
 inline constexpr QRect kLengthLabel{26, 319, 57, 12};
-inline constexpr QRect kCostLabel{90, 318, 316, 14};
+inline constexpr QRect kCostLabel{90, 318, 256, 14};
+// The video's length, under the slider's far end, where its thumb stands at the last second.
+inline constexpr QRect kDurationLabel{349, 319, 57, 12};
 inline constexpr QRect kPlaySelectedButton{7, 335, 102, 22};
 inline constexpr QRect kSaveButton{115, 335, 67, 22};
 inline constexpr QRect kWebsiteButton{188, 335, 79, 22};
@@ -48,13 +50,13 @@ struct Spot {
 inline constexpr int kTimeToHundredthsWidth = 88;
 
 // The picture takes the extra room; the slider spans the width under it; the column of
-// buttons stays against the right edge (Help at its foot, beside the slider), the row of
+// buttons stays against the right edge, Help closing it without a gap of its own, the row of
 // buttons against the bottom edge, the bar between them and the right edge.
 inline constexpr Follow kGrows{false, false, true, true};
 inline constexpr Follow kRightColumn{true, false, false, false};
-inline constexpr Follow kRightFoot{true, true, false, false};
 inline constexpr Follow kBottomRow{false, true, false, false};
 inline constexpr Follow kBottomSpan{false, true, true, false};
+inline constexpr Follow kBottomRight{true, true, false, false};
 
 inline constexpr Spot kSpots[] = {
     {"videoArea", kVideo, kGrows},
@@ -67,25 +69,52 @@ inline constexpr Spot kSpots[] = {
     {"markStartButton", kMarkStartButton, kRightColumn},
     {"endLabel", kEndLabel, kRightColumn, true},
     {"markEndButton", kMarkEndButton, kRightColumn},
-    {"helpButton", kHelpButton, kRightFoot},
+    {"helpButton", kHelpButton, kRightColumn},
     {"lengthLabel", kLengthLabel, kBottomRow, true},
     {"costLabel", kCostLabel, kBottomSpan},
+    {"durationLabel", kDurationLabel, kBottomRight, true},
     {"playSelectedButton", kPlaySelectedButton, kBottomRow},
     {"saveButton", kSaveButton, kBottomRow},
     {"websiteButton", kWebsiteButton, kBottomRow},
     {"progressBar", kProgressBar, kBottomSpan},
 };
 
-// Where a control stands in a window of `size`; a size below kWindow counts as kWindow.
-inline QRect placed(const Spot& spot, QSize size, bool hundredths = false) {
-  const int extraWidth = std::max(0, size.width() - kWindow.width());
-  const int extraHeight = std::max(0, size.height() - kWindow.height());
-  QRect r = spot.design;
-  if (spot.follow.widens) r.setWidth(r.width() + extraWidth);
-  if (spot.follow.heightens) r.setHeight(r.height() + extraHeight);
-  r.translate(spot.follow.right ? extraWidth : 0, spot.follow.bottom ? extraHeight : 0);
+// The line height of the font the design's controls were drawn for, in pixels.
+inline constexpr double kDesignLineHeight = 15;
+// How much a maximised window on a large screen enlarges its controls at most, beyond what
+// the desktop's font asks for.
+inline constexpr double kMostGrowth = 1.6;
+
+// How much larger than at kWindow the controls stand, for a window of `size` on a desktop
+// whose font is `fontScale` times the design's: that much for the font, and more for a window
+// with room to spare, so that a maximised window has controls as easy to hit and read as its
+// picture is large, rather than a tiny column in a corner.
+inline double controlScale(QSize size, double fontScale) {
+  const double room =
+      std::min(size.width() / (kWindow.width() * fontScale), size.height() / (kWindow.height() * fontScale));
+  return fontScale * std::clamp(1 + (room - 1) * 0.35, 1.0, kMostGrowth);
+}
+
+// Where a control stands in a window of `size` whose controls are `scale` times their design
+// size: each edge keeps its distance (scaled) to the window's edge it follows. A size below
+// the smallest window counts as that.
+inline QRect placed(const Spot& spot, QSize size, bool hundredths = false, double scale = 1) {
+  size = size.expandedTo(QSize(int(kWindow.width() * scale + 0.5), int(kWindow.height() * scale + 0.5)));
+  auto near = [scale](int design) { return int(design * scale + 0.5); };
+  auto far = [scale](int design, int window, int extent) {
+    return extent - int((window - design) * scale + 0.5);
+  };
+  const QRect& d = spot.design;
+  const int right = d.x() + d.width(), bottom = d.y() + d.height();
+  const int x0 = spot.follow.right ? far(d.x(), kWindow.width(), size.width()) : near(d.x());
+  const int x1 =
+      spot.follow.right || spot.follow.widens ? far(right, kWindow.width(), size.width()) : near(right);
+  const int y0 = spot.follow.bottom ? far(d.y(), kWindow.height(), size.height()) : near(d.y());
+  const int y1 = spot.follow.bottom || spot.follow.heightens ? far(bottom, kWindow.height(), size.height())
+                                                             : near(bottom);
+  QRect r(x0, y0, x1 - x0, y1 - y0);
   if (hundredths && spot.showsTime) {
-    const int wider = kTimeToHundredthsWidth - r.width();
+    const int wider = near(kTimeToHundredthsWidth) - r.width();
     r.adjust(-wider / 2, 0, wider - wider / 2, 0);
   }
   return r;

@@ -69,13 +69,20 @@ int main(int argc, char** argv) {
   vintrel::QtMessages messages;
   vintrel::QtFileDialogs dialogs;
   vintrel::DesktopUrlOpener urls;
+  vintrel::DBusNotifier notifier;
 
   const std::optional<QString> credits = files.readText(files.programFolder() + "/thanks.txt");
 
   vintrel::Services services{
-      messages, dialogs, urls, files, makePlayer, [&files]() -> std::unique_ptr<vintrel::CutJob> {
+      messages,
+      dialogs,
+      urls,
+      files,
+      makePlayer,
+      [&files]() -> std::unique_ptr<vintrel::CutJob> {
         return std::make_unique<vintrel::ProcessCutJob>(vintrel::findCutProgram(files.programFolder()));
-      }};
+      },
+      &notifier};
 
   std::unique_ptr<vintrel::MainWindow> window;
   try {

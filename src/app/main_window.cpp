@@ -1,9 +1,12 @@
 #include "app/main_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
@@ -33,9 +36,6 @@ QLabel* makeTimeLabel(QWidget* parent, const char* name, const QRect& geometry, 
   label->setGeometry(geometry);
   label->setAlignment(Qt::AlignCenter);
   paint(label, background);
-  QFont font = label->font();
-  font.setPointSizeF(8.25);
-  label->setFont(font);
   return label;
 }
 
@@ -63,10 +63,8 @@ MainWindow::MainWindow(Services services, QString credits, QWidget* parent)
   connectPlayer();
   saveFlow_ = std::make_unique<SaveFlow>(session_, services_.messages, services_.dialogs, services_.files,
                                          services_.urls, services_.makeCutJob);
-  connect(saveFlow_.get(), &SaveFlow::preparing, this, [this] {
-    pause();
-    positionSlider->setValue(0);
-  });
+  // The thumb and the label stay where they are: the picture does not move while Save asks.
+  connect(saveFlow_.get(), &SaveFlow::preparing, this, &MainWindow::pause);
   connect(saveFlow_.get(), &SaveFlow::progressChanged, this, &MainWindow::showSaveProgress);
   connect(&session_, &Session::changed, this, &MainWindow::showSession);
   session_.setMarksToFrame(settings_.marksToFrame());
@@ -81,7 +79,8 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::createControls() {
-  setUpGrowingWindow(this, "mainWindow", "Vintrel", layout::kWindow);
+  // Never smaller than the controls at the desktop's font need.
+  setUpGrowingWindow(this, "mainWindow", "Vintrel", layout::kWindow * fontScale());
   const QColor systemWindow = QPalette().color(QPalette::Base);
 
   videoArea = new VideoArea(this);
@@ -103,6 +102,9 @@ void MainWindow::createControls() {
 
   positionLabel = makeTimeLabel(this, "positionLabel", layout::kPositionLabel, Qt::white);
   positionLabel->setToolTip("The position; , (comma) and . (period) step a frame back or on");
+  durationLabel = makeTimeLabel(this, "durationLabel", layout::kDurationLabel, systemWindow);
+  durationLabel->setText(kZeroTime);
+  durationLabel->setToolTip("The video's length");
   playButton = makeButton(this, "playButton", "Play", layout::kPlayButton);
   stopButton = makeButton(this, "stopButton", "Stop", layout::kStopButton);
   openButton = makeButton(this, "openButton", "Open", layout::kOpenButton);
@@ -130,19 +132,43 @@ void MainWindow::createControls() {
   progressBar->setValue(0);
   progressBar->setTextVisible(false);
 
-  keyFrameReader = new KeyFrameReader(this);
-  connect(keyFrameReader, &KeyFrameReader::changed, this,
-          [this] { positionSlider->setKeyFrames(keyFrameReader->keyFrames()); });
+  connectPreviews();
+  connectControls();
+}
 
+void MainWindow::connectPreviews() {
+  keyFrameReader = new KeyFrameReader(this);
+  framePictures = new FramePictures(this);
+  connect(keyFrameReader, &KeyFrameReader::changed, this, [this] {
+    const std::vector<double>& keys = keyFrameReader->keyFrames();
+    positionSlider->setKeyFrames(QList<double>(keys.begin(), keys.end()));
+    framePictures->setKeyFrames(keys);
+  });
   cutCostReader = new CutCostReader(this);
   connect(cutCostReader, &CutCostReader::changed, this,
           [this] { costLabel->setText(cutCostReader->line()); });
 
-  startTick = new MarkTick(this, positionSlider);
-  startTick->setObjectName("startTick");
-  endTick = new MarkTick(this, positionSlider);
-  endTick->setObjectName("endTick");
-  connectControls();
+  // A tooltip-like window of its own: it may stand above the window's edge.
+  hoverPicture = new QLabel(this, Qt::ToolTip | Qt::FramelessWindowHint);
+  hoverPicture->setObjectName("hoverPicture");
+  hoverPicture->setStyleSheet("border: 1px solid #404040; background: black;");
+  connect(positionSlider, &PositionSlider::hovered, this, [this](double seconds, QPoint at) {
+    hoverAt_ = at;
+    if (session_.hasFile() && !session_.isSaving()) framePictures->ask(seconds);
+  });
+  connect(positionSlider, &PositionSlider::hoverLeft, hoverPicture, &QWidget::hide);
+  connect(framePictures, &FramePictures::ready, this,
+          [this](double, const QImage& picture) { showHoverPicture(picture); });
+}
+
+void MainWindow::showHoverPicture(const QImage& picture) {
+  // The pointer may have left while it was decoded.
+  if (!positionSlider->underMouse() || !isVisible()) return;
+  hoverPicture->setPixmap(QPixmap::fromImage(picture));
+  hoverPicture->adjustSize();
+  const QPoint sliderTop = positionSlider->mapToGlobal(QPoint(0, 0));
+  hoverPicture->move(hoverAt_.x() - hoverPicture->width() / 2, sliderTop.y() - hoverPicture->height() - 4);
+  hoverPicture->show();
 }
 
 void MainWindow::connectControls() {
@@ -152,13 +178,16 @@ void MainWindow::connectControls() {
   connect(positionTimer, &QTimer::timeout, this, &MainWindow::onPositionTick);
   connect(positionSlider, &PositionSlider::pressed, this, &MainWindow::onSliderPressed);
   connect(positionSlider, &PositionSlider::released, this, &MainWindow::onSliderReleased);
+  connect(positionSlider, &QSlider::sliderMoved, this, &MainWindow::onSliderMoved);
   // Page Up, Page Down, Home and End move the thumb with the keyboard: the video follows.
   connect(positionSlider, &PositionSlider::keyMoved, this, &MainWindow::seekToSlider);
 
-  // Keyboard focus order; the slider holds the focus when the window opens.
-  QWidget* order[] = {positionSlider,  playButton,    stopButton,         openButton,
-                      saveButton,      websiteButton, playSelectedButton, markEndButton,
-                      markStartButton, videoArea,     helpButton};
+  // Keyboard focus in reading order: the picture and the column beside it, top to bottom,
+  // then the slider and the row under it, left to right. The slider holds the focus when the
+  // window opens.
+  QWidget* order[] = {videoArea,          playButton,    stopButton,   openButton,
+                      markStartButton,    markEndButton, helpButton,   positionSlider,
+                      playSelectedButton, saveButton,    websiteButton};
   for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
   positionSlider->setFocus();
 }
@@ -182,7 +211,14 @@ void MainWindow::createActions() {
   playSelectedAction =
       make("playSelectedAction", "Play Selected", Qt::Key_P, &MainWindow::onPlaySelectedTriggered);
   saveAction = make("saveAction", "Save", QKeySequence::Save, &MainWindow::onSaveTriggered);
-  helpAction = make("helpAction", "Help", Qt::Key_F1, &MainWindow::onHelpTriggered);
+  helpAction = make("helpAction", "Help", {}, &MainWindow::onHelpTriggered);
+  shortcutsAction =
+      make("shortcutsAction", "Keyboard Shortcuts", Qt::Key_F1, &MainWindow::onShortcutsTriggered);
+  contextMenuAction = make("contextMenuAction", "Menu", Qt::SHIFT | Qt::Key_F10, [this] {
+    // Under the control with the focus, as the Menu key puts it.
+    QWidget* focus = focusWidget() ? focusWidget() : this;
+    showContextMenu(focus->mapToGlobal(focus->rect().center()));
+  });
   websiteAction = make("websiteAction", "Website", {}, &MainWindow::onWebsiteTriggered);
   aboutAction = make("aboutAction", "About...", {}, &MainWindow::onAboutTriggered);
   cancelAction = make("cancelAction", "Cancel", Qt::Key_Escape, &MainWindow::onCancelTriggered);
@@ -240,11 +276,11 @@ void MainWindow::showSession() {
   saveAction->setShortcut(saving ? QKeySequence() : QKeySequence(QKeySequence::Save));
   playPauseAction->setText(session_.isPlaying() ? "Pause" : "Play");
 
-  startTick->placeAt(session_.markStart());
   // An end not yet marked waits at the far end of the slider.
-  endTick->placeAt(session_.markEnd() > 0 ? session_.markEnd() : positionSlider->maximum());
-  startTick->show();
-  endTick->show();
+  positionSlider->setMarks(session_.markStart(),
+                           session_.markEnd() > 0 ? session_.markEnd() : positionSlider->maximum(),
+                           session_.selectionValid());
+  showTitle();
   const std::optional<Stretch> stretch = session_.stretchToSave();
   if (stretch && session_.hasFile())
     cutCostReader->ask(session_.file(), stretch->start, stretch->end, offeredType(session_.file()));
@@ -252,8 +288,16 @@ void MainWindow::showSession() {
     cutCostReader->ask({}, 0, 0, {});
 }
 
+void MainWindow::showTitle() {
+  if (session_.isSaving() || !session_.hasFile()) {
+    setWindowTitle(saveFlow_->title());
+  } else {
+    setWindowTitle(QFileInfo(session_.file()).fileName() + " - Vintrel");
+  }
+}
+
 void MainWindow::showSaveProgress() {
-  setWindowTitle(saveFlow_->title());
+  showTitle();
   progressBar->setValue(session_.isSaving() ? saveFlow_->percent() : 0);
 }
 
@@ -290,11 +334,31 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
   layOutControls();
 }
 
+double MainWindow::fontScale() const {
+  return std::max(1.0, QFontMetricsF(QApplication::font()).lineSpacing() / layout::kDesignLineHeight);
+}
+
 void MainWindow::layOutControls() {
+  const double scale = layout::controlScale(size(), fontScale());
+  if (scale != controlScale_) {
+    controlScale_ = scale;
+    scaleFonts(scale / fontScale());
+  }
   for (const layout::Spot& spot : layout::kSpots) {
     if (auto* control = findChild<QWidget*>(spot.name, Qt::FindDirectChildrenOnly))
-      control->setGeometry(layout::placed(spot, size(), session_.marksToFrame()));
+      control->setGeometry(layout::placed(spot, size(), session_.marksToFrame(), scale));
   }
+}
+
+void MainWindow::scaleFonts(double growth) {
+  // The desktop's font, grown with the controls; the time labels a little smaller, as drawn.
+  QFont font = QApplication::font();
+  font.setPointSizeF(font.pointSizeF() * growth);
+  for (QPushButton* button : findChildren<QPushButton*>(Qt::FindDirectChildrenOnly)) button->setFont(font);
+  QFont timeFont = font;
+  timeFont.setPointSizeF(font.pointSizeF() * kTimeFontShare);
+  for (QLabel* label : {positionLabel, durationLabel, startLabel, endLabel, lengthLabel})
+    label->setFont(timeFont);
 }
 
 void MainWindow::restoreWindow() {
@@ -327,6 +391,34 @@ void MainWindow::onAboutTriggered() {
   aboutWindow_->activateWindow();
 }
 
+void MainWindow::onShortcutsTriggered() {
+  if (!shortcutsWindow_) {
+    shortcutsWindow_ = new ShortcutsWindow(shortcutRows(), this);
+    shortcutsWindow_->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  shortcutsWindow_->show();
+  shortcutsWindow_->raise();
+  shortcutsWindow_->activateWindow();
+}
+
+QList<ShortcutRow> MainWindow::shortcutRows() const {
+  QList<ShortcutRow> rows;
+  for (const QAction* action : actions()) {
+    if (action->shortcut().isEmpty()) continue;
+    const QString what = action == playPauseAction     ? QString("Play or Pause")
+                         : action == cancelAction      ? QString("Cancel a save; leave full screen")
+                         : action == contextMenuAction ? QString("The menu (as the Menu key)")
+                         : action == saveAction        ? QString("Save the marked stretch")
+                                                       : action->text();
+    rows.append(ShortcutRow{action->shortcut().toString(QKeySequence::NativeText), what});
+  }
+  rows.append(ShortcutRow{"Page Up, Page Down", "Five seconds back or forward (on the slider)"});
+  rows.append(ShortcutRow{"Home, End", "The start or the end (on the slider)"});
+  rows.append(ShortcutRow{"Tab, Shift+Tab", "The next or the previous control"});
+  rows.append(ShortcutRow{"Double-click", "Full screen (on the picture)"});
+  return rows;
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
   // Hidden, not closed: an accepted close makes Qt destroy the X windows at once, the video
   // area's among them, while libmpv's output still draws into it, and the X error or the
@@ -336,8 +428,15 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   hide();
   // A running cut is a process of its own and finishes its file after the window is gone.
   if (aboutWindow_) aboutWindow_->close();
+  if (shortcutsWindow_) shortcutsWindow_->close();
   positionTimer->stop();
   player_->close();
+  if (session_.isSaving() && services_.notifier) {
+    // The program stays until the cut ends, to tell the desktop how it went.
+    connect(saveFlow_.get(), &SaveFlow::finishedUnattended, this, &MainWindow::closed);
+    saveFlow_->continueUnattended(*services_.notifier);
+    return;
+  }
   emit closed();
 }
 
@@ -369,13 +468,16 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
+void MainWindow::contextMenuEvent(QContextMenuEvent* event) { showContextMenu(event->globalPos()); }
+
+void MainWindow::showContextMenu(const QPoint& at) {
   QMenu menu(this);
   menu.addSeparator();
+  menu.addAction(shortcutsAction);
   menu.addAction(aboutAction);
   menu.addSeparator();
   menu.addAction(marksToFrameAction);
-  menu.exec(event->globalPos());
+  menu.exec(at);
 }
 
 }  // namespace vintrel

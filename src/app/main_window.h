@@ -14,10 +14,12 @@
 #include <memory>
 
 #include "about/about_window.h"
+#include "about/shortcuts_window.h"
 #include "app/user_settings.h"
 #include "platform/platform.h"
 #include "player/player.h"
 #include "preview/cut_cost_reader.h"
+#include "preview/frame_pictures.h"
 #include "preview/key_frame_reader.h"
 #include "save/save_flow.h"
 #include "session/session.h"
@@ -34,7 +36,12 @@ struct Services {
   // Makes the player that draws into the given video area.
   std::function<std::unique_ptr<Player>(QWidget* videoArea)> makePlayer;
   std::function<std::unique_ptr<CutJob>()> makeCutJob;
+  // Tells the desktop how a save ended that outlived the window; none: nobody is told.
+  Notifier* notifier = nullptr;
 };
+
+// The time labels' font against the buttons' (8.25 points beside 9).
+inline constexpr double kTimeFontShare = 8.25 / 9;
 
 inline const char* kCannotPlay = "Vintrel cannot play this file.";
 inline const char* kOpenFilter =
@@ -58,6 +65,9 @@ class MainWindow : public QWidget {
   Player& player() { return *player_; }
   SaveFlow& saveFlow() { return *saveFlow_; }
   AboutWindow* aboutWindow() const { return aboutWindow_; }
+  ShortcutsWindow* shortcutsWindow() const { return shortcutsWindow_; }
+  // Every key of the window and what it does, as the Keyboard Shortcuts window lists them.
+  QList<ShortcutRow> shortcutRows() const;
 
   // The commands.
   QAction* openAction;
@@ -79,6 +89,8 @@ class MainWindow : public QWidget {
   QAction* frameForwardAction;      // .
   QAction* fullScreenAction;        // F11, or a double-click on the picture
   QAction* marksToFrameAction;      // in the context menu; remembered
+  QAction* shortcutsAction;         // F1: the Keyboard Shortcuts window
+  QAction* contextMenuAction;       // Shift+F10, as the Menu key does
   QAction* previousKeyFrameAction;  // Alt+Left: where a copy can start, before the position
   QAction* nextKeyFrameAction;      // Alt+Right
 
@@ -86,6 +98,7 @@ class MainWindow : public QWidget {
   VideoArea* videoArea;
   PositionSlider* positionSlider;
   QLabel* positionLabel;
+  QLabel* durationLabel;  // the video's length, in the position's form
   QPushButton* playButton;
   QPushButton* stopButton;
   QPushButton* openButton;
@@ -101,13 +114,14 @@ class MainWindow : public QWidget {
   QPushButton* saveButton;
   QPushButton* websiteButton;
   QProgressBar* progressBar;
-  MarkTick* startTick;
-  MarkTick* endTick;
   // Moves the slider and the position label once a second while the video plays.
   QTimer* positionTimer;
   // The open video's key frames, drawn on the slider once read.
   KeyFrameReader* keyFrameReader;
   CutCostReader* cutCostReader;
+  // A small picture of the video above the slider, where the pointer rests over it.
+  FramePictures* framePictures;
+  QLabel* hoverPicture;
 
  signals:
   // The window was closed; the program ends.
@@ -130,6 +144,10 @@ class MainWindow : public QWidget {
   void restoreWindow();
   // Every control where the layout puts it for the window's present size.
   void layOutControls();
+  // The desktop's font against the one the layout was drawn for; never below 1.
+  double fontScale() const;
+  // The controls' fonts, `growth` times the desktop's.
+  void scaleFonts(double growth);
   void connectPlayer();
   // Shows what the session holds: captions, enabled rules, ticks, the length label.
   void showSession();
@@ -148,9 +166,18 @@ class MainWindow : public QWidget {
   void onWebsiteTriggered();
   void onHelpTriggered();
   void onAboutTriggered();
+  void onShortcutsTriggered();
+  // The right-click menu, at a point on the screen.
+  void showContextMenu(const QPoint& at);
+  // The title names the open file: "name.mp4 - Vintrel"; the save's progress while one runs.
+  void showTitle();
+  // The slider's thumb, dragged: the picture follows it from key frame to key frame.
+  void onSliderMoved(int second);
   void stepBy(int seconds);
   void stepFrame(bool forward);
   void stepToKeyFrame(bool forward);
+  void connectPreviews();  // key frames, the cost line and the picture under the pointer
+  void showHoverPicture(const QImage& picture);
   void toggleFullScreen();
   // Esc cancels a running save first, and otherwise leaves full screen.
   void updateEscape();
@@ -179,10 +206,15 @@ class MainWindow : public QWidget {
   std::unique_ptr<Player> player_;
   std::unique_ptr<SaveFlow> saveFlow_;
   QPointer<AboutWindow> aboutWindow_;
+  QPointer<ShortcutsWindow> shortcutsWindow_;
   // A frame step was asked for: the position it lands on goes to the slider and the label.
   bool awaitingFrame_ = false;
   // Where the last key-frame step went, while the player is still on its way there.
   std::optional<double> keyFrameTarget_;
+  QPoint hoverAt_;  // where the pointer rests over the slider, on the screen
+  // The last move was a frame step: reaching the end then keeps the last frame on screen.
+  bool steppedFrame_ = false;
+  double controlScale_ = 0;  // as the controls are laid out now
 };
 
 }  // namespace vintrel

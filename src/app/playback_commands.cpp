@@ -29,6 +29,7 @@ void MainWindow::followPosition(bool on) {
 
 void MainWindow::play() {
   awaitingFrame_ = false;
+  steppedFrame_ = false;
   // A video that has played to its end starts again from the beginning.
   if (player_->position() >= player_->duration()) player_->seek(0);
   player_->setPaused(false);
@@ -46,6 +47,7 @@ void MainWindow::pause() {
 
 void MainWindow::rewind() {
   awaitingFrame_ = false;
+  steppedFrame_ = false;
   followPosition(false);
   player_->setPaused(true);
   player_->seek(0);
@@ -56,14 +58,21 @@ void MainWindow::rewind() {
 }
 
 void MainWindow::onOpenTriggered() {
-  if (session_.hasFile()) rewind();
+  // Halted while the dialog is up; a cancelled dialog leaves the picture and the position as
+  // they were, and a video that played plays on.
+  const bool wasPlaying = session_.isPlaying();
+  pause();
   FileDialogRequest request;
   request.title = "Open";
   request.filter = kOpenFilter;
   request.filterIndex = 1;
   request.folder = settings_.lastOpenFolder();
   const std::optional<QString> path = services_.dialogs.chooseFileToOpen(request);
-  if (!path) return;
+  if (!path) {
+    if (wasPlaying && session_.hasFile()) play();
+    return;
+  }
+  if (session_.hasFile()) rewind();
   settings_.setLastOpenFolder(QFileInfo(*path).absolutePath());
   openFile(*path);
 }
@@ -72,15 +81,18 @@ void MainWindow::openFile(const QString& path) {
   if (session_.isSaving()) return;
   followPosition(false);
   positionSlider->setValue(0);
-  for (QLabel* label : {positionLabel, startLabel, endLabel, lengthLabel}) label->setText(kZeroTime);
+  for (QLabel* label : {positionLabel, startLabel, endLabel, lengthLabel, durationLabel})
+    label->setText(kZeroTime);
   session_.setFile(path);
   session_.setPlayback(Session::Playback::Playing);
   player_->open(path);
   keyFrameReader->read(path);
+  framePictures->setFile(path);
 }
 
 void MainWindow::onLoaded(double duration) {
   positionSlider->setMaximum(wholeSeconds(duration));
+  durationLabel->setText(session_.timeText(duration));
   showSession();  // the ticks stand on the new scale
   if (session_.isPlaying()) followPosition(true);
 }
@@ -90,6 +102,7 @@ void MainWindow::onFailed(const QString& reason) {
   positionSlider->setValue(0);
   session_.setFile({});
   keyFrameReader->read({});
+  framePictures->setFile({});
   services_.messages.inform(kCannotPlay, reason);
 }
 
@@ -118,6 +131,10 @@ void MainWindow::onPositionTick() {
 }
 
 void MainWindow::onPositionChanged(double seconds) {
+  // A seek while halted (a key, a mark, a dragged thumb's picture): the thumb goes with it,
+  // unless the user holds it.
+  if (!session_.isPlaying() && !positionSlider->isSliderDown() && !awaitingFrame_)
+    positionSlider->setValue(wholeSeconds(seconds));
   if (awaitingFrame_ && !session_.isPlaying()) {
     // The frame stepped to is up: the slider and the label show where it stands.
     awaitingFrame_ = false;
@@ -133,6 +150,13 @@ void MainWindow::onPositionChanged(double seconds) {
 
 void MainWindow::onEndReached() {
   if (!session_.hasFile()) return;
+  if (steppedFrame_) {
+    // Stepped onto (or past) the last frame: it stays on screen, and the place with it.
+    awaitingFrame_ = false;
+    positionSlider->setValue(positionSlider->maximum());
+    positionLabel->setText(session_.timeText(player_->duration()));
+    return;
+  }
   // The player halts on the last frame; the window goes back to the start, ready to play again.
   rewind();
 }
@@ -147,9 +171,18 @@ void MainWindow::onSliderReleased() {
   if (session_.isPlaying()) followPosition(true);
 }
 
+void MainWindow::onSliderMoved(int second) {
+  if (!player_->isLoaded()) return;
+  awaitingFrame_ = false;
+  steppedFrame_ = false;
+  player_->seekKeyFrame(second);
+  positionLabel->setText(formatTime(second));
+}
+
 void MainWindow::seekToSlider() {
   if (!player_->isLoaded()) return;
   awaitingFrame_ = false;
+  steppedFrame_ = false;
   player_->seek(positionSlider->value());
   positionLabel->setText(formatTime(positionSlider->value()));
 }
@@ -157,6 +190,7 @@ void MainWindow::seekToSlider() {
 void MainWindow::stepBy(int seconds) {
   if (!session_.hasFile() || !player_->isLoaded()) return;
   awaitingFrame_ = false;
+  steppedFrame_ = false;
   const int second =
       std::clamp(positionSlider->value() + seconds, positionSlider->minimum(), positionSlider->maximum());
   positionSlider->setValue(second);
@@ -169,6 +203,7 @@ void MainWindow::stepFrame(bool forward) {
   pause();
   awaitingFrame_ = true;
   keyFrameTarget_.reset();
+  steppedFrame_ = true;
   player_->stepFrame(forward);
 }
 
@@ -215,6 +250,8 @@ void MainWindow::onPlaySelectedTriggered() {
   if (!session_.hasFile() || !player_->isLoaded()) return;
   play();
   player_->seek(session_.markStart());
+  positionSlider->setValue(wholeSeconds(session_.markStart()));
+  positionLabel->setText(session_.timeText(session_.markStart()));
   session_.setPlayingSelection(true);
 }
 

@@ -26,6 +26,7 @@ QString LastMeaningfulLine(const QString& text) {
 
 QString FolderProblem(int error, const QString& folder) {
   if (error == ENOSPC) return "There is no space left on the disk.";
+  if (error == EDQUOT) return "The disk quota is used up.";
   // A folder that is there but takes no new files (/proc) cannot be written, whatever errno says.
   if ((error == ENOENT || error == ENOTDIR) && !QFileInfo(folder).isDir())
     return QString("The folder %1 does not exist.").arg(folder);

@@ -25,7 +25,7 @@ SmartCutDecision PlanFromPackets(Source& source, const Stretch& stretch) {
       stretch.start, [&](const std::vector<VideoPacket>& read) { return StartWindowDone(read, stretch); });
   const std::vector<VideoPacket> endWindow = source.readVideo(
       stretch.end, [&](const std::vector<VideoPacket>& read) { return EndWindowDone(read, stretch); });
-  return PlanSmartCut(startWindow, endWindow, stretch);
+  return PlanSmartCut(startWindow, endWindow, stretch, source.reorderDepth());
 }
 
 namespace {

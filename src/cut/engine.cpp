@@ -167,8 +167,12 @@ std::optional<Made> TrySmartCut(Cut& cut, QString& reason) {
     return made;
   } catch (const WriteFailed&) {
     throw;
-  } catch (const CutError& failure) {
+  } catch (const VerificationFailed& failure) {
     reason = QString("the smart cut failed its check (%1)").arg(failure.message());
+    cut.files.removeAll();  // the failed attempt's file would only take disk space
+    return std::nullopt;
+  } catch (const CutError& failure) {
+    reason = QString("the smart cut could not be made (%1)").arg(failure.message());
     cut.files.removeAll();  // the failed attempt's file would only take disk space
     return std::nullopt;
   }

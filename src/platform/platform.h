@@ -34,8 +34,8 @@ class Messages {
   // report behind "Show Details...", and a "Show in Folder" button beside OK. True when the
   // user chose "Show in Folder".
   virtual bool informSaved(const QString& text, const QString& summary, const QString& report) = 0;
-  // A modal Yes/No question; true for Yes.
-  virtual bool askYesNo(const QString& text) = 0;
+  // A modal Yes/No question, the detail (when given) under it; true for Yes.
+  virtual bool askYesNo(const QString& text, const QString& detail = {}) = 0;
 };
 
 class UrlOpener {
@@ -43,6 +43,14 @@ class UrlOpener {
   virtual ~UrlOpener() = default;
   // Opens the address in the user's browser without waiting; false when nothing could.
   virtual bool open(const QString& url) = 0;
+};
+
+// The desktop's notifications, for news that has no window left to show it in.
+class Notifier {
+ public:
+  virtual ~Notifier() = default;
+  // Shows a notification; false when nobody took it (no notification service).
+  virtual bool notify(const QString& summary, const QString& body) = 0;
 };
 
 class Files {

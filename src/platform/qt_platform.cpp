@@ -4,18 +4,28 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusInterface>
+#include <QDBusReply>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QShortcut>
+#include <QTimer>
+#include <QTreeView>
 #include <QUrl>
 #include <algorithm>
+
+#include "platform/saved_box.h"
 
 namespace vintrel {
 
@@ -57,6 +67,21 @@ std::optional<QString> typedNameWithQuotes(const QFileDialog& dialog) {
   return path;
 }
 
+// The list's size and date columns shown whole, the name taking what is left; the dialog
+// opens wide enough for all of them.
+void showColumnsWhole(QFileDialog& dialog) {
+  auto* list = dialog.findChild<QTreeView*>("treeView");
+  if (!list) return;
+  QHeaderView* header = list->header();
+  header->setStretchLastSection(false);
+  header->setSectionResizeMode(0, QHeaderView::Stretch);
+  for (int column = 1; column < header->count(); ++column)
+    header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+  const QFontMetrics metrics = dialog.fontMetrics();
+  dialog.resize(std::max(dialog.sizeHint().width(), metrics.averageCharWidth() * 110),
+                std::max(dialog.sizeHint().height(), metrics.lineSpacing() * 28));
+}
+
 std::optional<QString> showFileDialog(const FileDialogRequest& request, bool save) {
   QFileDialog dialog(QApplication::activeWindow());
   dialog.setObjectName(save ? "SaveDialog" : "OpenDialog");
@@ -80,6 +105,7 @@ std::optional<QString> showFileDialog(const FileDialogRequest& request, bool sav
   }
   if (!request.folder.isEmpty() && QFileInfo(request.folder).isDir()) dialog.setDirectory(request.folder);
   if (!request.fileName.isEmpty()) dialog.selectFile(request.fileName);
+  showColumnsWhole(dialog);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   if (const std::optional<QString> typed = typedNameWithQuotes(dialog)) return typed;
   return dialog.selectedFiles().constFirst();
@@ -95,27 +121,69 @@ std::optional<QString> QtFileDialogs::chooseFileToSave(const FileDialogRequest& 
   return showFileDialog(request, true);
 }
 
+namespace {
+
+// A key the boxes have no use of their own for: with Ctrl or Alt, or a function key.
+bool commandKey(const QKeySequence& key) {
+  if (key.isEmpty()) return false;
+  const QKeyCombination first = key[0];
+  const bool function = first.key() >= Qt::Key_F1 && first.key() <= Qt::Key_F35;
+  return function || (first.keyboardModifiers() & (Qt::ControlModifier | Qt::AltModifier));
+}
+
+// A box over a window: a command's key pressed while it is up (Ctrl+O right after "Done")
+// closes it and then runs the command, instead of being lost to the box.
+void passCommandKeysOn(QDialog& box) {
+  QWidget* owner = box.parentWidget() ? box.parentWidget()->window() : nullptr;
+  if (!owner) return;
+  for (QAction* action : owner->actions()) {
+    for (const QKeySequence& key : action->shortcuts()) {
+      if (!commandKey(key)) continue;
+      auto* shortcut = new QShortcut(key, &box);
+      QObject::connect(shortcut, &QShortcut::activated, &box, [&box, action] {
+        box.reject();
+        QTimer::singleShot(0, action, [action] {
+          if (action->isEnabled()) action->trigger();
+        });
+      });
+    }
+  }
+}
+
+}  // namespace
+
 void QtMessages::inform(const QString& text, const QString& detail) {
   QMessageBox box(QMessageBox::Information, "Vintrel", text, QMessageBox::Ok, QApplication::activeWindow());
   if (!detail.isEmpty()) box.setInformativeText(detail);
+  box.setEscapeButton(QMessageBox::Ok);
+  passCommandKeysOn(box);
   box.exec();
 }
 
 bool QtMessages::informSaved(const QString& text, const QString& summary, const QString& report) {
-  QMessageBox box(QMessageBox::Information, "Vintrel", text, QMessageBox::Ok, QApplication::activeWindow());
-  box.setInformativeText(summary);
-  // The box makes its own "Show Details..." button for it.
-  if (!report.isEmpty()) box.setDetailedText(report);
-  QPushButton* showInFolder = box.addButton("Show in Folder", QMessageBox::ActionRole);
-  box.setDefaultButton(QMessageBox::Ok);
+  SavedBox box(text, summary, report, QApplication::activeWindow());
+  passCommandKeysOn(box);
   box.exec();
-  return box.clickedButton() == showInFolder;
+  return box.folderChosen();
 }
 
-bool QtMessages::askYesNo(const QString& text) {
+bool QtMessages::askYesNo(const QString& text, const QString& detail) {
   QMessageBox box(QMessageBox::Question, "Vintrel", text, QMessageBox::Yes | QMessageBox::No,
                   QApplication::activeWindow());
+  if (!detail.isEmpty()) box.setInformativeText(detail);
+  box.setEscapeButton(QMessageBox::No);
+  passCommandKeysOn(box);
   return box.exec() == QMessageBox::Yes;
+}
+
+bool DBusNotifier::notify(const QString& summary, const QString& body) {
+  QDBusInterface service("org.freedesktop.Notifications", "/org/freedesktop/Notifications",
+                         "org.freedesktop.Notifications", QDBusConnection::sessionBus());
+  if (!service.isValid()) return false;
+  // Replaces no earlier notification (0); the server's own time-out (-1).
+  const QDBusReply<uint> reply = service.call("Notify", QString("Vintrel"), 0u, QString("vintrel"), summary,
+                                              body, QStringList(), QVariantMap(), -1);
+  return reply.isValid();
 }
 
 bool DesktopUrlOpener::open(const QString& url) { return QDesktopServices::openUrl(QUrl(url)); }

@@ -21,7 +21,13 @@ class QtMessages : public Messages {
  public:
   void inform(const QString& text, const QString& detail = {}) override;
   bool informSaved(const QString& text, const QString& summary, const QString& report) override;
-  bool askYesNo(const QString& text) override;
+  bool askYesNo(const QString& text, const QString& detail = {}) override;
+};
+
+// freedesktop.org notifications over the session's D-Bus.
+class DBusNotifier : public Notifier {
+ public:
+  bool notify(const QString& summary, const QString& body) override;
 };
 
 class DesktopUrlOpener : public UrlOpener {

@@ -173,12 +173,16 @@ void MpvPlayer::setPaused(bool paused) {
   }
 }
 
-void MpvPlayer::seek(double seconds) {
+void MpvPlayer::seek(double seconds) { seekTo(seconds, "absolute+exact"); }
+
+void MpvPlayer::seekKeyFrame(double seconds) { seekTo(seconds, "absolute+keyframes"); }
+
+void MpvPlayer::seekTo(double seconds, const char* flags) {
   if (!load_.loaded()) return;
   const QByteArray target = QByteArray::number(seconds, 'g', 17);
   const double shown = std::clamp(seconds, 0.0, duration_);
   atEnd_ = false;
-  seek_.started(shown, command({"seek", target.constData(), "absolute+exact"}));
+  seek_.started(shown, command({"seek", target.constData(), flags}));
   emit positionChanged(shown);
 }
 

@@ -45,6 +45,7 @@ class MpvPlayer : public Player {
   void close() override;
   void setPaused(bool paused) override;
   void seek(double seconds) override;
+  void seekKeyFrame(double seconds) override;
   void stepFrame(bool forward) override;
   bool isLoaded() const override { return load_.loaded(); }
   bool isPaused() const override { return paused_; }
@@ -63,6 +64,7 @@ class MpvPlayer : public Player {
   void fail(const QString& reason);
   bool hasAudioOrVideo();
   uint64_t command(std::initializer_list<const char*> args);
+  void seekTo(double seconds, const char* flags);
 
   mpv_handle* mpv_ = nullptr;
   std::atomic<bool> drainPosted_{false};

@@ -20,6 +20,9 @@ class Player : public QObject {
   virtual void setPaused(bool paused) = 0;
   // Moves to a time; playing goes on from there, halted stays halted.
   virtual void seek(double seconds) = 0;
+  // Moves quickly to the key frame at or before a time, for a picture that follows a
+  // dragged thumb; an exact seek follows when the thumb is let go.
+  virtual void seekKeyFrame(double seconds) = 0;
   // Halts and shows the next frame (forward) or the one before; `positionChanged` follows
   // with that frame's time once it is up.
   virtual void stepFrame(bool forward) = 0;

@@ -143,36 +143,45 @@ void SaveFlow::save() {
   emit progressChanged();
 
   const QString input = session_.file();
+  chooseOutput(input, *stretch, suggestOutputName(input, *stretch, files_));
+}
+
+QString overwriteDetail(const QString& output) {
+  const QFileInfo info(output);
+  return QString("%1 already exists in %2.").arg(info.fileName(), info.absolutePath());
+}
+
+void SaveFlow::chooseOutput(const QString& input, const Stretch& stretch, QString name) {
   const QString type = offeredType(input);
   FileDialogRequest request;
   request.title = "Save";
   request.filter = type.toUpper() + " Files|*." + type + "|All Files(*.*)|*.*";
   request.filterIndex = 1;
-  request.fileName = suggestOutputName(input, *stretch, files_);
-  const std::optional<QString> output = dialogs_.chooseFileToSave(request);
-  if (!output) {
-    endSaving();
+  for (;;) {
+    request.fileName = name;
+    const std::optional<QString> output = dialogs_.chooseFileToSave(request);
+    if (!output) {
+      endSaving();
+      return;
+    }
+    name = *output;
+    if (const std::optional<Refusal> refused = refuseOutput(input, *output)) {
+      messages_.inform(refused->text, refused->detail);
+      continue;
+    }
+    const bool replacing = files_.exists(*output);
+    if (replacing && !messages_.askYesNo(kOverwriteQuestion, overwriteDetail(*output))) continue;
+    // The file as it is now, when the user agreed: only it is replaced. Gone already, there
+    // is nothing to replace.
+    const std::optional<cut::FileIdentity> agreed = replacing ? files_.identity(*output) : std::nullopt;
+    start({.input = input,
+           .output = *output,
+           .start = stretch.start,
+           .end = stretch.end,
+           .overwrite = agreed.has_value(),
+           .replaces = agreed});
     return;
   }
-  if (const std::optional<Refusal> refused = refuseOutput(input, *output)) {
-    messages_.inform(refused->text, refused->detail);
-    endSaving();
-    return;
-  }
-  const bool replacing = files_.exists(*output);
-  if (replacing && !messages_.askYesNo(kOverwriteQuestion)) {
-    endSaving();
-    return;
-  }
-  // The file as it is now, when the user agreed: only it is replaced. Gone already, there is
-  // nothing to replace.
-  const std::optional<cut::FileIdentity> agreed = replacing ? files_.identity(*output) : std::nullopt;
-  start({.input = input,
-         .output = *output,
-         .start = stretch->start,
-         .end = stretch->end,
-         .overwrite = agreed.has_value(),
-         .replaces = agreed});
 }
 
 void SaveFlow::start(const CutRequest& request) {
@@ -192,10 +201,41 @@ void SaveFlow::cancel() {
   if (job_) job_->cancel();
 }
 
+void SaveFlow::continueUnattended(Notifier& notifier) {
+  notifier_ = &notifier;
+  if (!job_) emit finishedUnattended();
+}
+
+void SaveFlow::notifyOutcome(const CutOutcome& outcome) {
+  const QFileInfo output(request_.output);
+  switch (outcome.result) {
+    case CutOutcome::Result::Saved:
+      notifier_->notify(QString("%1: %2").arg(kSaved, output.fileName()),
+                        savedSummary(outcome.report, output.fileName(), request_.end - request_.start) +
+                            QString("\nIn %1").arg(output.absolutePath()));
+      break;
+    case CutOutcome::Result::Cancelled:
+      notifier_->notify(kNotSaved, kSaveCancelled);
+      break;
+    case CutOutcome::Result::Failed:
+      notifier_->notify(QString("%1 (%2)").arg(kNotSaved, output.fileName()),
+                        plainReason(outcome.reason, request_.output, !files_.folderExists(request_.output)));
+      break;
+  }
+}
+
 void SaveFlow::onFinished(const CutOutcome& outcome) {
   ticker_.stop();
+  if (notifier_) {
+    // Nobody is left to answer a box: the desktop is told, and nothing is asked.
+    job_.release()->deleteLater();
+    endSaving();
+    notifyOutcome(outcome);
+    emit finishedUnattended();
+    return;
+  }
   if (outcome.result == CutOutcome::Result::Failed && outcome.outputTaken) {
-    askAgain(outcome);
+    askAgain();
     return;
   }
   if (outcome.result == CutOutcome::Result::Saved) {
@@ -219,12 +259,12 @@ void SaveFlow::onFinished(const CutOutcome& outcome) {
   }
 }
 
-void SaveFlow::askAgain(const CutOutcome& outcome) {
+void SaveFlow::askAgain() {
   job_.release()->deleteLater();
-  // Still locked while the question is open, as when it was first asked.
-  if (!messages_.askYesNo(kOverwriteQuestion)) {
-    endSaving();
-    messages_.inform(kNotSaved, outcome.reason);
+  // Still locked while the question is open, as when it was first asked. No goes back to
+  // the Save dialog for another name.
+  if (!messages_.askYesNo(kOverwriteQuestion, overwriteDetail(request_.output))) {
+    chooseOutput(request_.input, {.start = request_.start, .end = request_.end}, request_.output);
     return;
   }
   CutRequest again = request_;

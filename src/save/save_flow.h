@@ -57,6 +57,9 @@ class SaveFlow : public QObject {
   void save();
   // Stops a running cut; nothing is written.
   void cancel();
+  // The window is gone: how the running cut ends goes to the desktop's notifications, then
+  // `finishedUnattended` follows.
+  void continueUnattended(Notifier& notifier);
 
   int percent() const { return progress_.percent(); }
   QString title() const;
@@ -66,6 +69,8 @@ class SaveFlow : public QObject {
   void preparing();
   // The bar or the title changed.
   void progressChanged();
+  // A cut that outlived its window has ended, and the desktop was told.
+  void finishedUnattended();
 
  private:
   // Why the chosen output is refused before anything runs: a message and its detail.
@@ -74,10 +79,15 @@ class SaveFlow : public QObject {
   };
   std::optional<Refusal> refuseOutput(const QString& input, const QString& output) const;
 
+  // Asks for the output's name, starting from `name`, until a name is taken or the user
+  // cancels: a refused name or a No to replacing a file comes back to the dialog.
+  void chooseOutput(const QString& input, const Stretch& stretch, QString name);
   void start(const CutRequest& request);
+  void notifyOutcome(const CutOutcome& outcome);
   void onFinished(const CutOutcome& outcome);
-  // The output name no longer holds what the user agreed to: asks again, and cuts again on Yes.
-  void askAgain(const CutOutcome& outcome);
+  // The output name no longer holds what the user agreed to: asks again, and cuts again on
+  // Yes; No goes back to the Save dialog.
+  void askAgain();
   void endSaving();
   void tellSaved(const CutOutcome& outcome);
 
@@ -92,6 +102,10 @@ class SaveFlow : public QObject {
   SaveProgress progress_;
   QElapsedTimer clock_;
   QTimer ticker_;
+  Notifier* notifier_ = nullptr;  // set once the window is gone
 };
+
+// The detail of the overwrite question: which file would be replaced.
+QString overwriteDetail(const QString& output);
 
 }  // namespace vintrel

@@ -12,57 +12,18 @@
 
 namespace vintrel {
 
+namespace {
+const QColor kMarkColour(0, 128, 0);
+const QColor kSpanColour(0, 160, 0, 70);
+const QColor kBandColour(40, 110, 220, 60);
+const QColor kSelectedBandColour(40, 110, 220, 150);
+const QColor kKeyFrameColour(60, 60, 60);
+}  // namespace
+
 PositionSlider::PositionSlider(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
   setTickPosition(QSlider::TicksBelow);
   setFocusPolicy(Qt::StrongFocus);
-  setMouseTracking(true);  // for the time under the pointer
-}
-
-int PositionSlider::xOf(double seconds) const {
-  const double at = std::clamp(seconds, double(minimum()), double(maximum()));
-  const int whole = static_cast<int>(std::floor(at));
-  auto thumbMiddle = [this](int value) {
-    const QRect handle = handleRect(value);
-    return handle.x() + handle.width() / 2;
-  };
-  // The slider moves its thumb evenly from one second to the next; a fraction lies between.
-  const int from = thumbMiddle(whole);
-  const int to = whole < maximum() ? thumbMiddle(whole + 1) : from;
-  return from + static_cast<int>(std::lround((to - from) * (at - whole)));
-}
-
-double PositionSlider::secondsAt(int x) const {
-  const int left = xOf(minimum()), right = xOf(maximum());
-  if (right <= left) return minimum();
-  const double share = std::clamp(double(x - left) / (right - left), 0.0, 1.0);
-  return minimum() + share * (maximum() - minimum());
-}
-
-void PositionSlider::setKeyFrames(std::vector<double> seconds) {
-  keyFrames_ = std::move(seconds);
-  update();
-}
-
-void PositionSlider::paintEvent(QPaintEvent* event) {
-  QSlider::paintEvent(event);
-  if (keyFrames_.empty()) return;
-  // One line a pixel at most: a long film has thousands of key frames on a few hundred.
-  QPainter painter(this);
-  painter.setPen(QColor(70, 90, 160));
-  const int top = grooveY() + 3, bottom = std::min(height() - 2, top + 4);
-  int lastX = -1;
-  for (const double seconds : keyFrames_) {
-    if (seconds > maximum()) break;
-    const int x = xOf(seconds);
-    if (x == lastX) continue;
-    painter.drawLine(x, top, x, bottom);
-    lastX = x;
-  }
-}
-
-void PositionSlider::leaveEvent(QEvent* event) {
-  emit hoverLeft();
-  QSlider::leaveEvent(event);
+  setMouseTracking(true);  // the pointer's time while it only hovers
 }
 
 QRect PositionSlider::handleRect(int value) const {
@@ -73,10 +34,88 @@ QRect PositionSlider::handleRect(int value) const {
   return style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
 }
 
+int PositionSlider::xOf(double seconds) const {
+  const double at = std::clamp(seconds, double(minimum()), double(maximum()));
+  const int whole = static_cast<int>(std::floor(at));
+  auto thumbMiddle = [this](int value) { return handleRect(value).center().x(); };
+  // The slider moves its thumb evenly from one second to the next; a fraction lies between.
+  const int from = thumbMiddle(whole);
+  const int to = whole < maximum() ? thumbMiddle(whole + 1) : from;
+  return from + static_cast<int>(std::lround((to - from) * (at - whole)));
+}
+
+double PositionSlider::timeAt(int x) const {
+  const int first = xOf(minimum()), last = xOf(maximum());
+  if (last <= first) return minimum();
+  const double share = std::clamp(double(x - first) / (last - first), 0.0, 1.0);
+  return minimum() + share * (maximum() - minimum());
+}
+
+void PositionSlider::setMarks(double start, double end, bool shaded) {
+  markStart_ = start;
+  markEnd_ = end;
+  spanShaded_ = shaded;
+  update();
+}
+
+void PositionSlider::setBands(const QList<Band>& bands, int selected) {
+  bands_ = bands;
+  selectedBand_ = selected >= 0 && selected < bands.size() ? selected : -1;
+  update();
+}
+
+void PositionSlider::setKeyFrames(const QList<double>& seconds) {
+  keyFrames_ = seconds;
+  update();
+}
+
+int PositionSlider::markWidth() const { return std::max(3, fontMetrics().height() / 5); }
+
 int PositionSlider::grooveY() const {
   QStyleOptionSlider option;
   initStyleOption(&option);
   return style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this).center().y();
+}
+
+void PositionSlider::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  QStyleOptionSlider option;
+  initStyleOption(&option);
+  // The groove first, what lies on it next, the thumb over both and the marks on top: a
+  // mark under the thumb must still show where it is.
+  option.subControls = QStyle::SC_SliderGroove | QStyle::SC_SliderTickmarks;
+  style()->drawComplexControl(QStyle::CC_Slider, &option, &painter, this);
+  paintOverGroove(painter);
+  option.subControls = QStyle::SC_SliderHandle;
+  style()->drawComplexControl(QStyle::CC_Slider, &option, &painter, this);
+  paintMark(painter, markStart_);
+  paintMark(painter, markEnd_);
+}
+
+void PositionSlider::paintOverGroove(QPainter& painter) const {
+  const int middle = grooveY();
+  const int bandHeight = std::max(6, height() / 3);
+  for (int i = 0; i < bands_.size(); ++i) {
+    const int from = xOf(bands_[i].start), to = xOf(bands_[i].end);
+    painter.fillRect(QRect(from, middle - bandHeight / 2, std::max(1, to - from), bandHeight),
+                     i == selectedBand_ ? kSelectedBandColour : kBandColour);
+  }
+  if (spanShaded_ && markEnd_ > markStart_) {
+    const int from = xOf(markStart_), to = xOf(markEnd_);
+    painter.fillRect(QRect(from, 0, to - from, height()), kSpanColour);
+  }
+  // Key frames stand in the lower half, under the groove, where the thumb does not hide them.
+  painter.setPen(QPen(kKeyFrameColour, 1));
+  const int top = middle + 2;
+  for (const double seconds : keyFrames_) {
+    const int x = xOf(seconds);
+    painter.drawLine(x, top, x, height() - 1);
+  }
+}
+
+void PositionSlider::paintMark(QPainter& painter, double seconds) const {
+  const int width = markWidth();
+  painter.fillRect(QRect(xOf(seconds) - width / 2, 0, width, height()), kMarkColour);
 }
 
 namespace {
@@ -97,7 +136,8 @@ void PositionSlider::mousePressEvent(QMouseEvent* event) {
 }
 
 void PositionSlider::mouseMoveEvent(QMouseEvent* event) {
-  if (event->buttons() == Qt::NoButton) emit hovered(secondsAt(int(event->position().x())));
+  if (event->buttons() == Qt::NoButton)
+    emit hovered(timeAt(qRound(event->position().x())), event->globalPosition().toPoint());
   QMouseEvent moved = onGroove(event, grooveY());
   QSlider::mouseMoveEvent(&moved);
   event->setAccepted(moved.isAccepted());
@@ -110,12 +150,9 @@ void PositionSlider::mouseReleaseEvent(QMouseEvent* event) {
   emit released();
 }
 
-VideoArea::VideoArea(QWidget* parent) : QWidget(parent) {
-  // A native window of its own, so the player can draw into it from its own thread.
-  setAttribute(Qt::WA_NativeWindow);
-  setAttribute(Qt::WA_DontCreateNativeAncestors);
-  paint(this, Qt::black);
-  setFocusPolicy(Qt::StrongFocus);
+void PositionSlider::leaveEvent(QEvent* event) {
+  emit hoverLeft();
+  QSlider::leaveEvent(event);
 }
 
 void PositionSlider::keyPressEvent(QKeyEvent* event) {
@@ -124,32 +161,17 @@ void PositionSlider::keyPressEvent(QKeyEvent* event) {
   if (value() != before) emit keyMoved();
 }
 
+VideoArea::VideoArea(QWidget* parent) : QWidget(parent) {
+  // A native window of its own, so the player can draw into it from its own thread.
+  setAttribute(Qt::WA_NativeWindow);
+  setAttribute(Qt::WA_DontCreateNativeAncestors);
+  paint(this, Qt::black);
+  setFocusPolicy(Qt::StrongFocus);
+}
+
 void VideoArea::mouseDoubleClickEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) emit doubleClicked();
   QWidget::mouseDoubleClickEvent(event);
-}
-
-MarkTick::MarkTick(QWidget* parent, PositionSlider* slider) : QWidget(parent), slider_(slider) {
-  paint(this, QColor(0, 128, 0));
-  setAttribute(Qt::WA_TransparentForMouseEvents);
-  slider->installEventFilter(this);
-}
-
-void MarkTick::placeAt(double seconds) {
-  seconds_ = seconds;
-  place();
-}
-
-void MarkTick::place() {
-  const int middle = slider_->xOf(seconds_);
-  // Right under the slider's track, over its tick marks.
-  setGeometry(slider_->x() + middle - 1, slider_->y() + slider_->height() - 8, 2, 8);
-  raise();
-}
-
-bool MarkTick::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == slider_ && (event->type() == QEvent::Resize || event->type() == QEvent::Move)) place();
-  return QWidget::eventFilter(watched, event);
 }
 
 }  // namespace vintrel

@@ -1,26 +1,46 @@
 #pragma once
 // The widgets of the main window beyond Qt's stock ones.
+#include <QList>
 #include <QSlider>
 #include <QWidget>
-#include <vector>
 
 namespace vintrel {
 
 // The position slider, one step a second. Its whole height answers the mouse as its groove
-// does, not only the thin line in its middle.
+// does, not only the thin line in its middle. Over the groove it draws what the window
+// tells it about the video: the two marks with the span between them shaded, stretches
+// (segments) as bands with one brighter, and key frames as thin ticks.
 class PositionSlider : public QSlider {
   Q_OBJECT
  public:
+  // A stretch of the video, in seconds.
+  struct Band {
+    double start = 0;
+    double end = 0;
+  };
+
   explicit PositionSlider(QWidget* parent = nullptr);
   // Where the thumb stands for `value`, in the slider's coordinates.
   QRect handleRect(int value) const;
-  // The x of the thumb's middle for a time in seconds, a fraction between two whole seconds'
-  // spots; and the time under an x, the other way round.
+  // The x of a time in the slider's coordinates: the middle of the thumb's spot for whole
+  // seconds, between two such spots for a time with a fraction.
   int xOf(double seconds) const;
-  double secondsAt(int x) const;
-  // Thin marks on the track where a copy of the video can start (its key frames), in seconds.
-  void setKeyFrames(std::vector<double> seconds);
-  const std::vector<double>& keyFrames() const { return keyFrames_; }
+  // The time whose spot is nearest to x (the inverse of xOf, to the fraction).
+  double timeAt(int x) const;
+
+  // The marks; the span between them is shaded when `shaded` (they make a stretch).
+  void setMarks(double start, double end, bool shaded = true);
+  double markStart() const { return markStart_; }
+  double markEnd() const { return markEnd_; }
+  // Stretches drawn as bands; `selected` (an index, or -1) brighter than the others.
+  void setBands(const QList<Band>& bands, int selected = -1);
+  const QList<Band>& bands() const { return bands_; }
+  int selectedBand() const { return selectedBand_; }
+  // The times a copy can start at, drawn as thin ticks.
+  void setKeyFrames(const QList<double>& seconds);
+  const QList<double>& keyFrames() const { return keyFrames_; }
+  // How wide a mark is drawn: easy to see at every size and scale.
+  int markWidth() const;
 
  signals:
   // The mouse went down anywhere on the slider (its thumb or its groove).
@@ -29,21 +49,30 @@ class PositionSlider : public QSlider {
   void released();
   // A key moved the thumb.
   void keyMoved();
-  // The pointer rests over the slider at a time, with no button down; or has left it.
-  void hovered(double seconds);
+  // The pointer rests over the slider at this time; `at` is the pointer in global coordinates.
+  void hovered(double seconds, QPoint at);
+  // The pointer left the slider.
   void hoverLeft();
 
  protected:
+  void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
-  void paintEvent(QPaintEvent* event) override;
   void leaveEvent(QEvent* event) override;
 
  private:
   int grooveY() const;
-  std::vector<double> keyFrames_;
+  void paintOverGroove(QPainter& painter) const;
+  void paintMark(QPainter& painter, double seconds) const;
+
+  double markStart_ = 0;
+  double markEnd_ = 0;
+  bool spanShaded_ = false;
+  QList<Band> bands_;
+  int selectedBand_ = -1;
+  QList<double> keyFrames_;
 };
 
 // The native area the player draws into.
@@ -57,27 +86,6 @@ class VideoArea : public QWidget {
 
  protected:
   void mouseDoubleClickEvent(QMouseEvent* event) override;
-};
-
-// A short green tick under the slider where a mark lies. It follows the slider when that
-// moves or changes its width, so it stays at its mark whatever the window's size.
-class MarkTick : public QWidget {
-  Q_OBJECT
- public:
-  MarkTick(QWidget* parent, PositionSlider* slider);
-  // Stands under the spot of the slider's thumb for `seconds`; between two whole seconds'
-  // spots for a time with a fraction.
-  void placeAt(double seconds);
-  double seconds() const { return seconds_; }
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
- private:
-  void place();
-
-  const PositionSlider* slider_;
-  double seconds_ = 0;
 };
 
 }  // namespace vintrel

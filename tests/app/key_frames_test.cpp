@@ -19,9 +19,7 @@ QString ClipWithKeyFrames(const QString& name, int gop) {
                               "-keyint_min", QString::number(gop), "-sc_threshold", "0"});
 }
 
-std::vector<double> Seconds(std::initializer_list<double> values) { return values; }
-
-bool KeyFramesDrawn(Rig& r, size_t count) {
+bool KeyFramesDrawn(Rig& r, qsizetype count) {
   return QTest::qWaitFor([&] { return r.w().positionSlider->keyFrames().size() == count; }, 20000);
 }
 
@@ -33,14 +31,14 @@ TEST(KeyFrames, AreDrawnOnceReadAndFollowTheLastFileOpened) {
   r.open(everyTwo, 12);
   EXPECT_TRUE(r.w().positionSlider->keyFrames().empty()) << "the window does not wait for them";
   ASSERT_TRUE(KeyFramesDrawn(r, 6));
-  EXPECT_EQ(r.w().positionSlider->keyFrames(), Seconds({0, 2, 4, 6, 8, 10}));
+  EXPECT_EQ(r.w().positionSlider->keyFrames(), QList<double>({0, 2, 4, 6, 8, 10}));
 
   // A second file opened while the first's are read: only the second's are drawn.
   r.open(everyTwo, 12);
   r.open(everyOne, 12);
   ASSERT_TRUE(KeyFramesDrawn(r, 12));
   QTest::qWait(300);
-  EXPECT_EQ(r.w().positionSlider->keyFrames().size(), 12u);
+  EXPECT_EQ(r.w().positionSlider->keyFrames().size(), 12);
 
   // A file the libraries cannot read has none, and nothing else happens.
   r.open(testmedia::TempDir() + "/missing.mp4", 12);

@@ -16,68 +16,83 @@ namespace {
 
 using fakes::Rig;
 
-// How a control follows the window, as the user sees it.
-enum class Follows { Grows, RightEdge, RightAndBottom, BottomEdge, BottomAndWidth };
-
 struct Control {
   const char* name;
-  QRect first;  // at 497x370
-  Follows follows;
+  QRect first;        // at 497x370
   bool time = false;  // a time label: wider about its middle when it shows hundredths
 };
 
 const Control kControls[] = {
-    {"videoArea", {2, 3, 404, 288}, Follows::Grows},
-    {"positionSlider", {1, 291, 405, 25}, Follows::BottomAndWidth},
-    {"positionLabel", {423, 14, 57, 12}, Follows::RightEdge, true},
-    {"playButton", {417, 30, 67, 22}, Follows::RightEdge},
-    {"stopButton", {417, 61, 67, 22}, Follows::RightEdge},
-    {"openButton", {417, 92, 67, 22}, Follows::RightEdge},
-    {"startLabel", {423, 132, 57, 12}, Follows::RightEdge, true},
-    {"markStartButton", {416, 148, 69, 22}, Follows::RightEdge},
-    {"endLabel", {423, 184, 57, 12}, Follows::RightEdge, true},
-    {"markEndButton", {418, 200, 67, 22}, Follows::RightEdge},
-    {"helpButton", {418, 267, 67, 22}, Follows::RightAndBottom},
-    {"lengthLabel", {26, 319, 57, 12}, Follows::BottomEdge, true},
-    {"playSelectedButton", {7, 335, 102, 22}, Follows::BottomEdge},
-    {"saveButton", {115, 335, 67, 22}, Follows::BottomEdge},
-    {"websiteButton", {188, 335, 79, 22}, Follows::BottomEdge},
-    {"progressBar", {272, 335, 219, 23}, Follows::BottomAndWidth},
+    {"videoArea", {2, 3, 404, 288}},
+    {"positionSlider", {1, 291, 405, 25}},
+    {"positionLabel", {423, 14, 57, 12}, true},
+    {"playButton", {417, 30, 67, 22}},
+    {"stopButton", {417, 61, 67, 22}},
+    {"openButton", {417, 92, 67, 22}},
+    {"startLabel", {423, 132, 57, 12}, true},
+    {"markStartButton", {416, 148, 69, 22}},
+    {"endLabel", {423, 184, 57, 12}, true},
+    {"markEndButton", {418, 200, 67, 22}},
+    {"helpButton", {418, 240, 67, 22}},
+    {"lengthLabel", {26, 319, 57, 12}, true},
+    {"durationLabel", {349, 319, 57, 12}, true},
+    {"playSelectedButton", {7, 335, 102, 22}},
+    {"saveButton", {115, 335, 67, 22}},
+    {"websiteButton", {188, 335, 79, 22}},
+    {"progressBar", {272, 335, 219, 23}},
 };
 
-QRect expectedAt(const Control& c, QSize size, bool hundredths) {
-  const int dx = size.width() - 497, dy = size.height() - 370;
-  const QRect r = hundredths && c.time ? c.first.adjusted(-15, 0, 16, 0) : c.first;
-  switch (c.follows) {
-    case Follows::Grows:
-      return r.adjusted(0, 0, dx, dy);
-    case Follows::RightEdge:
-      return r.translated(dx, 0);
-    case Follows::RightAndBottom:
-      return r.translated(dx, dy);
-    case Follows::BottomEdge:
-      return r.translated(0, dy);
-    case Follows::BottomAndWidth:
-      return r.translated(0, dy).adjusted(0, 0, dx, 0);
+const char* const kColumn[] = {"positionLabel",   "playButton", "stopButton",    "openButton", "startLabel",
+                               "markStartButton", "endLabel",   "markEndButton", "helpButton"};
+
+QRect firstAt(const Control& c, bool hundredths) {
+  return hundredths && c.time ? c.first.adjusted(-15, 0, 16, 0) : c.first;
+}
+
+// What holds at every size: each control in the window, none over another, labels whole; the
+// column beside the picture, without a gap wider than its widest at the first size; the
+// slider under the picture and as wide; the marks drawn at their seconds.
+void expectWellLaidOut(vintrel::MainWindow& w, double scale) {
+  const QRect window(QPoint(0, 0), w.size());
+  for (const Control& c : kControls) {
+    SCOPED_TRACE(c.name);
+    auto* control = w.findChild<QWidget*>(c.name);
+    ASSERT_NE(control, nullptr);
+    EXPECT_TRUE(window.contains(control->geometry())) << "out of the window";
+    if (auto* label = qobject_cast<QLabel*>(control)) {
+      EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width())
+          << "cut off: " << label->text().toStdString();
+      EXPECT_LE(label->fontMetrics().height(), label->height() + 2) << "cut off at the top or bottom";
+    }
+    for (const Control& other : kControls) {
+      if (&other != &c && std::string(c.name) != "positionSlider" &&
+          std::string(other.name) != "positionSlider")
+        EXPECT_FALSE(control->geometry().intersects(w.findChild<QWidget*>(other.name)->geometry()))
+            << other.name;
+    }
   }
-  return r;
+  const QRect video = w.videoArea->geometry(), slider = w.positionSlider->geometry();
+  int previousBottom = -1;
+  for (const char* name : kColumn) {
+    const QRect r = w.findChild<QWidget*>(name)->geometry();
+    EXPECT_GT(r.left(), video.right()) << name;
+    if (previousBottom >= 0)
+      EXPECT_LE(r.top() - previousBottom, 20 * scale) << "an empty stretch above " << name;
+    previousBottom = r.bottom();
+  }
+  EXPECT_NEAR(slider.left(), video.left(), 2 * scale);
+  EXPECT_NEAR(slider.right(), video.right(), 2 * scale);
+  EXPECT_GE(slider.top(), video.bottom());
+  EXPECT_GE(w.playButton->height(), 22 * scale - 1) << "as large as the scale asks";
+  const auto painted = fakes::PaintedMarks(*w.positionSlider);
+  ASSERT_EQ(painted.size(), 2u);
+  EXPECT_NEAR(painted[0].middle, w.positionSlider->xOf(12), 1.0);
+  EXPECT_NEAR(painted[1].middle, w.positionSlider->xOf(w.session().markEnd()), 1.0);
+  // In proportion along the slider: 30 of 60 is half way, give or take the thumb.
+  EXPECT_NEAR(painted[1].middle + slider.x(), slider.center().x(), 3 + slider.width() / 60.0);
 }
 
-// Where the slider shows `seconds`: its thumb's middle, between two seconds' for a fraction.
-double thumbMiddle(const vintrel::PositionSlider& slider, double seconds) {
-  const int whole = static_cast<int>(seconds);
-  auto middle = [&](int value) {
-    const QRect handle = slider.handleRect(value);
-    return handle.x() + handle.width() / 2.0;
-  };
-  const double from = middle(whole);
-  const double to = middle(std::min(whole + 1, slider.maximum()));
-  return slider.x() + from + (to - from) * (seconds - whole);
-}
-
-double tickMiddle(const QWidget& tick) { return tick.x() + tick.width() / 2.0; }
-
-TEST(Resizing, EveryControlKeepsToItsEdgesAndTheTicksToTheirMarks) {
+TEST(Resizing, EveryControlInItsPlaceLargerWhereThereIsRoomAndTheMarksAtTheirSeconds) {
   const QSize sizes[] = {{497, 370}, {498, 371}, {640, 480}, {1280, 720}, {1920, 1080}, {2560, 1440}};
   for (const bool hundredths : {false, true}) {
     SCOPED_TRACE(hundredths ? "marks to the frame" : "whole seconds");
@@ -90,38 +105,30 @@ TEST(Resizing, EveryControlKeepsToItsEdgesAndTheTicksToTheirMarks) {
     r.markStart(12);
     r.markEnd(hundredths ? 30.52 : 30);
     w.show();
+    double previousScale = 0, previousFont = 0;
     for (const QSize& size : sizes) {
       SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height());
       w.resize(size);
       QApplication::processEvents();
       ASSERT_EQ(w.size(), size);
-      for (const Control& c : kControls) {
-        SCOPED_TRACE(c.name);
-        auto* control = w.findChild<QWidget*>(c.name);
-        ASSERT_NE(control, nullptr);
-        EXPECT_EQ(control->geometry(), expectedAt(c, size, hundredths));
-        EXPECT_TRUE(QRect(QPoint(0, 0), size).contains(control->geometry())) << "out of the window";
-        if (auto* label = qobject_cast<QLabel*>(control)) {
-          EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width())
-              << "cut off: " << label->text().toStdString();
-        }
+      const double scale = w.playButton->height() / 22.0;
+      EXPECT_GE(scale, previousScale) << "smaller controls in a larger window";
+      EXPECT_GE(w.playButton->font().pointSizeF(), previousFont);
+      previousScale = scale;
+      previousFont = w.playButton->font().pointSizeF();
+      expectWellLaidOut(w, scale);
+      if (size == QSize(497, 370)) {
+        for (const Control& c : kControls)
+          EXPECT_EQ(w.findChild<QWidget*>(c.name)->geometry(), firstAt(c, hundredths)) << c.name;
       }
-      // The right column's labels stay clear of the picture.
-      EXPECT_GT(w.startLabel->geometry().left(), w.videoArea->geometry().right());
-      // The ticks stand at their marks on the slider as it now is, right under it.
-      EXPECT_NEAR(tickMiddle(*w.startTick), thumbMiddle(*w.positionSlider, 12), 1.0);
-      EXPECT_NEAR(tickMiddle(*w.endTick), thumbMiddle(*w.positionSlider, w.session().markEnd()), 1.0);
-      EXPECT_EQ(w.startTick->geometry().bottom(), w.positionSlider->geometry().bottom());
-      // And in proportion along the slider: 30 of 60 is half way, give or take the thumb.
-      const QRect slider = w.positionSlider->geometry();
-      EXPECT_NEAR(tickMiddle(*w.endTick), slider.center().x(), 3 + slider.width() / 60.0);
     }
+    EXPECT_GE(previousScale, 1.4) << "a large screen's window keeps the first size's small controls";
     // Never smaller than it opens.
     w.resize(300, 200);
     QApplication::processEvents();
     EXPECT_EQ(w.size(), QSize(497, 370));
     for (const Control& c : kControls)
-      EXPECT_EQ(w.findChild<QWidget*>(c.name)->geometry(), expectedAt(c, {497, 370}, hundredths)) << c.name;
+      EXPECT_EQ(w.findChild<QWidget*>(c.name)->geometry(), firstAt(c, hundredths)) << c.name;
   }
 }
 

@@ -16,31 +16,23 @@ using fakes::Rig;
 
 struct Control {
   const char* name;
-  QRect geometry;
   const char* caption;  // buttons and labels
 };
 
-// Where each control stands; one drifting is a visible fault.
+// Every control and its first caption (where each stands: layout_test.cpp).
 const Control kControls[] = {
-    {"videoArea", {2, 3, 404, 288}, nullptr},
-    {"positionSlider", {1, 291, 405, 25}, nullptr},
-    {"positionLabel", {423, 14, 57, 12}, "hh:mm:ss"},
-    {"playButton", {417, 30, 67, 22}, "Play"},
-    {"stopButton", {417, 61, 67, 22}, "Stop"},
-    {"openButton", {417, 92, 67, 22}, "Open"},
-    {"startLabel", {423, 132, 57, 12}, "hh:mm:ss"},
-    {"markStartButton", {416, 148, 69, 22}, "Mark Start"},
-    {"endLabel", {423, 184, 57, 12}, "hh:mm:ss"},
-    {"markEndButton", {418, 200, 67, 22}, "Mark End"},
-    {"helpButton", {418, 267, 67, 22}, "Help"},
-    {"lengthLabel", {26, 319, 57, 12}, "hh:mm:ss"},
-    {"playSelectedButton", {7, 335, 102, 22}, "Play Selected"},
-    {"saveButton", {115, 335, 67, 22}, "Save"},
-    {"websiteButton", {188, 335, 79, 22}, "Website"},
-    {"progressBar", {272, 335, 219, 23}, nullptr},
+    {"videoArea", nullptr},         {"positionSlider", nullptr},
+    {"positionLabel", "hh:mm:ss"},  {"playButton", "Play"},
+    {"stopButton", "Stop"},         {"openButton", "Open"},
+    {"startLabel", "hh:mm:ss"},     {"markStartButton", "Mark Start"},
+    {"endLabel", "hh:mm:ss"},       {"markEndButton", "Mark End"},
+    {"helpButton", "Help"},         {"lengthLabel", "hh:mm:ss"},
+    {"durationLabel", "0 : 0 : 0"}, {"playSelectedButton", "Play Selected"},
+    {"saveButton", "Save"},         {"websiteButton", "Website"},
+    {"progressBar", nullptr},
 };
 
-TEST(MainWindow, OpensWithEveryControlInItsPlace) {
+TEST(MainWindow, OpensWithEveryControlAndItsCaption) {
   Rig r;
   vintrel::MainWindow& w = r.w();
   EXPECT_EQ(w.windowTitle(), "Vintrel");
@@ -55,7 +47,6 @@ TEST(MainWindow, OpensWithEveryControlInItsPlace) {
     auto* widget = w.findChild<QWidget*>(c.name);
     ASSERT_NE(widget, nullptr);
     EXPECT_EQ(widget->parentWidget(), &w);
-    EXPECT_EQ(widget->geometry(), c.geometry);
     EXPECT_TRUE(widget->isEnabled());
     EXPECT_TRUE(widget->isVisibleTo(&w));
     if (auto* button = qobject_cast<QPushButton*>(widget)) {
@@ -77,20 +68,22 @@ TEST(MainWindow, OpensWithEveryControlInItsPlace) {
   EXPECT_EQ(w.progressBar->value(), 0);
   EXPECT_FALSE(w.positionTimer->isActive());
   EXPECT_EQ(w.positionTimer->interval(), 1000);
-  EXPECT_EQ(w.startTick->seconds(), 0);
-  EXPECT_EQ(w.endTick->seconds(), 10);
+  EXPECT_EQ(w.positionSlider->markStart(), 0);
+  EXPECT_EQ(w.positionSlider->markEnd(), 10);
   EXPECT_FALSE(w.session().hasFile());
   EXPECT_TRUE(r.p().opened.empty()) << "nothing is loaded at start";
   EXPECT_TRUE(r.messages.shown.empty());
 }
 
-TEST(MainWindow, KeyboardFocusStartsOnTheSliderAndMovesInTheWindowsOrder) {
+TEST(MainWindow, KeyboardFocusStartsOnTheSliderAndMovesInReadingOrder) {
   Rig r;
   vintrel::MainWindow& w = r.w();
   EXPECT_EQ(w.focusWidget(), w.positionSlider);
-  const std::vector<QWidget*> order = {
-      w.positionSlider,     w.playButton,    w.stopButton,      w.openButton, w.saveButton, w.websiteButton,
-      w.playSelectedButton, w.markEndButton, w.markStartButton, w.videoArea,  w.helpButton};
+  // The picture and the column beside it top to bottom, then the slider and the row under it.
+  const std::vector<QWidget*> order = {w.positionSlider, w.playSelectedButton, w.saveButton,
+                                       w.websiteButton,  w.videoArea,          w.playButton,
+                                       w.stopButton,     w.openButton,         w.markStartButton,
+                                       w.markEndButton,  w.helpButton,         w.positionSlider};
   QWidget* at = order.front();
   for (size_t i = 1; i < order.size(); ++i) {
     do {
@@ -110,7 +103,11 @@ TEST(About, OneWindowOwnedByTheMainWindowWithTheCredits) {
   EXPECT_TRUE(first->isWindow());
   EXPECT_EQ(first->parentWidget(), &r.w()) << "owned by the main window";
   EXPECT_EQ(first->windowTitle(), "About");
-  EXPECT_EQ(first->size(), QSize(558, 321));
+  // Every line whole, and room to read the credits: it may be made larger.
+  for (const QLabel* label : first->findChildren<QLabel*>())
+    EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width())
+        << label->text().toStdString();
+  EXPECT_GT(first->maximumSize().height(), first->minimumSize().height());
   EXPECT_EQ(first->creditsBox->toPlainText(), "Thanks to everyone.\nAnd to you.");
   EXPECT_TRUE(first->creditsBox->isReadOnly());
   EXPECT_TRUE(first->copyrightLabel->font().underline());

@@ -2,6 +2,8 @@
 // on a fake player.
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <algorithm>
 #include <cmath>
 #include <functional>
 
@@ -23,17 +25,19 @@ class BothMarks : public ::testing::TestWithParam<MarkCase> {
   void mark(double position) { GetParam().start ? rig.markStart(position) : rig.markEnd(position); }
   int64_t stored() { return GetParam().start ? rig.w().session().markStart() : rig.w().session().markEnd(); }
   QLabel* label() { return GetParam().start ? rig.w().startLabel : rig.w().endLabel; }
-  vintrel::MarkTick* tick() { return GetParam().start ? rig.w().startTick : rig.w().endTick; }
+  double tickAt() {
+    return GetParam().start ? rig.w().positionSlider->markStart() : rig.w().positionSlider->markEnd();
+  }
   Rig rig;
 };
 
 TEST_P(BothMarks, WithoutAFileNothingChanges) {
-  const QRect where = tick()->geometry();
+  const double where = tickAt();
   mark(50);
   EXPECT_EQ(stored(), 0);
   EXPECT_EQ(label()->text(), "hh:mm:ss");
   EXPECT_EQ(rig.w().lengthLabel->text(), "hh:mm:ss");
-  EXPECT_EQ(tick()->geometry(), where);
+  EXPECT_EQ(tickAt(), where);
   EXPECT_TRUE(rig.messages.shown.empty());
 }
 
@@ -53,7 +57,7 @@ TEST_P(BothMarks, TakeThePlayersPositionRoundedTiesToEven) {
     EXPECT_EQ(label()->text(), c.text) << c.position;
     // An end at 0 is no end: its tick waits at the far end.
     const int64_t tickAt = !GetParam().start && c.second == 0 ? 4000 : c.second;
-    EXPECT_EQ(tick()->seconds(), tickAt) << c.position;
+    EXPECT_EQ(this->tickAt(), tickAt) << c.position;
   }
 }
 
@@ -63,9 +67,12 @@ TEST_P(BothMarks, TheTickStandsAtTheMarkNotAtTheThumb) {
   rig.p().pos = 80;
   rig.tick();
   mark(42.4);
-  EXPECT_EQ(tick()->seconds(), 42);
+  EXPECT_EQ(tickAt(), 42);
   const QRect handle = rig.w().positionSlider->handleRect(42);
-  EXPECT_NEAR(tick()->geometry().center().x(), rig.w().positionSlider->x() + handle.center().x(), 2);
+  const auto painted = fakes::PaintedMarks(*rig.w().positionSlider);
+  EXPECT_TRUE(std::any_of(painted.begin(), painted.end(), [&](const fakes::PaintedMark& m) {
+    return std::abs(m.middle - handle.center().x()) <= 2;
+  })) << "no mark drawn at second 42";
 }
 
 INSTANTIATE_TEST_SUITE_P(Marks, BothMarks, ::testing::Values(MarkCase{"Start", true}, MarkCase{"End", false}),
@@ -101,36 +108,41 @@ TEST(MarkLength, FromBothMarksInEitherOrder) {
   }
 }
 
-TEST(MarkTicks, StandUnderTheSliderAtTheMarkedSecond) {
+TEST(MarkTicks, DrawnAcrossTheSliderAtTheMarkedSecondWithTheSpanShaded) {
   Rig r;
   r.open("/videos/clip.avi", 100);
   vintrel::MainWindow& w = r.w();
+  w.show();
   const QRect slider = w.positionSlider->geometry();
   int previous = -1;
   for (int second : {1, 25, 50, 75, 99}) {
     SCOPED_TRACE(second);
     r.markStart(second);
     r.markEnd(second);
-    const QRect start = w.startTick->geometry();
-    const QRect end = w.endTick->geometry();
-    EXPECT_EQ(start.width(), 2);
-    EXPECT_EQ(start.x(), end.x()) << "both ticks of one second stand together";
-    EXPECT_GT(start.x(), previous);
-    previous = start.x();
-    EXPECT_GE(start.x(), slider.left());
-    EXPECT_LE(start.right(), slider.right());
-    EXPECT_TRUE(start.intersects(slider.adjusted(0, 0, 0, 4))) << "over or right under the slider";
-    EXPECT_TRUE(w.startTick->isVisibleTo(&w));
-    EXPECT_TRUE(w.endTick->isVisibleTo(&w));
-    if (second == 50) {
-      EXPECT_NEAR(start.center().x(), slider.center().x(), 3);
-    }
+    const auto painted = fakes::PaintedMarks(*w.positionSlider);
+    ASSERT_EQ(painted.size(), 1u) << "both marks of one second stand together";
+    EXPECT_GE(painted[0].width, 3) << "too thin to see";
+    EXPECT_TRUE(painted[0].wholeHeight);
+    EXPECT_GT(painted[0].middle, previous);
+    previous = painted[0].middle;
+    EXPECT_NEAR(painted[0].middle, w.positionSlider->handleRect(second).center().x(), 2);
+    if (second == 50) EXPECT_NEAR(painted[0].middle + slider.x(), slider.center().x(), 3);
   }
-  // However long the clip, a tick stands at its second.
+  // Apart, two marks; the span between them is shaded, what lies outside is not.
+  r.markStart(20);
+  r.markEnd(60);
+  const auto painted = fakes::PaintedMarks(*w.positionSlider);
+  ASSERT_EQ(painted.size(), 2u);
+  const QImage image = w.positionSlider->grab().toImage();
+  const int y = image.height() - 2;
+  const QColor inside = image.pixelColor(w.positionSlider->xOf(40), y);
+  const QColor outside = image.pixelColor(w.positionSlider->xOf(80), y);
+  EXPECT_GT(inside.green() - inside.red(), outside.green() - outside.red() + 20) << "the span is not shaded";
+  // However long the clip, a mark stands at its second.
   r.open("/videos/long.mkv", 20000);
   r.markStart(10000);
-  EXPECT_NEAR(w.startTick->geometry().center().x(), slider.center().x(), 3);
-  EXPECT_EQ(w.endTick->seconds(), 20000) << "no end mark: its tick waits at the far end";
+  EXPECT_NEAR(w.positionSlider->xOf(10000) + slider.x(), slider.center().x(), 3);
+  EXPECT_EQ(w.positionSlider->markEnd(), 20000) << "no end mark: its tick waits at the far end";
 }
 
 // Plays on in steps of `step` seconds until the player halts, calling `each` after every
@@ -219,8 +231,8 @@ TEST(PlaySelected, PlaysFromTheStartMarkAndHaltsAtTheFirstPositionAtTheEndMark) 
     for (size_t i = 0; i + 1 < seen.size(); ++i)
       EXPECT_LT(seen[i], 20.0) << "halted late, at " << seen.back();
     p.expectHalted(p.p().pos);
-    // The label repeats the slider, where the last tick left it.
-    EXPECT_EQ(p.w().positionLabel->text(), " 0 : 0 : 3");
+    // The label repeats the slider: at the start mark the preview sought, where no tick moved it since.
+    EXPECT_EQ(p.w().positionLabel->text(), " 0 : 0 : 10");
   }
 }
 
@@ -405,8 +417,8 @@ TEST(MarksToTheFrame, TakeTheFramesTimeAndShowItToTheHundredth) {
     EXPECT_EQ(r.w().startLabel->text(), c.startText);
     EXPECT_EQ(r.w().endLabel->text(), c.endText);
     EXPECT_EQ(r.w().lengthLabel->text(), c.lengthText);
-    EXPECT_DOUBLE_EQ(r.w().startTick->seconds(), c.markedStart);
-    EXPECT_DOUBLE_EQ(r.w().endTick->seconds(), c.markedEnd);
+    EXPECT_DOUBLE_EQ(r.w().positionSlider->markStart(), c.markedStart);
+    EXPECT_DOUBLE_EQ(r.w().positionSlider->markEnd(), c.markedEnd);
   }
 }
 
@@ -418,7 +430,7 @@ TEST(MarksToTheFrame, TheTickStandsBetweenTheSecondsAndPlaySelectedKeepsToTheExa
   r.markEnd(12.28);
   const vintrel::PositionSlider& slider = *r.w().positionSlider;
   auto middle = [&](int second) { return slider.x() + slider.handleRect(second).center().x(); };
-  const int tick = r.w().startTick->x() + 1;
+  const int tick = slider.x() + slider.xOf(10.52);
   EXPECT_GT(tick, middle(10));
   EXPECT_LT(tick, middle(11));
   EXPECT_NEAR(tick, middle(10) + (middle(11) - middle(10)) * 0.52, 1.5);

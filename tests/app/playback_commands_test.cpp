@@ -379,8 +379,8 @@ void expectFreshStart(Rig& r, const char* what) {
   for (QLabel* label : {r.w().positionLabel, r.w().startLabel, r.w().endLabel, r.w().lengthLabel})
     EXPECT_EQ(label->text(), kZero) << what << ", " << label->objectName().toStdString();
   EXPECT_EQ(r.w().positionSlider->value(), 0) << what;
-  EXPECT_EQ(r.w().startTick->seconds(), 0) << what;
-  EXPECT_EQ(r.w().endTick->seconds(), r.w().positionSlider->maximum())
+  EXPECT_EQ(r.w().positionSlider->markStart(), 0) << what;
+  EXPECT_EQ(r.w().positionSlider->markEnd(), r.w().positionSlider->maximum())
       << what << ": the end tick waits at the far end";
 }
 
@@ -388,8 +388,11 @@ TEST(Open, ReplacesAPlayingFileAndPlaysTheNewOne) {
   Rig r;
   oldFilePlaying(r);
   r.dialogs.onShow = [&](const fakes::DialogUse&) {
-    // The old file waits halted at its start while the user chooses.
-    expectHaltedAtZero(r, "under the dialog");
+    // The old file waits halted where it was while the user chooses.
+    EXPECT_FALSE(r.p().running());
+    EXPECT_EQ(r.p().pos, 30);
+    EXPECT_EQ(r.w().positionSlider->value(), 30);
+    EXPECT_EQ(r.w().playButton->text(), "Play");
   };
   r.dialogs.answers = {QString("/videos/new clip.mkv")};
   r.p().nextDuration = 100.5;
@@ -413,24 +416,36 @@ TEST(Open, ReplacesAPlayingFileAndPlaysTheNewOne) {
   expectFreshStart(r, "new file");
 }
 
-TEST(Open, CancelLeavesTheOldFileHaltedAtItsStart) {
-  Rig r;
-  oldFilePlaying(r);
-  r.w().openButton->click();
-  EXPECT_EQ(r.p().opened.size(), 1u);
-  EXPECT_EQ(r.w().session().file(), "/videos/old.avi");
-  expectHaltedAtZero(r, "cancelled");
-  EXPECT_EQ(r.w().session().markStart(), 3);
-  EXPECT_EQ(r.w().session().markEnd(), 8);
-  EXPECT_EQ(r.w().startLabel->text(), " 0 : 0 : 3");
-  EXPECT_EQ(r.w().lengthLabel->text(), " 0 : 0 : 5");
-  EXPECT_EQ(r.w().positionSlider->maximum(), 50);
-  EXPECT_EQ(r.w().startTick->seconds(), 3);
-  EXPECT_EQ(r.w().endTick->seconds(), 8);
-
-  r.w().playButton->click();
-  expectPlaying(r, "played again");
-  EXPECT_EQ(r.p().opened.size(), 1u);
+// A cancelled dialog loses nothing: the picture, the position, the marks; what played plays on.
+TEST(Open, CancelLeavesTheOldFileWhereItWas) {
+  const struct {
+    const char* what;
+    bool paused;
+  } cases[] = {{"playing", false}, {"paused", true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Rig r;
+    oldFilePlaying(r);
+    if (c.paused) r.w().playButton->click();
+    r.p().seeks.clear();
+    r.w().openButton->click();
+    EXPECT_EQ(r.p().opened.size(), 1u);
+    EXPECT_EQ(r.w().session().file(), "/videos/old.avi");
+    EXPECT_TRUE(r.p().seeks.empty()) << "the picture moved";
+    EXPECT_EQ(r.p().pos, 30);
+    EXPECT_EQ(r.w().positionSlider->value(), 30);
+    EXPECT_EQ(r.w().positionLabel->text(), " 0 : 0 : 30");
+    EXPECT_EQ(r.p().running(), !c.paused);
+    EXPECT_EQ(r.w().playButton->text(), c.paused ? "Play" : "Pause");
+    EXPECT_EQ(r.w().session().markStart(), 3);
+    EXPECT_EQ(r.w().session().markEnd(), 8);
+    EXPECT_EQ(r.w().startLabel->text(), " 0 : 0 : 3");
+    EXPECT_EQ(r.w().lengthLabel->text(), " 0 : 0 : 5");
+    EXPECT_EQ(r.w().positionSlider->maximum(), 50);
+    EXPECT_EQ(r.w().positionSlider->markStart(), 3);
+    EXPECT_EQ(r.w().positionSlider->markEnd(), 8);
+    EXPECT_EQ(r.w().windowTitle(), "old.avi - Vintrel");
+  }
 }
 
 // The player loads in the background: the window waits for its word.
@@ -448,7 +463,7 @@ TEST(Open, TheClipPlaysOnceThePlayerHasLoadedIt) {
   ASSERT_TRUE(r.p().finishLoading());
   expectPlaying(r, "loaded");
   EXPECT_EQ(r.w().positionSlider->maximum(), 1000);
-  EXPECT_EQ(r.w().endTick->seconds(), 1000);
+  EXPECT_EQ(r.w().positionSlider->markEnd(), 1000);
 
   // Stopped before it has loaded: it loads halted, and says so.
   Rig stopped;
@@ -560,6 +575,102 @@ TEST(Drop, ADroppedVideoOpensAsOpenWouldButNotWhileSaving) {
   EXPECT_FALSE(drop(r, {QUrl::fromLocalFile("/videos/third.avi")}));
   EXPECT_EQ(r.w().session().file(), "/videos/new.avi");
   EXPECT_EQ(r.p().opened.size(), 2u);
+}
+
+}  // namespace
+
+namespace {
+
+// Sends the mouse to the slider as a hand does: down on the thumb, moved, up.
+void mouseOnSlider(vintrel::PositionSlider* slider, QEvent::Type type, int second, Qt::MouseButtons held) {
+  const QPointF at(slider->handleRect(second).center());
+  QMouseEvent event(type, at, slider->mapToGlobal(at),
+                    type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, held, Qt::NoModifier);
+  QApplication::sendEvent(slider, &event);
+}
+
+// The picture follows a dragged thumb from key frame to key frame, and lands exactly where
+// it is let go; the label goes with the thumb all the way.
+TEST(Slider, ADragPreviewsAtKeyFramesAndSeeksExactlyOnRelease) {
+  Rig r;
+  r.w().show();
+  r.open("/videos/clip.avi", 60);
+  r.w().playButton->click();  // paused
+  vintrel::PositionSlider* slider = r.w().positionSlider;
+  r.p().seeks.clear();
+  mouseOnSlider(slider, QEvent::MouseButtonPress, 0, Qt::LeftButton);
+  for (int second : {7, 15, 23}) {
+    mouseOnSlider(slider, QEvent::MouseMove, second, Qt::LeftButton);
+    EXPECT_EQ(slider->value(), second) << "the thumb left the pointer";
+    EXPECT_EQ(r.w().positionLabel->text(), vintrel::formatTime(second));
+  }
+  EXPECT_EQ(r.p().keyFrameSeeks, (std::vector<double>{7, 15, 23}));
+  EXPECT_TRUE(r.p().seeks.empty()) << "no exact seek while dragging";
+  EXPECT_EQ(r.p().pos, 22) << "the picture at the key frame before the thumb";
+  mouseOnSlider(slider, QEvent::MouseButtonRelease, 23, Qt::NoButton);
+  EXPECT_EQ(r.p().seeks, std::vector<double>{23});
+  EXPECT_EQ(r.p().pos, 23);
+  EXPECT_EQ(slider->value(), 23);
+}
+
+// Nothing loses the place: Stop halts on the first frame, a step past the last frame stays
+// on it, and the thumb follows every seek.
+TEST(Place, StopStepsAndSeeksKeepThePictureTheThumbAndTheLabelTogether) {
+  const struct {
+    const char* what;
+    std::function<void(Rig&)> act;
+    double at;          // the player's position afterwards
+    int thumb;          // the slider's
+    const char* label;  // the position label's
+  } rows[] = {
+      {"Stop", [](Rig& r) { r.w().stopButton->click(); }, 0, 0, "0 : 0 : 0"},
+      {"a frame step past the end",
+       [](Rig& r) {
+         r.w().playButton->click();
+         r.p().pos = 59.99;
+         r.w().frameForwardAction->trigger();
+         r.w().frameForwardAction->trigger();
+       },
+       60, 60, " 0 : 1 : 0"},
+      {"Play Selected",
+       [](Rig& r) {
+         r.markStart(12);
+         r.markEnd(20);
+         r.w().playSelectedAction->trigger();
+       },
+       12, 12, " 0 : 0 : 12"},
+      {"Right while paused",
+       [](Rig& r) {
+         r.w().playButton->click();
+         r.w().stepForwardAction->trigger();
+       },
+       31, 31, " 0 : 0 : 31"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    Rig r;
+    r.open("/videos/clip.avi", 60);
+    r.p().pos = 30;
+    r.tick();
+    row.act(r);
+    EXPECT_EQ(r.p().pos, row.at);
+    EXPECT_EQ(r.w().positionSlider->value(), row.thumb);
+    EXPECT_EQ(r.w().positionLabel->text(), row.label);
+    EXPECT_EQ(r.w().session().file(), "/videos/clip.avi");
+  }
+}
+
+// The window names the file and shows its length in the position's form.
+TEST(Open, TheTitleNamesTheFileAndTheLengthShowsBesideThePosition) {
+  Rig r;
+  EXPECT_EQ(r.w().windowTitle(), "Vintrel");
+  r.open("/videos/holiday trip.mp4", 3723.4);
+  EXPECT_EQ(r.w().windowTitle(), "holiday trip.mp4 - Vintrel");
+  EXPECT_EQ(r.w().durationLabel->text(), " 1 : 2 : 3");
+  r.w().marksToFrameAction->setChecked(true);
+  r.open("/videos/b.mkv", 3.48);
+  EXPECT_EQ(r.w().durationLabel->text(), " 0 : 0 : 3.48");
+  EXPECT_EQ(r.w().windowTitle(), "b.mkv - Vintrel");
 }
 
 }  // namespace

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMenu>
+#include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 
 #include "fakes/fakes.h"
 
@@ -33,6 +36,8 @@ struct KeyCase {
 };
 
 const QString kZero = "0 : 0 : 0";
+
+bool g_menuSeen = false;  // a context menu came up
 
 std::vector<KeyCase> keyCases() {
   auto openAt = [](double position) {
@@ -115,11 +120,22 @@ std::vector<KeyCase> keyCases() {
          EXPECT_EQ(r.p().frameSteps, std::vector<bool>{false});
          EXPECT_FALSE(r.p().running());
        }},
-      {"F1 offers the codec page", Qt::Key_F1, Qt::NoModifier, [](Rig&) {},
+      {"F1 shows the keys", Qt::Key_F1, Qt::NoModifier, [](Rig&) {},
        [](Rig& r) {
-         ASSERT_EQ(r.messages.shown.size(), 1u);
-         EXPECT_TRUE(r.messages.shown[0].question);
+         ASSERT_TRUE(r.w().shortcutsWindow());
+         EXPECT_TRUE(r.w().shortcutsWindow()->isVisible());
+         EXPECT_TRUE(r.messages.shown.empty()) << "the codec question is Help's";
        }},
+      {"Shift+F10 opens the menu", Qt::Key_F10, Qt::ShiftModifier,
+       [](Rig&) {
+         g_menuSeen = false;
+         QTimer::singleShot(0, [] {
+           auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+           g_menuSeen = menu != nullptr;
+           if (menu) menu->close();
+         });
+       },
+       [](Rig&) { EXPECT_TRUE(g_menuSeen); }},
   };
 }
 
@@ -178,7 +194,7 @@ TEST(Shortcuts, ButtonsNameTheirKeys) {
   const std::pair<QPushButton*, const char*> expected[] = {
       {r.w().playButton, "Space"},  {r.w().stopButton, "S"},    {r.w().openButton, "Ctrl+O"},
       {r.w().markStartButton, "I"}, {r.w().markEndButton, "O"}, {r.w().playSelectedButton, "P"},
-      {r.w().saveButton, "Ctrl+S"}, {r.w().helpButton, "F1"},
+      {r.w().saveButton, "Ctrl+S"},
   };
   for (const auto& [button, key] : expected)
     EXPECT_TRUE(button->toolTip().contains(key)) << button->toolTip().toStdString();
@@ -189,6 +205,27 @@ TEST(Shortcuts, ButtonsNameTheirKeys) {
     EXPECT_TRUE(control->toolTip().contains(". (period)")) << control->toolTip().toStdString();
   }
   EXPECT_TRUE(r.w().videoArea->toolTip().contains("F11"));
+}
+
+// The Keyboard Shortcuts window lists every key the window answers, from F1 and the menu;
+// Help still offers the codec page.
+TEST(Shortcuts, TheShortcutsWindowListsEveryKeyAndHelpKeepsTheCodecPage) {
+  Rig r;
+  activate(r);
+  r.w().shortcutsAction->trigger();
+  vintrel::ShortcutsWindow* list = r.w().shortcutsWindow();
+  ASSERT_TRUE(list);
+  QStringList keys;
+  for (int row = 0; row < list->table->rowCount(); ++row) keys << list->table->item(row, 0)->text();
+  for (const QAction* action : r.w().actions()) {
+    if (action->shortcut().isEmpty()) continue;
+    EXPECT_TRUE(keys.contains(action->shortcut().toString(QKeySequence::NativeText)))
+        << action->objectName().toStdString() << " missing";
+  }
+  for (const char* key : {"Page Up, Page Down", "Home, End"}) EXPECT_TRUE(keys.contains(key)) << key;
+  r.w().helpButton->click();
+  ASSERT_EQ(r.messages.shown.size(), 1u);
+  EXPECT_TRUE(r.messages.shown[0].question);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
+#include <QImage>
 #include <QSignalSpy>
 #include <algorithm>
 #include <cmath>
@@ -60,12 +61,22 @@ void FakePlayer::seek(double seconds) {
   emit positionChanged(pos);
 }
 
+void FakePlayer::seekKeyFrame(double seconds) {
+  keyFrameSeeks.push_back(seconds);
+  if (!ready) return;
+  pos = std::clamp(std::floor(seconds / keyFrameInterval) * keyFrameInterval, 0.0, len);
+  emit positionChanged(pos);
+}
+
 void FakePlayer::stepFrame(bool forward) {
   frameSteps.push_back(forward);
   if (!ready) return;
   setPaused(true);
+  // As libmpv: a step past the last frame stays on it and says the end is reached.
+  const bool pastEnd = forward && pos + frameTime > len;
   pos = std::clamp(pos + (forward ? frameTime : -frameTime), 0.0, len);
   emit positionChanged(pos);
+  if (pastEnd) emit endReached();
 }
 
 void FakePlayer::advance(double seconds) {
@@ -101,8 +112,8 @@ bool FakeMessages::informSaved(const QString& text, const QString& summary, cons
   return chosen;
 }
 
-bool FakeMessages::askYesNo(const QString& text) {
-  shown.push_back({text, {}, true});
+bool FakeMessages::askYesNo(const QString& text, const QString& detail) {
+  shown.push_back({text, detail, true});
   if (onShow) onShow(shown.back());
   if (answers.empty()) return false;
   const bool yes = answers.front();
@@ -173,6 +184,25 @@ void FakeCutJob::start(const CutRequest& cut) {
 
 void FakeCutJob::cancel() { ++cancels; }
 
+std::vector<PaintedMark> PaintedMarks(QWidget& slider) {
+  const QImage image = slider.grab().toImage();
+  const double ratio = image.devicePixelRatio();
+  const QRgb mark = qRgb(0, 128, 0);
+  auto isMark = [&](int x, int y) { return (image.pixel(x, y) & 0xffffff) == (mark & 0xffffff); };
+  std::vector<PaintedMark> marks;
+  const int middle = image.height() / 2;
+  for (int x = 0; x < image.width(); ++x) {
+    if (!isMark(x, middle)) continue;
+    int end = x;
+    while (end + 1 < image.width() && isMark(end + 1, middle)) ++end;
+    const int centre = (x + end) / 2;
+    marks.push_back({static_cast<int>(centre / ratio), static_cast<int>((end - x + 1) / ratio),
+                     isMark(centre, 0) && isMark(centre, image.height() - 1)});
+    x = end;
+  }
+  return marks;
+}
+
 Rig::Rig(const QString& credits, Settings settings) {
   if (settings == Settings::Fresh) testsettings::ForgetSettings();
   Services services{messages,
@@ -193,7 +223,8 @@ Rig::Rig(const QString& credits, Settings settings) {
                         if (onJobMade) onJobMade(started);
                       };
                       return made;
-                    }};
+                    },
+                    &notifier};
   window = std::make_unique<MainWindow>(services, credits);
 }
 

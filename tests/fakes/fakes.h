@@ -37,12 +37,15 @@ class FakePlayer : public Player {
   double nextDuration = 100;
   // The time of one frame, for frame steps.
   double frameTime = 0.04;
+  // Key frames stand every this many seconds, for the quick seeks of a drag.
+  double keyFrameInterval = 2;
 
   // What the window asked for.
   std::vector<QString> opened;
-  std::vector<double> seeks;        // every seek asked for, loaded or not
-  std::vector<bool> pauseRequests;  // every setPaused
-  std::vector<bool> frameSteps;     // every stepFrame: true forward
+  std::vector<double> seeks;          // every exact seek asked for, loaded or not
+  std::vector<double> keyFrameSeeks;  // every quick seek to a key frame
+  std::vector<bool> pauseRequests;    // every setPaused
+  std::vector<bool> frameSteps;       // every stepFrame: true forward
   int closes = 0;
 
   // The state the window reads; a test may set it directly to stage a situation.
@@ -66,6 +69,7 @@ class FakePlayer : public Player {
   void close() override;
   void setPaused(bool paused) override;
   void seek(double seconds) override;
+  void seekKeyFrame(double seconds) override;
   void stepFrame(bool forward) override;
   bool isLoaded() const override { return ready; }
   bool isPaused() const override { return paused; }
@@ -96,7 +100,7 @@ class FakeMessages : public Messages {
 
   void inform(const QString& text, const QString& detail = {}) override;
   bool informSaved(const QString& text, const QString& summary, const QString& report) override;
-  bool askYesNo(const QString& text) override;
+  bool askYesNo(const QString& text, const QString& detail = {}) override;
   QString lastText() const { return shown.empty() ? QString() : shown.back().text; }
   bool showed(const QString& text) const;
 };
@@ -144,6 +148,16 @@ class FakeFiles : public Files {
   std::optional<QString> readText(const QString& path) override;
 };
 
+// The desktop's notifications, as sent.
+class FakeNotifier : public Notifier {
+ public:
+  std::vector<std::pair<QString, QString>> sent;  // summary, body
+  bool notify(const QString& summary, const QString& body) override {
+    sent.emplace_back(summary, body);
+    return true;
+  }
+};
+
 // A cut the test runs by hand: it reports progress and finishes when the test says.
 class FakeCutJob : public CutJob {
   Q_OBJECT
@@ -158,12 +172,23 @@ class FakeCutJob : public CutJob {
   void finish(const CutOutcome& outcome) { emit finished(outcome); }
 };
 
+// A mark as the slider draws it: the middle of a run of the marks' colour across the
+// slider's middle row, in the slider's coordinates, its width, and whether it spans the
+// slider's whole height.
+struct PaintedMark {
+  int middle = 0;
+  int width = 0;
+  bool wholeHeight = false;
+};
+std::vector<PaintedMark> PaintedMarks(QWidget& slider);
+
 // The main window on fakes, on Qt's offscreen platform.
 struct Rig {
   FakeMessages messages;
   FakeDialogs dialogs;
   FakeUrlOpener urls;
   FakeFiles files;
+  FakeNotifier notifier;
   FakePlayer* player = nullptr;  // owned by the window
   QPointer<FakeCutJob> job;      // the last cut started; gone once the window let go of it
   std::vector<CutRequest> cutRequests;

@@ -50,7 +50,9 @@ struct SaveRig : Rig {
     EXPECT_EQ(enabledCommands(), kUnlocked);
     EXPECT_EQ(w().saveButton->text(), "Save");
     EXPECT_FALSE(w().cancelAction->isEnabled());
-    EXPECT_EQ(w().windowTitle(), "Vintrel");
+    EXPECT_EQ(w().windowTitle(), w().session().hasFile()
+                                     ? QFileInfo(w().session().file()).fileName() + " - Vintrel"
+                                     : "Vintrel");
     EXPECT_EQ(w().progressBar->value(), 0);
     EXPECT_FALSE(w().session().isSaving());
   }
@@ -110,7 +112,7 @@ TEST(Save, TheDialogAsksWhileTheWindowIsLockedAndHalted) {
     EXPECT_EQ(r.w().playButton->text(), "Play");
     EXPECT_FALSE(r.p().running());
     EXPECT_FALSE(r.w().positionTimer->isActive());
-    EXPECT_EQ(r.w().positionSlider->value(), 0);
+    EXPECT_EQ(r.w().positionSlider->value(), 40) << "the thumb stays with the picture";
   };
   r.save();
   ASSERT_TRUE(asked);
@@ -214,52 +216,58 @@ TEST(Save, StartsTheCutOfTheMarkedStretchNeverFromSecond0) {
   }
 }
 
-TEST(Save, TheInputIsRefusedByNameAndByIdentity) {
-  for (const char* answer : {"/videos/clip.avi", "/videos/link-to-clip.avi", "/VIDEOS/CLIP.AVI"}) {
-    SCOPED_TRACE(answer);
-    SaveRig r;
-    r.files.files["/videos/link-to-clip.avi"] = r.files.files["/VIDEOS/CLIP.AVI"] = "the input";
-    r.files.samePairs = {{r.input, "/videos/link-to-clip.avi"}, {r.input, "/VIDEOS/CLIP.AVI"}};
-    r.dialogs.answers = {QString(answer)};
-    r.save();
-    ASSERT_EQ(r.messages.shown.size(), 1u);
-    EXPECT_EQ(r.messages.shown[0].text, kInUse);
-    r.expectNothingStarted();
-    // The next Save offers a name of its own again.
-    r.save();
-    EXPECT_EQ(r.saveDialogs().at(1).request.fileName, "/videos/clip-cut-0_12-0_30.avi");
-  }
-}
-
-TEST(Save, AFolderThatCannotBeWrittenIsSaidBeforeAnyCut) {
+// A refusal that another name or folder mends, and a No to replacing a file, come back to
+// the Save dialog with the name kept; another name then saves. Cancelling there ends it.
+TEST(Save, ARefusedNameComesBackToTheDialogWithTheNameKept) {
   const struct {
     const char* answer;
-    const char* detail;
-  } rows[] = {{"/readonly/part.avi", "The folder /readonly cannot be written."},
-              {"/gone/part.avi", "The folder /gone does not exist."}};
+    QString text, detail;
+    bool question = false;
+  } rows[] = {
+      {"/videos/clip.avi", kInUse, ""},
+      {"/videos/link-to-clip.avi", kInUse, ""},
+      {"/VIDEOS/CLIP.AVI", kInUse, ""},
+      {"/readonly/part.avi", kNotSaved, "The folder /readonly cannot be written."},
+      {"/gone/part.avi", kNotSaved, "The folder /gone does not exist."},
+      {"/videos/taken.avi", kOverwrite, "taken.avi already exists in /videos.", true},
+  };
   for (const auto& row : rows) {
-    SaveRig r;
-    r.files.unwritableFolders = {"/readonly"};
-    r.files.missingFolders = {"/gone"};
-    r.dialogs.answers = {QString(row.answer)};
-    r.save();
-    ASSERT_EQ(r.messages.shown.size(), 1u);
-    EXPECT_EQ(r.messages.shown[0].text, kNotSaved);
-    EXPECT_EQ(r.messages.shown[0].detail, row.detail);
-    r.expectNothingStarted();
+    for (const bool mended : {true, false}) {
+      SCOPED_TRACE(testing::Message() << row.answer << (mended ? ", then another name" : ", then Cancel"));
+      SaveRig r;
+      r.files.files["/videos/link-to-clip.avi"] = r.files.files["/VIDEOS/CLIP.AVI"] = "the input";
+      r.files.files["/videos/taken.avi"] = "older";
+      r.files.samePairs = {{r.input, "/videos/link-to-clip.avi"}, {r.input, "/VIDEOS/CLIP.AVI"}};
+      r.files.unwritableFolders = {"/readonly"};
+      r.files.missingFolders = {"/gone"};
+      r.dialogs.answers = {QString(row.answer)};
+      if (mended) r.dialogs.answers.push_back(QString("/videos/other.avi"));
+      r.save();
+      ASSERT_EQ(r.messages.shown.size(), 1u);
+      EXPECT_EQ(r.messages.shown[0].text, row.text);
+      EXPECT_EQ(r.messages.shown[0].detail, row.detail);
+      EXPECT_EQ(r.messages.shown[0].question, row.question);
+      ASSERT_EQ(r.saveDialogs().size(), 2u) << "the dialog did not come back";
+      EXPECT_EQ(r.saveDialogs()[1].request.fileName, row.answer);
+      EXPECT_EQ(r.files.files.at("/videos/taken.avi"), "older");
+      if (!mended) {
+        r.expectNothingStarted();
+        continue;
+      }
+      ASSERT_EQ(r.cutRequests.size(), 1u);
+      EXPECT_EQ(r.cutRequests[0].output, "/videos/other.avi");
+      EXPECT_FALSE(r.cutRequests[0].overwrite);
+    }
   }
+  // The next Save offers a name of its own again.
+  SaveRig r;
+  r.dialogs.answers = {r.input};
+  r.save();
+  r.save();
+  EXPECT_EQ(r.saveDialogs().at(2).request.fileName, "/videos/clip-cut-0_12-0_30.avi");
 }
 
-TEST(Save, AnExistingFileIsReplacedOnlyOnYes) {
-  SaveRig no;
-  no.files.files[no.output] = "older";
-  no.save();
-  ASSERT_EQ(no.messages.shown.size(), 1u);
-  EXPECT_EQ(no.messages.shown[0].text, kOverwrite);
-  EXPECT_TRUE(no.messages.shown[0].question);
-  no.expectNothingStarted();
-  EXPECT_EQ(no.files.files[no.output], "older");
-
+TEST(Save, AnExistingFileIsReplacedOnYesAndOnlyIt) {
   SaveRig yes;
   yes.files.files[yes.output] = "older";
   yes.messages.answers = {true};
@@ -280,7 +288,7 @@ TEST(Save, AnExistingFileIsReplacedOnlyOnYes) {
 
 // The output name no longer holds what the user agreed to when the cut ends: a file appeared
 // there, or the one to replace was swapped for another. The user is asked again; Yes cuts
-// again, replacing the file now there and only it.
+// again, replacing the file now there and only it; No goes back to the Save dialog.
 TEST(Save, AnOutputTakenWhileTheCutRanIsAskedAgain) {
   const QString appeared = "A file named part.avi appeared while the cut ran; it was left as it is.";
   const QString changed = "part.avi was changed while the cut ran; it was left as it is.";
@@ -300,10 +308,11 @@ TEST(Save, AnOutputTakenWhileTheCutRanIsAskedAgain) {
       ASSERT_GE(r.messages.shown.size(), 1u);
       EXPECT_EQ(r.messages.shown[0].text, kOverwrite);
       EXPECT_TRUE(lockedWhileAsked);
+      EXPECT_EQ(r.messages.shown[0].detail, "part.avi already exists in /videos.");
       if (!yes) {
-        ASSERT_EQ(r.messages.shown.size(), 2u);
-        EXPECT_EQ(r.messages.shown[1].text, kNotSaved);
-        EXPECT_EQ(r.messages.shown[1].detail, reason);
+        ASSERT_EQ(r.saveDialogs().size(), 2u);
+        EXPECT_EQ(r.saveDialogs()[1].request.fileName, r.output);
+        EXPECT_EQ(r.messages.shown.size(), 1u);
         EXPECT_EQ(r.cutRequests.size(), 1u);
         r.expectIdle();
         continue;
@@ -439,7 +448,7 @@ TEST(Save, TheTitleAndTheBarFollowTheCutAndShow100OnlyAtTheEnd) {
   for (qsizetype i = 0; i < beforeEnd; ++i) EXPECT_LT(bar[i][0].toInt(), 100);
   r.finishCut({CutOutcome::Result::Saved, "report", {}});
   EXPECT_EQ(r.w().progressBar->value(), 0);
-  EXPECT_EQ(r.w().windowTitle(), "Vintrel");
+  EXPECT_EQ(r.w().windowTitle(), "clip.avi - Vintrel");
 }
 
 TEST(Save, ACutThatFailsAfter90PercentLeavesTheBarAtZeroAndSaysWhy) {
@@ -449,7 +458,7 @@ TEST(Save, ACutThatFailsAfter90PercentLeavesTheBarAtZeroAndSaysWhy) {
   ASSERT_EQ(r.w().progressBar->value(), 93);
   r.finishCut({CutOutcome::Result::Failed, {}, "There is no space left on the disk."});
   EXPECT_EQ(r.w().progressBar->value(), 0);
-  EXPECT_EQ(r.w().windowTitle(), "Vintrel");
+  EXPECT_EQ(r.w().windowTitle(), "clip.avi - Vintrel");
   ASSERT_EQ(r.messages.shown.size(), 1u);
   EXPECT_EQ(r.messages.shown[0].text, kNotSaved);
   EXPECT_EQ(r.messages.shown[0].detail, "There is no space left on the disk.");
@@ -688,6 +697,53 @@ TEST(Save, MarksToTheFrameArePassedExactly) {
     EXPECT_DOUBLE_EQ(r.cutRequests[0].end, row.cutTo);
     EXPECT_EQ(r.dialogs.uses.back().request.fileName, row.name);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A save the window does not live to see: closing it leaves the cut running, the program
+// waits for it, and the desktop is told how it ended instead of a box nobody would see.
+TEST(Save, ACutThatOutlivesItsWindowEndsWithANotification) {
+  const struct {
+    CutOutcome outcome;
+    const char* summary;
+    const char* bodyHas;
+  } rows[] = {
+      {{CutOutcome::Result::Saved, "Copied 450 frames", {}}, "Done: part.avi", "In /videos"},
+      {{CutOutcome::Result::Failed, {}, "No space left on device"},
+       "The file was not saved. (part.avi)",
+       "No space left on device"},
+      {{CutOutcome::Result::Failed, {}, "A file named part.avi appeared while the cut ran.", true},
+       "The file was not saved. (part.avi)",
+       "appeared"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.summary);
+    SaveRig r;
+    r.save();
+    ASSERT_TRUE(r.w().session().isSaving());
+    QSignalSpy closed(&r.w(), &vintrel::MainWindow::closed);
+    r.w().close();
+    EXPECT_FALSE(r.w().isVisible());
+    EXPECT_EQ(closed.count(), 0) << "the program must wait for the cut";
+    ASSERT_TRUE(r.job);
+    EXPECT_EQ(r.job->cancels, 0);
+    r.finishCut(row.outcome);
+    EXPECT_EQ(closed.count(), 1);
+    EXPECT_TRUE(r.messages.shown.empty()) << "a box with no window";
+    ASSERT_EQ(r.notifier.sent.size(), 1u);
+    EXPECT_EQ(r.notifier.sent[0].first, row.summary);
+    EXPECT_TRUE(r.notifier.sent[0].second.contains(row.bodyHas)) << r.notifier.sent[0].second.toStdString();
+    EXPECT_EQ(r.jobsMade, 1) << "nothing is cut again unasked";
+  }
+  // Without a save running, closing ends the program at once and tells nobody.
+  SaveRig idle;
+  QSignalSpy closed(&idle.w(), &vintrel::MainWindow::closed);
+  idle.w().close();
+  EXPECT_EQ(closed.count(), 1);
+  EXPECT_TRUE(idle.notifier.sent.empty());
 }
 
 }  // namespace

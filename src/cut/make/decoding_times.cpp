@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "cut/cut_error.h"
+
 namespace vintrel::cut {
 
 DecodingTimes::DecodingTimes(int depth, Sink sink) : depth_(std::max(0, depth)), sink_(std::move(sink)) {}
@@ -28,8 +30,11 @@ void DecodingTimes::release() {
     shown_.pop();
   }
   if (last_ != AV_NOPTS_VALUE) dts = std::max(dts, last_ + 1);
-  packet->dts = std::min(dts, packet->pts);
-  last_ = packet->dts;
+  // Deep enough, the depth gives each packet a time no later than its own display; a stream
+  // that reorders deeper than it declares leaves none that also keeps the order.
+  if (dts > packet->pts) throw CutError("the video's frames are reordered deeper than the stream declares");
+  packet->dts = dts;
+  last_ = dts;
   ++released_;
   sink_(std::move(packet));
 }

@@ -13,7 +13,8 @@ namespace vintrel::cut {
 // A packet's decoding time is the display time `depth` places before it in display order (the
 // first `depth` packets count back from the first frame by its duration). Re-encoded and
 // copied packets so count on one clock with even steps, and a variable rate keeps its times.
-// Packets go in in decoding order and come out `depth` packets later with their dts set.
+// Packets go in in decoding order and come out `depth` packets later with their dts set; a
+// depth below the packets' own reordering throws CutError, as no valid times would follow.
 class DecodingTimes {
  public:
   using Sink = std::function<void(PacketHandle)>;

@@ -1,6 +1,7 @@
 #include "cut/make/output_file.h"
 
 #include <QFileInfo>
+#include <cerrno>
 
 #include "cut/cut_error.h"
 #include "cut/media/versions.h"
@@ -52,8 +53,10 @@ OutputFile::OutputFile(const QString& path, const Source& source, double start, 
                        const Source* cues)
     : path_(path), source_(source), cues_(cues ? *cues : source) {
   const AVOutputFormat* format = SmartCutFormat(path);
-  if (avformat_alloc_output_context2(&context_, format, nullptr, nullptr) < 0 || !context_)
+  AVFormatContext* context = nullptr;
+  if (avformat_alloc_output_context2(&context, format, nullptr, nullptr) < 0 || !context)
     throw std::bad_alloc();
+  context_.reset(context);
   const AVFormatContext* input = source.context();
   av_dict_copy(&context_->metadata, input->metadata, 0);
   outputOf_.assign(input->nb_streams, -1);
@@ -85,7 +88,7 @@ OutputFile::OutputFile(const QString& path, const Source& source, double start, 
 }
 
 void OutputFile::add(const AVStream* in, double start, double sourceStart, std::vector<int>& outputOf) {
-  AVStream* out = avformat_new_stream(context_, nullptr);
+  AVStream* out = avformat_new_stream(context_.get(), nullptr);
   if (!out) throw std::bad_alloc();
   avcodec_parameters_copy(out->codecpar, in->codecpar);
   out->codecpar->codec_tag = 0;  // each container names codecs its own way
@@ -106,10 +109,13 @@ void OutputFile::add(const AVStream* in, double start, double sourceStart, std::
   outputOf[in->index] = out->index;
 }
 
+void OutputFile::ContextCloser::operator()(AVFormatContext* context) const {
+  if (context->pb) avio_closep(&context->pb);
+  avformat_free_context(context);
+}
+
 OutputFile::~OutputFile() {
-  if (started_) av_write_trailer(context_);
-  if (context_->pb) avio_closep(&context_->pb);
-  avformat_free_context(context_);
+  if (started_) av_write_trailer(context_.get());
 }
 
 void OutputFile::setCueCodec(int sourceIndex, const AVCodecContext* encoder) {
@@ -121,7 +127,7 @@ void OutputFile::setCueCodec(int sourceIndex, const AVCodecContext* encoder) {
 void OutputFile::start() {
   const QByteArray name = "file:" + path_.toLocal8Bit();
   check(avio_open(&context_->pb, name.constData(), AVIO_FLAG_WRITE));
-  check(avformat_write_header(context_, nullptr));
+  check(avformat_write_header(context_.get(), nullptr));
   started_ = true;
 }
 
@@ -138,21 +144,24 @@ void OutputFile::send(const std::vector<int>& outputOf, int index, AVRational ti
   packet->stream_index = outputOf[index];
   av_packet_rescale_ts(packet, timeBase, context_->streams[packet->stream_index]->time_base);
   packet->pos = -1;
-  check(av_interleaved_write_frame(context_, packet));
+  check(av_interleaved_write_frame(context_.get(), packet));
 }
 
 void OutputFile::finish() {
   started_ = false;
-  check(av_write_trailer(context_));
+  check(av_write_trailer(context_.get()));
   check(avio_closep(&context_->pb));
 }
 
 void OutputFile::check(int result) const {
   if (result >= 0) return;
   const int error = AVUNERROR(result);
-  if (error == ENOSPC || error == EACCES || error == EPERM || error == EROFS || error == ENOENT)
-    throw WriteFailed(FolderProblem(error, QFileInfo(path_).absolutePath()));
-  throw WriteFailed(QString("The file cannot be written: %1.").arg(AvErrorText(result)));
+  const QString folder = QFileInfo(path_).absolutePath();
+  if (error == ENOSPC || error == EDQUOT || error == EROFS || error == EACCES || error == EPERM)
+    throw WriteFailed(FolderProblem(error, folder));
+  if (error == EIO) throw WriteFailed(QString("The file cannot be written: %1.").arg(AvErrorText(result)));
+  if (error == ENOENT && !QFileInfo(folder).isDir()) throw WriteFailed(FolderProblem(error, folder));
+  throw CutError(QString("the %1 muxer refused it: %2").arg(context_->oformat->name, AvErrorText(result)));
 }
 
 }  // namespace vintrel::cut

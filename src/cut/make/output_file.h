@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <vector>
 
 #include "cut/media/av.h"
@@ -41,12 +42,18 @@ class OutputFile {
   void finish();
 
  private:
+  // Closes the file and frees the muxer, also where the constructor throws halfway.
+  struct ContextCloser {
+    void operator()(AVFormatContext* context) const;
+  };
   QString path_;
-  AVFormatContext* context_ = nullptr;
+  std::unique_ptr<AVFormatContext, ContextCloser> context_;
   void add(const AVStream* in, double start, double sourceStart, std::vector<int>& outputOf);
   // To the output stream `outputOf` holds for the source stream `index`, if it is kept.
   void send(const std::vector<int>& outputOf, int index, AVRational timeBase, AVPacket* packet);
-  // Throws a failed call's result (negative) as WriteFailed, in words.
+  // Throws a failed call's result (negative) in words: WriteFailed where the file system
+  // refuses (no space, quota, read-only, permission, I/O error, no folder), which no other
+  // way of cutting would get past; CutError where the muxer refuses what it is given.
   void check(int result) const;
   const Source& source_;
   const Source& cues_;

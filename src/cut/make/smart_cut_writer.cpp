@@ -27,12 +27,13 @@ constexpr double kEncodeCost = 40;
 // also keeps the source's side of the check (see SampleSource), which it decodes anyway.
 struct ReEncodedPart {
   ReEncodedPart(const Source& source, const std::vector<int64_t>& frames, int64_t from, int64_t origin,
-                const QList<QByteArray>& sets)
+                const QList<QByteArray>& sets, int reorderDepth)
       : decoder(source.video()),
         encoder(source.video(), sets, source.nalLengthSize()),
         wanted(frames.begin(), frames.end()),
         decodeFrom(from),
-        origin(origin) {}
+        origin(origin),
+        reorderDepth(reorderDepth) {}
 
   // Feeds a packet in decoding order; true once every wanted frame is encoded (and sampled).
   bool feed(const AVPacket* packet) {
@@ -52,9 +53,12 @@ struct ReEncodedPart {
   MatchedEncoder encoder;
   std::set<int64_t> wanted;
   int64_t decodeFrom, origin;
+  int reorderDepth;
   bool decoding = false, encoded = false, done = false;
   std::vector<PacketHandle> packets;  // encoded, times from the origin
   std::map<int64_t, int64_t> durations;
+  std::map<int64_t, FrameHandle> pending;  // decoded, waiting for the frames shown before them
+  int received = 0;
   SourceSample sample;
   int64_t sampleStart = 0;  // where the copy starts: the compared frames' first
   int sampleFrames = 0;
@@ -68,14 +72,28 @@ struct ReEncodedPart {
       sample.copied.push_back(FrameHash(frame));
     if (!encoded && wanted.count(pts)) {
       durations[pts - origin] = FrameDuration(frame);
-      frame->pts = pts - origin;
-      encoder.encode(frame, [this](PacketHandle packet) { keep(std::move(packet)); });
-      if (encoder.encoded() == int(wanted.size())) close();
+      FrameHandle kept(av_frame_clone(frame));
+      if (!kept) throw std::bad_alloc();
+      kept->pts = pts - origin;
+      pending.emplace(kept->pts, std::move(kept));
+      ++received;
+      while (int(pending.size()) > reorderDepth) encodeFirstPending();
+      if (received == int(wanted.size())) close();
     }
     done = encoded && int(sample.copied.size()) >= sampleFrames;
   }
+  // Frames go to the encoder in the order of their times. A stream whose container times
+  // disagree with its pictures' order (times given in decoding order) has its decoder give
+  // them out of order, by no more than its reordering depth.
+  void encodeFirstPending() {
+    FrameHandle frame = std::move(pending.begin()->second);
+    pending.erase(pending.begin());
+    encoder.encode(frame.get(), [this](PacketHandle packet) { keep(std::move(packet)); });
+  }
   void close() {
-    if (!encoded) encoder.finish([this](PacketHandle packet) { keep(std::move(packet)); });
+    if (encoded) return;
+    while (!pending.empty()) encodeFirstPending();
+    encoder.finish([this](PacketHandle packet) { keep(std::move(packet)); });
     encoded = true;
   }
   void keep(PacketHandle packet) {
@@ -102,14 +120,14 @@ class SmartCutWriter {
     sets_ = ParameterSets(codec_,
                           QByteArray(reinterpret_cast<const char*>(video->extradata), video->extradata_size));
     if (!layout.head.empty()) {
-      head_ =
-          std::make_unique<ReEncodedPart>(source, layout.head, layout.headDecodeFrom, stretch.start, sets_);
+      head_ = std::make_unique<ReEncodedPart>(source, layout.head, layout.headDecodeFrom, stretch.start,
+                                              sets_, layout.reorderDepth);
       head_->sampleStart = layout.entry;
       head_->sampleFrames = comparedFrames;
     }
     if (!layout.tail.empty())
-      tail_ =
-          std::make_unique<ReEncodedPart>(source, layout.tail, layout.tailDecodeFrom, stretch.start, sets_);
+      tail_ = std::make_unique<ReEncodedPart>(source, layout.tail, layout.tailDecodeFrom, stretch.start,
+                                              sets_, layout.reorderDepth);
     const double frames = (stretch.end - stretch.start) * av_q2d(source.video()->time_base) *
                           std::max(1.0, av_q2d(source.video()->avg_frame_rate));
     work_ = frames + (layout.head.size() + layout.tail.size()) * kEncodeCost;

@@ -1,5 +1,7 @@
 #include "cut/media/nal.h"
 
+#include "cut/media/bit_reader.h"
+
 namespace vintrel::cut {
 
 namespace {
@@ -8,31 +10,6 @@ constexpr int kH264Idr = 5, kH264Sps = 7, kH264Pps = 8;
 constexpr int kHevcBlaWLp = 16, kHevcCra = 21, kHevcBlaNLp = 18, kHevcVps = 32, kHevcPps = 34;
 
 uint8_t Byte(const QByteArray& bytes, qsizetype at) { return static_cast<uint8_t>(bytes.at(at)); }
-
-// An unsigned Exp-Golomb number from byte `at` on: one of the few fields we read near a NAL
-// unit's start. None where the bytes end first.
-std::optional<unsigned> UnsignedGolomb(const QByteArray& bytes, qsizetype at) {
-  qsizetype bit = at * 8;
-  auto next = [&]() -> int {
-    if (bit >= bytes.size() * 8) return -1;
-    const int value = (Byte(bytes, bit / 8) >> (7 - bit % 8)) & 1;
-    ++bit;
-    return value;
-  };
-  int zeros = 0, first = next();
-  while (first == 0 && zeros < 32) {
-    ++zeros;
-    first = next();
-  }
-  if (first != 1) return std::nullopt;
-  unsigned value = 0;
-  for (int i = 0; i < zeros; ++i) {
-    const int digit = next();
-    if (digit < 0) return std::nullopt;
-    value = value << 1 | unsigned(digit);
-  }
-  return (1u << zeros) - 1 + value;
-}
 
 }  // namespace
 
@@ -155,8 +132,10 @@ std::optional<int> H264ParameterSetId(const QByteArray& unit) {
   const int type = NalType(AV_CODEC_ID_H264, unit);
   const qsizetype at = type == kH264Sps ? 4 : 1;
   if ((type != kH264Sps && type != kH264Pps) || unit.size() <= at) return std::nullopt;
-  if (const std::optional<unsigned> id = UnsignedGolomb(unit, at)) return int(*id);
-  return std::nullopt;
+  BitReader reader(unit, at);
+  const uint32_t id = reader.unsignedGolomb();
+  if (reader.failed() || id > 255) return std::nullopt;
+  return int(id);
 }
 
 int FreeH264ParameterSetId(const QList<QByteArray>& units) {

@@ -1,8 +1,11 @@
 #include "cut/media/source.h"
 
+#include <algorithm>
+
 #include "cut/cut_error.h"
 #include "cut/media/decoder.h"
 #include "cut/media/nal.h"
+#include "cut/media/sequence_parameters.h"
 
 namespace vintrel::cut {
 
@@ -37,6 +40,9 @@ Source::Source(const QString& path) : path_(path) {
     throw CutError("The input cannot be read as a video: its picture size is unknown.");
   const QByteArray extradata(reinterpret_cast<const char*>(video->extradata), video->extradata_size);
   nalLengthSize_ = NalLengthSize(video->codec_id, extradata);
+  const std::optional<int> declared =
+      DeclaredReorderDepth(video->codec_id, ParameterSets(video->codec_id, extradata));
+  reorderDepth_ = std::max(video->video_delay, declared.value_or(0));
 }
 
 std::vector<int> Source::streamsOf(AVMediaType type) const {

@@ -28,6 +28,9 @@ class Source {
   AVStream* video() const { return stream(videoIndex_); }
   int videoIndex() const { return videoIndex_; }
   int nalLengthSize() const { return nalLengthSize_; }
+  // How many frames decoding may run ahead of display, as the stream declares it: its
+  // parameter sets, or the decoder's delay where that is more.
+  int reorderDepth() const { return reorderDepth_; }
   // The streams of one kind, in order; the first sound stream (-1 without one).
   std::vector<int> streamsOf(AVMediaType type) const;
   int firstAudio() const;
@@ -59,6 +62,7 @@ class Source {
   InputHandle context_;
   int videoIndex_ = -1;
   int nalLengthSize_ = 4;
+  int reorderDepth_ = 0;
 };
 
 }  // namespace vintrel::cut

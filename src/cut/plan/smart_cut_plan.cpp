@@ -84,12 +84,13 @@ bool EndWindowDone(const std::vector<VideoPacket>& packets, const Stretch& stret
 }
 
 SmartCutDecision PlanSmartCut(const std::vector<VideoPacket>& startWindow,
-                              const std::vector<VideoPacket>& endWindow, const Stretch& stretch) {
+                              const std::vector<VideoPacket>& endWindow, const Stretch& stretch,
+                              int declaredReorderDepth) {
   const std::optional<size_t> entryIndex = FirstEntry(startWindow, stretch);
   if (!entryIndex) return {std::nullopt, "the stretch holds no key frame a copy can start at"};
   SmartCutLayout layout;
   layout.entry = startWindow[*entryIndex].pts;
-  layout.reorderDepth = std::max(ReorderDepth(startWindow), ReorderDepth(endWindow));
+  layout.reorderDepth = std::max({declaredReorderDepth, ReorderDepth(startWindow), ReorderDepth(endWindow)});
 
   // The head: frames shown from the start mark to the entry, leading pictures of it included.
   for (const VideoPacket& packet : startWindow)

@@ -24,7 +24,7 @@ struct SmartCutLayout {
   std::optional<int64_t> copyBefore;  // the first packet not copied, in decoding order; none: the file's end
   std::vector<int64_t> tail;          // frames that refer past the end (or follow a gap of the copy)
   int64_t tailDecodeFrom = 0;         // the clean key frame the tail's decoding starts at
-  int reorderDepth = 0;               // how many frames decoding runs ahead of display
+  int reorderDepth = 0;               // how many frames decoding runs ahead of display, at most
 };
 
 struct SmartCutDecision {
@@ -39,8 +39,11 @@ bool StartWindowDone(const std::vector<VideoPacket>& packets, const Stretch& str
 bool EndWindowDone(const std::vector<VideoPacket>& packets, const Stretch& stretch);
 
 // `startWindow` and `endWindow`: video packets in decoding order, each from a key frame at or
-// before its mark (the same packets where the marks are close).
+// before its mark (the same packets where the marks are close). `declaredReorderDepth`: what
+// the stream says of its reordering (see Source::reorderDepth); the windows show only what
+// happens near the marks, and a copy may reorder deeper between them.
 SmartCutDecision PlanSmartCut(const std::vector<VideoPacket>& startWindow,
-                              const std::vector<VideoPacket>& endWindow, const Stretch& stretch);
+                              const std::vector<VideoPacket>& endWindow, const Stretch& stretch,
+                              int declaredReorderDepth);
 
 }  // namespace vintrel::cut

@@ -2,6 +2,7 @@
 // to the stretch.
 #include <gtest/gtest.h>
 
+#include "cut/cut_error.h"
 #include "cut/make/decoding_times.h"
 #include "cut/make/subtitle_cues.h"
 
@@ -31,6 +32,9 @@ TEST(DecodingTimes, EvenStepsAcrossJoins) {
   EXPECT_EQ(DtsOf({0, 1, 2}, 0), (std::vector<int64_t>{0, 1, 2}));
   // A variable rate keeps its own steps.
   EXPECT_EQ(DtsOf({0, 2, 3, 7, 8}, 0, 2), (std::vector<int64_t>{0, 2, 3, 7, 8}));
+  // Reordered deeper than the depth given: no times both in order and before display, so the
+  // copy is refused rather than written with times that run backwards.
+  EXPECT_THROW(DtsOf({0, 3, 2, 1}, 1), CutError);
 }
 
 TEST(SubtitleCues, ClippedToTheStretch) {

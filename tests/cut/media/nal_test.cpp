@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "cut/media/sequence_parameters.h"
+
 using namespace vintrel::cut;
 
 namespace {
@@ -61,6 +63,34 @@ TEST(Nal, CleanEntries) {
   const QByteArray marked = MarkedAsBrokenLink(unit({21 << 1, 1}), 4);
   EXPECT_EQ(NalType(AV_CODEC_ID_HEVC, SplitLengthPrefixed(marked, 4).first()), 18);
   EXPECT_TRUE(IsCleanEntry(AV_CODEC_ID_HEVC, marked, 4));
+}
+
+// The reordering a copy's decoding times must allow for, as real encoders' parameter sets
+// declare it: read wrongly, a copy that reorders deeper than the frames near the marks gets
+// decoding times that run backwards.
+TEST(Nal, DeclaredReorderDepth) {
+  const struct {
+    const char* what;
+    AVCodecID codec;
+    QByteArray unit;
+    std::optional<int> depth;
+  } cases[] = {
+      {"x264 veryfast, B-pyramid", AV_CODEC_ID_H264,
+       QByteArray::fromHex("6764000dacd94141fb011000000300100000030320f1429960"), 2},
+      {"x264 baseline", AV_CODEC_ID_H264,
+       QByteArray::fromHex("6742c00dd90141fb011000000300100000030320f142a480"), 0},
+      // Main at level 4.0, 1920x1088, no VUI: what the level's buffer holds at that size.
+      {"no bitstream restriction", AV_CODEC_ID_H264, QByteArray::fromHex("674d0028eca03c011320"), 4},
+      {"x265 defaults", AV_CODEC_ID_HEVC,
+       QByteArray::fromHex(
+           "42010101600000030090000003000003003ca00a080f165959a4932bc05a020000030002000003003210"),
+       2},
+      {"cut short", AV_CODEC_ID_H264, QByteArray::fromHex("6764000dacd941"), std::nullopt},
+      {"a PPS", AV_CODEC_ID_H264, kPps, std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DeclaredReorderDepth(c.codec, c.unit), c.depth) << c.what;
+  // An Exp-Golomb code longer than any valid one is no id (and reads nothing past its bytes).
+  EXPECT_EQ(H264ParameterSetId(Bytes({0x68, 0, 0, 0, 0, 0x80, 0})), std::nullopt);
 }
 
 }  // namespace

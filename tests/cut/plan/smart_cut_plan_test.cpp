@@ -60,7 +60,7 @@ TEST(SmartCutPlan, Layouts) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const SmartCutDecision decision =
-        PlanSmartCut(From(gops, c.stretch.start), From(gops, c.stretch.end), c.stretch);
+        PlanSmartCut(From(gops, c.stretch.start), From(gops, c.stretch.end), c.stretch, 0);
     ASSERT_TRUE(decision.layout) << decision.reason.toStdString();
     const SmartCutLayout& layout = *decision.layout;
     EXPECT_EQ(layout.head, c.head);
@@ -78,8 +78,9 @@ TEST(SmartCutPlan, LongGopCopiesUpToTheEndMark) {
   // 10 s GOPs at 25 fps: only the B-frames whose reference lies past the end are re-encoded.
   const std::vector<VideoPacket> gops = ClosedGops(750, 250);
   const Stretch stretch{250, 742};
-  const SmartCutDecision decision = PlanSmartCut(From(gops, 250), From(gops, 742), stretch);
+  const SmartCutDecision decision = PlanSmartCut(From(gops, 250), From(gops, 742), stretch, 3);
   ASSERT_TRUE(decision.layout);
+  EXPECT_EQ(decision.layout->reorderDepth, 3) << "the stream's declared depth, deeper than near the marks";
   EXPECT_LE(decision.layout->tail.size(), 3u);
   EXPECT_EQ(decision.layout->tailDecodeFrom, 500) << "the last key frame before them";
 }
@@ -87,10 +88,10 @@ TEST(SmartCutPlan, LongGopCopiesUpToTheEndMark) {
 TEST(SmartCutPlan, WhatIsNotSmartCut) {
   // Key frames that are not clean entries (H.264 open GOP's recovery points): none to copy from.
   const std::vector<VideoPacket> open = ClosedGops(200, 25, false);
-  EXPECT_FALSE(PlanSmartCut(From(open, 63), From(open, 184), {63, 184}).layout);
+  EXPECT_FALSE(PlanSmartCut(From(open, 63), From(open, 184), {63, 184}, 0).layout);
   // No key frame between the marks.
   const std::vector<VideoPacket> gops = ClosedGops(200, 50);
-  const SmartCutDecision inside = PlanSmartCut(From(gops, 55), From(gops, 90), {55, 90});
+  const SmartCutDecision inside = PlanSmartCut(From(gops, 55), From(gops, 90), {55, 90}, 0);
   EXPECT_FALSE(inside.layout);
   EXPECT_FALSE(inside.reason.isEmpty());
 }
@@ -100,7 +101,7 @@ TEST(SmartCutPlan, LeadingPicturesOfTheEntryAreReEncodedNotCopied) {
   std::vector<VideoPacket> packets = {{0, 1, true, true}, {3, 1}, {1, 1}, {2, 1}, {5, 1}, {4, 1},
                                       {8, 1, true, true}, {6, 1}, {7, 1}};
   for (int64_t i = 9; i < 40; ++i) packets.push_back({i, 1});
-  const SmartCutDecision decision = PlanSmartCut(packets, packets, {5, 30});
+  const SmartCutDecision decision = PlanSmartCut(packets, packets, {5, 30}, 0);
   ASSERT_TRUE(decision.layout);
   EXPECT_EQ(decision.layout->head, (std::vector<int64_t>{5, 6, 7}));
   EXPECT_EQ(decision.layout->entry, 8);
@@ -112,7 +113,7 @@ TEST(SmartCutPlan, VariableFrameTimesAreTakenAsTheyAre) {
   std::vector<VideoPacket> packets;
   for (int64_t t = 0; t < 300; t += t < 150 ? 1 : 2)
     packets.push_back({t, t < 150 ? 1 : 2, t % 30 == 0, t % 30 == 0});
-  const SmartCutDecision decision = PlanSmartCut(From(packets, 75), From(packets, 225), {75, 225});
+  const SmartCutDecision decision = PlanSmartCut(From(packets, 75), From(packets, 225), {75, 225}, 0);
   ASSERT_TRUE(decision.layout);
   EXPECT_EQ(decision.layout->head, Range(75, 90));
   EXPECT_EQ(decision.layout->copyBefore, 226);

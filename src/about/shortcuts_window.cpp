@@ -1,0 +1,42 @@
+#include "about/shortcuts_window.h"
+
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace vintrel {
+
+ShortcutsWindow::ShortcutsWindow(const QList<ShortcutRow>& rows, QWidget* owner) : QDialog(owner) {
+  setObjectName("shortcutsWindow");
+  setWindowTitle("Keyboard Shortcuts");
+  setSizeGripEnabled(true);
+  table = new QTableWidget(static_cast<int>(rows.size()), 2, this);
+  table->setObjectName("shortcutsTable");
+  table->setHorizontalHeaderLabels({"Key", "What it does"});
+  table->verticalHeader()->hide();
+  table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table->setSelectionBehavior(QAbstractItemView::SelectRows);
+  table->setWordWrap(false);
+  for (int row = 0; row < rows.size(); ++row) {
+    table->setItem(row, 0, new QTableWidgetItem(rows[row].keys));
+    table->setItem(row, 1, new QTableWidgetItem(rows[row].what));
+  }
+  table->resizeColumnsToContents();
+  table->horizontalHeader()->setStretchLastSection(true);
+
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(table);
+  layout->addWidget(buttons);
+
+  // As large as the list needs, up to most of a small screen; the rest scrolls.
+  const int width = table->horizontalHeader()->length() + table->frameWidth() * 2 + 24;
+  const int height = table->verticalHeader()->length() + table->horizontalHeader()->height() +
+                     table->frameWidth() * 2 + buttons->sizeHint().height() + 32;
+  resize(std::max(width, sizeHint().width()), std::min(height, 700));
+}
+
+}  // namespace vintrel
