@@ -15,6 +15,8 @@
 
 #include "about/links.h"
 #include "app/layout.h"
+#include "cut/cut_error.h"
+#include "save/tracks_dialog.h"
 #include "widgets/window_style.h"
 
 namespace vintrel {
@@ -124,6 +126,7 @@ void MainWindow::createControls() {
   playSelectedButton = makeButton(this, "playSelectedButton", "Play Selected", layout::kPlaySelectedButton);
   saveButton = makeButton(this, "saveButton", "Save", layout::kSaveButton);
   websiteButton = makeButton(this, "websiteButton", "Website", layout::kWebsiteButton);
+  tracksButton = makeButton(this, "tracksButton", "Tracks...", layout::kTracksButton);
 
   progressBar = new QProgressBar(this);
   progressBar->setObjectName("progressBar");
@@ -134,6 +137,22 @@ void MainWindow::createControls() {
 
   connectPreviews();
   connectControls();
+}
+
+void MainWindow::onTracksTriggered() {
+  if (!session_.hasFile() || session_.isSaving()) return;
+  std::vector<cut::Track> tracks;
+  try {
+    tracks = cut::ReadTracks(session_.file());
+  } catch (const cut::CutError& error) {
+    services_.messages.inform(kNoTracks, error.message());
+    return;
+  }
+  auto* dialog = new TracksDialog(tracks, session_.keptTracks(), session_.defaultSound(), this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  connect(dialog, &QDialog::accepted, this,
+          [this, dialog] { session_.setTracks(dialog->keptTracks(), dialog->defaultSound()); });
+  dialog->open();
 }
 
 void MainWindow::connectPreviews() {
@@ -232,6 +251,7 @@ void MainWindow::createActions() {
   frameBackAction = make("frameBackAction", "One frame back", Qt::Key_Comma, [this] { stepFrame(false); });
   frameForwardAction =
       make("frameForwardAction", "One frame forward", Qt::Key_Period, [this] { stepFrame(true); });
+  tracksAction = make("tracksAction", "Tracks...", {}, &MainWindow::onTracksTriggered);
   previousKeyFrameAction = make("previousKeyFrameAction", "Previous key frame", Qt::ALT | Qt::Key_Left,
                                 [this] { stepToKeyFrame(false); });
   nextKeyFrameAction =
@@ -257,6 +277,7 @@ void MainWindow::createActions() {
   bindButton(playSelectedButton, playSelectedAction);
   bindButton(saveButton, saveAction);
   bindButton(websiteButton, websiteAction);
+  bindButton(tracksButton, tracksAction);
   for (QPushButton* button : findChildren<QPushButton*>()) button->installEventFilter(this);
 }
 
@@ -268,6 +289,7 @@ void MainWindow::showSession() {
         stepBackAction, stepForwardAction, jumpBackAction, jumpForwardAction, frameBackAction,
         frameForwardAction, previousKeyFrameAction, nextKeyFrameAction})
     action->setEnabled(!saving);
+  tracksAction->setEnabled(!saving && session_.hasFile());
   positionSlider->setEnabled(!saving);
   updateEscape();
   saveAction->setText(saving ? "Cancel" : "Save");
@@ -473,6 +495,7 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) { showContextMenu(ev
 void MainWindow::showContextMenu(const QPoint& at) {
   QMenu menu(this);
   menu.addSeparator();
+  menu.addAction(tracksAction);
   menu.addAction(shortcutsAction);
   menu.addAction(aboutAction);
   menu.addSeparator();

@@ -44,6 +44,7 @@ struct Services {
 inline constexpr double kTimeFontShare = 8.25 / 9;
 
 inline const char* kCannotPlay = "Vintrel cannot play this file.";
+inline const char* kNoTracks = "The tracks of this file cannot be read.";
 inline const char* kOpenFilter =
     "All Video Files|*.dat;*.mp4;*.wmv;*.mov;*.avi;*.divx;*.mpg;*.flv;*.mkv;*.vob|All Files(*.*)|*.*";
 
@@ -91,6 +92,7 @@ class MainWindow : public QWidget {
   QAction* marksToFrameAction;      // in the context menu; remembered
   QAction* shortcutsAction;         // F1: the Keyboard Shortcuts window
   QAction* contextMenuAction;       // Shift+F10, as the Menu key does
+  QAction* tracksAction;            // the Tracks dialog: which streams a save keeps
   QAction* previousKeyFrameAction;  // Alt+Left: where a copy can start, before the position
   QAction* nextKeyFrameAction;      // Alt+Right
 
@@ -113,6 +115,7 @@ class MainWindow : public QWidget {
   QPushButton* playSelectedButton;
   QPushButton* saveButton;
   QPushButton* websiteButton;
+  QPushButton* tracksButton;
   QProgressBar* progressBar;
   // Moves the slider and the position label once a second while the video plays.
   QTimer* positionTimer;
@@ -176,6 +179,7 @@ class MainWindow : public QWidget {
   void stepBy(int seconds);
   void stepFrame(bool forward);
   void stepToKeyFrame(bool forward);
+  void onTracksTriggered();
   void connectPreviews();  // key frames, the cost line and the picture under the pointer
   void showHoverPicture(const QImage& picture);
   void toggleFullScreen();

@@ -73,17 +73,16 @@ TEST_P(PlanAgainstTheCut, CountsWhatTheCutMakes) {
   EXPECT_EQ(plan["head"].toInt() + plan["copy"].toInt() + plan["tail"].toInt(), total);
 }
 
-INSTANTIATE_TEST_SUITE_P(Marks, PlanAgainstTheCut,
-                         testing::Values(Row{"h264.mp4", "2", "10", "mp4"},     // key frame to key frame
-                                         Row{"h264.mp4", "3", "9.5", "mp4"},    // mid-GOP both ends
-                                         Row{"h264.mp4", "0", "16", "mp4"},     // the whole clip
-                                         Row{"h264.mp4", "4.04", "14", "mkv"},  // a frame after a key frame
-                                         Row{"h264.mp4", "2.5", "3.5", "mp4"},  // no key frame inside
-                                         Row{"h264.mp4", "5", "11", "avi"},     // a type that takes no copy
-                                         Row{"h264.mkv", "1.96", "12.04", "mkv"},  // a frame either side
-                                         Row{"hevc.mp4", "3", "11", "mp4"}),       // open GOP entries
-                         [](const testing::TestParamInfo<Row>& info) {
-                           return "row" + std::to_string(info.index);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Marks, PlanAgainstTheCut,
+    testing::Values(Row{"h264.mp4", "2", "10", "mp4"},     // key frame to key frame
+                    Row{"h264.mp4", "3", "9.5", "mp4"},    // mid-GOP both ends
+                    Row{"h264.mp4", "0", "16", "mp4"},     // the whole clip
+                    Row{"h264.mp4", "4.04", "14", "mkv"},  // a frame after a key frame
+                    Row{"h264.mp4", "2.5", "3.5", "mp4"},  // no key frame inside
+                    Row{"h264.mp4", "5", "11", "avi"},     // a type that takes no copy
+                    Row{"h264.mkv", "3", "12.04", "mkv"},  // mid-GOP to a frame past a key frame
+                    Row{"hevc.mp4", "3", "11", "mp4"}),    // open GOP entries
+    [](const testing::TestParamInfo<Row>& info) { return "row" + std::to_string(info.index); });
 
 }  // namespace
