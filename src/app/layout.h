@@ -20,7 +20,7 @@ inline constexpr QRect kEndLabel{423, 184, 57, 12};
 inline constexpr QRect kMarkEndButton{418, 200, 67, 22};
 inline constexpr QRect kHelpButton{418, 240, 67, 22};
 inline constexpr QRect kLengthLabel{26, 319, 57, 12};
-inline constexpr QRect kCostLabel{90, 318, 256, 14};
+inline constexpr QRect kCostLabel{100, 318, 226, 14};
 // The video's length, under the slider's far end, where its thumb stands at the last second.
 inline constexpr QRect kDurationLabel{349, 319, 57, 12};
 inline constexpr QRect kPlaySelectedButton{7, 335, 102, 22};

@@ -204,9 +204,9 @@ void MainWindow::connectControls() {
   // Keyboard focus in reading order: the picture and the column beside it, top to bottom,
   // then the slider and the row under it, left to right. The slider holds the focus when the
   // window opens.
-  QWidget* order[] = {videoArea,          playButton,    stopButton,   openButton,
-                      markStartButton,    markEndButton, helpButton,   positionSlider,
-                      playSelectedButton, saveButton,    websiteButton};
+  QWidget* order[] = {videoArea,          playButton,    stopButton,    openButton,
+                      markStartButton,    markEndButton, helpButton,    positionSlider,
+                      playSelectedButton, saveButton,    websiteButton, tracksButton};
   for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
   positionSlider->setFocus();
 }
