@@ -495,11 +495,11 @@ void MainWindow::contextMenuEvent(QContextMenuEvent* event) { showContextMenu(ev
 void MainWindow::showContextMenu(const QPoint& at) {
   QMenu menu(this);
   menu.addSeparator();
-  menu.addAction(tracksAction);
   menu.addAction(shortcutsAction);
   menu.addAction(aboutAction);
   menu.addSeparator();
   menu.addAction(marksToFrameAction);
+  menu.addAction(tracksAction);
   menu.exec(at);
 }
 
