@@ -7,3 +7,5 @@ vintrel_add_test(layout_test SOURCES app/layout_test.cpp LABELS shell logic TIME
 # The command line: the file to open, help and the version.
 vintrel_add_test(command_line_test SOURCES app/command_line_test.cpp LABELS shell logic TIMEOUT 60)
 add_dependencies(command_line_test vintrel)
+# The boxes and windows over the main window: Esc, keys, their place and size.
+vintrel_add_test(boxes_test SOURCES app/boxes_test.cpp LABELS shell logic TIMEOUT 60)

@@ -3,6 +3,7 @@
 #include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -19,11 +20,13 @@ ShortcutsWindow::ShortcutsWindow(const QList<ShortcutRow>& rows, QWidget* owner)
   table->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table->setSelectionBehavior(QAbstractItemView::SelectRows);
   table->setWordWrap(false);
+  table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
   for (int row = 0; row < rows.size(); ++row) {
     table->setItem(row, 0, new QTableWidgetItem(rows[row].keys));
     table->setItem(row, 1, new QTableWidgetItem(rows[row].what));
   }
   table->resizeColumnsToContents();
+  const int listWidth = table->horizontalHeader()->length();
   table->horizontalHeader()->setStretchLastSection(true);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
@@ -33,9 +36,12 @@ ShortcutsWindow::ShortcutsWindow(const QList<ShortcutRow>& rows, QWidget* owner)
   layout->addWidget(buttons);
 
   // As large as the list needs, up to most of a small screen; the rest scrolls.
-  const int width = table->horizontalHeader()->length() + table->frameWidth() * 2 + 24;
-  const int height = table->verticalHeader()->length() + table->horizontalHeader()->height() +
-                     table->frameWidth() * 2 + buttons->sizeHint().height() + 32;
+  const QMargins margins = layout->contentsMargins();
+  const int width = listWidth + table->frameWidth() * 2 + table->verticalScrollBar()->sizeHint().width() +
+                    margins.left() + margins.right();
+  const int height = table->verticalHeader()->length() + table->horizontalHeader()->sizeHint().height() +
+                     table->frameWidth() * 2 + buttons->sizeHint().height() + layout->spacing() + margins.top() +
+                     margins.bottom();
   resize(std::max(width, sizeHint().width()), std::min(height, 700));
 }
 

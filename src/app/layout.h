@@ -4,6 +4,7 @@
 #include <QRect>
 #include <QSize>
 #include <algorithm>
+#include <cmath>
 
 namespace vintrel::layout {
 
@@ -102,11 +103,9 @@ inline double controlScale(QSize size, double fontScale) {
 // size: each edge keeps its distance (scaled) to the window's edge it follows. A size below
 // the smallest window counts as that.
 inline QRect placed(const Spot& spot, QSize size, bool hundredths = false, double scale = 1) {
-  size = size.expandedTo(QSize(int(kWindow.width() * scale + 0.5), int(kWindow.height() * scale + 0.5)));
-  auto near = [scale](int design) { return int(design * scale + 0.5); };
-  auto far = [scale](int design, int window, int extent) {
-    return extent - int((window - design) * scale + 0.5);
-  };
+  auto near = [scale](int design) { return static_cast<int>(std::lround(design * scale)); };
+  auto far = [near](int design, int window, int extent) { return extent - near(window - design); };
+  size = size.expandedTo(QSize(near(kWindow.width()), near(kWindow.height())));
   const QRect& d = spot.design;
   const int right = d.x() + d.width(), bottom = d.y() + d.height();
   const int x0 = spot.follow.right ? far(d.x(), kWindow.width(), size.width()) : near(d.x());

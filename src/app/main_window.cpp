@@ -268,6 +268,10 @@ void MainWindow::createActions() {
     layOutControls();  // the time labels' width
   });
 
+  bindButtons();
+}
+
+void MainWindow::bindButtons() {
   bindButton(playButton, playPauseAction);
   bindButton(stopButton, stopAction);
   bindButton(openButton, openAction);

@@ -143,6 +143,8 @@ class MainWindow : public QWidget {
   void createControls();
   void connectControls();  // the position timer, the slider's signals, the focus order
   void createActions();
+  // Each button shows its action and triggers it.
+  void bindButtons();
   // Puts the window where and as large as it was left last time, when that still fits a screen.
   void restoreWindow();
   // Every control where the layout puts it for the window's present size.

@@ -68,9 +68,10 @@ void expectWellLaidOut(vintrel::MainWindow& w, double scale) {
     }
     for (const Control& other : kControls) {
       if (&other != &c && std::string(c.name) != "positionSlider" &&
-          std::string(other.name) != "positionSlider")
+          std::string(other.name) != "positionSlider") {
         EXPECT_FALSE(control->geometry().intersects(w.findChild<QWidget*>(other.name)->geometry()))
             << other.name;
+      }
     }
   }
   const QRect video = w.videoArea->geometry(), slider = w.positionSlider->geometry();
@@ -78,8 +79,9 @@ void expectWellLaidOut(vintrel::MainWindow& w, double scale) {
   for (const char* name : kColumn) {
     const QRect r = w.findChild<QWidget*>(name)->geometry();
     EXPECT_GT(r.left(), video.right()) << name;
-    if (previousBottom >= 0)
+    if (previousBottom >= 0) {
       EXPECT_LE(r.top() - previousBottom, 20 * scale) << "an empty stretch above " << name;
+    }
     previousBottom = r.bottom();
   }
   EXPECT_NEAR(slider.left(), video.left(), 2 * scale);

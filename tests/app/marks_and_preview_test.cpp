@@ -126,7 +126,9 @@ TEST(MarkTicks, DrawnAcrossTheSliderAtTheMarkedSecondWithTheSpanShaded) {
     EXPECT_GT(painted[0].middle, previous);
     previous = painted[0].middle;
     EXPECT_NEAR(painted[0].middle, w.positionSlider->handleRect(second).center().x(), 2);
-    if (second == 50) EXPECT_NEAR(painted[0].middle + slider.x(), slider.center().x(), 3);
+    if (second == 50) {
+      EXPECT_NEAR(painted[0].middle + slider.x(), slider.center().x(), 3);
+    }
   }
   // Apart, two marks; the span between them is shaded, what lies outside is not.
   r.markStart(20);

@@ -14,13 +14,6 @@ namespace {
 
 using fakes::Rig;
 
-// The window shown and active, as a user has it: shortcuts only reach an active window.
-void activate(Rig& r) {
-  r.w().show();
-  r.w().activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&r.w()));
-}
-
 void press(QWidget* focus, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
   focus->setFocus();
   QTest::keyClick(focus, static_cast<Qt::Key>(key), modifiers);
@@ -144,7 +137,7 @@ TEST(Shortcuts, EachKeyDoesWhatItsButtonDoesWhereverTheFocusIs) {
     for (const char* focusName : {"positionSlider", "saveButton", "videoArea"}) {
       SCOPED_TRACE(std::string(c.what) + ", focus on " + focusName);
       Rig r;
-      activate(r);
+      r.activate();
       c.stage(r);
       press(r.w().findChild<QWidget*>(focusName), c.key, c.modifiers);
       c.expect(r);
@@ -155,7 +148,7 @@ TEST(Shortcuts, EachKeyDoesWhatItsButtonDoesWhereverTheFocusIs) {
 // Only Esc and the button cancel a save: the Save key pressed again, as people do, is ignored.
 TEST(Shortcuts, NothingWhileTheButtonIsDisabledAndEscCancelsASave) {
   Rig r;
-  activate(r);
+  r.activate();
   r.open();
   r.markStart(3);
   r.markEnd(8);
@@ -211,7 +204,7 @@ TEST(Shortcuts, ButtonsNameTheirKeys) {
 // Help still offers the codec page.
 TEST(Shortcuts, TheShortcutsWindowListsEveryKeyAndHelpKeepsTheCodecPage) {
   Rig r;
-  activate(r);
+  r.activate();
   r.w().shortcutsAction->trigger();
   vintrel::ShortcutsWindow* list = r.w().shortcutsWindow();
   ASSERT_TRUE(list);

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QSignalSpy>
+#include <QTest>
 #include <algorithm>
 #include <cmath>
 
@@ -248,6 +249,12 @@ void Rig::markStart(double position) {
 void Rig::markEnd(double position) {
   player->pos = position;
   w().markEndAction->trigger();
+}
+
+void Rig::activate() {
+  w().show();
+  w().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w()));
 }
 
 void Rig::tick() { QMetaObject::invokeMethod(w().positionTimer, "timeout", Qt::DirectConnection); }

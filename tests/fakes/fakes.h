@@ -204,6 +204,9 @@ struct Rig {
   ~Rig();
   MainWindow& w() { return *window; }
   FakePlayer& p() { return *player; }
+  // Shows the window and makes it the active one, as a user has it: shortcuts only reach an
+  // active window.
+  void activate();
 
   // Opens a file through Open's dialog; it plays from 0 once loaded (at once, unless the
   // player's autoLoad is off).

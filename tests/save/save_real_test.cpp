@@ -125,7 +125,7 @@ TEST_F(SaveReal, TheBarRisesWithTheCutAndReaches100OnlyWithTheFile) {
   EXPECT_TRUE(messages_.shown.back().report.startsWith("Re-encoded: "))
       << messages_.shown.back().report.toStdString();
   EXPECT_EQ(window_->progressBar->value(), 0);
-  EXPECT_EQ(window_->windowTitle(), "Vintrel");
+  EXPECT_EQ(window_->windowTitle(), "long.avi - Vintrel");
   const testmedia::ProbeResult probe = testmedia::Probe(output_);
   EXPECT_NEAR(probe.duration, 28, 0.1);
   EXPECT_TRUE(workFiles(folder_.path()).isEmpty());

@@ -47,7 +47,7 @@ TEST(Hostile, SpacePausesThePictureWhateverHasTheFocus) {
   const QString clip = testmedia::MakeClip(dir.path() + "/moving.mp4", 30);
   ASSERT_FALSE(clip.isEmpty());
   xtest::Program vintrel(x, programPath(), {}, {clip});
-  const unsigned long window = x.WaitForWindow("Vintrel");
+  const unsigned long window = x.WaitForWindow("moving.mp4 - Vintrel");
   ASSERT_NE(window, 0u);
   const QRect g = x.Geometry(window);
   x.Focus(window);
@@ -74,7 +74,7 @@ TEST(Hostile, ATypedNameWithDoubleQuotesIsSavedUnderExactlyThatName) {
   const QString wanted = dir.path() + "/target/cut \"q\" it.mp4";
 
   xtest::Program vintrel(x, programPath(), {}, {clip});
-  const unsigned long window = x.WaitForWindow("Vintrel");
+  const unsigned long window = x.WaitForWindow("source.mp4 - Vintrel");
   ASSERT_NE(window, 0u);
   x.Focus(window);
   QThread::msleep(1000);
@@ -87,7 +87,7 @@ TEST(Hostile, ATypedNameWithDoubleQuotesIsSavedUnderExactlyThatName) {
   x.Key("ctrl+a");
   x.Type(wanted);
   x.Key("Return");
-  const unsigned long done = x.WaitForWindow("Vintrel", 60000, window);
+  const unsigned long done = x.WaitForWindow("Vintrel", 60000);
   ASSERT_NE(done, 0u) << "no message after the save";
   x.Key("Return");
   EXPECT_TRUE(QFileInfo::exists(wanted)) << "nothing at the name typed";

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDBusConnection>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -125,7 +126,9 @@ struct Started {
   QRect g;
   Started(xtest::XServer& server, const QStringList& args = {}, const QStringList& env = {})
       : x(server), program(server, ProgramPath(), env, args) {
-    window = x.WaitForWindow("Vintrel");
+    // A file given names the window once it opens.
+    window =
+        x.WaitForWindow(args.isEmpty() ? QString("Vintrel") : QFileInfo(args[0]).fileName() + " - Vintrel");
     if (window) g = x.Geometry(window);
   }
   QPoint At(QPoint p) const { return g.topLeft() + p; }
@@ -164,13 +167,40 @@ TEST(Program, StartsWithItsWindowAndControlsAndClosesCleanly) {
     EXPECT_GT(Ink(shot, button.adjusted(2, 2, -2, -2)), 20)
         << "a button at " << button.x() << "," << button.y();
 
-  // "About..." from the window's context menu opens the About window.
-  x.Click(vintrel.At(QPoint(440, 120)), 3);
+  // F1 lists the keys; Esc closes the list.
+  x.Focus(vintrel.window);
+  x.Key("F1");
+  const unsigned long keys = x.WaitForWindow("Keyboard Shortcuts", 10000);
+  ASSERT_NE(keys, 0u) << "no Keyboard Shortcuts window";
+  x.Focus(keys);
+  x.Key("Escape");
+  EXPECT_TRUE(WaitUntil([&] { return x.Windows("Keyboard Shortcuts").empty(); }, 5000)) << "Esc left it open";
+
+  // "About..." from the window's context menu, opened with Shift+F10, opens the About window
+  // over the main window; Esc closes it.
+  x.Focus(vintrel.window);
+  x.Key("shift+F10");
+  x.Key("Down");
   x.Key("Down");
   x.Key("Return");
   const unsigned long about = x.WaitForWindow("About", 10000);
   ASSERT_NE(about, 0u) << "no About window";
-  EXPECT_EQ(x.Geometry(about).size(), QSize(558, 321));
+  // Centred on it, as far as the screen's edge allows (this window stands in its corner); Qt
+  // leaves room for a title bar it assumes where no window manager draws one.
+  const QRect aboutAt = x.Geometry(about);
+  const QPoint centred = vintrel.g.center() - QPoint(aboutAt.width() / 2, aboutAt.height() / 2);
+  EXPECT_LE(
+      (aboutAt.topLeft() - QPoint(std::max(0, centred.x()), std::max(0, centred.y()))).manhattanLength(), 52)
+      << "not over the window";
+  x.Screenshot().save(ShotDir() + "/about.png");
+  x.Focus(about);
+  x.Key("Escape");
+  EXPECT_TRUE(WaitUntil([&] { return x.Windows("About").empty(); }, 5000)) << "Esc left About open";
+  x.Click(vintrel.At(QPoint(440, 120)), 3);
+  x.Key("Down");
+  x.Key("Down");
+  x.Key("Return");
+  ASSERT_NE(x.WaitForWindow("About", 10000), 0u);
 
   // Closing the main window ends the program, the About window with it.
   x.Close(vintrel.window);
@@ -260,12 +290,13 @@ TEST(Program, WebsiteWithoutABrowserSaysSoAndTheProgramGoesOn) {
   ASSERT_NE(box, 0u) << "no message";
   EXPECT_TRUE(
       BoxSays(box, "Vintrel could not start a web browser.", "The page is at https://vintrel.example.org/"));
-  x.Key("Return");
-  EXPECT_TRUE(WaitUntil([&] { return x.Windows("Vintrel").size() == 1; }, 10000)) << "the message stays";
+  x.Key("Escape");
+  EXPECT_TRUE(WaitUntil([&] { return x.Windows("Vintrel").size() == 1; }, 10000)) << "Esc left the message";
   EXPECT_TRUE(vintrel.program.Running());
 
   // The window still answers: its context menu opens About.
   x.Click(vintrel.At(QPoint(440, 120)), 3);
+  x.Key("Down");
   x.Key("Down");
   x.Key("Return");
   EXPECT_NE(x.WaitForWindow("About", 10000), 0u);
@@ -273,8 +304,54 @@ TEST(Program, WebsiteWithoutABrowserSaysSoAndTheProgramGoesOn) {
   EXPECT_EQ(vintrel.program.WaitForExit(), 0);
 }
 
-TEST(Program, ClosingDuringASaveLeavesTheCutToFinishItsFile) {
+// A session bus of the test's own, with a notification service that keeps what it is sent.
+class Notifications : public QObject {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+ public:
+  QStringList summaries, bodies;
+  bool Serve(const QString& address) {
+    bus_ = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(address, "notifications"));
+    return bus_->isConnected() && bus_->registerService("org.freedesktop.Notifications") &&
+           bus_->registerObject("/org/freedesktop/Notifications", this, QDBusConnection::ExportAllSlots);
+  }
+  ~Notifications() override {
+    if (bus_) QDBusConnection::disconnectFromBus("notifications");
+  }
+
+ public slots:
+  uint Notify(const QString&, uint, const QString&, const QString& summary, const QString& body,
+              const QStringList&, const QVariantMap&, int) {
+    summaries << summary;
+    bodies << body;
+    return static_cast<uint>(summaries.size());
+  }
+
+ private:
+  std::unique_ptr<QDBusConnection> bus_;
+};
+
+struct SessionBus {
+  QProcess daemon;
+  QString address;
+  SessionBus() {
+    daemon.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
+    if (daemon.waitForReadyRead(10000)) address = QString::fromUtf8(daemon.readLine()).trimmed();
+  }
+  ~SessionBus() {
+    daemon.terminate();
+    daemon.waitForFinished(5000);
+  }
+};
+
+// Closing the window during a save: the cut finishes its file, and the program stays until
+// it has, to tell the desktop that it saved.
+TEST(Program, ClosingDuringASaveLeavesTheCutToFinishItsFileAndTellsTheDesktop) {
   if (CutProgram().isEmpty()) GTEST_SKIP() << "vintrel-cut is not beside the program";
+  SessionBus bus;
+  if (bus.address.isEmpty()) GTEST_SKIP() << "no dbus-daemon to start a session bus with";
+  Notifications notifications;
+  ASSERT_TRUE(notifications.Serve(bus.address));
   xtest::XServer& x = *g_x;
   QTemporaryDir dir;
   // One key frame for the whole clip: every frame of the cut is encoded again, which takes
@@ -284,17 +361,23 @@ TEST(Program, ClosingDuringASaveLeavesTheCutToFinishItsFile) {
                           {"-c:v", "libx264", "-preset", "ultrafast", "-g", "1000", "-pix_fmt", "yuv420p"});
   ASSERT_FALSE(clip.isEmpty());
   const QString out = dir.path() + "/cut of big.mp4";
-  Started vintrel(x, {clip});
-  ASSERT_NE(vintrel.window, 0u);
-  ASSERT_TRUE(WaitUntil([&] { return Lit(vintrel.Video()) > 0.5; }, 15000)) << "the clip does not play";
-  x.Click(vintrel.At(layout::kPlayButton));       // Pause
-  x.Click(vintrel.At(layout::kMarkStartButton));  // the second it has reached
+  xtest::Program program(x, ProgramPath(), {"DBUS_SESSION_BUS_ADDRESS=" + bus.address}, {clip});
+  const unsigned long window = x.WaitForWindow("big.mp4 - Vintrel");
+  ASSERT_NE(window, 0u);
+  const QRect g = x.Geometry(window);
+  auto at = [&](const QRect& control) { return g.topLeft() + control.center(); };
+  auto video = [&] {
+    return x.Screenshot().copy(QRect(g.topLeft() + layout::kVideo.topLeft(), layout::kVideo.size()));
+  };
+  ASSERT_TRUE(WaitUntil([&] { return Lit(video()) > 0.5; }, 15000)) << "the clip does not play";
+  x.Click(at(layout::kPlayButton));       // Pause
+  x.Click(at(layout::kMarkStartButton));  // the second it has reached
   // Two clicks on the slider's groove, far right of the thumb: 5 seconds each.
-  const QPoint groove = vintrel.At(QPoint(layout::kSlider.right() - 25, layout::kSlider.center().y()));
+  const QPoint groove = g.topLeft() + QPoint(layout::kSlider.right() - 25, layout::kSlider.center().y());
   x.Click(groove);
   x.Click(groove);
-  x.Click(vintrel.At(layout::kMarkEndButton));
-  x.Click(vintrel.At(layout::kSaveButton));
+  x.Click(at(layout::kMarkEndButton));
+  x.Click(at(layout::kSaveButton));
   ASSERT_NE(x.WaitForWindow("Save", 10000), 0u) << "no Save dialog";
   x.Key("ctrl+a");  // the dialog proposes a name of its own
   x.Type(out);
@@ -303,10 +386,16 @@ TEST(Program, ClosingDuringASaveLeavesTheCutToFinishItsFile) {
   // The cut is at work; the window is closed under it.
   ASSERT_TRUE(WaitUntil([&] { return ProcessRunning("vintrel-cut", "cut of big"); }, 10000))
       << "the cut did not start";
-  x.Close(vintrel.window);
-  EXPECT_EQ(vintrel.program.WaitForExit(5000), 0);
-  EXPECT_TRUE(ProcessRunning("vintrel-cut", "cut of big")) << "the cut went with the program";
-  EXPECT_TRUE(WaitUntil([&] { return !ProcessRunning("vintrel-cut", "cut of big"); }, 120000));
+  x.Close(window);
+  EXPECT_TRUE(WaitUntil([&] { return x.Windows("big.mp4 - Vintrel").empty(); }, 5000)) << "the window stays";
+  EXPECT_TRUE(ProcessRunning("vintrel-cut", "cut of big")) << "the cut went with the window";
+  // The notification comes once the cut is done; the program ends after it.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !notifications.summaries.isEmpty(); }, 120000))
+      << "nobody was told";
+  EXPECT_EQ(program.WaitForExit(10000), 0);
+  ASSERT_EQ(notifications.summaries.size(), 1);
+  EXPECT_EQ(notifications.summaries[0], "Done: cut of big.mp4");
+  EXPECT_TRUE(notifications.bodies[0].contains("In " + dir.path())) << notifications.bodies[0].toStdString();
   const testmedia::ProbeResult cut = testmedia::Probe(out);
   ASSERT_TRUE(cut.ok) << "the cut did not finish the file";
   EXPECT_GE(cut.duration, 8.0);
@@ -317,3 +406,5 @@ TEST(Program, ClosingDuringASaveLeavesTheCutToFinishItsFile) {
 
 // The reference message boxes are drawn on the same server as the program's.
 int main(int argc, char** argv) { return xtest::RunTestsOnPrivateServer(argc, argv, g_x); }
+
+#include "program_test.moc"

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "app/main_window.h"
+#include "fakes/fakes.h"
 #include "media.h"
 #include "platform/qt_platform.h"
 #include "player/mpv_player.h"
@@ -65,6 +66,8 @@ struct RealRig {
     QTest::mouseClick(window->openButton, Qt::LeftButton);
     return Pending() == 0 && WaitFor([&] { return window->player().isLoaded(); }, 10000);
   }
+  // Makes the test clip in `dir` and opens it as Open does; its path, empty when either failed.
+  QString OpenNewClip(const QTemporaryDir& dir);
   // Drags the slider to the second and clicks the mark button there.
   void MarkAt(int second, QPushButton* mark) {
     DragSlider(window->positionSlider, second);
@@ -93,6 +96,11 @@ QString Clip(const QString& dir) {
   return testmedia::MakeClip(
       dir + "/holiday clip.mp4", 20, "640x360", "25",
       {"-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p", "-c:a", "aac"});
+}
+
+QString RealRig::OpenNewClip(const QTemporaryDir& dir) {
+  const QString clip = Clip(dir.path());
+  return !clip.isEmpty() && Open(clip) ? clip : QString();
 }
 
 TEST(Road, OpenWatchPauseStopDragMarkAndPreview) {
@@ -152,9 +160,11 @@ TEST(Road, OpenWatchPauseStopDragMarkAndPreview) {
   EXPECT_EQ(w.session().markEnd(), 13);
   EXPECT_EQ(w.endLabel->text(), " 0 : 0 : 13");
   EXPECT_EQ(w.lengthLabel->text(), " 0 : 0 : 10");
-  // The marks stand at the thumb's spots for their seconds.
-  EXPECT_NEAR(w.positionSlider->x() + w.positionSlider->xOf(w.positionSlider->markStart()), ThumbX(w, 3), 2);
-  EXPECT_NEAR(w.positionSlider->x() + w.positionSlider->xOf(w.positionSlider->markEnd()), ThumbX(w, 13), 2);
+  // The marks are drawn at the thumb's spots for them.
+  const auto painted = fakes::PaintedMarks(*w.positionSlider);
+  ASSERT_EQ(painted.size(), 2u);
+  EXPECT_NEAR(painted[0].middle + w.positionSlider->x(), ThumbX(w, 3), 2);
+  EXPECT_NEAR(painted[1].middle + w.positionSlider->x(), ThumbX(w, 13), 2);
 
   // The window as the README shows it: a video open and a stretch marked.
   Watch(500);  // let the window repaint before the picture is taken
@@ -179,11 +189,10 @@ TEST(Road, OpenWatchPauseStopDragMarkAndPreview) {
 // reaches the window, and F11 and Esc from the keyboard, while the clip plays.
 TEST(Road, ADoubleClickOnThePlayingPictureGoesFullScreen) {
   QTemporaryDir dir;
-  const QString clip = Clip(dir.path());
-  ASSERT_FALSE(clip.isEmpty());
   RealRig rig;
   MainWindow& w = rig.w();
-  ASSERT_TRUE(rig.Open(clip));
+  const QString clip = rig.OpenNewClip(dir);
+  ASSERT_FALSE(clip.isEmpty());
   ASSERT_TRUE(WaitFor([&] { return PictureCoverage(w) > 0.5; }, 8000)) << "no picture";
   const QPoint middle = w.videoArea->mapToGlobal(w.videoArea->rect().center());
   g_x->Run("xdotool", {"mousemove", QString::number(middle.x()), QString::number(middle.y()), "click",
@@ -199,15 +208,88 @@ TEST(Road, ADoubleClickOnThePlayingPictureGoesFullScreen) {
   EXPECT_TRUE(w.session().isPlaying()) << "playback goes on";
 }
 
+// The whole window's picture, as the screen shows it now.
+QImage PictureNow(MainWindow& w) {
+  return g_x->Screenshot().copy(QRect(w.videoArea->mapToGlobal(QPoint(0, 0)), w.videoArea->size()));
+}
+
+double Differs(const QImage& a, const QImage& b) {
+  int changed = 0, all = 0;
+  for (int y = 0; y < a.height(); y += 4) {
+    for (int x = 0; x < a.width(); x += 4, ++all) changed += a.pixel(x, y) != b.pixel(x, y);
+  }
+  return all ? double(changed) / all : 0;
+}
+
+// A dialog cancelled loses nothing, a dragged thumb brings the picture with it, and the last
+// frame stays when a step goes past it.
+TEST(Road, NothingLosesThePlaceAndADragShowsThePicture) {
+  QTemporaryDir dir;
+  RealRig rig;
+  MainWindow& w = rig.w();
+  const QString clip = rig.OpenNewClip(dir);
+  ASSERT_FALSE(clip.isEmpty());
+  EXPECT_EQ(w.windowTitle(), "holiday clip.mp4 - Vintrel");
+  EXPECT_EQ(w.durationLabel->text(), " 0 : 0 : 20");
+  QTest::mouseClick(w.playButton, Qt::LeftButton);  // pause
+  DragSlider(w.positionSlider, 3);
+  ASSERT_TRUE(WaitFor([&] { return std::abs(rig.Position() - 3) < 0.05; }, 5000));
+  Watch(500);
+  const QImage atThree = PictureNow(w);
+
+  // Open, then Esc: the picture and the place stay.
+  Answer({PressEsc()});
+  QTest::mouseClick(w.openButton, Qt::LeftButton);
+  ASSERT_TRUE(WaitFor([&] { return Pending() == 0; }, 10000));
+  Watch(500);
+  EXPECT_EQ(w.session().file(), clip);
+  EXPECT_NEAR(rig.Position(), 3, 0.05);
+  EXPECT_EQ(w.positionSlider->value(), 3);
+  EXPECT_EQ(w.positionLabel->text(), " 0 : 0 : 3");
+  EXPECT_LT(Differs(PictureNow(w), atThree), 0.02) << "the picture changed under a cancelled dialog";
+
+  // Held and moved, the thumb brings the picture along before it is let go.
+  const QPoint from = w.positionSlider->handleRect(3).center();
+  QTest::mousePress(w.positionSlider, Qt::LeftButton, {}, from);
+  for (int second : {6, 9, 12}) {
+    QTest::mouseMove(w.positionSlider, QPoint(w.positionSlider->handleRect(second).center().x(), from.y()),
+                     20);
+    Watch(100);
+  }
+  Watch(600);
+  EXPECT_EQ(w.positionSlider->value(), 12);
+  EXPECT_GT(Differs(PictureNow(w), atThree), 0.05) << "the picture stood still during the drag";
+  EXPECT_NEAR(rig.Position(), 12, 1.01) << "near the thumb";
+  QTest::mouseRelease(w.positionSlider, Qt::LeftButton, {},
+                      QPoint(w.positionSlider->handleRect(12).center().x(), from.y()), 20);
+  ASSERT_TRUE(WaitFor([&] { return std::abs(rig.Position() - 12) < 0.05; }, 5000)) << "not exact on release";
+
+  // Stop: the first frame, not a black picture.
+  QTest::mouseClick(w.stopButton, Qt::LeftButton);
+  Watch(700);
+  EXPECT_GT(PictureCoverage(w), 0.5) << "black after Stop";
+
+  // A step past the last frame keeps it and the place.
+  QTest::keyClick(w.positionSlider, Qt::Key_End);
+  ASSERT_TRUE(WaitFor([&] { return rig.Position() > 19.5; }, 5000));
+  for (int i = 0; i < 30; ++i) {
+    QTest::keyClick(w.positionSlider, Qt::Key_Period);
+    Watch(60);
+  }
+  Watch(500);
+  EXPECT_GT(rig.Position(), 19.5) << "a step past the end went back to the start";
+  EXPECT_EQ(w.positionSlider->value(), 20);
+  EXPECT_GT(PictureCoverage(w), 0.5);
+}
+
 TEST(Road, SaveTheCutAndReplaceItOnlyAfterYes) {
   if (!QFileInfo(BuildDir() + "/vintrel-cut").isExecutable())
     GTEST_SKIP() << "vintrel-cut is not in " << BuildDir().toStdString();
   QTemporaryDir dir;
-  const QString clip = Clip(dir.path());
-  ASSERT_FALSE(clip.isEmpty());
   RealRig rig;
   MainWindow& w = rig.w();
-  ASSERT_TRUE(rig.Open(clip));
+  const QString clip = rig.OpenNewClip(dir);
+  ASSERT_FALSE(clip.isEmpty());
   QTest::mouseClick(w.playButton, Qt::LeftButton);  // pause, so the marks land exactly
   rig.MarkAt(3, w.markStartButton);
   rig.MarkAt(13, w.markEndButton);
@@ -224,7 +306,7 @@ TEST(Road, SaveTheCutAndReplaceItOnlyAfterYes) {
   ASSERT_TRUE(WaitFor(saved, 120000)) << "the cut did not end";
   ASSERT_GT(Seen().size(), before);
   EXPECT_EQ(Seen().last(), "Done");
-  EXPECT_EQ(w.windowTitle(), "Vintrel");
+  EXPECT_EQ(w.windowTitle(), "holiday clip.mp4 - Vintrel");
   EXPECT_EQ(w.saveButton->text(), "Save");
   EXPECT_TRUE(w.saveButton->isEnabled());
   EXPECT_TRUE(w.openButton->isEnabled());
@@ -233,12 +315,13 @@ TEST(Road, SaveTheCutAndReplaceItOnlyAfterYes) {
   EXPECT_EQ(cut.streams, 2);
   EXPECT_NEAR(cut.duration, 10.0, 0.1);
 
-  // Saving over it: No keeps the file.
+  // Saving over it: No keeps the file and goes back to the Save dialog, which Esc leaves.
   const QByteArray first = testmedia::ReadAll(out);
-  Answer({TypePath(out), Press("No")});
+  Answer({TypePath(out), Press("No"), PressEsc()});
   QTest::mouseClick(w.saveButton, Qt::LeftButton);
   ASSERT_TRUE(WaitFor(saved, 10000));
   EXPECT_EQ(Seen().last(), "Do you want to overwrite the existing file?");
+  EXPECT_EQ(FileDialogsSeen().mid(FileDialogsSeen().size() - 2), QStringList({"SaveDialog", "SaveDialog"}));
   Watch(500);  // no cut started behind the answer
   EXPECT_EQ(testmedia::ReadAll(out), first);
   EXPECT_FALSE(w.session().isSaving());

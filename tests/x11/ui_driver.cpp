@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
@@ -27,6 +28,7 @@ void Poll() {
   if (!modal || !modal->isVisible() || g_answers.empty() || modal == g_lastAnswered) return;
   g_lastAnswered = modal;
   if (auto* box = qobject_cast<QMessageBox*>(modal)) g_seen << box->text();
+  if (auto* saved = modal->findChild<QLabel*>("savedText")) g_seen << saved->text();
   if (qobject_cast<QFileDialog*>(modal)) g_fileDialogs << modal->objectName();
   auto answer = std::move(g_answers.front());
   g_answers.pop_front();
@@ -86,6 +88,10 @@ std::function<void(QWidget*)> Press(const QString& buttonText) {
     }
     QTest::keyClick(modal, Qt::Key_Escape);
   };
+}
+
+std::function<void(QWidget*)> PressEsc() {
+  return [](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); };
 }
 
 void DragSlider(QWidget* widget, int value) {

@@ -27,6 +27,8 @@ QStringList FileDialogsSeen();
 // Answers: type a path into a file dialog and press Enter; press a message box's button.
 std::function<void(QWidget*)> TypePath(const QString& path);
 std::function<void(QWidget*)> Press(const QString& buttonText);
+// Esc, as a user leaves a dialog or a box.
+std::function<void(QWidget*)> PressEsc();
 
 // Drags the slider's thumb to the spot of `value` and lets it go.
 void DragSlider(QWidget* slider, int value);
