@@ -34,8 +34,7 @@ QStringList Streams(const QString& file) {
 }
 
 int DefaultAudio(const QString& file) {
-  const QStringList flags =
-      Probe(file, "stream_disposition=default", "a").split('\n', Qt::SkipEmptyParts);
+  const QStringList flags = Probe(file, "stream_disposition=default", "a").split('\n', Qt::SkipEmptyParts);
   for (int i = 0; i < flags.size(); ++i)
     if (flags[i].section(',', 0, 0) == "1") return i;
   return -1;
