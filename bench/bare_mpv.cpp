@@ -20,7 +20,7 @@ const char* const kOptions[][2] = {
     {"osc", "no"},
     {"terminal", "no"},
     {"idle", "yes"},
-    {"gpu-sw", "yes"},
+    {"gpu-sw", "no"},
     {"audio-client-name", "Vintrel"},
     {"vo", "gpu,x11"},
     {"ao", "null"},

@@ -7,9 +7,12 @@
 # copy, the bare encode of just the frames the smart cut re-encodes, the ratio to the
 # re-encode, the margin against copy + encode + 0.15 s (0.3 s for the long case), and the
 # share of the cut spent checking its result.
+# And whole re-encodes ("reencode"): 30 s of the 720p clip into .avi, and into .mp4 from a clip
+# whose stretch holds no key frame, against the ffmpeg program making the same encode (the same
+# encoders and settings, the sound copied where vintrel-cut copies it), side by side.
 #   bench/cut_bench.sh              uses build/vintrel-cut (BUILD_DIR=dir for another build)
 #   BENCH_REPEATS=n                 turns of the 720p case (median; default 3)
-#   CUT_BENCH_CASES="720p 1080p"    the cases to run
+#   CUT_BENCH_CASES="720p reencode 1080p"    the cases to run
 # The clips are made once and kept in <build>/cut-bench (the 1080p one is about 3 GB and
 # takes some minutes). The 1080p case's full re-encode would take a quarter of an hour
 # here: it is timed over its first 10 s and scaled to the 600 s by the frame count ("est.").
@@ -19,7 +22,7 @@ build=${BUILD_DIR:-build}
 program=$build/vintrel-cut
 [ -x "$program" ] || { echo "build $program first" >&2; exit 1; }
 repeats=${BENCH_REPEATS:-3}
-cases=${CUT_BENCH_CASES:-720p 1080p}
+cases=${CUT_BENCH_CASES:-720p reencode 1080p}
 media=$build/cut-bench
 mkdir -p "$media"
 
@@ -30,7 +33,7 @@ make_clip() {  # path size seconds preset x264-options...
   [ -f "$1" ] && return
   echo "making $1 (once)" >&2
   ffmpeg -v error -y -f lavfi -i "testsrc2=size=$2:rate=25" -f lavfi -i sine=frequency=440:sample_rate=48000 \
-    -t "$3" -c:v libx264 -preset "$4" "${@:5}" -g 50 -keyint_min 50 -sc_threshold 0 -pix_fmt yuv420p \
+    -t "$3" -c:v libx264 -preset "$4" -g 50 -keyint_min 50 -sc_threshold 0 "${@:5}" -pix_fmt yuv420p \
     -c:a aac "$1.part.mp4"
   mv "$1.part.mp4" "$1"
 }
@@ -121,12 +124,42 @@ run_case() {  # title input start end turns reencode-sample-seconds (0: the whol
   }'
 }
 
+# Wall and processor seconds of a command: "<wall> <user + sys>".
+timed() {
+  /usr/bin/time -f "%e %U %S" -o "$work/time" "$@" >/dev/null 2>"$work/stderr" || { cat "$work/stderr" >&2; exit 1; }
+  awk '{ printf "%.2f %.2f", $1, $2 + $3 }' "$work/time"
+}
+
+# One whole re-encode by vintrel-cut (checked) and the same encode by ffmpeg, turn about.
+reencode_case() {  # title input start end output-type ffmpeg-codec-options...
+  local title=$1 input=$2 start=$3 end=$4 type=$5 runs
+  shift 5
+  runs=$(for _ in $(seq "$repeats"); do
+    rm -f "$work/ours.$type" "$work/theirs.$type"
+    echo "$(timed "$program" "$input" "$start" "$end" "$work/ours.$type")" \
+      "$(timed ffmpeg -v error -y -ss "$start" -i "$input" -t "$(minus "$end" "$start")" "$@" "$work/theirs.$type")"
+  done)
+  printf '\n%s (%s turn(s), median)\n' "$title" "$repeats"
+  for column in 1 2 3 4; do echo "$runs" | awk -v c=$column '{ print $c }' | median; done | paste -sd' ' |
+    awk '{ printf "  %-46s %9.2f s, processor %6.2f s\n  %-46s %9.2f s, processor %6.2f s\n", \
+      "vintrel-cut (in process, checked)", $1, $2, "ffmpeg, the same encode", $3, $4
+      printf "  %-46s %9.3f, processor %6.3f (goal <= 1)\n", "ratio to ffmpeg", $1 / $3, $2 / $4 }'
+}
+
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 for name in $cases; do
   case $name in
     720p)
       make_clip "$media/in-720p-60s.mp4" 1280x720 60 veryfast -bf 3
       run_case "30 s of a 720p H.264 clip" "$media/in-720p-60s.mp4" 7 37 "$repeats" 0 0.15
+      ;;
+    reencode)
+      make_clip "$media/in-720p-60s.mp4" 1280x720 60 veryfast -bf 3
+      reencode_case "30 s of a 720p H.264 clip into .avi" "$media/in-720p-60s.mp4" 7 37 avi \
+        -c:v mpeg4 -q:v 3 -vtag XVID -c:a libmp3lame -b:a 192k
+      make_clip "$media/in-720p-keyless.mp4" 1280x720 60 veryfast -bf 3 -g 1000 -keyint_min 1000
+      reencode_case "30 s of a 720p H.264 clip without a key frame into .mp4" "$media/in-720p-keyless.mp4" \
+        7 37 mp4 -c:v libx264 -preset veryfast -crf 16 -c:a copy
       ;;
     1080p)
       make_clip "$media/in-1080p-620s.mp4" 1920x1080 620 ultrafast

@@ -36,6 +36,9 @@ struct Outside : FileDialogs, Messages, UrlOpener, Files {
     return answer;
   }
   std::optional<QString> chooseFileToSave(const FileDialogRequest&) override { return std::nullopt; }
+  std::optional<SaveAnswer> chooseFileToSaveWithChoice(const FileDialogRequest&) override {
+    return std::nullopt;
+  }
   void inform(const QString& text, const QString&) override { shown << text; }
   bool informSaved(const QString& text, const QString&, const QString&) override {
     shown << text;
@@ -53,6 +56,7 @@ struct Outside : FileDialogs, Messages, UrlOpener, Files {
   bool folderExists(const QString&) override { return true; }
   std::optional<cut::FileIdentity> identity(const QString&) override { return std::nullopt; }
   std::optional<QString> readText(const QString&) override { return std::nullopt; }
+  bool writeText(const QString&, const QString&) override { return false; }
 };
 
 inline std::unique_ptr<MainWindow> MakeWindow(Outside& o) {

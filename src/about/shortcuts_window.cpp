@@ -40,8 +40,8 @@ ShortcutsWindow::ShortcutsWindow(const QList<ShortcutRow>& rows, QWidget* owner)
   const int width = listWidth + table->frameWidth() * 2 + table->verticalScrollBar()->sizeHint().width() +
                     margins.left() + margins.right();
   const int height = table->verticalHeader()->length() + table->horizontalHeader()->sizeHint().height() +
-                     table->frameWidth() * 2 + buttons->sizeHint().height() + layout->spacing() + margins.top() +
-                     margins.bottom();
+                     table->frameWidth() * 2 + buttons->sizeHint().height() + layout->spacing() +
+                     margins.top() + margins.bottom();
   resize(std::max(width, sizeHint().width()), std::min(height, 700));
 }
 

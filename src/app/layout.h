@@ -20,6 +20,7 @@ inline constexpr QRect kMarkStartButton{416, 148, 69, 22};
 inline constexpr QRect kEndLabel{423, 184, 57, 12};
 inline constexpr QRect kMarkEndButton{418, 200, 67, 22};
 inline constexpr QRect kHelpButton{418, 240, 67, 22};
+inline constexpr QRect kAddSegmentButton{410, 268, 81, 22};
 inline constexpr QRect kLengthLabel{26, 319, 57, 12};
 inline constexpr QRect kCostLabel{100, 318, 226, 14};
 // The video's length, under the slider's far end, where its thumb stands at the last second.
@@ -73,6 +74,7 @@ inline constexpr Spot kSpots[] = {
     {"endLabel", kEndLabel, kRightColumn, true},
     {"markEndButton", kMarkEndButton, kRightColumn},
     {"helpButton", kHelpButton, kRightColumn},
+    {"addSegmentButton", kAddSegmentButton, kRightColumn},
     {"lengthLabel", kLengthLabel, kBottomRow, true},
     {"costLabel", kCostLabel, kBottomSpan},
     {"durationLabel", kDurationLabel, kBottomRight, true},
@@ -82,6 +84,11 @@ inline constexpr Spot kSpots[] = {
     {"tracksButton", kTracksButton, kBottomRow},
     {"progressBar", kProgressBar, kBottomSpan},
 };
+
+// The segment list, once shown, stands right of everything else at this width (scaled as the
+// controls are) and the window's height; the other controls are placed as in a window that much
+// narrower.
+inline constexpr int kSegmentPanelWidth = 380;
 
 // The line height of the font the design's controls were drawn for, in pixels.
 inline constexpr double kDesignLineHeight = 15;

@@ -71,7 +71,9 @@ int main(int argc, char** argv) {
   vintrel::DesktopUrlOpener urls;
   vintrel::DBusNotifier notifier;
 
-  const std::optional<QString> credits = files.readText(files.programFolder() + "/thanks.txt");
+  // The credits lie beside the program in a build, and under share/ once installed.
+  std::optional<QString> credits = files.readText(files.programFolder() + "/thanks.txt");
+  if (!credits) credits = files.readText(files.programFolder() + "/../share/vintrel/thanks.txt");
 
   vintrel::Services services{
       messages,

@@ -60,6 +60,7 @@ MainWindow::MainWindow(Services services, QString credits, QWidget* parent)
     : QWidget(parent), services_(std::move(services)), credits_(std::move(credits)) {
   createControls();
   createActions();
+  createSegmentControls();
   setAcceptDrops(true);
   player_ = services_.makePlayer(videoArea);
   connectPlayer();
@@ -76,6 +77,10 @@ MainWindow::MainWindow(Services services, QString credits, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+  // The session outlives the window's members: its list's last signals (its undo steps go
+  // with it) must not reach a window half gone.
+  session_.segments().undoStack().disconnect(this);
+  session_.segments().disconnect(this);
   // The save flow may still hold a running cut: it lets go of it before the player goes.
   saveFlow_.reset();
 }
@@ -213,14 +218,7 @@ void MainWindow::connectControls() {
 
 void MainWindow::createActions() {
   auto make = [this](const char* name, const QString& text, const QKeySequence& key, auto handler) {
-    auto* action = new QAction(text, this);
-    action->setObjectName(name);
-    action->setShortcut(key);
-    // Keys work whatever control of the window has the focus; a dialog keeps its own.
-    action->setShortcutContext(Qt::WindowShortcut);
-    connect(action, &QAction::triggered, this, handler);
-    addAction(action);
-    return action;
+    return makeAction(name, text, key, handler);
   };
   openAction = make("openAction", "Open", QKeySequence::Open, &MainWindow::onOpenTriggered);
   playPauseAction = make("playPauseAction", "Play", Qt::Key_Space, &MainWindow::onPlayPauseTriggered);
@@ -288,12 +286,15 @@ void MainWindow::bindButtons() {
 void MainWindow::showSession() {
   const bool saving = session_.isSaving();
   // While a cut runs only Save (as Cancel), Website, Help and About answer.
-  for (QAction* action :
-       {openAction, playPauseAction, stopAction, markStartAction, markEndAction, playSelectedAction,
-        stepBackAction, stepForwardAction, jumpBackAction, jumpForwardAction, frameBackAction,
-        frameForwardAction, previousKeyFrameAction, nextKeyFrameAction})
+  for (QAction* action : {openAction, playPauseAction, stopAction, markStartAction, markEndAction,
+                          playSelectedAction, stepBackAction, stepForwardAction, jumpBackAction,
+                          jumpForwardAction, frameBackAction, frameForwardAction, previousKeyFrameAction,
+                          nextKeyFrameAction, addSegmentAction, importSegmentsAction})
     action->setEnabled(!saving);
   tracksAction->setEnabled(!saving && session_.hasFile());
+  undoAction->setEnabled(!saving && session_.segments().undoStack().canUndo());
+  redoAction->setEnabled(!saving && session_.segments().undoStack().canRedo());
+  segmentPanel->setEnabled(!saving);
   positionSlider->setEnabled(!saving);
   updateEscape();
   saveAction->setText(saving ? "Cancel" : "Save");
@@ -365,15 +366,19 @@ double MainWindow::fontScale() const {
 }
 
 void MainWindow::layOutControls() {
-  const double scale = layout::controlScale(size(), fontScale());
+  // The segment list, when shown, takes its width at the right; the rest is laid out in what is left.
+  const int panelWidth = segmentPanel && segmentPanel->isVisibleTo(this) ? layout::kSegmentPanelWidth : 0;
+  const QSize room(width() - panelWidth, height());
+  const double scale = layout::controlScale(room, fontScale());
   if (scale != controlScale_) {
     controlScale_ = scale;
     scaleFonts(scale / fontScale());
   }
   for (const layout::Spot& spot : layout::kSpots) {
     if (auto* control = findChild<QWidget*>(spot.name, Qt::FindDirectChildrenOnly))
-      control->setGeometry(layout::placed(spot, size(), session_.marksToFrame(), scale));
+      control->setGeometry(layout::placed(spot, room, session_.marksToFrame(), scale));
   }
+  if (panelWidth > 0) segmentPanel->setGeometry(room.width(), 0, panelWidth, height());
 }
 
 void MainWindow::scaleFonts(double growth) {
@@ -435,6 +440,9 @@ QList<ShortcutRow> MainWindow::shortcutRows() const {
                          : action == cancelAction      ? QString("Cancel a save; leave full screen")
                          : action == contextMenuAction ? QString("The menu (as the Menu key)")
                          : action == saveAction        ? QString("Save the marked stretch")
+                         : action == undoAction        ? QString("Undo a change to the segment list")
+                         : action == redoAction        ? QString("Redo a change to the segment list")
+                         : action == addSegmentAction  ? QString("Add the marked stretch to the segment list")
                                                        : action->text();
     rows.append(ShortcutRow{action->shortcut().toString(QKeySequence::NativeText), what});
   }
@@ -442,6 +450,8 @@ QList<ShortcutRow> MainWindow::shortcutRows() const {
   rows.append(ShortcutRow{"Home, End", "The start or the end (on the slider)"});
   rows.append(ShortcutRow{"Tab, Shift+Tab", "The next or the previous control"});
   rows.append(ShortcutRow{"Double-click", "Full screen (on the picture)"});
+  rows.append(ShortcutRow{"Delete", "Remove the selected segments (in the segment list)"});
+  rows.append(ShortcutRow{"Ctrl+Up, Ctrl+Down", "Move the selected segment (in the segment list)"});
   return rows;
 }
 
@@ -503,6 +513,10 @@ void MainWindow::showContextMenu(const QPoint& at) {
   menu.addAction(aboutAction);
   menu.addSeparator();
   menu.addAction(marksToFrameAction);
+  menu.addSeparator();
+  menu.addAction(showSegmentsAction);
+  menu.addAction(importSegmentsAction);
+  menu.addAction(exportSegmentsAction);
   menu.addAction(tracksAction);
   menu.exec(at);
 }

@@ -22,6 +22,7 @@
 #include "preview/frame_pictures.h"
 #include "preview/key_frame_reader.h"
 #include "save/save_flow.h"
+#include "segments/segment_panel.h"
 #include "session/session.h"
 #include "widgets/position_slider.h"
 
@@ -95,6 +96,12 @@ class MainWindow : public QWidget {
   QAction* tracksAction;            // the Tracks dialog: which streams a save keeps
   QAction* previousKeyFrameAction;  // Alt+Left: where a copy can start, before the position
   QAction* nextKeyFrameAction;      // Alt+Right
+  QAction* addSegmentAction;        // A: the marked stretch into the segment list
+  QAction* undoAction;              // Ctrl+Z: the segment list's last change
+  QAction* redoAction;              // Ctrl+Shift+Z
+  QAction* showSegmentsAction;      // in the context menu: the list beside the picture
+  QAction* importSegmentsAction;
+  QAction* exportSegmentsAction;
 
   // The controls.
   VideoArea* videoArea;
@@ -117,6 +124,8 @@ class MainWindow : public QWidget {
   QPushButton* websiteButton;
   QPushButton* tracksButton;
   QProgressBar* progressBar;
+  QPushButton* addSegmentButton;
+  SegmentPanel* segmentPanel;
   // Moves the slider and the position label once a second while the video plays.
   QTimer* positionTimer;
   // The open video's key frames, drawn on the slider once read.
@@ -140,9 +149,21 @@ class MainWindow : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // A command of the window: its keys work whatever control has the focus; a dialog keeps its own.
+  template <typename Handler>
+  QAction* makeAction(const char* name, const QString& text, const QKeySequence& key, Handler handler) {
+    auto* action = new QAction(text, this);
+    action->setObjectName(name);
+    action->setShortcut(key);
+    action->setShortcutContext(Qt::WindowShortcut);
+    connect(action, &QAction::triggered, this, handler);
+    addAction(action);
+    return action;
+  }
   void createControls();
   void connectControls();  // the position timer, the slider's signals, the focus order
   void createActions();
+  void createSegmentControls();  // the list beside the picture, Add Segment, Undo and Redo
   // Each button shows its action and triggers it.
   void bindButtons();
   // Puts the window where and as large as it was left last time, when that still fits a screen.
@@ -157,6 +178,18 @@ class MainWindow : public QWidget {
   // Shows what the session holds: captions, enabled rules, ticks, the length label.
   void showSession();
   void showSaveProgress();
+
+  // The segment list's commands (segment_commands.cpp).
+  void onAddSegmentTriggered();
+  void onSegmentSelected(int row);
+  void onSegmentsChanged();
+  void rememberSegments();
+  void showSegmentPanel(bool shown);
+  void importSegments();
+  void exportSegments();
+  // The list this video was left with, when the same file opens again.
+  void restoreSegments();
+  void showSegmentBands();
 
   // The commands' handlers.
   void onOpenTriggered();
@@ -218,6 +251,8 @@ class MainWindow : public QWidget {
   // Where the last key-frame step went, while the player is still on its way there.
   std::optional<double> keyFrameTarget_;
   QPoint hoverAt_;  // where the pointer rests over the slider, on the screen
+  // The segment list has been shown once for this window: it no longer appears by itself.
+  bool segmentShownOnce_ = false;
   // The last move was a frame step: reaching the end then keeps the last frame on screen.
   bool steppedFrame_ = false;
   double controlScale_ = 0;  // as the controls are laid out now

@@ -92,6 +92,7 @@ void MainWindow::openFile(const QString& path) {
 
 void MainWindow::onLoaded(double duration) {
   positionSlider->setMaximum(wholeSeconds(duration));
+  restoreSegments();
   durationLabel->setText(session_.timeText(duration));
   showSession();  // the ticks stand on the new scale
   if (session_.isPlaying()) followPosition(true);

@@ -1,5 +1,9 @@
 #include "app/user_settings.h"
 
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QFileInfo>
+
 namespace vintrel {
 
 namespace {
@@ -7,6 +11,19 @@ const char* kGeometryKey = "window/geometry";
 const char* kMaximizedKey = "window/maximized";
 const char* kOpenFolderKey = "open/folder";
 const char* kMarksToFrameKey = "marks/toFrame";
+
+// A video's list is kept under a digest of its path: paths hold characters settings keys do not.
+QString segmentListKey(const QString& video) {
+  return "segments/" +
+         QCryptographicHash::hash(QFileInfo(video).absoluteFilePath().toUtf8(), QCryptographicHash::Sha1)
+             .toHex();
+}
+
+// The file's size and time of change: a list belongs to the file as it was when it was made.
+QString fileStamp(const QString& video) {
+  const QFileInfo info(video);
+  return QString("%1/%2").arg(info.size()).arg(info.lastModified().toMSecsSinceEpoch());
+}
 }  // namespace
 
 // Named outright rather than after the running program, so that every program built on the
@@ -33,5 +50,21 @@ void UserSettings::setLastOpenFolder(const QString& folder) { store_.setValue(kO
 bool UserSettings::marksToFrame() const { return store_.value(kMarksToFrameKey, false).toBool(); }
 
 void UserSettings::setMarksToFrame(bool on) { store_.setValue(kMarksToFrameKey, on); }
+
+std::optional<QString> UserSettings::segmentList(const QString& video) const {
+  const QString key = segmentListKey(video);
+  if (store_.value(key + "/file").toString() != fileStamp(video)) return std::nullopt;
+  return store_.value(key + "/list").toString();
+}
+
+void UserSettings::rememberSegmentList(const QString& video, const QString& document) {
+  const QString key = segmentListKey(video);
+  if (document.isEmpty()) {
+    store_.remove(key);
+    return;
+  }
+  store_.setValue(key + "/file", fileStamp(video));
+  store_.setValue(key + "/list", document);
+}
 
 }  // namespace vintrel

@@ -41,8 +41,4 @@ void ThrowIfCancelled();  // throws CutCancelled
 // A file system's refusal (an errno) in the output's folder as a line for the user.
 QString FolderProblem(int error, const QString& folder);
 
-// Turns an encoder's error output into a line a user can act on: a plain reason first when
-// the output names one the user can fix, then the encoder's own last words.
-QString PlainFailure(const QString& encoderOutput, const QString& outputFolder);
-
 }  // namespace vintrel::cut

@@ -11,12 +11,20 @@
 
 namespace vintrel::cut {
 
+Stretch StretchOf(const Source& source, double start, double end) {
+  const AVRational timeBase = source.video()->time_base;
+  auto at = [&](double seconds) {
+    return int64_t(std::ceil((seconds + source.startSeconds()) * timeBase.den / timeBase.num - 1e-6));
+  };
+  return {at(start), at(end)};
+}
+
 QString SmartCutObstacleOf(const Source& source, const QString& output, bool forceReEncode) {
   const SmartCutInput input{LowerExtension(source.path()), LowerExtension(output),
                             avcodec_get_name(source.video()->codecpar->codec_id),
                             StreamRotation(source.video()), forceReEncode};
   QString obstacle = SmartCutObstacle(input);
-  if (obstacle.isEmpty()) obstacle = StreamObstacle(source, SmartCutFormat(output));
+  if (obstacle.isEmpty()) obstacle = StreamObstacle(source, OutputFormat(output));
   return obstacle;
 }
 
@@ -51,7 +59,7 @@ CutPlan PlanCut(const QString& input, double start, double end, const QString& o
     throw CutError(problem);
   end = StretchEnd(end, source.videoEndSeconds());
   const AVRational timeBase = source.video()->time_base;
-  const Stretch stretch{source.ticksAt(start, timeBase), source.ticksAt(end, timeBase)};
+  const Stretch stretch = StretchOf(source, start, end);
   CutPlan plan;
   plan.why = SmartCutObstacleOf(source, output, false);
   const int frames = countFrames ? FramesIn(source, stretch) : -1;

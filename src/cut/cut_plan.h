@@ -18,6 +18,9 @@ struct CutPlan {
   QString why;         // why the whole stretch is re-encoded (empty for a smart cut)
 };
 
+// The marks (seconds from the player's 0) in video ticks, from the first tick at or after each:
+// a frame between a mark and the tick nearest it lies in the stretch by its time, and stays in.
+Stretch StretchOf(const Source& source, double start, double end);
 // Why a smart cut of `source` into a file named like `output` is out of the question (its
 // type, its codec, the streams it holds), or empty when one may be tried.
 QString SmartCutObstacleOf(const Source& source, const QString& output, bool forceReEncode);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <set>
 
 #include "cut/check/measure.h"
 #include "cut/check/tracks_check.h"
@@ -15,7 +16,9 @@
 #include "cut/make/re_encode.h"
 #include "cut/make/smart_cut_writer.h"
 #include "cut/make/subtitle_cues.h"
+#include "cut/make/video_encoder.h"
 #include "cut/make/work_files.h"
+#include "cut/media/containers.h"
 #include "cut/media/tracks.h"
 #include "cut/plan/cut_choice.h"
 #include "cut/plan/smart_cut_plan.h"
@@ -42,13 +45,12 @@ QString OutputProblem(const QString& input, const QString& output, bool overwrit
 }
 
 QString OutputTypeProblem(const QString& output) {
-  // Types the encoder program is told the format of, and those its muxers know by their ending.
   const QString type = LowerExtension(output);
-  if (QStringList{"divx", "vob", "dat"}.contains(type) ||
-      av_guess_format(nullptr, "x." + type.toUtf8(), nullptr))
-    return {};
-  return type.isEmpty() ? QString("%1 has no ending that names its type.").arg(QFileInfo(output).fileName())
-                        : QString("vintrel-cut cannot write .%1 files.").arg(type);
+  if (OutputFormat(output)) return {};
+  const QString what =
+      type.isEmpty() ? QString("%1 has no ending that names its type.").arg(QFileInfo(output).fileName())
+                     : QString("vintrel-cut cannot write .%1 files.").arg(type);
+  return QString("%1 It writes %2 files.").arg(what, WritableTypesText());
 }
 
 namespace {
@@ -64,10 +66,7 @@ struct Cut {
   double start = 0, end = 0;  // from the player's 0, the end within the video
   double reported = 0;
 
-  Stretch stretch() const {
-    const AVRational timeBase = source.video()->time_base;
-    return {source.ticksAt(start, timeBase), source.ticksAt(end, timeBase)};
-  }
+  Stretch stretch() const { return StretchOf(source, start, end); }
   // Making takes the first 85 % of the bar, checking the rest; never 1 before the file is in place.
   void progress(double share, double from, double to) {
     const double overall = std::min(0.999, from + (to - from) * share);
@@ -94,6 +93,14 @@ double AudioEnd(const Source& source) {
   return audio < 0 ? 0 : source.endSeconds(source.stream(audio));
 }
 
+// Where the source's first sound stream starts, from the player's 0 (a camera's may start late).
+double AudioStart(const Source& source) {
+  const int audio = source.firstAudio();
+  if (audio < 0 || source.stream(audio)->start_time == AV_NOPTS_VALUE) return 0;
+  return std::max(0.0, Seconds(source.stream(audio)->start_time, source.stream(audio)->time_base) -
+                           source.startSeconds());
+}
+
 // One audio frame of the first sound stream, in seconds: how far apart sound and picture may
 // start where the container cannot trim the sound to the sample.
 double AudioFrame(const Source& source) {
@@ -110,21 +117,21 @@ Expected ExpectedOf(const Cut& cut, int frames, double firstFrame, double firstS
   expected.frames = frames;
   expected.length = cut.end - cut.start;
   expected.audio = cut.source.firstAudio() >= 0 && AudioEnd(cut.source) > cut.start;
-  expected.audioLength = std::min(cut.end, AudioEnd(cut.source)) - cut.start;
+  expected.audioLength =
+      std::min(cut.end, AudioEnd(cut.source)) - std::max(cut.start, AudioStart(cut.source));
   expected.videoAfterAudio = firstFrame - firstSound;
   expected.rotation = StreamRotation(cut.source.video());
   return expected;
 }
 
-QStringList CheckSmartCut(Cut& cut, const SmartCutLayout& layout, SmartCutMade& made, const QString& file) {
+QStringList CheckSmartCut(Cut& cut, const SmartCutLayout& layout, const SmartCutMade& made,
+                          const QString& file) {
   cut.phase(CutPhase::kVerifying);
   const Stretch stretch = cut.stretch();
   const AVRational timeBase = cut.source.video()->time_base;
   const int compared = std::min(kComparedFrames, made.copied);
-  if (!made.sample.first)
-    made.sample = SampleSource(cut.source, layout.entry, stretch.start, layout.entry, compared);
-  SourceSample& sample = made.sample;
-  sample.copied.resize(std::min<size_t>(sample.copied.size(), compared));
+  const SourceSample sample =
+      SampleSource(cut.request.input, stretch.start, layout.entry, compared, SampleReading::kSeek);
   cut.progress(0.4, 0.85, 1);
   DecodePlan decode;
   decode.headFrames = int(layout.head.size());
@@ -133,9 +140,7 @@ QStringList CheckSmartCut(Cut& cut, const SmartCutLayout& layout, SmartCutMade& 
   const Found found = MeasureMade(file, sample, decode);
   const double firstFrame =
       Seconds((layout.head.empty() ? layout.entry : layout.head.front()) - stretch.start, timeBase);
-  // MP4 and MOV trim the sound to the sample with their edit list; Matroska starts it with
-  // its first packet.
-  const bool trims = LowerExtension(cut.request.output) != "mkv";
+  const bool trims = ContainerFor(cut.request.output)->trimsSound;
   const double firstSound =
       made.firstSound ? (trims ? std::max(0.0, *made.firstSound) : *made.firstSound) : 0;
   Expected expected = ExpectedOf(cut, made.sourceFrames, firstFrame, firstSound);
@@ -158,8 +163,8 @@ std::optional<Made> TrySmartCut(Cut& cut, QString& reason) {
     cut.phase(layout.head.empty() && layout.tail.empty() ? CutPhase::kCopying : CutPhase::kEncoding);
     Made made;
     made.file = cut.madePath();
-    SmartCutMade result = WriteSmartCut(cut.source, layout, cut.stretch(), made.file, kComparedFrames,
-                                        [&](double share) { cut.progress(share, 0, 0.85); });
+    const SmartCutMade result = WriteSmartCut(cut.source, layout, cut.stretch(), made.file,
+                                              [&](double share) { cut.progress(share, 0, 0.85); });
     made.checked = CheckSmartCut(cut, layout, result, made.file);
     made.how =
         QString("Smart cut: %1 frames re-encoded, %2 copied.").arg(result.reEncoded).arg(result.copied);
@@ -178,68 +183,87 @@ std::optional<Made> TrySmartCut(Cut& cut, QString& reason) {
   }
 }
 
-ReEncodeSource ReEncodeSourceOf(const Source& source) {
-  const AVStream* video = source.video();
-  const AVRational rate = video->avg_frame_rate.num > 0 ? video->avg_frame_rate : video->r_frame_rate;
-  ReEncodeSource described;
-  described.input = source.path();
-  described.videoCodec = avcodec_get_name(video->codecpar->codec_id);
-  described.frameRate = rate.num > 0 ? av_q2d(rate) : 25;
-  described.videoIndex = source.videoIndex();
-  for (const int audio : source.streamsOf(AVMEDIA_TYPE_AUDIO))
-    if (source.stream(audio)->discard < AVDISCARD_ALL) described.audio << audio;
-  if (!described.audio.isEmpty())
-    described.sampleRate = source.stream(described.audio.first())->codecpar->sample_rate;
-  return described;
+// The source's frames whose display times lie in the stretch, from a reading of its own: how
+// many (on the type's slots where it has them: one a slot) and the first one's time.
+struct StretchFrames {
+  int count = 0;
+  int64_t first = 0;
+  int64_t keyBefore = Source::kFromStart;  // a key frame to decode the first one from
+};
+
+StretchFrames FramesIn(const QString& input, const Stretch& stretch, std::optional<AVRational> slotRate) {
+  Source source(input);
+  const AVRational timeBase = source.video()->time_base;
+  SeekBefore(source, stretch.start);
+  // Past the end by a second: later frames may come first in decoding order.
+  const int64_t beyond = stretch.end + Ticks(1, timeBase);
+  const std::vector<VideoPacket> packets = source.readVideo(
+      Source::kFromStart, [&](const std::vector<VideoPacket>& read) { return read.back().pts >= beyond; });
+  StretchFrames frames;
+  frames.first = stretch.end;
+  std::set<int64_t> taken;
+  for (const VideoPacket& packet : packets) {
+    if (packet.key && packet.pts <= stretch.start && packet.pts > FirstTicks(source))
+      frames.keyBefore = packet.pts;
+    if (packet.pts < stretch.start || packet.pts >= stretch.end) continue;
+    frames.first = std::min(frames.first, packet.pts);
+    taken.insert(slotRate ? SlotOf(packet.pts - stretch.start, timeBase, *slotRate) : packet.pts);
+  }
+  frames.count = int(taken.size());
+  return frames;
+}
+
+QStringList CheckReEncode(Cut& cut, const QString& made) {
+  cut.phase(CutPhase::kVerifying);
+  const Stretch stretch = cut.stretch();
+  const ContainerFacts& facts = *ContainerFor(cut.request.output);
+  const AVStream* video = cut.source.video();
+  const AVRational timeBase = video->time_base;
+  const std::optional<AVRational> slotRate =
+      SlotRate(facts, video->avg_frame_rate.num > 0 ? video->avg_frame_rate : video->r_frame_rate);
+  const StretchFrames frames = FramesIn(cut.request.input, stretch, slotRate);
+  cut.progress(0.3, 0.85, 1);
+  // From the key frame before the start, or the file's start where a seek would guess (AVI's
+  // counts start over wrong after a seek to the start) or lands past it (MPEG's).
+  SourceSample sample = SampleSource(
+      cut.request.input, stretch.start, std::nullopt, 0,
+      frames.keyBefore != Source::kFromStart ? SampleReading::kSeek : SampleReading::kFromFileStart);
+  if (!sample.first)
+    sample = SampleSource(cut.request.input, stretch.start, std::nullopt, 0, SampleReading::kFromFileStart);
+  cut.progress(0.6, 0.85, 1);
+  // One encode has no joins to decode across: its first frame is decoded, to be compared.
+  const Found found = MeasureMade(made, sample, DecodePlan{});
+  double firstFrame = Seconds(frames.first - stretch.start, timeBase);
+  if (slotRate)
+    firstFrame = SlotOf(frames.first - stretch.start, timeBase, *slotRate) * av_q2d(av_inv_q(*slotRate));
+  Expected expected =
+      ExpectedOf(cut, frames.count, firstFrame, std::max(0.0, AudioStart(cut.source) - cut.start));
+  // Where nothing trims the sound, it starts on a packet's edge: the source's or the encoder's.
+  constexpr double kLongestAudioFrame = 1152.0 / 44100;
+  expected.syncTolerance =
+      facts.trimsSound ? 0.0011 : std::max(AudioFrame(cut.source), kLongestAudioFrame) + 0.001;
+  expected.rotation = 0;  // a re-encode turns the frames upright
+  // A picture of another size (a Video CD's, one turned upright) is not compared sample for sample.
+  expected.firstFrameCompared = found.firstFramePsnr || !sample.first;
+  const Verdict verdict = Judge(expected, found);
+  if (!verdict.passed()) throw VerificationFailed(verdict.failure);
+  return verdict.checked;
 }
 
 Made ReEncode(Cut& cut, const QString& reason) {
   cut.phase(CutPhase::kEncoding);
-  const QString made = cut.madePath();
-  const QString encoder = FindEncoder();
-  if (encoder.isEmpty())
-    throw CutError("ffmpeg was not found beside this program nor on the search path (PATH).");
-  // Subtitles go in afterwards, clipped to the stretch, where the type holds them.
-  const bool cues =
-      !cut.source.streamsOf(AVMEDIA_TYPE_SUBTITLE).empty() && SmartCutFormat(cut.request.output);
-  const QString encoded = cues ? cut.files.path("encoded." + LowerExtension(cut.request.output)) : made;
-  RunEncoder(encoder, ReEncodeArguments(ReEncodeSourceOf(cut.source), cut.start, cut.end, encoded),
-             cut.end - cut.start, [&](double share) { cut.progress(share, 0, 0.85); });
-  if (cues)
-    AddCues(encoded, cut.source, cut.start + cut.source.startSeconds(), cut.end + cut.source.startSeconds(),
-            made);
-  cut.phase(CutPhase::kVerifying);
-  // The source's frames in the stretch, by their own times: a variable rate counts as it is.
-  const Stretch stretch = cut.stretch();
-  // Read from the file's start: the types re-encoded here (MPEG among them) seek by bytes and guesses.
-  Source counted(cut.request.input), sampled(cut.request.input);
-  const std::vector<VideoPacket> frames =
-      counted.readVideo(Source::kFromStart, [&](const std::vector<VideoPacket>& read) {
-        return !read.empty() && read.back().pts >= stretch.end + (stretch.end - stretch.start) / 4 + 1;
-      });
-  int inStretch = 0;
-  int64_t firstFrame = stretch.end;
-  for (const VideoPacket& frame : frames)
-    if (frame.pts >= stretch.start && frame.pts < stretch.end) {
-      ++inStretch;
-      firstFrame = std::min(firstFrame, frame.pts);
-    }
-  const SourceSample sample = SampleSource(sampled, Source::kFromStart, stretch.start, std::nullopt, 0);
-  DecodePlan decode;
-  decode.wholeFile = true;
-  Found found = MeasureMade(made, sample, decode);
-  const AVRational timeBase = cut.source.video()->time_base;
-  Expected expected = ExpectedOf(cut, inStretch, Seconds(firstFrame - stretch.start, timeBase), 0);
-  expected.frameSlack = 1;
-  // The encoder program places sound and picture to an audio frame, and its seek to a frame more.
-  const AVRational rate = cut.source.video()->avg_frame_rate;
-  expected.syncTolerance = AudioFrame(cut.source) + (rate.num > 0 ? av_q2d(av_inv_q(rate)) : 0.04) + 0.001;
-  expected.rotation = 0;  // a re-encode turns the frames upright
-  // A re-encode of another size (VCD) or turned upright is not compared picture for picture.
-  expected.firstFrameCompared = found.firstFramePsnr || !sample.first;
-  const Verdict verdict = Judge(expected, found);
-  if (!verdict.passed()) throw CutError(QString("The cut file failed its check: %1.").arg(verdict.failure));
-  return {made, QString("Re-encoded: %1.").arg(reason), inStretch, verdict.checked};
+  Made made;
+  made.file = cut.madePath();
+  const ReEncodeMade result = WriteReEncode(cut.source, cut.stretch(), made.file,
+                                            [&](double share) { cut.progress(share, 0, 0.85); });
+  try {
+    made.checked = CheckReEncode(cut, made.file);
+  } catch (const VerificationFailed& failure) {
+    throw CutError(QString("The cut file failed its check: %1.").arg(failure.message()));
+  }
+  made.how = QString("Re-encoded: %1.\nEncoded: %2.").arg(reason, result.encodings.join("; "));
+  made.frames = result.frames;
+  return made;
 }
 
 }  // namespace
@@ -264,9 +288,7 @@ CutReport RunCut(const CutArguments& request, const CutObserver& observer) {
   std::optional<Made> made = TrySmartCut(cut, reason);
   const CutMethod method = made ? CutMethod::kSmartCut : CutMethod::kReEncode;
   if (!made) made = ReEncode(cut, reason);
-  // The encoder program's re-encode keeps the tracks chosen but not the default flag.
-  const QString tracks = TracksProblem(source, made->file, request.output,
-                                       method == CutMethod::kSmartCut ? request.defaultSound : QString());
+  const QString tracks = TracksProblem(source, made->file, request.output, request.defaultSound);
   if (!tracks.isEmpty()) throw CutError(QString("The cut file failed its check: %1.").arg(tracks));
   made->checked << "the tracks chosen";
   ThrowIfCancelled();  // a signal during the last check still means "leave nothing"

@@ -2,6 +2,7 @@
 // The outside world the window talks to, behind small interfaces: the program gets the
 // real ones (qt_platform.h), tests get fakes.
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 #include "cut/cli/protocol.h"
@@ -15,6 +16,14 @@ struct FileDialogRequest {
   int filterIndex = 1;  // 1-based entry of the filter preselected
   QString fileName;     // the name (or path) the dialog opens with
   QString folder;       // the folder it shows first; empty: the toolkit's choice
+  QStringList choices;  // a Save dialog's choice under the name (one file or one per segment)
+  int choice = 0;       // the one preselected
+};
+
+// A Save dialog's answer where it offered choices.
+struct SaveAnswer {
+  QString path;
+  int choice = 0;
 };
 
 class FileDialogs {
@@ -23,6 +32,8 @@ class FileDialogs {
   // Modal; the chosen path, or nothing when the user cancels.
   virtual std::optional<QString> chooseFileToOpen(const FileDialogRequest& request) = 0;
   virtual std::optional<QString> chooseFileToSave(const FileDialogRequest& request) = 0;
+  // A Save dialog that also offers the request's choices.
+  virtual std::optional<SaveAnswer> chooseFileToSaveWithChoice(const FileDialogRequest& request) = 0;
 };
 
 class Messages {
@@ -70,6 +81,8 @@ class Files {
   virtual std::optional<cut::FileIdentity> identity(const QString& path) = 0;
   // The whole file as text; nothing when it cannot be read.
   virtual std::optional<QString> readText(const QString& path) = 0;
+  // Writes the text (UTF-8) as the whole file; false when it cannot be written.
+  virtual bool writeText(const QString& path, const QString& text) = 0;
 };
 
 }  // namespace vintrel

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDBusConnection>
 #include <QDBusInterface>
 #include <QDBusReply>
@@ -14,11 +15,14 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QSaveFile>
 #include <QShortcut>
 #include <QTimer>
 #include <QTreeView>
@@ -67,6 +71,21 @@ std::optional<QString> typedNameWithQuotes(const QFileDialog& dialog) {
   return path;
 }
 
+// The request's choices as a row under the file name; the widget dialog is the one that has room.
+QComboBox* addChoices(QFileDialog& dialog, const FileDialogRequest& request) {
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  auto* grid = qobject_cast<QGridLayout*>(dialog.layout());
+  if (!grid) return nullptr;
+  auto* choices = new QComboBox(&dialog);
+  choices->setObjectName("saveChoice");
+  choices->addItems(request.choices);
+  choices->setCurrentIndex(std::clamp(request.choice, 0, int(request.choices.size()) - 1));
+  const int row = grid->rowCount();
+  grid->addWidget(new QLabel("Segments:", &dialog), row, 0);
+  grid->addWidget(choices, row, 1);
+  return choices;
+}
+
 // The list's size and date columns shown whole, the name taking what is left; the dialog
 // opens wide enough for all of them.
 void showColumnsWhole(QFileDialog& dialog) {
@@ -82,8 +101,9 @@ void showColumnsWhole(QFileDialog& dialog) {
                 std::max(dialog.sizeHint().height(), metrics.lineSpacing() * 28));
 }
 
-std::optional<QString> showFileDialog(const FileDialogRequest& request, bool save) {
+std::optional<QString> showFileDialog(const FileDialogRequest& request, bool save, int* choice = nullptr) {
   QFileDialog dialog(QApplication::activeWindow());
+  QComboBox* choices = choice && !request.choices.isEmpty() ? addChoices(dialog, request) : nullptr;
   dialog.setObjectName(save ? "SaveDialog" : "OpenDialog");
   // The program asks about replacing a file itself.
   dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
@@ -107,6 +127,7 @@ std::optional<QString> showFileDialog(const FileDialogRequest& request, bool sav
   if (!request.fileName.isEmpty()) dialog.selectFile(request.fileName);
   showColumnsWhole(dialog);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  if (choices) *choice = choices->currentIndex();
   if (const std::optional<QString> typed = typedNameWithQuotes(dialog)) return typed;
   return dialog.selectedFiles().constFirst();
 }
@@ -119,6 +140,13 @@ std::optional<QString> QtFileDialogs::chooseFileToOpen(const FileDialogRequest& 
 
 std::optional<QString> QtFileDialogs::chooseFileToSave(const FileDialogRequest& request) {
   return showFileDialog(request, true);
+}
+
+std::optional<SaveAnswer> QtFileDialogs::chooseFileToSaveWithChoice(const FileDialogRequest& request) {
+  int choice = request.choice;
+  const std::optional<QString> path = showFileDialog(request, true, &choice);
+  if (!path) return std::nullopt;
+  return SaveAnswer{*path, choice};
 }
 
 namespace {
@@ -228,6 +256,13 @@ std::optional<QString> RealFiles::readText(const QString& path) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
   return QString::fromUtf8(file.readAll());
+}
+
+bool RealFiles::writeText(const QString& path, const QString& text) {
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) return false;
+  file.write(text.toUtf8());
+  return file.commit();
 }
 
 }  // namespace vintrel

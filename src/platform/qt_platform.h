@@ -15,6 +15,7 @@ class QtFileDialogs : public FileDialogs {
  public:
   std::optional<QString> chooseFileToOpen(const FileDialogRequest& request) override;
   std::optional<QString> chooseFileToSave(const FileDialogRequest& request) override;
+  std::optional<SaveAnswer> chooseFileToSaveWithChoice(const FileDialogRequest& request) override;
 };
 
 class QtMessages : public Messages {
@@ -44,6 +45,7 @@ class RealFiles : public Files {
   bool folderExists(const QString& path) override;
   std::optional<cut::FileIdentity> identity(const QString& path) override;
   std::optional<QString> readText(const QString& path) override;
+  bool writeText(const QString& path, const QString& text) override;
 };
 
 }  // namespace vintrel

@@ -36,8 +36,10 @@ constexpr FixedOption kFixedOptions[] = {
     {"terminal", "no", true},
     // The player stays alive with nothing loaded.
     {"idle", "yes", true},
-    // Without a GPU (Xvfb, virtual machines) the gpu output refuses Mesa's software renderer.
-    {"gpu-sw", "yes", false},
+    // Without a GPU driver (software OpenGL or Vulkan: llvmpipe, lavapipe; remote X; Xvfb)
+    // libmpv 0.40's gpu output leaves the picture black in some starts, so it refuses such a
+    // renderer and the next output, x11, draws instead; with a GPU the gpu output is used.
+    {"gpu-sw", "no", false},
     {"audio-client-name", "Vintrel", false},
 };
 

@@ -21,7 +21,7 @@ class QWidget;
 namespace vintrel {
 
 struct MpvOptions {
-  QString vo = "gpu,x11";  // video outputs, tried in order
+  QString vo = "gpu,x11";  // video outputs, tried in order (x11 where the GPU is software)
   QString ao;              // empty: mpv's default audio output
   qint64 wid = 0;          // native window to draw into (X11 embedding); 0 draws nowhere of ours
 };

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "cut/media/containers.h"
 #include "save/saved_summary.h"
 
 namespace vintrel {
@@ -45,9 +46,8 @@ QString offeredType(const QString& input) {
 
 QString outputTypeProblem(const QString& output) {
   const QString type = QFileInfo(output).suffix();
-  if (kWritableTypes.contains(type.toLower())) return {};
-  const QString known =
-      "." + kWritableTypes.mid(0, kWritableTypes.size() - 1).join(", .") + " and ." + kWritableTypes.last();
+  if (cut::ContainerOfType(type)) return {};
+  const QString known = cut::WritableTypesText();
   const QString what =
       type.isEmpty() ? QString("%1 has no ending that names its type.").arg(QFileInfo(output).fileName())
                      : QString("Vintrel cannot write .%1 files.").arg(type);
@@ -69,6 +69,16 @@ QString suggestOutputName(const QString& input, const Stretch& stretch, Files& f
     if (!base.isEmpty() && base.back().isHighSurrogate()) base.chop(1);
   }
   const QString stem = info.absolutePath() + "/" + base + marks;
+  QString name = stem + suffix;
+  for (int n = 2; files.exists(name) && n < 10000; ++n)
+    name = QString("%1-%2%3").arg(stem).arg(n).arg(suffix);
+  return name;
+}
+
+QString suggestSegmentsName(const QString& input, Files& files) {
+  const QFileInfo info(input);
+  const QString stem = info.absolutePath() + "/" + info.completeBaseName() + "-segments";
+  const QString suffix = "." + offeredType(input);
   QString name = stem + suffix;
   for (int n = 2; files.exists(name) && n < 10000; ++n)
     name = QString("%1-%2%3").arg(stem).arg(n).arg(suffix);
@@ -129,7 +139,13 @@ std::optional<SaveFlow::Refusal> SaveFlow::refuseOutput(const QString& input, co
 
 void SaveFlow::save() {
   if (session_.isSaving()) return;
-  const std::optional<Stretch> stretch = session_.stretchToSave();
+  const SegmentListModel& list = session_.segments();
+  const bool segments = !list.isEmpty();
+  if (segments && cut::StretchesToCut(list.segments(), list.mode(), list.videoEnd()).empty()) {
+    messages_.inform(kNothingLeft);
+    return;
+  }
+  const std::optional<Stretch> stretch = segments ? Stretch{} : session_.stretchToSave();
   if (!stretch) {
     messages_.inform(kInvalidSelection);
     return;
@@ -143,7 +159,78 @@ void SaveFlow::save() {
   emit progressChanged();
 
   const QString input = session_.file();
-  chooseOutput(input, *stretch, suggestOutputName(input, *stretch, files_));
+  if (segments)
+    chooseSegmentsOutput(input, suggestSegmentsName(input, files_));
+  else
+    chooseOutput(input, *stretch, suggestOutputName(input, *stretch, files_));
+}
+
+QStringList SaveFlow::segmentOutputs(const QString& input, const QString& chosen, bool each) const {
+  if (!each) return {chosen};
+  const SegmentListModel& list = session_.segments();
+  const cut::SegmentList stretches = cut::StretchesToCut(list.segments(), list.mode(), list.videoEnd());
+  QStringList outputs;
+  for (size_t i = 0; i < stretches.size(); ++i)
+    outputs << cut::SegmentFileName(chosen, input, int(i) + 1, stretches[i]);
+  return outputs;
+}
+
+bool SaveFlow::agreeToOutputs(const QString& input, const QStringList& outputs) {
+  QString existing;
+  for (const QString& output : outputs) {
+    if (const std::optional<Refusal> refused = refuseOutput(input, output)) {
+      messages_.inform(refused->text, refused->detail);
+      return false;
+    }
+    if (existing.isEmpty() && files_.exists(output)) existing = output;
+  }
+  return existing.isEmpty() || messages_.askYesNo(kOverwriteQuestion, overwriteDetail(existing));
+}
+
+void SaveFlow::chooseSegmentsOutput(const QString& input, QString name) {
+  FileDialogRequest request = saveDialogRequest(input);
+  request.choices = {kOneFile, kFilePerSegment};
+  for (;;) {
+    request.fileName = name;
+    const std::optional<SaveAnswer> answer = dialogs_.chooseFileToSaveWithChoice(request);
+    if (!answer) {
+      endSaving();
+      return;
+    }
+    name = answer->path;
+    request.choice = answer->choice;
+    const bool each = answer->choice == 1;
+    const QStringList outputs = segmentOutputs(input, answer->path, each);
+    bool replacing = false;
+    for (const QString& output : outputs) replacing = replacing || files_.exists(output);
+    if (!agreeToOutputs(input, outputs)) continue;
+    // One file is replaced only as it is now; a file per segment by its name.
+    const std::optional<cut::FileIdentity> agreed =
+        replacing && !each ? files_.identity(answer->path) : std::nullopt;
+    const SegmentListModel& list = session_.segments();
+    CutRequest cut{.input = input, .output = answer->path, .overwrite = replacing, .replaces = agreed};
+    cut.segments = list.segments();
+    cut.segmentMode = list.mode();
+    cut.eachSegment = each;
+    cut.chapters = !each && kChapterTypes.contains(QFileInfo(answer->path).suffix().toLower());
+    start(cut);
+    return;
+  }
+}
+
+FileDialogRequest SaveFlow::saveDialogRequest(const QString& input) const {
+  const QString type = offeredType(input);
+  FileDialogRequest request;
+  request.title = "Save";
+  request.filter = type.toUpper() + " Files|*." + type + "|All Files(*.*)|*.*";
+  request.filterIndex = 1;
+  return request;
+}
+
+QString SaveFlow::summaryOf(const CutOutcome& outcome) const {
+  if (request_.eachSegment)
+    return QString("%1 files saved, one per segment.").arg(outcome.report.section(' ', 0, 0));
+  return savedSummary(outcome.report, QFileInfo(request_.output).fileName(), request_.end - request_.start);
 }
 
 QString overwriteDetail(const QString& output) {
@@ -152,11 +239,7 @@ QString overwriteDetail(const QString& output) {
 }
 
 void SaveFlow::chooseOutput(const QString& input, const Stretch& stretch, QString name) {
-  const QString type = offeredType(input);
-  FileDialogRequest request;
-  request.title = "Save";
-  request.filter = type.toUpper() + " Files|*." + type + "|All Files(*.*)|*.*";
-  request.filterIndex = 1;
+  FileDialogRequest request = saveDialogRequest(input);
   for (;;) {
     request.fileName = name;
     const std::optional<QString> output = dialogs_.chooseFileToSave(request);
@@ -213,8 +296,7 @@ void SaveFlow::notifyOutcome(const CutOutcome& outcome) {
   switch (outcome.result) {
     case CutOutcome::Result::Saved:
       notifier_->notify(QString("%1: %2").arg(kSaved, output.fileName()),
-                        savedSummary(outcome.report, output.fileName(), request_.end - request_.start) +
-                            QString("\nIn %1").arg(output.absolutePath()));
+                        summaryOf(outcome) + QString("\nIn %1").arg(output.absolutePath()));
       break;
     case CutOutcome::Result::Cancelled:
       notifier_->notify(kNotSaved, kSaveCancelled);
@@ -266,12 +348,16 @@ void SaveFlow::askAgain() {
   // Still locked while the question is open, as when it was first asked. No goes back to
   // the Save dialog for another name.
   if (!messages_.askYesNo(kOverwriteQuestion, overwriteDetail(request_.output))) {
-    chooseOutput(request_.input, {.start = request_.start, .end = request_.end}, request_.output);
+    if (!request_.segments.empty())
+      chooseSegmentsOutput(request_.input, request_.output);
+    else
+      chooseOutput(request_.input, {.start = request_.start, .end = request_.end}, request_.output);
     return;
   }
   CutRequest again = request_;
-  again.replaces = files_.identity(again.output);
-  again.overwrite = again.replaces.has_value();
+  // A file per segment is agreed to by name: its pattern names no one file.
+  again.replaces = again.eachSegment ? std::nullopt : files_.identity(again.output);
+  again.overwrite = again.eachSegment || again.replaces.has_value();
   progress_.start(0);
   clock_.restart();
   emit progressChanged();
@@ -280,7 +366,7 @@ void SaveFlow::askAgain() {
 
 void SaveFlow::tellSaved(const CutOutcome& outcome) {
   const QFileInfo output(request_.output);
-  const QString summary = savedSummary(outcome.report, output.fileName(), request_.end - request_.start);
+  const QString summary = summaryOf(outcome);
   if (!messages_.informSaved(kSaved, summary, outcome.report)) return;
   const QString folder = output.absolutePath();
   // Nothing else depends on it: without a file manager the user is only told where the file is.

@@ -24,11 +24,13 @@ inline const char* kSaved = "Done";
 inline const char* kNotSaved = "The file was not saved.";
 inline const char* kSaveCancelled = "Saving was cancelled. Nothing was written.";
 inline const char* kNoFileManager = "Vintrel could not start a file manager.";
+inline const char* kNothingLeft = "The segments remove the whole video; nothing is left to save.";
+// The Save dialog's choice when the list holds segments.
+inline const char* kOneFile = "One file (the segments joined)";
+inline const char* kFilePerSegment = "One file per segment";
+// The types that hold chapters: a joined save marks each segment's start in them.
+inline const QStringList kChapterTypes = {"mp4", "m4v", "mov", "mkv"};
 
-// The file types vintrel-cut writes, as the endings of their names (its re-encode picks the
-// container by the ending; cut/make/re_encode.cpp).
-inline const QStringList kWritableTypes = {"mp4", "m4v", "mov", "mkv", "avi", "divx",
-                                           "wmv", "mpg", "flv", "vob", "dat"};
 // The type offered for an input whose name has no ending: Matroska holds nearly any video.
 inline const char* kDefaultOutputType = "mkv";
 
@@ -41,6 +43,8 @@ QString outputTypeProblem(const QString& output);
 // holiday.mp4 cut from second 3 to 13, then "...-2.mp4" and so on when that is taken. The
 // input's part is shortened where the name would exceed what a file system takes.
 QString suggestOutputName(const QString& input, const Stretch& stretch, Files& files);
+// A free name for a save of the segment list: "holiday-segments.mp4", then "...-2.mp4".
+QString suggestSegmentsName(const QString& input, Files& files);
 // A reason of vintrel-cut's in the user's terms: its hidden work files, which the user never
 // named, are left out of it. `folderGone`: the output's folder no longer exists.
 QString plainReason(const QString& reason, const QString& output, bool folderGone);
@@ -82,6 +86,16 @@ class SaveFlow : public QObject {
   // Asks for the output's name, starting from `name`, until a name is taken or the user
   // cancels: a refused name or a No to replacing a file comes back to the dialog.
   void chooseOutput(const QString& input, const Stretch& stretch, QString name);
+  // The same for the segment list: one file, or one per segment, as the dialog's choice says;
+  // every file it names is refused or agreed to replace before anything runs.
+  void chooseSegmentsOutput(const QString& input, QString name);
+  FileDialogRequest saveDialogRequest(const QString& input) const;
+  // The files a save of the segments writes under the chosen name.
+  QStringList segmentOutputs(const QString& input, const QString& chosen, bool each) const;
+  // Why one of `outputs` cannot be written; whether the user agreed to replace the ones there.
+  bool agreeToOutputs(const QString& input, const QStringList& outputs);
+  // The summary under "Done" and in the desktop's note.
+  QString summaryOf(const CutOutcome& outcome) const;
   void start(const CutRequest& request);
   void notifyOutcome(const CutOutcome& outcome);
   void onFinished(const CutOutcome& outcome);

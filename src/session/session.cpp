@@ -47,6 +47,8 @@ void Session::setFile(const QString& path) {
   playingSelection_ = false;
   keptTracks_.clear();
   defaultSound_.clear();
+  segments_.setVideoEnd(0);
+  segments_.restore({}, cut::SegmentMode::kKeep);
   emit changed();
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// What the window is working on: the open file, the two marks and whether it plays.
+// What the window is working on: the open file, the two marks, its segment list and whether it plays.
 // Every rule about marks and the stretch to cut lives here, so the widgets only show
 // this state and never hold any of their own.
 #include <QObject>
@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <cstdint>
 #include <optional>
+
+#include "segments/segment_model.h"
 
 namespace vintrel {
 
@@ -43,12 +45,16 @@ class Session : public QObject {
   // Marks take the time of the frame on screen rather than the whole second.
   bool marksToFrame() const { return marksToFrame_; }
   Playback playback() const { return playback_; }
+  // The stretches to save together; an empty list saves the marks' stretch alone.
+  SegmentListModel& segments() { return segments_; }
+  const SegmentListModel& segments() const { return segments_; }
   bool isPlaying() const { return playback_ == Playback::Playing; }
   bool isSaving() const { return saving_; }
   // Play Selected is running: it ends when the position reaches the end mark.
   bool isPlayingSelection() const { return playingSelection_; }
 
-  // A new file: the marks go back to 0 and nothing plays yet. An empty path closes it.
+  // A new file: the marks go back to 0, the list is emptied and nothing plays yet. An empty
+  // path closes it.
   void setFile(const QString& path);
   void setMarkStart(double seconds);
   void setMarkEnd(double seconds);
@@ -89,6 +95,7 @@ class Session : public QObject {
   bool playingSelection_ = false;
   QStringList keptTracks_;
   QString defaultSound_;
+  SegmentListModel segments_;
 };
 
 }  // namespace vintrel

@@ -2,11 +2,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryFile>
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
@@ -37,6 +40,28 @@ RawRun RunRaw(const QString& program, const QStringList& arguments, int timeoutM
 ProgramRun RunProgram(const QString& program, const QStringList& arguments, int timeoutMs) {
   const RawRun run = RunRaw(program, arguments, timeoutMs);
   return {run.exitCode, QString::fromUtf8(run.out), QString::fromUtf8(run.err)};
+}
+
+namespace {
+int FfmpegMajorVersion() {
+  static const int major = [] {
+    const QString text = RunProgram("ffmpeg", {"-version"}).out;
+    const QRegularExpressionMatch match = QRegularExpression(R"(version n?(\d+)\.)").match(text);
+    if (!match.hasMatch())
+      throw std::runtime_error(("ffmpeg -version says no version: " + text).toStdString());
+    return match.captured(1).toInt();
+  }();
+  return major;
+}
+}  // namespace
+
+QStringList RotatedCopyArguments(const QString& input, const QString& output, int degrees) {
+  const QString turn = QString::number(degrees);
+  if (FfmpegMajorVersion() >= 7)
+    return {"-v", "error", "-y",  "-display_rotation:v:0", turn, "-i", input, "-map", "0",
+            "-c", "copy",  output};
+  return {"-v",  "error", "-y", "-i", input, "-map", "0", "-c", "copy", "-metadata:s:v:0", "rotate=" + turn,
+          output};
 }
 
 void MakeClip(const QString& path, double seconds, const QStringList& outputOptions, int audioTracks,
@@ -113,6 +138,128 @@ QList<double> FirstFramePsnrs(const QString& made, const QString& source, int fi
   return values;
 }
 
+namespace {
+constexpr int kThumbnailBytes = 32 * 18;
+}
+
+namespace {
+
+// Frames in the decoder's order get the stream's times in order: the same as sorting by time
+// where the times follow the pictures, and what a player shows where the container gives times
+// in decoding order though the pictures are reordered. The times are the shown packets', as a
+// decoder's best-effort guesses for such frames differ between containers.
+void GiveShownTimes(const QString& file, QList<TimedFrame>& frames) {
+  QList<double> times;
+  for (const StoredPacket& packet : StoredPackets(file, "v:0"))
+    if (!packet.discarded) times << packet.time;
+  if (times.size() != frames.size()) {
+    times.clear();
+    for (const TimedFrame& frame : frames) times << frame.time;
+  }
+  std::sort(times.begin(), times.end());
+  for (qsizetype i = 0; i < frames.size(); ++i) frames[i].time = times[i];
+}
+
+}  // namespace
+
+QList<TimedFrame> FramesByTime(const QString& file) {
+  // One decoding for both: the hashes on the standard output, the thumbnails to a file.
+  QTemporaryFile thumbnails;
+  if (!thumbnails.open()) throw std::runtime_error("no temporary file for thumbnails");
+  const ProgramRun run = RunProgram("ffmpeg", {"-v",
+                                               "error",
+                                               "-i",
+                                               file,
+                                               "-map",
+                                               "0:v:0",
+                                               "-fps_mode",
+                                               "passthrough",
+                                               "-enc_time_base",
+                                               "-1",
+                                               "-f",
+                                               "framemd5",
+                                               "-",
+                                               "-map",
+                                               "0:v:0",
+                                               "-fps_mode",
+                                               "passthrough",
+                                               "-vf",
+                                               "scale=32:18,format=gray",
+                                               "-f",
+                                               "rawvideo",
+                                               "-y",
+                                               thumbnails.fileName()});
+  const QByteArray pictures = thumbnails.readAll();
+  QList<TimedFrame> frames;
+  double tick = 0;
+  for (const QString& line : run.out.split('\n', Qt::SkipEmptyParts)) {
+    if (line.startsWith("#tb 0:")) {
+      const QString rate = line.section(':', 1).trimmed();
+      tick = rate.section('/', 0, 0).toDouble() / rate.section('/', 1, 1).toDouble();
+    }
+    const QStringList fields = line.split(',');
+    if (line.startsWith('#') || fields.size() < 6) continue;
+    const qsizetype at = frames.size() * kThumbnailBytes;
+    frames << TimedFrame{fields[2].trimmed().toDouble() * tick, fields[5].trimmed(),
+                         pictures.mid(at, kThumbnailBytes)};
+  }
+  GiveShownTimes(file, frames);
+  return frames;
+}
+
+double ThumbnailDistance(const QByteArray& a, const QByteArray& b) {
+  if (a.size() != b.size() || a.isEmpty()) return 255;
+  double sum = 0;
+  for (qsizetype i = 0; i < a.size(); ++i) sum += std::abs(int(quint8(a[i])) - int(quint8(b[i])));
+  return sum / double(a.size());
+}
+
+QList<StoredPacket> StoredPackets(const QString& file, const QString& stream) {
+  const ProgramRun run = RunProgram("ffprobe", {"-v", "error", "-select_streams", stream, "-show_entries",
+                                                "format=start_time:packet=pts_time,flags,data_hash",
+                                                "-show_data_hash", "md5", "-of", "json", file});
+  const QJsonObject probed = QJsonDocument::fromJson(run.out.toUtf8()).object();
+  const double start = probed["format"].toObject()["start_time"].toString().toDouble();
+  QList<StoredPacket> packets;
+  for (const QJsonValue& value : probed["packets"].toArray()) {
+    const QJsonObject packet = value.toObject();
+    packets << StoredPacket{packet["pts_time"].toString().toDouble() - start,
+                            packet["flags"].toString().startsWith('K'), packet["data_hash"].toString(),
+                            packet["flags"].toString().mid(1, 1) == "D"};
+  }
+  return packets;
+}
+
+QString DebianFile(const QString& package, const QString& pathInPackage, QString& problem) {
+  const QString cache =
+      qEnvironmentVariable("VINTREL_TEST_CACHE", QDir::temp().filePath("vintrel-test-cache"));
+  const QString name = QFileInfo(pathInPackage).fileName(),
+                kept = QDir(cache).filePath(name.endsWith(".gz") ? name.chopped(3) : name);
+  if (QFileInfo(kept).size() > 0) return kept;
+  if (QStandardPaths::findExecutable("apt-get").isEmpty() ||
+      QStandardPaths::findExecutable("dpkg-deb").isEmpty()) {
+    problem = "apt-get and dpkg-deb are not here to fetch " + package;
+    return {};
+  }
+  QDir().mkpath(cache);
+  // One shell line: download, take the one file out of the package, unpack it, drop the package.
+  const QString script =
+      QString(
+          "set -e; cd \"$1\"; rm -f %1_*.deb; apt-get download -q %1 2>&1; "
+          "dpkg-deb --fsys-tarfile %1_*.deb | tar -xO \"./%2\" > \"$2.part\"; rm -f %1_*.deb; "
+          "case \"%2\" in *.gz) gzip -dc \"$2.part\" > \"$2\"; rm \"$2.part\";; "
+          "*) mv \"$2.part\" \"$2\";; esac")
+          .arg(package, pathInPackage);
+  const ProgramRun run = RunProgram("sh", {"-c", script, "sh", cache, kept}, 600000);
+  if (run.exitCode != 0 || QFileInfo(kept).size() == 0) {
+    QFile::remove(kept);
+    problem = QString("%1 could not be fetched with apt-get: %2")
+                  .arg(package, (run.out + run.err).simplified().right(300));
+    return {};
+  }
+  return kept;
+}
+
 double AudioLength(const QString& file) {
   const QStringList lines = RunProgram("ffprobe", {"-v", "error", "-select_streams", "a:0", "-show_entries",
                                                    "packet=pts_time,duration_time", "-of", "csv=p=0", file})
@@ -171,6 +318,13 @@ QString FirstFrameOfSecond(const QString& rate) {
   return QString("ceil(floor(t)*(%1)-0.000001)/(%1)").arg(rate);
 }
 
+void Run(const QString& program, const QStringList& arguments) {
+  const ProgramRun run = RunProgram(program, arguments);
+  if (run.exitCode != 0)
+    throw std::runtime_error(
+        ("making a sync clip failed: " + program + ": " + run.out + run.err).toStdString());
+}
+
 }  // namespace
 
 void MakeSyncClip(const QString& path, const SyncClip& clip) {
@@ -206,26 +360,35 @@ void MakeSyncClip(const QString& path, const SyncClip& clip) {
     args << "-map"
          << "2:s"
          << "-c:s" << (path.endsWith(".mkv") ? "srt" : "mov_text");
-  args << clip.options << path;
-  const ProgramRun run = RunProgram("ffmpeg", args);
-  if (run.exitCode != 0) throw std::runtime_error(("making a sync clip failed: " + run.err).toStdString());
+  if (clip.mkvmergeVideo.isEmpty()) {
+    args << clip.options << path;
+    Run("ffmpeg", args);
+    return;
+  }
+  Run("ffmpeg", args << clip.options << path + ".made.mkv");
+  QStringList merge = {"-q", "-o", path + ".tagged.mkv"};
+  for (const QString& option : clip.mkvmergeVideo) merge << option;
+  Run("mkvmerge", merge << path + ".made.mkv");
+  Run("ffmpeg", QStringList{"-v", "error", "-y", "-i", path + ".tagged.mkv", "-map", "0", "-c", "copy"}
+                    << clip.remux << path);
 }
 
 namespace {
 
 QList<double> FlashTimes(const QString& file) {
   // ffmpeg's filters see each decoded frame at its best-effort time less the file's start.
-  const ProgramRun run =
-      RunProgram("ffmpeg", {"-v", "error", "-i", file, "-map", "0:v:0", "-vf",
-                            "scale=32:24,signalstats,metadata=print:key=lavfi.signalstats.YAVG:file=-", "-f",
-                            "null", "-"});
+  const ProgramRun run = RunProgram(
+      "ffmpeg", {"-v", "error", "-i", file, "-map", "0:v:0", "-vf",
+                 "scale=32:24,format=yuv420p,signalstats,metadata=print:key=lavfi.signalstats.YAVG:file=-",
+                 "-f", "null", "-"});
   QList<double> flashes;
   double time = 0;
   bool lastWasWhite = false;
   for (const QString& line : run.out.split('\n')) {
     if (line.startsWith("frame:")) time = line.section("pts_time:", 1).trimmed().toDouble();
     if (!line.startsWith("lavfi.signalstats.YAVG=")) continue;
-    // White is 235 and the moving picture about 110; a repeated white frame is the same flash.
+    // White is 235 and the moving picture about 110 (8 bits, whatever the source's depth); a
+    // repeated white frame is the same flash.
     const bool white = line.section('=', 1).toDouble() > 200;
     if (white && !lastWasWhite) flashes << time;
     lastWasWhite = white;

@@ -21,6 +21,11 @@ void MakeClip(const QString& path, double seconds, const QStringList& outputOpti
               const QString& videoSource = "testsrc2=size=160x120:rate=25",
               const QStringList& extraInputs = {});
 
+// ffmpeg's arguments for a copy of `input` whose first video stream's display matrix turns it
+// `degrees` (as ffprobe reports it). ffmpeg 7 no longer turns the old rotate tag into one and
+// takes -display_rotation on the input instead; the version is read from the program.
+QStringList RotatedCopyArguments(const QString& input, const QString& output, int degrees);
+
 // Times of the decoded frames from the file's start, as a player shows them; NaN for a frame
 // that has none.
 QList<double> FrameTimes(const QString& file);
@@ -30,6 +35,28 @@ QStringList FrameHashes(const QString& file);  // every decoded frame, in order
 QStringList SourceFrameHashes(const QString& file, int firstFrame, int frames);
 // PSNR of the first frame of `made` against frames first..first+count-1 of `source`, scaled alike.
 QList<double> FirstFramePsnrs(const QString& made, const QString& source, int first, int count);
+// Every decoded frame of the first video stream, none dropped or repeated, in the order a
+// player shows them, with the times it shows them at from the file's start: its hash, and a
+// 32x18 grey thumbnail to tell a re-encoded frame's source frame from its neighbours.
+struct TimedFrame {
+  double time = 0;
+  QString hash;
+  QByteArray thumbnail;
+};
+QList<TimedFrame> FramesByTime(const QString& file);
+// Mean difference of two thumbnails' samples (0..255).
+double ThumbnailDistance(const QByteArray& a, const QByteArray& b);
+// A stream's packets as stored: time from the file's start, key flag, hash of the data.
+struct StoredPacket {
+  double time = 0;
+  bool key = false;
+  QString hash;
+  bool discarded = false;  // before an edit list's start: never shown
+};
+QList<StoredPacket> StoredPackets(const QString& file, const QString& stream);
+// A file from a Debian package, fetched with apt-get into a cache folder once (gunzipped where
+// it ends in .gz); empty with `problem` set where it cannot be had here.
+QString DebianFile(const QString& package, const QString& pathInPackage, QString& problem);
 double AudioLength(const QString& file);
 int StreamCount(const QString& file, const QString& type);
 QStringList StreamValues(const QString& file, const QString& entry, const QString& streams = "");
@@ -51,6 +78,10 @@ struct SyncClip {
   bool audioFirst = false;  // the audio becomes stream 0
   double audioDelay = 0;    // the audio starts this much after the video (an edit list in MP4)
   QString subtitles;        // SRT text for a subtitle track, empty for none
+  // What the ffmpeg program cannot write (HDR's mastering display and light levels):
+  // mkvmerge's options for the video track, on a Matroska copy then copied into the clip's
+  // type with `remux` (e.g. -tag:v hvc1).
+  QStringList mkvmergeVideo, remux;
 };
 void MakeSyncClip(const QString& path, const SyncClip& clip);
 

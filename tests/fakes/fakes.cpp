@@ -178,6 +178,23 @@ std::optional<QString> FakeFiles::readText(const QString& path) {
   return it->second;
 }
 
+bool FakeFiles::writeText(const QString& path, const QString& text) {
+  if (!folderWritable(path)) return false;
+  files[path] = text;
+  return true;
+}
+
+std::optional<SaveAnswer> FakeDialogs::chooseFileToSaveWithChoice(const FileDialogRequest& request) {
+  const std::optional<QString> path = answer(true, request);
+  int choice = request.choice;
+  if (!choiceAnswers.empty()) {
+    choice = choiceAnswers.front();
+    choiceAnswers.pop_front();
+  }
+  if (!path) return std::nullopt;
+  return SaveAnswer{*path, choice};
+}
+
 void FakeCutJob::start(const CutRequest& cut) {
   request = cut;
   if (onStart) onStart(*this);

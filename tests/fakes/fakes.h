@@ -118,6 +118,9 @@ class FakeDialogs : public FileDialogs {
 
   std::optional<QString> chooseFileToOpen(const FileDialogRequest& request) override;
   std::optional<QString> chooseFileToSave(const FileDialogRequest& request) override;
+  // Answers as chooseFileToSave does, with the next of `choiceAnswers` (none left: the preselected).
+  std::optional<SaveAnswer> chooseFileToSaveWithChoice(const FileDialogRequest& request) override;
+  std::deque<int> choiceAnswers;
 
  private:
   std::optional<QString> answer(bool save, const FileDialogRequest& request);
@@ -146,6 +149,7 @@ class FakeFiles : public Files {
   // A file's identity follows its path and contents: new contents, a new file.
   std::optional<cut::FileIdentity> identity(const QString& path) override;
   std::optional<QString> readText(const QString& path) override;
+  bool writeText(const QString& path, const QString& text) override;
 };
 
 // The desktop's notifications, as sent.

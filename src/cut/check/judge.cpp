@@ -23,7 +23,7 @@ Verdict Judge(const Expected& expected, const Found& found) {
     return verdict;
   };
   if (!found.unreadable.isEmpty()) return fail("the made file cannot be read: " + found.unreadable);
-  if (std::abs(found.frames - expected.frames) > expected.frameSlack)
+  if (found.frames != expected.frames)
     return fail(QString("the video has %1 frames where the source has %2 in the stretch")
                     .arg(found.frames)
                     .arg(expected.frames));

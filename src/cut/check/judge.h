@@ -8,9 +8,8 @@
 namespace vintrel::cut {
 
 struct Expected {
-  int frames = 0;      // the source's frames whose times lie in the stretch
-  int frameSlack = 0;  // how many more or fewer a re-encode may have at the stretch's edges
-  double length = 0;   // seconds the stretch's video runs
+  int frames = 0;     // the source's frames whose times lie in the stretch
+  double length = 0;  // seconds the stretch's video runs
   bool audio = false;
   double audioLength = 0;  // seconds the stretch's sound runs
   // Seconds from the first sound to the first frame, as in the source over the stretch, and how
@@ -29,7 +28,7 @@ struct Found {
   std::optional<double> audioFirst, audioLength;
   int decodeErrors = 0;                  // where the decoding went: around every join, or the whole file
   QString decodedWhere;                  // "around every join" / "the whole file"
-  std::optional<double> firstFramePsnr;  // against the source's frame at the start, dB
+  std::optional<double> firstFramePsnr;  // against the source's frame at the start: psnr_avg, dB
   int copiedMatching = 0;                // of the compared copied frames, those identical to the source's
   int rotation = 0;
 };

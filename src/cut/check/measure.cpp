@@ -9,6 +9,7 @@ extern "C" {
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "cut/cut_error.h"
 #include "cut/media/decoder.h"
@@ -97,19 +98,65 @@ QByteArray FrameHash(const AVFrame* frame) {
   return QByteArray(reinterpret_cast<const char*>(&hash), sizeof hash);
 }
 
-std::optional<double> LumaPsnr(const AVFrame* a, const AVFrame* b) {
+namespace {
+
+// One component's squared differences, summed over its samples, and how many samples it has.
+struct ComponentError {
+  double squares = 0;
+  double samples = 0;
+  double peak = 0;  // the largest value a sample of this component can take
+};
+
+ComponentError SquaredError(const AVFrame* a, const AVFrame* b, const AVPixFmtDescriptor* descriptor,
+                            int component) {
+  // Samples are read at their own depth (10 and 12 bits in two bytes each), by component, so
+  // that planar, semi-planar and packed layouts alike compare values, not bytes.
+  const bool chroma = (component == 1 || component == 2) && !(descriptor->flags & AV_PIX_FMT_FLAG_RGB);
+  const int width = chroma ? AV_CEIL_RSHIFT(a->width, descriptor->log2_chroma_w) : a->width;
+  const int height = chroma ? AV_CEIL_RSHIFT(a->height, descriptor->log2_chroma_h) : a->height;
+  std::vector<uint32_t> x(static_cast<size_t>(width)), y(static_cast<size_t>(width));
+  ComponentError error;
+  for (int row = 0; row < height; ++row) {
+    av_read_image_line2(x.data(), const_cast<const uint8_t**>(a->data), a->linesize, descriptor, 0, row,
+                        component, width, 0, 4);
+    av_read_image_line2(y.data(), const_cast<const uint8_t**>(b->data), b->linesize, descriptor, 0, row,
+                        component, width, 0, 4);
+    for (int i = 0; i < width; ++i) {
+      const double difference = double(x[i]) - double(y[i]);
+      error.squares += difference * difference;
+    }
+  }
+  error.samples = double(width) * height;
+  error.peak = double((1 << descriptor->comp[component].depth) - 1);
+  return error;
+}
+
+double Decibels(double peak, double meanSquare) {
+  return meanSquare <= 0 ? kIdenticalPsnr : 10 * std::log10(peak * peak / meanSquare);
+}
+
+}  // namespace
+
+std::optional<Psnr> PicturePsnr(const AVFrame* a, const AVFrame* b) {
   if (!a || !b || a->width != b->width || a->height != b->height || a->format != b->format)
     return std::nullopt;
-  int lineBytes[4] = {};
-  if (av_image_fill_linesizes(lineBytes, AVPixelFormat(a->format), a->width) < 0) return std::nullopt;
-  double squares = 0;
-  for (int row = 0; row < a->height; ++row) {
-    const uint8_t* x = a->data[0] + ptrdiff_t(row) * a->linesize[0];
-    const uint8_t* y = b->data[0] + ptrdiff_t(row) * b->linesize[0];
-    for (int i = 0; i < lineBytes[0]; ++i) squares += double(x[i] - y[i]) * (x[i] - y[i]);
+  const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(AVPixelFormat(a->format));
+  if (!descriptor ||
+      (descriptor->flags & (AV_PIX_FMT_FLAG_PAL | AV_PIX_FMT_FLAG_HWACCEL | AV_PIX_FMT_FLAG_BITSTREAM)))
+    return std::nullopt;
+  // As ffmpeg's psnr filter weighs them: every component's mean square error by its share of
+  // the samples, against the peak weighed alike.
+  double squares = 0, samples = 0, peaks = 0;
+  Psnr psnr;
+  for (int component = 0; component < descriptor->nb_components; ++component) {
+    const ComponentError error = SquaredError(a, b, descriptor, component);
+    if (component == 0) psnr.luma = Decibels(error.peak, error.squares / error.samples);
+    squares += error.squares;
+    samples += error.samples;
+    peaks += error.peak * error.samples;
   }
-  const double mse = squares / (double(lineBytes[0]) * a->height);
-  return mse == 0 ? 100.0 : 10 * std::log10(255.0 * 255.0 / mse);
+  psnr.average = Decibels(peaks / samples, squares / samples);
+  return psnr;
 }
 
 int StreamRotation(const AVStream* stream) {
@@ -119,13 +166,15 @@ int StreamRotation(const AVStream* stream) {
   return std::isnan(degrees) ? 0 : int(std::lround(degrees));
 }
 
-SourceSample SampleSource(Source& source, int64_t decodeFrom, int64_t start, std::optional<int64_t> copyFrom,
-                          int copiedFrames) {
+SourceSample SampleSource(const QString& path, int64_t start, std::optional<int64_t> copyFrom,
+                          int copiedFrames, SampleReading reading) {
+  // A reader of its own: whatever the maker decoded or kept, the reference is read anew.
+  Source source(path);
+  if (reading == SampleReading::kSeek) source.seekVideo(start);
   SourceSample sample;
-  if (decodeFrom != Source::kFromStart) source.seekVideo(decodeFrom);
-  DecodeVideo(source, decodeFrom, [&](AVFrame* frame) {
+  DecodeVideo(source, Source::kFromStart, [&](AVFrame* frame) {
     const int64_t pts = frame->best_effort_timestamp;
-    if (pts < start) return false;
+    if (pts == AV_NOPTS_VALUE || pts < start) return false;
     if (!sample.first) sample.first.reset(av_frame_clone(frame));
     if (copyFrom && pts >= *copyFrom && int(sample.copied.size()) < copiedFrames)
       sample.copied.push_back(FrameHash(frame));
@@ -152,7 +201,9 @@ Found MeasureMade(const QString& made, const SourceSample& source, const DecodeP
   bool timed = false;
   const int compared = int(source.copied.size());
   found.decodeErrors = DecodeVideo(*opened, Source::kFromStart, [&](AVFrame* frame) {
-    if (index == 0) found.firstFramePsnr = LumaPsnr(frame, source.first.get());
+    if (index == 0)
+      if (const std::optional<Psnr> psnr = PicturePsnr(frame, source.first.get()))
+        found.firstFramePsnr = psnr->average;
     // A decoder may give a first frame no time (MPEG's): the first that has one places the picture.
     const int64_t pts =
         frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp : frame->pts;

@@ -12,15 +12,19 @@
 
 namespace vintrel::cut {
 
-// The source's side of the comparison: its frame at the start, and the hashes of the first
-// frames the copy starts with.
+// The source's side of the comparison, by display times: its first frame at or after `start`
+// (the stretch's first), and the hashes of the first `copiedFrames` at or after `copyFrom`
+// (where the copy starts); times in the video's ticks.
 struct SourceSample {
   FrameHandle first;
   std::vector<QByteArray> copied;
 };
-// Decodes from the key frame `decodeFrom` (video ticks); `copyFrom`: the copy's first frame.
-SourceSample SampleSource(Source& source, int64_t decodeFrom, int64_t start, std::optional<int64_t> copyFrom,
-                          int copiedFrames);
+// How the sample's reading reaches the start: from the key frame before it, or from the
+// file's start (for types whose seeking guesses).
+enum class SampleReading { kSeek, kFromFileStart };
+// Opens `path` afresh: what the maker decoded is never the reference it is judged against.
+SourceSample SampleSource(const QString& path, int64_t start, std::optional<int64_t> copyFrom,
+                          int copiedFrames, SampleReading reading);
 
 // Where the made file is decoded: the whole file, or its start through the compared frames
 // and its end from `endFrom` (seconds of the made file) on.
@@ -32,9 +36,15 @@ struct DecodePlan {
 
 Found MeasureMade(const QString& made, const SourceSample& source, const DecodePlan& plan);
 
-// Picture comparisons: the same frame bit for bit, and how close two frames of one size are.
+// Picture comparisons: the same frame bit for bit, and how close two frames of one size and
+// pixel format are, in dB, measured as ffmpeg's psnr filter does (its psnr_y and psnr_avg).
 QByteArray FrameHash(const AVFrame* frame);
-std::optional<double> LumaPsnr(const AVFrame* a, const AVFrame* b);
+constexpr double kIdenticalPsnr = 100;  // where the pictures are the same
+struct Psnr {
+  double luma = 0;
+  double average = 0;  // over every component, each weighed by its samples
+};
+std::optional<Psnr> PicturePsnr(const AVFrame* a, const AVFrame* b);
 
 // The rotation a stream's display matrix asks for, in whole degrees (counter-clockwise); 0 without one.
 int StreamRotation(const AVStream* stream);

@@ -1,8 +1,10 @@
 #include "cut/check/tracks_check.h"
 
 #include <QStringList>
+#include <utility>
 
 #include "cut/make/output_file.h"
+#include "cut/media/containers.h"
 #include "cut/media/tracks.h"
 
 namespace vintrel::cut {
@@ -35,14 +37,23 @@ int DefaultSound(const std::vector<Track>& tracks) {
 
 QString TracksProblem(const Source& source, const QString& made, const QString& output,
                       const QString& defaultSound) {
-  const std::vector<Track> kept = KeptTracks(source);
+  const ContainerFacts* facts = ContainerFor(output);
+  std::vector<Track> kept = KeptTracks(source);
+  // A type of one sound track takes the first one kept.
+  if (facts && !facts->manyAudioTracks) {
+    bool sound = false;
+    std::erase_if(kept,
+                  [&](const Track& track) { return track.kind == "sound" && std::exchange(sound, true); });
+  }
   const std::vector<Track> arrived = TracksOf(Source(made));
-  // AVI, MPEG and the like hold no language tags: there the kinds and their number must do.
-  const bool tagged = SmartCutFormat(output) != nullptr;
-  const QStringList expected = Kinds(kept, tagged, tagged), found = Kinds(arrived, true, tagged);
+  // AVI, MPEG and the like hold no language tags nor a default track: there the kinds and
+  // their number must do.
+  const bool tagged = facts && facts->smartCut;
+  const bool subtitles = facts && !facts->subtitleCodec.isEmpty();
+  const QStringList expected = Kinds(kept, subtitles, tagged), found = Kinds(arrived, true, tagged);
   if (expected != found)
     return QString("its tracks are %1 where %2 were kept").arg(found.join(", "), expected.join(", "));
-  if (!defaultSound.isEmpty() && DefaultSound(arrived) != DefaultSound(kept))
+  if (tagged && !defaultSound.isEmpty() && DefaultSound(arrived) != DefaultSound(kept))
     return QString("the sound track played first is not %1").arg(defaultSound);
   return {};
 }

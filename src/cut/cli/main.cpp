@@ -12,6 +12,7 @@
 #include "cut/cut_error.h"
 #include "cut/cut_plan.h"
 #include "cut/engine.h"
+#include "cut/segment_cut.h"
 #include "cut/time_text.h"
 
 using namespace vintrel::cut;
@@ -101,10 +102,12 @@ int main(int argc, char* argv[]) {
   if (options.cut.machineProgress) setpriority(PRIO_PROCESS, 0, kBackgroundNiceness);
   try {
     const CutArguments& cut = options.cut;
-    QString problem = OutputProblem(cut.input, cut.output, cut.overwrite);
-    if (problem.isEmpty()) problem = OutputTypeProblem(cut.output);
+    // With one file per segment each name is checked once the list is known.
+    QString problem = cut.eachSegment ? QString() : OutputProblem(cut.input, cut.output, cut.overwrite);
+    if (problem.isEmpty() && !cut.eachSegment) problem = OutputTypeProblem(cut.output);
     if (!problem.isEmpty()) throw CutError(problem);
-    const CutReport report = RunCut(cut, reporter.observer());
+    const CutReport report =
+        cut.segments.empty() ? RunCut(cut, reporter.observer()) : RunSegmentCut(cut, reporter.observer());
     reporter.endLine();
     Print(stdout, report.text);
     return Exit(CutExit::kDone);

@@ -1,4 +1,4 @@
-// vintrel-cut's command line: options, the four positional arguments, the usage text.
+// vintrel-cut's command line: options, the positional arguments, the usage text.
 #pragma once
 
 #include <QString>
@@ -19,6 +19,8 @@ struct CommandLineOptions {
 // vintrel-cut [--overwrite [--replace=DEVICE:INODE]] [--reencode] [--progress=machine] [--]
 //             INPUT START END OUTPUT
 // vintrel-cut --plan INPUT START END [OUTPUT]
+// or, for several stretches, (--keep LIST | --remove LIST | --segments FILE) [--each] [--chapters]
+//             [--] INPUT OUTPUT
 CommandLineOptions ParseCommandLine(const QStringList& arguments);
 QString UsageText();
 

@@ -41,6 +41,13 @@ QStringList CutCommandLine(const CutArguments& arguments) {
   if (!arguments.tracks.isEmpty()) line << "--tracks=" + arguments.tracks.join(',');
   if (!arguments.dropTracks.isEmpty()) line << "--drop=" + arguments.dropTracks.join(',');
   if (!arguments.defaultSound.isEmpty()) line << "--default-sound=" + arguments.defaultSound;
+  if (!arguments.segments.empty()) {
+    const bool remove = arguments.segmentMode == SegmentMode::kRemove;
+    line << QString(remove ? "--remove=" : "--keep=") + SegmentListArgument(arguments.segments);
+    if (arguments.eachSegment) line << "--each";
+    if (arguments.chapters) line << "--chapters";
+    return line << "--" << arguments.input << arguments.output;
+  }
   // "--" ends the options: a path that starts with a dash is still a path.
   return line << "--" << arguments.input << TimeArgument(arguments.start) << TimeArgument(arguments.end)
               << arguments.output;

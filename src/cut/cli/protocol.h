@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <optional>
 
+#include "cut/protocol/segment_list.h"
+
 namespace vintrel::cut {
 
 enum class CutExit : int { kDone = 0, kFailed = 1, kBadArguments = 2, kCancelled = 3 };
@@ -33,6 +35,11 @@ struct CutArguments {
   // dropped, and the sound track to play by default (empty: as in the source).
   QStringList tracks = {}, dropTracks = {};
   QString defaultSound = {};
+  // Several stretches in one save, in the order they are joined; empty: start..end alone.
+  SegmentList segments = {};
+  SegmentMode segmentMode = SegmentMode::kKeep;
+  bool eachSegment = false;  // a file per stretch, named by SegmentFileName from `output`
+  bool chapters = false;     // a chapter at each join, named after its segment
 };
 // The command line for a cut, after the program's own name.
 QStringList CutCommandLine(const CutArguments& arguments);

@@ -13,6 +13,8 @@ namespace vintrel::cut {
 class MatchedEncoder {
  public:
   // `sourceSets`: the source's parameter sets, whose ids ours must not take where we choose them.
+  // Throws CutError where the source's frames cannot be matched (no encoder for its pixel
+  // format, a Dolby Vision stream without a base layer of its own).
   MatchedEncoder(const AVStream* source, const QList<QByteArray>& sourceSets, int nalLengthSize);
 
   using PacketSink = std::function<void(PacketHandle)>;
@@ -23,7 +25,11 @@ class MatchedEncoder {
   int encoded() const { return encoded_; }
 
  private:
+  void open(const AVFrame* first);
   void receive(const PacketSink& sink);
+  const AVStream* source_;
+  QList<QByteArray> sourceSets_;
+  const AVCodec* codec_ = nullptr;
   CodecHandle context_;
   int nalLengthSize_;
   int encoded_ = 0;

@@ -1,149 +1,152 @@
 #include "cut/make/re_encode.h"
 
-#include <signal.h>
-#include <unistd.h>
-
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFileInfo>
-#include <QProcess>
-#include <QStandardPaths>
-#include <cmath>
+#include <map>
+#include <memory>
 
 #include "cut/cut_error.h"
-#include "cut/time_text.h"
+#include "cut/make/output_file.h"
+#include "cut/make/sound_stretch.h"
+#include "cut/make/subtitle_cues.h"
+#include "cut/make/video_encoder.h"
+#include "cut/media/decoder.h"
 
 namespace vintrel::cut {
 
 namespace {
 
-const QStringList kMp4Family = {"mp4", "m4v", "mov"};
-// Samples the MP3 encoder puts before the sound (LAME's delay and the decoder's).
-constexpr double kMp3EncoderDelay = 1105;
-
-QString FileArgument(const QString& path) {
-  return "file:" + (QDir::isAbsolutePath(path) ? path : QDir::currentPath() + "/" + path);
+// Where a type puts frames on slots, the first frame moves to its slot by up to half a slot:
+// the sound is taken from as much later, so that the two stay as they were. Seconds.
+double SlotShift(const Source& source, const Stretch& stretch, const ContainerFacts& facts) {
+  const AVStream* video = source.video();
+  const std::optional<AVRational> rate =
+      SlotRate(facts, video->avg_frame_rate.num > 0 ? video->avg_frame_rate : video->r_frame_rate);
+  if (!rate) return 0;
+  Source probe(source.path());
+  SeekBefore(probe, stretch.start);
+  const int64_t beyond = stretch.start + Ticks(1, video->time_base);
+  int64_t first = INT64_MAX;
+  for (const VideoPacket& packet :
+       probe.readVideo(Source::kFromStart,
+                       [&](const std::vector<VideoPacket>& read) { return read.back().pts >= beyond; }))
+    if (packet.pts >= stretch.start) first = std::min(first, packet.pts);
+  if (first == INT64_MAX) return 0;
+  const int64_t since = first - stretch.start;
+  return Seconds(since, video->time_base) - SlotOf(since, video->time_base, *rate) * av_q2d(av_inv_q(*rate));
 }
 
-QString VcdTarget(double framesPerSecond) {
-  auto near = [&](double rate) { return std::abs(framesPerSecond - rate) < 0.01; };
-  if (near(30000.0 / 1001) || near(30)) return "ntsc-vcd";
-  if (near(24000.0 / 1001) || near(24)) return "film-vcd";
-  return "pal-vcd";
-}
-
-QStringList CodecOptions(const ReEncodeSource& source, const QString& in, const QString& out) {
-  if (in == "dat" || out == "dat") return {"-target", VcdTarget(source.frameRate), "-fps_mode", "vfr"};
-  QStringList options = {"-fps_mode", "passthrough"};
-  if (kMp4Family.contains(out) || out == "mkv") {
-    // x264 and x265 ignore -q:v; their constant-quality scale is -crf.
-    if (source.videoCodec == "hevc") {
-      options += {"-c:v", "libx265", "-crf", "18", "-x265-params", "log-level=error"};
-    } else {
-      options += {"-c:v", "libx264", "-crf", "16"};
+class ReEncodeWriter {
+ public:
+  ReEncodeWriter(Source& source, const Stretch& stretch, const QString& made,
+                 const std::function<void(double)>& progress)
+      : source_(source),
+        stretch_(stretch),
+        timeBase_(source.video()->time_base),
+        output_(made, source, Seconds(stretch.start, timeBase_), Seconds(stretch.end, timeBase_), nullptr,
+                true),
+        globalHeader_(output_.format()->flags & AVFMT_GLOBALHEADER),
+        decoder_(source.video()),
+        video_(source.video(), output_.facts(), globalHeader_),
+        progress_(progress) {
+    output_.setCodec(source.videoIndex(), video_.context());
+    made_.encodings << video_.description();
+    const double shift = SlotShift(source, stretch, output_.facts());
+    const SoundStretch::Span span{Seconds(stretch.start, timeBase_) + shift,
+                                  Seconds(stretch.end, timeBase_) + shift};
+    for (const int index : source.streamsOf(AVMEDIA_TYPE_AUDIO)) {
+      if (!output_.keeps(index)) continue;
+      sound_[index] = MakeSoundStretch(
+          source.stream(index), output_.facts(), globalHeader_, span,
+          [this, index](AVPacket* packet, AVRational timeBase) { output_.write(index, packet, timeBase); });
+      if (const AVCodecContext* encoder = sound_[index]->encoder()) {
+        output_.setCodec(index, encoder);
+        made_.encodings << sound_[index]->description();
+      }
     }
-    options += {"-c:a", "aac", "-b:a", "192k"};
-    if (out == "m4v") options += {"-f", "mp4"};
-    return options;
   }
-  // The other types take the encoder's quantiser-driven codecs: 2 is near their best.
-  options += {"-q:v", "2"};
-  if (out == "wmv" || in == "wmv") options += {"-c:a", "wmav2"};
-  if (out == "flv") options += {"-ar", "44100"};  // FLV's MP3 allows only 44.1/22.05/11.025 kHz
-  if (out == "divx") options += {"-f", "avi"};
-  if (out == "vob") options += {"-f", "vob"};
-  return options;
-}
+
+  ReEncodeMade write() {
+    const double start = Seconds(stretch_.start, timeBase_), end = Seconds(stretch_.end, timeBase_);
+    std::vector<Cue> cues = ReadCues(source_, start, end, output_);
+    output_.start();
+    for (Cue& cue : cues) output_.writeCue(cue.sourceIndex, cue.packet.get());
+    SeekBefore(source_, stretch_.start);
+    PacketHandle packet = NewPacket();
+    while (!finished() && source_.read(packet.get())) {
+      ThrowIfCancelled();
+      const int index = packet->stream_index;
+      if (index == source_.videoIndex() && !videoDone_) {
+        decoder_.send(packet.get(), [this](AVFrame* frame) { take(frame); });
+      } else if (const auto sound = sound_.find(index); sound != sound_.end()) {
+        sound->second->take(packet.get());
+      }
+      av_packet_unref(packet.get());
+    }
+    if (!videoDone_) decoder_.drain([this](AVFrame* frame) { take(frame); });
+    video_.finish([this](AVPacket* encoded) { writeVideo(encoded); });
+    for (auto& [index, sound] : sound_) sound->finish();
+    output_.finish();
+    return made_;
+  }
+
+ private:
+  bool finished() const {
+    if (!videoDone_) return false;
+    for (const auto& [index, sound] : sound_)
+      if (!sound->done()) return false;
+    return true;
+  }
+
+  void take(AVFrame* frame) {
+    const int64_t pts =
+        frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp : frame->pts;
+    if (videoDone_ || pts == AV_NOPTS_VALUE || pts < stretch_.start) return;
+    if (pts >= stretch_.end) {
+      videoDone_ = true;
+      return;
+    }
+    if (video_.encode(frame, pts - stretch_.start, [this](AVPacket* encoded) { writeVideo(encoded); }))
+      ++made_.frames;
+    if (progress_)
+      progress_(double(pts - stretch_.start) / double(std::max<int64_t>(1, stretch_.end - stretch_.start)));
+  }
+
+  void writeVideo(AVPacket* packet) {
+    output_.write(source_.videoIndex(), packet, video_.context()->time_base);
+  }
+
+  Source& source_;
+  const Stretch stretch_;
+  const AVRational timeBase_;
+  OutputFile output_;
+  const bool globalHeader_;
+  Decoder decoder_;
+  VideoEncoder video_;
+  std::map<int, std::unique_ptr<SoundStretch>> sound_;
+  std::function<void(double)> progress_;
+  bool videoDone_ = false;
+  ReEncodeMade made_;
+};
 
 }  // namespace
 
-QStringList ReEncodeArguments(const ReEncodeSource& source, double start, double end, const QString& output) {
-  const QString in = QFileInfo(source.input).suffix().toLower(), out = QFileInfo(output).suffix().toLower();
-  QStringList args = {"-nostdin", "-hide_banner", "-v", "error", "-nostats", "-progress", "pipe:1", "-y"};
-  // The demuxer seeks to before the start (MPEG-1/2 decoders misplace their first frames after
-  // a seek, so well before); frames and samples are then taken by their own times, those of
-  // the stretch exactly, and counted from the start mark, so each stream keeps its place.
-  const bool mpeg = source.videoCodec == "mpeg1video" || source.videoCodec == "mpeg2video";
-  const double seek = std::max(0.0, start - (mpeg ? 5 : 1));
-  if (seek > 0) args << "-ss" << SecondsArgument(seek);
-  args << "-i" << FileArgument(source.input);
-  const QString from = SecondsArgument(start - seek), to = SecondsArgument(end - seek);
-  args << "-filter:v" << QString("trim=start=%1:end=%2,setpts=PTS-%1/TB").arg(from, to);
-  // AVI keeps no time for its sound: the MP3 encoder's delay would be heard before it, and
-  // the muxer, moving every stream by it, would put the frames after the first one slot late.
-  // The sound gives up as much at its start instead, and the frames keep their slots.
-  const bool avi = out == "avi" || out == "divx";
-  const double skipped = avi && source.sampleRate > 0 ? kMp3EncoderDelay / source.sampleRate : 0;
-  if (!source.audio.isEmpty())
-    args << "-filter:a"
-         << QString("atrim=start=%1:end=%2,asetpts=PTS-%3/TB")
-                .arg(SecondsArgument(start - seek + skipped), to, SecondsArgument(start - seek + skipped));
-  if (avi)
-    args << "-avoid_negative_ts"
-         << "disabled";
-  args << "-map" << QString("0:%1").arg(source.videoIndex);
-  // Sound is re-encoded too: a copy would start at the packet the seek lands on, before the
-  // start. Subtitles are not the encoder's: the engine adds them to its file, clipped.
-  const bool manyTracks = kMp4Family.contains(out) || out == "mkv";
-  for (int i = 0; i < source.audio.size() && (manyTracks || i == 0); ++i)
-    args << "-map" << QString("0:%1").arg(source.audio[i]);
-  return args << CodecOptions(source, in, out) << "-map_metadata"
-              << "0" << FileArgument(output);
+int64_t FirstTicks(const Source& source) {
+  const int64_t first = source.video()->start_time;
+  return first == AV_NOPTS_VALUE ? 0 : first;
 }
 
-QString FindEncoder() {
-  char path[4096];
-  const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (length > 0) {
-    const QString beside = QFileInfo(QString::fromLocal8Bit(path, length)).absolutePath() + "/ffmpeg";
-    if (QFileInfo(beside).isExecutable()) return beside;
-  }
-  return QStandardPaths::findExecutable("ffmpeg");
+void SeekBefore(Source& fresh, int64_t start) {
+  const int64_t target = start - Ticks(1, fresh.video()->time_base);
+  if (target <= FirstTicks(fresh)) return;  // where a fresh reader stands
+  Source probe(fresh.path());
+  const std::vector<VideoPacket> first =
+      probe.readVideo(target, [](const std::vector<VideoPacket>& read) { return !read.empty(); });
+  if (!first.empty() && first.front().pts <= start) fresh.seekVideo(target);
 }
 
-void RunEncoder(const QString& program, const QStringList& arguments, double seconds,
-                const std::function<void(double)>& progress) {
-  ThrowIfCancelled();
-  QProcess encoder;
-  encoder.setProgram(program);
-  encoder.setArguments(arguments);
-  encoder.setStandardInputFile(QProcess::nullDevice());
-  // A process group of its own, so that a terminal's Ctrl+C reaches us first, and we stop it.
-  encoder.setChildProcessModifier([] { setpgid(0, 0); });
-  encoder.start();
-  if (!encoder.waitForStarted())
-    throw CutError(QString("The encoder %1 could not be started: %2.").arg(program, encoder.errorString()));
-  QByteArray pending;
-  QElapsedTimer stopping;
-  while (encoder.state() != QProcess::NotRunning) {
-    encoder.waitForReadyRead(100);
-    if (CancelRequested() && !stopping.isValid()) {
-      kill(-pid_t(encoder.processId()), SIGTERM);
-      stopping.start();
-    }
-    // Asked to stop, it has a few seconds; then it is made to.
-    if (stopping.isValid() && stopping.elapsed() > 5000) kill(-pid_t(encoder.processId()), SIGKILL);
-    pending += encoder.readAllStandardOutput();
-    for (qsizetype newline; (newline = pending.indexOf('\n')) >= 0; pending.remove(0, newline + 1)) {
-      // out_time_us counts the output's time; N/A and negative values come before the first frame.
-      bool ok = false;
-      const QByteArray line = pending.left(newline);
-      const double micro = line.startsWith("out_time_us=") ? line.mid(12).toDouble(&ok) : -1;
-      if (ok && micro >= 0 && seconds > 0 && progress) progress(std::min(1.0, micro / 1e6 / seconds));
-    }
-  }
-  ThrowIfCancelled();
-  // The file it writes is a hidden work file, whose name means nothing to the user.
-  const QString output = arguments.last();
-  const QString errors = QString::fromUtf8(encoder.readAllStandardError())
-                             .replace(output, "the new file")
-                             .replace(output.mid(5), "the new file");
-  // The encoder exits 0 when only the closing of its file failed (a disk that filled up while
-  // it wrote the index): the file is unusable all the same.
-  const bool closingFailed =
-      errors.contains("Error closing file") || errors.contains("Error writing trailer");
-  if (encoder.exitStatus() != QProcess::NormalExit || encoder.exitCode() != 0 || closingFailed)
-    throw CutError(PlainFailure(errors, QFileInfo(output.mid(5)).absolutePath()));
+ReEncodeMade WriteReEncode(const Source& source, const Stretch& stretch, const QString& made,
+                           const std::function<void(double)>& progress) {
+  Source fresh(source.path());
+  return ReEncodeWriter(fresh, stretch, made, progress).write();
 }
 
 }  // namespace vintrel::cut

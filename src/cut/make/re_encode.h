@@ -1,33 +1,34 @@
-// The whole stretch re-encoded by the ffmpeg program, for the types and codecs a smart cut
-// does not take: its argument list (pure) and its run.
+// A whole stretch re-encoded in process, in one muxer pass: the frames whose display times lie
+// in [start, end) by the output type's video encoder, each at its time from the start mark (or
+// its slot, where the type runs at a fixed rate), the sound copied where the type holds its
+// codec and re-encoded where not, the subtitles' cues clipped where the type holds them.
 #pragma once
 
 #include <QString>
 #include <QStringList>
 #include <functional>
 
+#include "cut/media/source.h"
+#include "cut/plan/smart_cut_plan.h"
+
 namespace vintrel::cut {
 
-// What the arguments need to know of the source.
-struct ReEncodeSource {
-  QString input;
-  QString videoCodec;  // the libraries' codec name: "h264", "hevc", "mpeg4", ...
-  double frameRate = 25;
-  int sampleRate = 0;  // of the first sound stream
-  int videoIndex = 0;
-  QList<int> audio;  // stream indexes, in order
+struct ReEncodeMade {
+  int frames = 0;         // video frames written
+  QStringList encodings;  // "video as mpeg4, ...", "sound as mp3 (...)": what the report tells
 };
 
-// `start` and `end` in seconds from the player's 0. Every frame keeps its time (a variable
-// rate stays variable), but where the type has a fixed rate (VCD).
-QStringList ReEncodeArguments(const ReEncodeSource& source, double start, double end, const QString& output);
+// `stretch`: in the video's ticks; the other streams are cut at the same times. Throws CutError
+// (a write failure, told in words) or CutCancelled.
+ReEncodeMade WriteReEncode(const Source& source, const Stretch& stretch, const QString& made,
+                           const std::function<void(double)>& progress);
 
-// Runs ffmpeg (or the program given) to its end; its progress lines reach `progress` as a
-// share of `seconds`. Throws CutError with the encoder's reason, or CutCancelled.
-void RunEncoder(const QString& program, const QStringList& arguments, double seconds,
-                const std::function<void(double)>& progress);
-
-// ffmpeg beside this program first, then on PATH; empty when nowhere.
-QString FindEncoder();
+// A fresh reader is moved early enough for the frame at `start` (video ticks) to be decoded
+// whole: to the key frame a second before it, or left at the file's start where the demuxer's
+// seek would land past it (MPEG's guesses) or where a seek to the start goes by guesses itself
+// (AVI's counts of packets start over wrong).
+void SeekBefore(Source& fresh, int64_t start);
+// Where the video's first frame is, in its ticks.
+int64_t FirstTicks(const Source& source);
 
 }  // namespace vintrel::cut

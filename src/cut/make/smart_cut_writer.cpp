@@ -6,7 +6,6 @@
 #include <memory>
 #include <set>
 
-#include "cut/check/measure.h"
 #include "cut/cut_error.h"
 #include "cut/make/decoding_times.h"
 #include "cut/make/matched_encoder.h"
@@ -23,23 +22,26 @@ namespace {
 // Encoding a frame costs about as much as copying this many: the progress's weights.
 constexpr double kEncodeCost = 40;
 
-// Frames decoded from a key frame and re-encoded where they are wanted. The head's decoding
-// also keeps the source's side of the check (see SampleSource), which it decodes anyway.
+// Frames decoded from a key frame and re-encoded where they are wanted.
 struct ReEncodedPart {
   ReEncodedPart(const Source& source, const std::vector<int64_t>& frames, int64_t from, int64_t origin,
-                const QList<QByteArray>& sets, int reorderDepth)
+                const QList<QByteArray>& sets)
       : decoder(source.video()),
         encoder(source.video(), sets, source.nalLengthSize()),
         wanted(frames.begin(), frames.end()),
         decodeFrom(from),
-        origin(origin),
-        reorderDepth(reorderDepth) {}
+        origin(origin) {}
 
-  // Feeds a packet in decoding order; true once every wanted frame is encoded (and sampled).
+  // Feeds a packet in decoding order; true once every wanted frame is encoded.
   bool feed(const AVPacket* packet) {
     if (done) return true;
     decoding = decoding || (packet->pts == decodeFrom && (packet->flags & AV_PKT_FLAG_KEY));
-    if (decoding) decoder.send(packet, [this](AVFrame* frame) { take(frame); });
+    if (decoding) {
+      inDecodingOrder = inDecodingOrder && (lastFed == AV_NOPTS_VALUE || packet->pts >= lastFed);
+      lastFed = packet->pts;
+      if (packet->size > 0) unshown.insert(packet->pts);
+      decoder.send(packet, [this](AVFrame* frame) { take(frame); });
+    }
     return done;
   }
   void finish() {
@@ -53,47 +55,36 @@ struct ReEncodedPart {
   MatchedEncoder encoder;
   std::set<int64_t> wanted;
   int64_t decodeFrom, origin;
-  int reorderDepth;
   bool decoding = false, encoded = false, done = false;
   std::vector<PacketHandle> packets;  // encoded, times from the origin
   std::map<int64_t, int64_t> durations;
-  std::map<int64_t, FrameHandle> pending;  // decoded, waiting for the frames shown before them
-  int received = 0;
-  SourceSample sample;
-  int64_t sampleStart = 0;  // where the copy starts: the compared frames' first
-  int sampleFrames = 0;
+  std::multiset<int64_t> unshown;  // times of the packets fed, not yet given to a frame
+  bool inDecodingOrder = true;     // no packet fed so far had an earlier time than one before it
+  int64_t lastFed = AV_NOPTS_VALUE;
 
  private:
   void take(AVFrame* frame) {
-    const int64_t pts = frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
-    if (!sample.first && sampleFrames > 0 && pts == *wanted.begin())
-      sample.first.reset(av_frame_clone(frame));
-    if (pts >= sampleStart && int(sample.copied.size()) < sampleFrames)
-      sample.copied.push_back(FrameHash(frame));
+    const int64_t pts = TimeOf(frame);
     if (!encoded && wanted.count(pts)) {
       durations[pts - origin] = FrameDuration(frame);
-      FrameHandle kept(av_frame_clone(frame));
-      if (!kept) throw std::bad_alloc();
-      kept->pts = pts - origin;
-      pending.emplace(kept->pts, std::move(kept));
-      ++received;
-      while (int(pending.size()) > reorderDepth) encodeFirstPending();
-      if (received == int(wanted.size())) close();
+      frame->pts = pts - origin;
+      encoder.encode(frame, [this](PacketHandle packet) { keep(std::move(packet)); });
+      if (encoder.encoded() == int(wanted.size())) close();
     }
-    done = encoded && int(sample.copied.size()) >= sampleFrames;
+    done = encoded;
   }
-  // Frames go to the encoder in the order of their times. A stream whose container times
-  // disagree with its pictures' order (times given in decoding order) has its decoder give
-  // them out of order, by no more than its reordering depth.
-  void encodeFirstPending() {
-    FrameHandle frame = std::move(pending.begin()->second);
-    pending.erase(pending.begin());
-    encoder.encode(frame.get(), [this](PacketHandle packet) { keep(std::move(packet)); });
+  // A frame's time: its own, or where the container gives times in decoding order though the
+  // pictures are reordered (some cameras' files), the earliest time not yet shown, as a player
+  // shows such frames: in the decoder's order, on the stream's clock. Both are the same for
+  // frames timed as they are shown.
+  int64_t TimeOf(const AVFrame* frame) {
+    int64_t pts = frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
+    if (inDecodingOrder && !unshown.empty()) pts = *unshown.begin();
+    if (const auto given = unshown.find(pts); given != unshown.end()) unshown.erase(given);
+    return pts;
   }
   void close() {
-    if (encoded) return;
-    while (!pending.empty()) encodeFirstPending();
-    encoder.finish([this](PacketHandle packet) { keep(std::move(packet)); });
+    if (!encoded) encoder.finish([this](PacketHandle packet) { keep(std::move(packet)); });
     encoded = true;
   }
   void keep(PacketHandle packet) {
@@ -105,7 +96,7 @@ struct ReEncodedPart {
 class SmartCutWriter {
  public:
   SmartCutWriter(Source& source, const SmartCutLayout& layout, const Stretch& stretch, const QString& made,
-                 int comparedFrames, const std::function<void(double)>& progress)
+                 const std::function<void(double)>& progress)
       : source_(source),
         layout_(layout),
         stretch_(stretch),
@@ -120,14 +111,12 @@ class SmartCutWriter {
     sets_ = ParameterSets(codec_,
                           QByteArray(reinterpret_cast<const char*>(video->extradata), video->extradata_size));
     if (!layout.head.empty()) {
-      head_ = std::make_unique<ReEncodedPart>(source, layout.head, layout.headDecodeFrom, stretch.start,
-                                              sets_, layout.reorderDepth);
-      head_->sampleStart = layout.entry;
-      head_->sampleFrames = comparedFrames;
+      head_ =
+          std::make_unique<ReEncodedPart>(source, layout.head, layout.headDecodeFrom, stretch.start, sets_);
     }
     if (!layout.tail.empty())
-      tail_ = std::make_unique<ReEncodedPart>(source, layout.tail, layout.tailDecodeFrom, stretch.start,
-                                              sets_, layout.reorderDepth);
+      tail_ =
+          std::make_unique<ReEncodedPart>(source, layout.tail, layout.tailDecodeFrom, stretch.start, sets_);
     const double frames = (stretch.end - stretch.start) * av_q2d(source.video()->time_base) *
                           std::max(1.0, av_q2d(source.video()->avg_frame_rate));
     work_ = frames + (layout.head.size() + layout.tail.size()) * kEncodeCost;
@@ -153,7 +142,6 @@ class SmartCutWriter {
     releaseTail();
     video_.finish();
     output_.finish();
-    if (head_) made_.sample = std::move(head_->sample);
     return std::move(made_);
   }
 
@@ -285,8 +273,7 @@ class SmartCutWriter {
   std::vector<PacketHandle> held_;
   std::set<int> audioDone_;
   std::map<int, std::deque<PacketHandle>> preRoll_;
-  // MP4 and MOV trim the sound to the sample with their edit list; Matroska cannot.
-  const bool trimsSound_ = !QString(output_.format()->name).contains("matroska");
+  const bool trimsSound_ = output_.facts().trimsSound;
   bool copying_ = false, copyDone_ = false, headReleased_ = false, tailReleased_ = false;
   double work_ = 0;
   SmartCutMade made_;
@@ -295,9 +282,8 @@ class SmartCutWriter {
 }  // namespace
 
 SmartCutMade WriteSmartCut(Source& source, const SmartCutLayout& layout, const Stretch& stretch,
-                           const QString& made, int comparedFrames,
-                           const std::function<void(double)>& progress) {
-  return SmartCutWriter(source, layout, stretch, made, comparedFrames, progress).write();
+                           const QString& made, const std::function<void(double)>& progress) {
+  return SmartCutWriter(source, layout, stretch, made, progress).write();
 }
 
 }  // namespace vintrel::cut

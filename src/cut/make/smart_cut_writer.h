@@ -6,7 +6,6 @@
 #include <functional>
 #include <optional>
 
-#include "cut/check/measure.h"
 #include "cut/media/source.h"
 #include "cut/plan/smart_cut_plan.h"
 
@@ -17,14 +16,11 @@ struct SmartCutMade {
   int copied = 0;
   int sourceFrames = 0;              // the source's frames whose times lie in the stretch, as read
   std::optional<double> firstSound;  // where the first sound packet starts, seconds from the start mark
-  SourceSample sample;               // the source's side of the check, where the head's decoding kept it
 };
 
-// `stretch`: in the video's ticks; the other streams are cut at the same times. The head's
-// decoding keeps the source's frame at the start and the hashes of `comparedFrames` from the
-// entry on. Throws CutError (a write failure, told in words) or CutCancelled.
+// `stretch`: in the video's ticks; the other streams are cut at the same times. Throws CutError
+// (a write failure, told in words) or CutCancelled.
 SmartCutMade WriteSmartCut(Source& source, const SmartCutLayout& layout, const Stretch& stretch,
-                           const QString& made, int comparedFrames,
-                           const std::function<void(double)>& progress);
+                           const QString& made, const std::function<void(double)>& progress);
 
 }  // namespace vintrel::cut

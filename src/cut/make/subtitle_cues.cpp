@@ -1,7 +1,6 @@
 #include "cut/make/subtitle_cues.h"
 
 #include <algorithm>
-#include <limits>
 #include <map>
 
 #include "cut/cut_error.h"
@@ -70,7 +69,8 @@ std::optional<CueSpan> ClipCue(int64_t pts, int64_t duration, int64_t from, int6
 std::vector<Cue> ReadCues(const Source& source, double start, double end, OutputFile& output) {
   std::vector<Cue> cues;
   const std::vector<int> streams = source.streamsOf(AVMEDIA_TYPE_SUBTITLE);
-  if (streams.empty()) return cues;
+  if (std::none_of(streams.begin(), streams.end(), [&](int index) { return output.keepsCue(index); }))
+    return cues;  // the type holds no subtitles
   Source reader(source.path());
   AVFormatContext* input = reader.context();
   auto isCue = [&](int index) {
@@ -79,9 +79,12 @@ std::vector<Cue> ReadCues(const Source& source, double start, double end, Output
   for (unsigned i = 0; i < input->nb_streams; ++i)
     if (!isCue(int(i))) input->streams[i]->discard = AVDISCARD_ALL;
   const AVOutputFormat* format = output.format();
-  const AVCodecID text = QString(format->name) == "matroska" ? AV_CODEC_ID_SUBRIP : AV_CODEC_ID_MOV_TEXT;
+  const AVCodecDescriptor* converted =
+      avcodec_descriptor_get_by_name(output.facts().subtitleCodec.toUtf8().constData());
+  const AVCodecID text = converted ? converted->id : AV_CODEC_ID_NONE;
   std::map<int, std::unique_ptr<CueConverter>> converters;
   for (const int index : streams) {
+    if (!output.keepsCue(index)) continue;
     const AVCodecID codec = input->streams[index]->codecpar->codec_id;
     if (avformat_query_codec(format, codec, FF_COMPLIANCE_NORMAL) == 1 || !IsTextSubtitle(codec)) continue;
     converters[index] = std::make_unique<CueConverter>(input->streams[index], text);
@@ -108,20 +111,6 @@ std::vector<Cue> ReadCues(const Source& source, double start, double end, Output
     av_packet_unref(packet.get());
   }
   return cues;
-}
-
-void AddCues(const QString& encoded, const Source& source, double start, double end, const QString& output) {
-  Source made(encoded);
-  OutputFile file(output, made, made.startSeconds(), std::numeric_limits<double>::max(), &source);
-  std::vector<Cue> cues = ReadCues(source, start, end, file);
-  file.start();
-  for (Cue& cue : cues) file.writeCue(cue.sourceIndex, cue.packet.get());
-  PacketHandle packet = NewPacket();
-  while (made.read(packet.get())) {
-    file.write(packet->stream_index, packet.get());
-    av_packet_unref(packet.get());
-  }
-  file.finish();
 }
 
 }  // namespace vintrel::cut

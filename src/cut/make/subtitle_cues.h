@@ -29,8 +29,4 @@ struct Cue {
 // type holds in another format is converted, and its output stream's codec set.
 std::vector<Cue> ReadCues(const Source& source, double start, double end, OutputFile& output);
 
-// `encoded` (a file of the stretch made without subtitles) copied into `output` with the
-// source's cues of [start, end) (seconds of the source's clock).
-void AddCues(const QString& encoded, const Source& source, double start, double end, const QString& output);
-
 }  // namespace vintrel::cut

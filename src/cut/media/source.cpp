@@ -53,8 +53,10 @@ std::vector<int> Source::streamsOf(AVMediaType type) const {
 }
 
 int Source::firstAudio() const {
-  const std::vector<int> audio = streamsOf(AVMEDIA_TYPE_AUDIO);
-  return audio.empty() ? -1 : audio.front();
+  // A sound track the user left out is never read: the next one stands in for it.
+  for (const int index : streamsOf(AVMEDIA_TYPE_AUDIO))
+    if (stream(index)->discard < AVDISCARD_ALL) return index;
+  return -1;
 }
 
 double Source::startSeconds() const {
@@ -76,7 +78,15 @@ void Source::seekVideo(int64_t videoTicks) {
   // Seeking to the very start is the file's first packet, whatever its key frames.
   const int64_t first = video()->start_time == AV_NOPTS_VALUE ? 0 : video()->start_time;
   if (videoTicks <= first) {
-    if (av_seek_frame(context(), -1, INT64_MIN, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_BYTE) < 0)
+    // MP4 and MOV refuse a seek by bytes, and Matroska takes one but reads on from where it
+    // was: those go to their earliest time. Others (MPEG) go to their first byte.
+    const AVInputFormat* format = context()->iformat;
+    const int64_t start = context()->start_time;
+    const bool byTime = (format->flags & AVFMT_NO_BYTE_SEEK) || QString(format->name).contains("matroska");
+    if (byTime && start != AV_NOPTS_VALUE &&
+        avformat_seek_file(context(), -1, INT64_MIN, start, start, 0) >= 0)
+      return;
+    if (byTime || av_seek_frame(context(), -1, INT64_MIN, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_BYTE) < 0)
       av_seek_frame(context(), videoIndex_, first, AVSEEK_FLAG_BACKWARD);
     return;
   }

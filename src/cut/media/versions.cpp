@@ -107,6 +107,17 @@ std::vector<int> SupportedSampleRates(const AVCodec* codec) {
 #endif
 }
 
+std::vector<AVChannelLayout> SupportedChannelLayouts(const AVCodec* codec) {
+#if VINTREL_SUPPORTED_CONFIG
+  return Supported<AVChannelLayout>(codec, AV_CODEC_CONFIG_CHANNEL_LAYOUT);
+#else
+  std::vector<AVChannelLayout> layouts;
+  for (const AVChannelLayout* layout = codec->ch_layouts; layout && layout->nb_channels; ++layout)
+    layouts.push_back(*layout);
+  return layouts;
+#endif
+}
+
 const uint8_t* StreamSideData(const AVStream* stream, AVPacketSideDataType type, size_t* size) {
 #if VINTREL_CODED_SIDE_DATA
   const AVCodecParameters* parameters = stream->codecpar;

@@ -39,6 +39,7 @@ bool IsTopFieldFirst(const AVFrame* frame);
 std::vector<AVPixelFormat> SupportedPixelFormats(const AVCodec* codec);
 std::vector<AVSampleFormat> SupportedSampleFormats(const AVCodec* codec);
 std::vector<int> SupportedSampleRates(const AVCodec* codec);
+std::vector<AVChannelLayout> SupportedChannelLayouts(const AVCodec* codec);
 
 // A stream's side data of one type (display matrix, mastering display, content light, Dolby
 // Vision configuration), or nullptr; `size` gets its size where given.

@@ -4,13 +4,10 @@
 #include <QStringList>
 #include <algorithm>
 
+#include "cut/media/containers.h"
 #include "cut/time_text.h"
 
 namespace vintrel::cut {
-
-namespace {
-const QStringList kSmartCutTypes = {"mp4", "m4v", "mov", "mkv"};
-}
 
 QString LowerExtension(const QString& path) { return QFileInfo(path).suffix().toLower(); }
 
@@ -25,8 +22,10 @@ double StretchEnd(double end, double videoEnd) { return videoEnd > 0 ? std::min(
 
 QString SmartCutObstacle(const SmartCutInput& input) {
   if (input.forceReEncode) return "a re-encode was asked for";
-  // MP4, MOV and Matroska hold each other's H.264/HEVC as it is.
-  if (!kSmartCutTypes.contains(input.outputType) || !kSmartCutTypes.contains(input.inputType)) {
+  // The smart cut's types hold each other's H.264/HEVC as it is.
+  const ContainerFacts* output = ContainerOfType(input.outputType);
+  const ContainerFacts* source = ContainerOfType(input.inputType);
+  if (!output || !output->smartCut || !source || !source->smartCut) {
     if (input.outputType == input.inputType)
       return QString("only .mp4, .mov, .m4v and .mkv files are cut without re-encoding");
     return QString("a .%1 file cannot hold the video of a .%2 file as it is")
@@ -34,7 +33,7 @@ QString SmartCutObstacle(const SmartCutInput& input) {
   }
   if (input.videoCodec != "h264" && input.videoCodec != "hevc")
     return QString("only H.264 and HEVC video is cut without re-encoding (this is %1)").arg(input.videoCodec);
-  if (input.rotation != 0 && input.outputType == "mkv")
+  if (input.rotation != 0 && !output->displayMatrix)
     return "a .mkv file made here cannot keep the video's rotation";
   return {};
 }

@@ -42,12 +42,8 @@ TEST(Judge, Verdicts) {
        "the made file cannot be read"},
       {"a frame short", [](Expected&, Found& f) { f.frames = 120; },
        "the video has 120 frames where the source has 121"},
-      {"a re-encode's frame at an edge",
-       [](Expected& e, Found& f) {
-         e.frameSlack = 1;
-         f.frames = 122;
-       },
-       ""},
+      {"a frame more", [](Expected&, Found& f) { f.frames = 122; },
+       "the video has 122 frames where the source has 121"},
       {"VFR stretch counted by times", [](Expected& e, Found& f) { e.frames = f.frames = 225; }, ""},
       {"sound missing", [](Expected&, Found& f) { f.audioFirst.reset(); }, "the sound is missing"},
       {"sound too short", [](Expected&, Found& f) { f.audioLength = 4.7; }, "the sound runs 4.700 s"},
@@ -92,9 +88,10 @@ TEST(Judge, Verdicts) {
     c.change(expected, found);
     const Verdict verdict = Judge(expected, found);
     // A passing report names only what was checked.
-    if (verdict.passed())
+    if (verdict.passed()) {
       EXPECT_EQ(verdict.checked.filter("first frame matches").size(), expected.firstFrameCompared ? 1 : 0)
           << c.name;
+    }
     if (QString(c.failure).isEmpty()) {
       EXPECT_TRUE(verdict.passed()) << c.name << ": " << verdict.failure.toStdString();
     } else {
