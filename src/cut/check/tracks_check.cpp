@@ -47,10 +47,14 @@ QString TracksProblem(const Source& source, const QString& made, const QString& 
   }
   const std::vector<Track> arrived = TracksOf(Source(made));
   // AVI, MPEG and the like hold no language tags nor a default track: there the kinds and
-  // their number must do.
+  // their number must do, in any order.
   const bool tagged = facts && facts->smartCut;
   const bool subtitles = facts && !facts->subtitleCodec.isEmpty();
-  const QStringList expected = Kinds(kept, subtitles, tagged), found = Kinds(arrived, true, tagged);
+  QStringList expected = Kinds(kept, subtitles, tagged), found = Kinds(arrived, true, tagged);
+  if (!tagged) {  // and some (FLV) write the sound before the picture
+    expected.sort();
+    found.sort();
+  }
   if (expected != found)
     return QString("its tracks are %1 where %2 were kept").arg(found.join(", "), expected.join(", "));
   if (tagged && !defaultSound.isEmpty() && DefaultSound(arrived) != DefaultSound(kept))
