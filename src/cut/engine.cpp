@@ -213,6 +213,12 @@ StretchFrames FramesIn(const QString& input, const Stretch& stretch, std::option
   return frames;
 }
 
+// MPEG program and transport streams find a time by guessing from bytes and rates.
+bool SeeksByGuess(const Source& source) {
+  const QString format = source.context()->iformat->name;
+  return format == "mpeg" || format == "mpegts" || format == "mpegvideo";
+}
+
 QStringList CheckReEncode(Cut& cut, const QString& made) {
   cut.phase(CutPhase::kVerifying);
   const Stretch stretch = cut.stretch();
@@ -224,15 +230,20 @@ QStringList CheckReEncode(Cut& cut, const QString& made) {
   const StretchFrames frames = FramesIn(cut.request.input, stretch, slotRate);
   cut.progress(0.3, 0.85, 1);
   // From the key frame before the start, or the file's start where a seek would guess (AVI's
-  // counts start over wrong after a seek to the start) or lands past it (MPEG's).
-  SourceSample sample = SampleSource(
-      cut.request.input, stretch.start, std::nullopt, 0,
-      frames.keyBefore != Source::kFromStart ? SampleReading::kSeek : SampleReading::kFromFileStart);
-  if (!sample.first)
-    sample = SampleSource(cut.request.input, stretch.start, std::nullopt, 0, SampleReading::kFromFileStart);
+  // counts start over wrong after a seek to the start) or lands past it (MPEG's). Where the
+  // picture read after a seek is not the made file's first, the reference is read again from
+  // the file's start: a seek may land off in a container's guesses, a reading from the start
+  // cannot.
+  const bool seekable = frames.keyBefore != Source::kFromStart && !SeeksByGuess(cut.source);
+  SourceSample sample = SampleSource(cut.request.input, stretch.start, std::nullopt, 0,
+                                     seekable ? SampleReading::kSeek : SampleReading::kFromFileStart);
   cut.progress(0.6, 0.85, 1);
   // One encode has no joins to decode across: its first frame is decoded, to be compared.
-  const Found found = MeasureMade(made, sample, DecodePlan{});
+  Found found = MeasureMade(made, sample, DecodePlan{});
+  if (seekable && (!sample.first || !found.firstFramePsnr || *found.firstFramePsnr < kSamePicture)) {
+    sample = SampleSource(cut.request.input, stretch.start, std::nullopt, 0, SampleReading::kFromFileStart);
+    found = MeasureMade(made, sample, DecodePlan{});
+  }
   double firstFrame = Seconds(frames.first - stretch.start, timeBase);
   if (slotRate)
     firstFrame = SlotOf(frames.first - stretch.start, timeBase, *slotRate) * av_q2d(av_inv_q(*slotRate));

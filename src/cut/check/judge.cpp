@@ -6,9 +6,6 @@ namespace vintrel::cut {
 
 namespace {
 
-// A re-encoded first frame this close to the source's is the same picture to the eye; a wrong
-// frame (a neighbour of a moving picture) or a damaged one is far below.
-constexpr double kSamePicture = 30;
 // How far the sound may end from the picture: a compressed stream ends on its packets' edges.
 constexpr double kAudioLengthSlack = 0.05;
 

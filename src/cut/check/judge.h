@@ -7,6 +7,10 @@
 
 namespace vintrel::cut {
 
+// A re-encoded first frame this close to the source's is the same picture to the eye; a wrong
+// frame (a neighbour of a moving picture) or a damaged one is far below.
+inline constexpr double kSamePicture = 30;
+
 struct Expected {
   int frames = 0;     // the source's frames whose times lie in the stretch
   double length = 0;  // seconds the stretch's video runs

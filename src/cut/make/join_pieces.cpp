@@ -129,7 +129,7 @@ class Joiner {
     double total = 0;
     for (const JoinPiece& piece : pieces) total += piece.length;
     output_ = std::make_unique<OutputFile>(made, *sources_[0], 0, total);
-    output_->setChapters(chapters ? SegmentChapters() : PieceChapters());
+    output_->setChapters(chapters ? segmentChapters() : pieceChapters());
     clocks_.resize(sources_[0]->context()->nb_streams);
     keepsNoDecodingTimes_ = QString(output_->format()->name).contains("matroska");
     joined_.soundFrame = SoundFrame(*sources_[0]);
@@ -152,7 +152,7 @@ class Joiner {
   }
 
  private:
-  std::vector<OutputFile::Chapter> SegmentChapters() const {
+  std::vector<OutputFile::Chapter> segmentChapters() const {
     std::vector<OutputFile::Chapter> chapters;
     double from = 0;
     for (const JoinPiece& piece : pieces_) {
@@ -163,7 +163,7 @@ class Joiner {
   }
 
   // The chapters each piece kept of the source, moved with it.
-  std::vector<OutputFile::Chapter> PieceChapters() const {
+  std::vector<OutputFile::Chapter> pieceChapters() const {
     std::vector<OutputFile::Chapter> chapters;
     double from = 0;
     for (size_t i = 0; i < sources_.size(); ++i) {

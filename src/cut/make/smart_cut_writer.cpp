@@ -36,12 +36,7 @@ struct ReEncodedPart {
   bool feed(const AVPacket* packet) {
     if (done) return true;
     decoding = decoding || (packet->pts == decodeFrom && (packet->flags & AV_PKT_FLAG_KEY));
-    if (decoding) {
-      inDecodingOrder = inDecodingOrder && (lastFed == AV_NOPTS_VALUE || packet->pts >= lastFed);
-      lastFed = packet->pts;
-      if (packet->size > 0) unshown.insert(packet->pts);
-      decoder.send(packet, [this](AVFrame* frame) { take(frame); });
-    }
+    if (decoding) decoder.send(packet, [this](AVFrame* frame) { take(frame); });
     return done;
   }
   void finish() {
@@ -58,13 +53,10 @@ struct ReEncodedPart {
   bool decoding = false, encoded = false, done = false;
   std::vector<PacketHandle> packets;  // encoded, times from the origin
   std::map<int64_t, int64_t> durations;
-  std::multiset<int64_t> unshown;  // times of the packets fed, not yet given to a frame
-  bool inDecodingOrder = true;     // no packet fed so far had an earlier time than one before it
-  int64_t lastFed = AV_NOPTS_VALUE;
 
  private:
   void take(AVFrame* frame) {
-    const int64_t pts = TimeOf(frame);
+    const int64_t pts = frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
     if (!encoded && wanted.count(pts)) {
       durations[pts - origin] = FrameDuration(frame);
       frame->pts = pts - origin;
@@ -72,16 +64,6 @@ struct ReEncodedPart {
       if (encoder.encoded() == int(wanted.size())) close();
     }
     done = encoded;
-  }
-  // A frame's time: its own, or where the container gives times in decoding order though the
-  // pictures are reordered (some cameras' files), the earliest time not yet shown, as a player
-  // shows such frames: in the decoder's order, on the stream's clock. Both are the same for
-  // frames timed as they are shown.
-  int64_t TimeOf(const AVFrame* frame) {
-    int64_t pts = frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
-    if (inDecodingOrder && !unshown.empty()) pts = *unshown.begin();
-    if (const auto given = unshown.find(pts); given != unshown.end()) unshown.erase(given);
-    return pts;
   }
   void close() {
     if (!encoded) encoder.finish([this](PacketHandle packet) { keep(std::move(packet)); });

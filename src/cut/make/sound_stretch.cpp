@@ -32,10 +32,10 @@ class SoundCopy : public SoundStretch {
         sink_(std::move(sink)) {}
 
   void take(AVPacket* packet) override {
-    if (done_ || packet->pts == AV_NOPTS_VALUE) return;
+    if (finished || packet->pts == AV_NOPTS_VALUE) return;
     const int64_t duration = std::max<int64_t>(packet->duration, 1);
-    if (packet->pts >= LastStart(duration)) {
-      done_ = true;
+    if (packet->pts >= lastStart(duration)) {
+      finished = true;
       return;
     }
     if (!shift_) {
@@ -57,13 +57,13 @@ class SoundCopy : public SoundStretch {
     }
     write(packet);
   }
-  void finish() override { done_ = true; }
+  void finish() override { finished = true; }
 
  private:
   // Where the last packet may start: one that holds the end mark goes where the type trims,
   // the one nearest the end without times, and none that passes the end with them (whose
   // start came before the mark by as much).
-  int64_t LastStart(int64_t duration) const {
+  int64_t lastStart(int64_t duration) const {
     if (trims_) return end_;
     return times_ ? end_ - duration + 1 : end_ - duration / 2;
   }
@@ -160,7 +160,7 @@ class SoundEncode : public SoundStretch {
   }
 
   void take(AVPacket* packet) override {
-    if (done_) return;
+    if (finished) return;
     if (packet->pts != AV_NOPTS_VALUE && Seconds(packet->pts, stream_->time_base) >= end_) {
       finish();
       return;
@@ -170,8 +170,8 @@ class SoundEncode : public SoundStretch {
   }
 
   void finish() override {
-    if (done_) return;
-    done_ = true;
+    if (finished) return;
+    finished = true;
     decoder_.drain([this](AVFrame* frame) { resample(frame); });
     if (resampler_) push(nullptr, 0);
     encodeWhole(true);

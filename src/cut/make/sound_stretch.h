@@ -26,14 +26,14 @@ class SoundStretch {
   virtual void take(AVPacket* packet) = 0;
   virtual void finish() = 0;
   // No packet of the stretch is still to come.
-  bool done() const { return done_; }
+  bool done() const { return finished; }
   // The encoder of a re-encoded stream; nullptr for a copy.
   virtual const AVCodecContext* encoder() const { return nullptr; }
   // "sound as mp3 (...)" for a re-encode; empty for a copy.
   virtual QString description() const { return {}; }
 
  protected:
-  bool done_ = false;
+  bool finished = false;
 };
 
 // Copies the stream where `facts` holds its codec, else re-encodes it.

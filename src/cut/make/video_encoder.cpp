@@ -161,7 +161,7 @@ VideoEncoder::VideoEncoder(const AVStream* source, const ContainerFacts& facts, 
     context->width = 352;
     context->height = slotRate_->num == 25 ? 288 : 240;
     av_reduce(&context->sample_aspect_ratio.num, &context->sample_aspect_ratio.den,
-              std::lround(shown * context->height * 1000), context->width * 1000, 1 << 16);
+              std::lround(shown * context->height * 1000), int64_t(context->width) * 1000, 1 << 16);
   }
   context->pix_fmt = ChoosePixelFormat(codec, AVPixelFormat(parameters->format));
   const AVPixFmtDescriptor* format = av_pix_fmt_desc_get(context->pix_fmt);

@@ -42,11 +42,22 @@ Decoder::Decoder(const AVStream* stream) : frame_(NewFrame()) {
   if (const int error = avcodec_open2(context_.get(), codec, nullptr); error < 0)
     throw CutError(QString("The video cannot be decoded: %1.").arg(AvErrorText(error)));
   loggedBefore_ = decoderErrors;
+  // The files seen timed in decoding order are H.264 cameras'. Other decoders drop pictures
+  // they cannot show (HEVC's leading pictures after a seek, MPEG's first frames), whose times
+  // the rule would hand to the frames after them.
+  mayBeInDecodingOrder_ = stream->codecpar->codec_id == AV_CODEC_ID_H264;
 }
 
 int Decoder::errors() const { return errors_ + (decoderErrors - loggedBefore_); }
 
 void Decoder::send(const AVPacket* packet, const FrameSink& sink) {
+  if (packet->size > 0 && mayBeInDecodingOrder_) {
+    // Only a stream that times every packet can have its times given in decoding order.
+    inDecodingOrder_ = inDecodingOrder_ && packet->pts != AV_NOPTS_VALUE &&
+                       (lastSent_ == AV_NOPTS_VALUE || packet->pts >= lastSent_);
+    lastSent_ = packet->pts;
+    if (packet->pts != AV_NOPTS_VALUE) unshown_.insert(packet->pts);
+  }
   int result = avcodec_send_packet(context_.get(), packet);
   if (result == AVERROR(EAGAIN)) {
     receive(sink);
@@ -60,6 +71,15 @@ void Decoder::drain(const FrameSink& sink) {
   avcodec_send_packet(context_.get(), nullptr);
   receive(sink);
   avcodec_flush_buffers(context_.get());
+  unshown_.clear();
+  lastSent_ = AV_NOPTS_VALUE;
+}
+
+void Decoder::placeAsShown(AVFrame* frame) {
+  if (mayBeInDecodingOrder_ && inDecodingOrder_ && !unshown_.empty())
+    frame->pts = frame->best_effort_timestamp = *unshown_.begin();
+  const int64_t shown = frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
+  if (const auto given = unshown_.find(shown); given != unshown_.end()) unshown_.erase(given);
 }
 
 void Decoder::receive(const FrameSink& sink) {
@@ -71,6 +91,7 @@ void Decoder::receive(const FrameSink& sink) {
       break;
     }
     if (frame_->decode_error_flags || (frame_->flags & AV_FRAME_FLAG_CORRUPT)) ++errors_;
+    placeAsShown(frame_.get());
     sink(frame_.get());
     av_frame_unref(frame_.get());
   }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <set>
 
 #include "cut/media/av.h"
 
@@ -15,7 +16,10 @@ class Decoder {
   explicit Decoder(const AVStream* stream);
 
   using FrameSink = std::function<void(AVFrame*)>;
-  // Frames come out in display order, each with its best-effort time in `best_effort_timestamp`.
+  // Frames come out in display order, each with its time (`pts` and `best_effort_timestamp`) as a
+  // player shows it: its own, or where the container gives times in decoding order though the pictures are
+  // reordered (some cameras' files), the earliest time sent and not yet shown (the decoder's order on the
+  // stream's clock). Both are the same for frames timed as they are shown.
   void send(const AVPacket* packet, const FrameSink& sink);
   void drain(const FrameSink& sink);
 
@@ -25,10 +29,15 @@ class Decoder {
 
  private:
   void receive(const FrameSink& sink);
+  void placeAsShown(AVFrame* frame);
   CodecHandle context_;
   FrameHandle frame_;
   int errors_ = 0;
   int loggedBefore_ = 0;
+  std::multiset<int64_t> unshown_;  // times of the packets sent, not yet given to a frame
+  bool mayBeInDecodingOrder_ = false;
+  bool inDecodingOrder_ = true;  // no packet sent so far had an earlier time than one before it
+  int64_t lastSent_ = AV_NOPTS_VALUE;
 };
 
 }  // namespace vintrel::cut

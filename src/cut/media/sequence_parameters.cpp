@@ -154,7 +154,7 @@ void SkipHevcProfileTierLevel(BitReader& reader, uint32_t subLayers) {
     profilePresent[i] = reader.bit();
     levelPresent[i] = reader.bit();
   }
-  if (subLayers > 0) reader.skip(2 * (8 - subLayers));
+  if (subLayers > 0) reader.skip(qsizetype(2) * (8 - subLayers));
   for (uint32_t i = 0; i < subLayers; ++i)
     reader.skip((profilePresent[i] ? 88 : 0) + (levelPresent[i] ? 8 : 0));
 }
