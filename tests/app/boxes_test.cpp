@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -26,14 +27,15 @@ bool keyClosesBox(const std::function<void()>& open, QKeySequence key,
                   const std::function<void(QWidget*)>& inside = {}) {
   bool closedByKey = false;
   QTimer::singleShot(100, [&] {
-    QWidget* box = QApplication::activeModalWidget();
+    // A box that deletes itself on close may be gone once the key's events are processed.
+    QPointer<QWidget> box = QApplication::activeModalWidget();
     if (!box) box = QApplication::activeWindow();
     if (!box) return;
     if (inside) inside(box);
     const QKeyCombination combination = key[0];
     QTest::keyClick(box, combination.key(), combination.keyboardModifiers());
     QApplication::processEvents();
-    closedByKey = !box->isVisible();
+    closedByKey = !box || !box->isVisible();
     if (!closedByKey) box->close();
   });
   open();
