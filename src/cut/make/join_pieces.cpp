@@ -206,7 +206,11 @@ class Joiner {
         placeSound(packet.get(), index, offset, timeBase, later);
       } else if (place(packet.get(), index, offset, timeBase)) {
         if (index == source.videoIndex()) ++joined_.frames;
-        output_->write(index, packet.get());
+        // The muxer keeps text subtitles as cues, in streams of their own.
+        if (in->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE)
+          output_->writeCue(index, packet.get());
+        else
+          output_->write(index, packet.get());
       }
       av_packet_unref(packet.get());
     }
@@ -222,7 +226,9 @@ class Joiner {
     if (keepsNoDecodingTimes_ && packet->pts != AV_NOPTS_VALUE)
       packet->dts = index == sources_[0]->videoIndex() ? DecodingTime(clock, packet->pts) : packet->pts;
     if (packet->dts != AV_NOPTS_VALUE) {
-      if (clock.lastDts && packet->dts <= *clock.lastDts)
+      // Two cues may start together; two pictures or sound packets may not.
+      const bool cue = sources_[0]->stream(index)->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE;
+      if (clock.lastDts && (packet->dts < *clock.lastDts || (packet->dts == *clock.lastDts && !cue)))
         throw CutError("The segments' cuts cannot be joined: their decoding times overlap at a join.");
       clock.lastDts = packet->dts;
     }
