@@ -38,6 +38,7 @@ struct JoinCase {
   double audioFrame;          // the sound's frame: how far sound may run past a stretch's end
   bool each = false;          // one file per stretch
   QString subtitles = {};
+  QString videoFilter = {};  // the source's frames thinned to a variable rate, where given
 };
 
 void PrintTo(const JoinCase& c, std::ostream* out) { *out << c.name; }
@@ -118,18 +119,24 @@ void JoinTest::ExpectSyncAtEveryJoin(const QString& file, const std::vector<Stre
   EXPECT_NEAR(made.audioSeconds, at, 0.05 * double(kept.size())) << "the sound's length";
 }
 
+// Every frame of every stretch, each shown as long as in the source (at any rate, variable
+// too): no gap, no overlap, no repeat at a join.
 void JoinTest::ExpectFrames(const QString& file, const std::vector<Stretch>& kept) {
   const QList<double> sourceTimes = FrameTimes(source()), madeTimes = FrameTimes(file);
-  int expected = 0;
-  for (const Stretch& s : kept)
-    expected += FrameIndexAt(sourceTimes, s.end) - FrameIndexAt(sourceTimes, s.start);
-  EXPECT_EQ(madeTimes.size(), expected) << "frames of every stretch";
-  // Each frame a frame's time after the one before it: no gap, no overlap at a join.
-  for (qsizetype i = 1; i < madeTimes.size(); ++i)
+  QList<double> expected;  // where each kept frame shows in the made file
+  double at = 0;
+  for (const Stretch& s : kept) {
+    for (int i = FrameIndexAt(sourceTimes, s.start); i < FrameIndexAt(sourceTimes, s.end); ++i)
+      expected << at + sourceTimes[i] - s.start;
+    at += s.end - s.start;
+  }
+  ASSERT_EQ(madeTimes.size(), expected.size()) << "frames of every stretch";
+  for (qsizetype i = 1; i < madeTimes.size(); ++i) {
     if (!std::isnan(madeTimes[i]) && !std::isnan(madeTimes[i - 1])) {
-      EXPECT_NEAR(madeTimes[i] - madeTimes[i - 1], 1.0 / 30, 0.0015)
+      EXPECT_NEAR(madeTimes[i] - madeTimes[i - 1], expected[i] - expected[i - 1], 0.0015)
           << "between frames " << i - 1 << " and " << i;
     }
+  }
   EXPECT_EQ(DecodeErrors(file), "");
 }
 
@@ -138,6 +145,10 @@ TEST_P(JoinTest, EveryStretchInSyncOnBothSidesOfEveryJoin) {
   SyncClip clip;
   clip.options = kX264 + c.audio;
   clip.subtitles = c.subtitles;
+  clip.videoFilter = c.videoFilter;
+  if (!c.videoFilter.isEmpty())
+    clip.options << "-fps_mode"
+                 << "vfr";
   ASSERT_NO_THROW(MakeSyncClip(source(), clip));
   const QString output = c.each ? folder_.filePath("part-{n}." + c.type) : made();
   const ProgramRun run = RunProgram(CutProgram(), c.list + QStringList{source(), output}, 600000);
@@ -257,7 +268,19 @@ INSTANTIATE_TEST_SUITE_P(
                              kAacFrame / 2 + 0.001,
                              kAacFrame,
                              false,
-                             kSubtitles}),
+                             kSubtitles},
+                    // 30 frames a second in even seconds, 15 in odd ones; a join in each kind.
+                    JoinCase{"VariableRate_Mp4",
+                             "mp4",
+                             kAac,
+                             {"--keep", "1.5-3.4,5.5-7.7,8.2-11"},
+                             {{1.5, 3.4}, {5.5, 7.7}, {8.2, 11}},
+                             {},
+                             kAacFrame / 2 + 0.001,
+                             kAacFrame,
+                             false,
+                             {},
+                             "select='lt(mod(t\\,2)\\,1)+not(mod(n\\,2))'"}),
     CaseName);
 
 }  // namespace
