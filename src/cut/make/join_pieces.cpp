@@ -55,10 +55,13 @@ QString StreamDifference(const Source& first, const Source& other) {
     const AVCodecParameters* x = a->streams[i]->codecpar;
     const AVCodecParameters* y = b->streams[i]->codecpar;
     // The same parameter sets, or H.264 sets the piece's first packet can carry in band; sound of
-    // the same codec, rate and channels (each packet decodes on its own).
+    // the same codec, rate and channels (each packet decodes on its own); text cues of the same
+    // codec (each cue is whole; a piece without one may carry another style header).
     const bool sound = x->codec_type == AVMEDIA_TYPE_AUDIO;
     if (sound && x->codec_id == y->codec_id && x->sample_rate == y->sample_rate &&
         x->ch_layout.nb_channels == y->ch_layout.nb_channels)
+      continue;
+    if (x->codec_type == AVMEDIA_TYPE_SUBTITLE && IsTextSubtitle(x->codec_id) && x->codec_id == y->codec_id)
       continue;
     if (x->codec_id != y->codec_id || (!SameExtradata(x, y) && InBandSets(y).isEmpty()))
       return QString("stream %1 differs (codec or parameter sets)").arg(i);
