@@ -70,6 +70,8 @@ struct RealRig {
   }
   // Makes the test clip in `dir` and opens it as Open does; its path, empty when either failed.
   QString OpenNewClip(const QTemporaryDir& dir);
+  // The same, paused there; false when it failed.
+  bool OpenNewClipPaused(const QTemporaryDir& dir);
   // Drags the slider to the second and clicks the mark button there.
   void MarkAt(int second, QPushButton* mark) {
     DragSlider(window->positionSlider, second);
@@ -104,6 +106,14 @@ QString RealRig::OpenNewClip(const QTemporaryDir& dir) {
   const QString clip = Clip(dir.path());
   return !clip.isEmpty() && Open(clip) ? clip : QString();
 }
+
+bool RealRig::OpenNewClipPaused(const QTemporaryDir& dir) {
+  if (OpenNewClip(dir).isEmpty()) return false;
+  QTest::mouseClick(window->playButton, Qt::LeftButton);  // pause, so the marks land exactly
+  return true;
+}
+
+bool CutProgramBuilt() { return QFileInfo(BuildDir() + "/vintrel-cut").isExecutable(); }
 
 TEST(Road, OpenWatchPauseStopDragMarkAndPreview) {
   QTemporaryDir dir;
@@ -285,14 +295,11 @@ TEST(Road, NothingLosesThePlaceAndADragShowsThePicture) {
 }
 
 TEST(Road, SaveTheCutAndReplaceItOnlyAfterYes) {
-  if (!QFileInfo(BuildDir() + "/vintrel-cut").isExecutable())
-    GTEST_SKIP() << "vintrel-cut is not in " << BuildDir().toStdString();
+  if (!CutProgramBuilt()) GTEST_SKIP() << "vintrel-cut is not in " << BuildDir().toStdString();
   QTemporaryDir dir;
   RealRig rig;
   MainWindow& w = rig.w();
-  const QString clip = rig.OpenNewClip(dir);
-  ASSERT_FALSE(clip.isEmpty());
-  QTest::mouseClick(w.playButton, Qt::LeftButton);  // pause, so the marks land exactly
+  ASSERT_TRUE(rig.OpenNewClipPaused(dir));
   rig.MarkAt(3, w.markStartButton);
   rig.MarkAt(13, w.markEndButton);
   ASSERT_EQ(w.session().markStart(), 3);
@@ -351,14 +358,11 @@ QStringList Probed(const QString& file, const QStringList& options) {
 // Three stretches marked and put in the list (the button, then the A key), Remove chosen, and
 // one file saved: the video without them, checked.
 TEST(Road, RemoveThreeMarkedStretchesIntoOneFile) {
-  if (!QFileInfo(BuildDir() + "/vintrel-cut").isExecutable())
-    GTEST_SKIP() << "vintrel-cut is not in " << BuildDir().toStdString();
+  if (!CutProgramBuilt()) GTEST_SKIP() << "vintrel-cut is not in " << BuildDir().toStdString();
   QTemporaryDir dir;
   RealRig rig;
   MainWindow& w = rig.w();
-  const QString clip = rig.OpenNewClip(dir);
-  ASSERT_FALSE(clip.isEmpty());
-  QTest::mouseClick(w.playButton, Qt::LeftButton);  // pause, so the marks land exactly
+  ASSERT_TRUE(rig.OpenNewClipPaused(dir));
   const QList<std::pair<int, int>> stretches = {{2, 4}, {7, 9}, {12, 15}};
   for (const auto& [start, end] : stretches) {
     rig.MarkAt(start, w.markStartButton);
