@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
     rows.insert(rows.end(), r.rows.begin(), r.rows.end());
     details << r.details;
   };
-  // Named on the command line, only some run: startup memory open playselected export.
+  // Named on the command line, only some run: startup memory open playselected export keyframes.
   QStringList asked = app.arguments().mid(1);
   auto wanted = [&](const char* name) { return asked.isEmpty() || asked.contains(name); };
   const QString program = ProgramPath();
@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
     Say("open, first file");
     take(FirstOpen(x, clips));
   }
-  if (wanted("open") || wanted("playselected") || wanted("export")) {
+  if (wanted("open") || wanted("playselected") || wanted("export") || wanted("keyframes")) {
     ProgramRig rig;
     if (wanted("open")) {
       Say("open another file while one plays, and seek");
@@ -106,6 +106,10 @@ int main(int argc, char** argv) {
     if (wanted("playselected")) {
       Say("Play Selected");
       take(PlaySelectedWait(rig, clips));
+    }
+    if (wanted("keyframes")) {
+      Say("key frames of 2 h 1080p files on the slider (the files are made on the first run)");
+      take(KeyFramesOnOpen(rig, media));
     }
     if (wanted("export")) {
       Say(CutProgram().isEmpty() ? "export: the bare encoder only (no vintrel-cut in " + BuildFolder() + ")"

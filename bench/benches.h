@@ -29,6 +29,10 @@ Report PlaySelectedWait(ProgramRig& rig, const QStringList& clips);
 // and how long posted events wait meanwhile.
 Report Export(ProgramRig& rig, const QString& mediaFolder, const QString& workFolder);
 
+// Key frames of a 2-hour 1080p MP4 and MKV on the slider after the open, beside ffprobe
+// listing them; posted-event waits while they load and while the pointer rests on the slider.
+Report KeyFramesOnOpen(ProgramRig& rig, const QString& mediaFolder);
+
 // Formatting shared by the benchmarks.
 QString MsText(double ms);
 QString MiBText(double mib);

@@ -22,12 +22,15 @@ inline constexpr QRect kMarkEndButton{418, 200, 67, 22};
 inline constexpr QRect kHelpButton{418, 240, 67, 22};
 inline constexpr QRect kAddSegmentButton{410, 268, 81, 22};
 inline constexpr QRect kLengthLabel{26, 319, 57, 12};
+inline constexpr QRect kCostLabel{100, 318, 226, 14};
 // The video's length, under the slider's far end, where its thumb stands at the last second.
 inline constexpr QRect kDurationLabel{349, 319, 57, 12};
 inline constexpr QRect kPlaySelectedButton{7, 335, 102, 22};
 inline constexpr QRect kSaveButton{115, 335, 67, 22};
 inline constexpr QRect kWebsiteButton{188, 335, 79, 22};
-inline constexpr QRect kProgressBar{272, 335, 219, 23};
+// Tracks beside Save's row: which streams a save keeps.
+inline constexpr QRect kTracksButton{272, 335, 60, 22};
+inline constexpr QRect kProgressBar{337, 335, 154, 23};
 
 // What a control keeps when the window grows: its distance to the right edge (else to the
 // left), its distance to the bottom edge (else to the top), and whether it takes the extra
@@ -73,10 +76,12 @@ inline constexpr Spot kSpots[] = {
     {"helpButton", kHelpButton, kRightColumn},
     {"addSegmentButton", kAddSegmentButton, kRightColumn},
     {"lengthLabel", kLengthLabel, kBottomRow, true},
+    {"costLabel", kCostLabel, kBottomSpan},
     {"durationLabel", kDurationLabel, kBottomRight, true},
     {"playSelectedButton", kPlaySelectedButton, kBottomRow},
     {"saveButton", kSaveButton, kBottomRow},
     {"websiteButton", kWebsiteButton, kBottomRow},
+    {"tracksButton", kTracksButton, kBottomRow},
     {"progressBar", kProgressBar, kBottomSpan},
 };
 

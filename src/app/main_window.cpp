@@ -15,6 +15,8 @@
 
 #include "about/links.h"
 #include "app/layout.h"
+#include "cut/cut_error.h"
+#include "save/tracks_dialog.h"
 #include "widgets/window_style.h"
 
 namespace vintrel {
@@ -101,7 +103,9 @@ void MainWindow::createControls() {
   positionSlider->setPageStep(5);
   positionSlider->setToolTip(
       "Left, Right: a second back or on; Shift+Left, Shift+Right: five seconds\n"
-      ", (comma), . (period): a frame back or on");
+      ", (comma), . (period): a frame back or on\n"
+      "Alt+Left, Alt+Right: the key frame before or after (the marks on the track; a cut from one is "
+      "copied without re-encoding)");
 
   positionLabel = makeTimeLabel(this, "positionLabel", layout::kPositionLabel, Qt::white);
   positionLabel->setToolTip("The position; , (comma) and . (period) step a frame back or on");
@@ -117,9 +121,17 @@ void MainWindow::createControls() {
   markEndButton = makeButton(this, "markEndButton", "Mark End", layout::kMarkEndButton);
   helpButton = makeButton(this, "helpButton", "Help", layout::kHelpButton);
   lengthLabel = makeTimeLabel(this, "lengthLabel", layout::kLengthLabel, systemWindow);
+  costLabel = new QLabel(this);
+  costLabel->setObjectName("costLabel");
+  costLabel->setGeometry(layout::kCostLabel);
+  costLabel->setToolTip("What Save will do with the marked stretch: copy it as it is, or re-encode frames");
+  QFont costFont = costLabel->font();
+  costFont.setPointSizeF(8.25);
+  costLabel->setFont(costFont);
   playSelectedButton = makeButton(this, "playSelectedButton", "Play Selected", layout::kPlaySelectedButton);
   saveButton = makeButton(this, "saveButton", "Save", layout::kSaveButton);
   websiteButton = makeButton(this, "websiteButton", "Website", layout::kWebsiteButton);
+  tracksButton = makeButton(this, "tracksButton", "Tracks...", layout::kTracksButton);
 
   progressBar = new QProgressBar(this);
   progressBar->setObjectName("progressBar");
@@ -127,7 +139,60 @@ void MainWindow::createControls() {
   progressBar->setRange(0, 100);
   progressBar->setValue(0);
   progressBar->setTextVisible(false);
+
+  connectPreviews();
   connectControls();
+}
+
+void MainWindow::onTracksTriggered() {
+  if (!session_.hasFile() || session_.isSaving()) return;
+  std::vector<cut::Track> tracks;
+  try {
+    tracks = cut::ReadTracks(session_.file());
+  } catch (const cut::CutError& error) {
+    services_.messages.inform(kNoTracks, error.message());
+    return;
+  }
+  auto* dialog = new TracksDialog(tracks, session_.keptTracks(), session_.defaultSound(), this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  connect(dialog, &QDialog::accepted, this,
+          [this, dialog] { session_.setTracks(dialog->keptTracks(), dialog->defaultSound()); });
+  dialog->open();
+}
+
+void MainWindow::connectPreviews() {
+  keyFrameReader = new KeyFrameReader(this);
+  framePictures = new FramePictures(this);
+  connect(keyFrameReader, &KeyFrameReader::changed, this, [this] {
+    const std::vector<double>& keys = keyFrameReader->keyFrames();
+    positionSlider->setKeyFrames(QList<double>(keys.begin(), keys.end()));
+    framePictures->setKeyFrames(keys);
+  });
+  cutCostReader = new CutCostReader(this);
+  connect(cutCostReader, &CutCostReader::changed, this,
+          [this] { costLabel->setText(cutCostReader->line()); });
+
+  // A tooltip-like window of its own: it may stand above the window's edge.
+  hoverPicture = new QLabel(this, Qt::ToolTip | Qt::FramelessWindowHint);
+  hoverPicture->setObjectName("hoverPicture");
+  hoverPicture->setStyleSheet("border: 1px solid #404040; background: black;");
+  connect(positionSlider, &PositionSlider::hovered, this, [this](double seconds, QPoint at) {
+    hoverAt_ = at;
+    if (session_.hasFile() && !session_.isSaving()) framePictures->ask(seconds);
+  });
+  connect(positionSlider, &PositionSlider::hoverLeft, hoverPicture, &QWidget::hide);
+  connect(framePictures, &FramePictures::ready, this,
+          [this](double, const QImage& picture) { showHoverPicture(picture); });
+}
+
+void MainWindow::showHoverPicture(const QImage& picture) {
+  // The pointer may have left while it was decoded.
+  if (!positionSlider->underMouse() || !isVisible()) return;
+  hoverPicture->setPixmap(QPixmap::fromImage(picture));
+  hoverPicture->adjustSize();
+  const QPoint sliderTop = positionSlider->mapToGlobal(QPoint(0, 0));
+  hoverPicture->move(hoverAt_.x() - hoverPicture->width() / 2, sliderTop.y() - hoverPicture->height() - 4);
+  hoverPicture->show();
 }
 
 void MainWindow::connectControls() {
@@ -144,9 +209,9 @@ void MainWindow::connectControls() {
   // Keyboard focus in reading order: the picture and the column beside it, top to bottom,
   // then the slider and the row under it, left to right. The slider holds the focus when the
   // window opens.
-  QWidget* order[] = {videoArea,          playButton,    stopButton,   openButton,
-                      markStartButton,    markEndButton, helpButton,   positionSlider,
-                      playSelectedButton, saveButton,    websiteButton};
+  QWidget* order[] = {videoArea,          playButton,    stopButton,    openButton,
+                      markStartButton,    markEndButton, helpButton,    positionSlider,
+                      playSelectedButton, saveButton,    websiteButton, tracksButton};
   for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
   positionSlider->setFocus();
 }
@@ -184,6 +249,11 @@ void MainWindow::createActions() {
   frameBackAction = make("frameBackAction", "One frame back", Qt::Key_Comma, [this] { stepFrame(false); });
   frameForwardAction =
       make("frameForwardAction", "One frame forward", Qt::Key_Period, [this] { stepFrame(true); });
+  tracksAction = make("tracksAction", "Tracks...", {}, &MainWindow::onTracksTriggered);
+  previousKeyFrameAction = make("previousKeyFrameAction", "Previous key frame", Qt::ALT | Qt::Key_Left,
+                                [this] { stepToKeyFrame(false); });
+  nextKeyFrameAction =
+      make("nextKeyFrameAction", "Next key frame", Qt::ALT | Qt::Key_Right, [this] { stepToKeyFrame(true); });
   fullScreenAction = make("fullScreenAction", "Full Screen", Qt::Key_F11, &MainWindow::toggleFullScreen);
   connect(videoArea, &VideoArea::doubleClicked, fullScreenAction, &QAction::trigger);
   marksToFrameAction = new QAction("Marks to the frame", this);
@@ -209,17 +279,19 @@ void MainWindow::bindButtons() {
   bindButton(playSelectedButton, playSelectedAction);
   bindButton(saveButton, saveAction);
   bindButton(websiteButton, websiteAction);
+  bindButton(tracksButton, tracksAction);
   for (QPushButton* button : findChildren<QPushButton*>()) button->installEventFilter(this);
 }
 
 void MainWindow::showSession() {
   const bool saving = session_.isSaving();
   // While a cut runs only Save (as Cancel), Website, Help and About answer.
-  for (QAction* action :
-       {openAction, playPauseAction, stopAction, markStartAction, markEndAction, playSelectedAction,
-        stepBackAction, stepForwardAction, jumpBackAction, jumpForwardAction, frameBackAction,
-        frameForwardAction, addSegmentAction, importSegmentsAction})
+  for (QAction* action : {openAction, playPauseAction, stopAction, markStartAction, markEndAction,
+                          playSelectedAction, stepBackAction, stepForwardAction, jumpBackAction,
+                          jumpForwardAction, frameBackAction, frameForwardAction, previousKeyFrameAction,
+                          nextKeyFrameAction, addSegmentAction, importSegmentsAction})
     action->setEnabled(!saving);
+  tracksAction->setEnabled(!saving && session_.hasFile());
   undoAction->setEnabled(!saving && session_.segments().undoStack().canUndo());
   redoAction->setEnabled(!saving && session_.segments().undoStack().canRedo());
   segmentPanel->setEnabled(!saving);
@@ -236,6 +308,11 @@ void MainWindow::showSession() {
                            session_.markEnd() > 0 ? session_.markEnd() : positionSlider->maximum(),
                            session_.selectionValid());
   showTitle();
+  const std::optional<Stretch> stretch = session_.stretchToSave();
+  if (stretch && session_.hasFile())
+    cutCostReader->ask(session_.file(), stretch->start, stretch->end, offeredType(session_.file()));
+  else
+    cutCostReader->ask({}, 0, 0, {});
 }
 
 void MainWindow::showTitle() {
@@ -440,6 +517,7 @@ void MainWindow::showContextMenu(const QPoint& at) {
   menu.addAction(showSegmentsAction);
   menu.addAction(importSegmentsAction);
   menu.addAction(exportSegmentsAction);
+  menu.addAction(tracksAction);
   menu.exec(at);
 }
 

@@ -18,6 +18,9 @@
 #include "app/user_settings.h"
 #include "platform/platform.h"
 #include "player/player.h"
+#include "preview/cut_cost_reader.h"
+#include "preview/frame_pictures.h"
+#include "preview/key_frame_reader.h"
 #include "save/save_flow.h"
 #include "segments/segment_panel.h"
 #include "session/session.h"
@@ -42,6 +45,7 @@ struct Services {
 inline constexpr double kTimeFontShare = 8.25 / 9;
 
 inline const char* kCannotPlay = "Vintrel cannot play this file.";
+inline const char* kNoTracks = "The tracks of this file cannot be read.";
 inline const char* kOpenFilter =
     "All Video Files|*.dat;*.mp4;*.wmv;*.mov;*.avi;*.divx;*.mpg;*.flv;*.mkv;*.vob|All Files(*.*)|*.*";
 
@@ -83,18 +87,21 @@ class MainWindow : public QWidget {
   QAction* stepForwardAction;
   QAction* jumpBackAction;
   QAction* jumpForwardAction;
-  QAction* frameBackAction;     // ,
-  QAction* frameForwardAction;  // .
-  QAction* fullScreenAction;    // F11, or a double-click on the picture
-  QAction* marksToFrameAction;  // in the context menu; remembered
-  QAction* addSegmentAction;    // A: the marked stretch into the segment list
-  QAction* undoAction;          // Ctrl+Z: the segment list's last change
-  QAction* redoAction;          // Ctrl+Shift+Z
-  QAction* showSegmentsAction;  // in the context menu: the list beside the picture
+  QAction* frameBackAction;         // ,
+  QAction* frameForwardAction;      // .
+  QAction* fullScreenAction;        // F11, or a double-click on the picture
+  QAction* marksToFrameAction;      // in the context menu; remembered
+  QAction* shortcutsAction;         // F1: the Keyboard Shortcuts window
+  QAction* contextMenuAction;       // Shift+F10, as the Menu key does
+  QAction* tracksAction;            // the Tracks dialog: which streams a save keeps
+  QAction* previousKeyFrameAction;  // Alt+Left: where a copy can start, before the position
+  QAction* nextKeyFrameAction;      // Alt+Right
+  QAction* addSegmentAction;        // A: the marked stretch into the segment list
+  QAction* undoAction;              // Ctrl+Z: the segment list's last change
+  QAction* redoAction;              // Ctrl+Shift+Z
+  QAction* showSegmentsAction;      // in the context menu: the list beside the picture
   QAction* importSegmentsAction;
   QAction* exportSegmentsAction;
-  QAction* shortcutsAction;    // F1: the Keyboard Shortcuts window
-  QAction* contextMenuAction;  // Shift+F10, as the Menu key does
 
   // The controls.
   VideoArea* videoArea;
@@ -110,14 +117,23 @@ class MainWindow : public QWidget {
   QPushButton* markEndButton;
   QPushButton* helpButton;
   QLabel* lengthLabel;
+  // What a save of the marked stretch will cost: copied whole, frames re-encoded, or why all are.
+  QLabel* costLabel;
   QPushButton* playSelectedButton;
   QPushButton* saveButton;
   QPushButton* websiteButton;
+  QPushButton* tracksButton;
   QProgressBar* progressBar;
   QPushButton* addSegmentButton;
   SegmentPanel* segmentPanel;
   // Moves the slider and the position label once a second while the video plays.
   QTimer* positionTimer;
+  // The open video's key frames, drawn on the slider once read.
+  KeyFrameReader* keyFrameReader;
+  CutCostReader* cutCostReader;
+  // A small picture of the video above the slider, where the pointer rests over it.
+  FramePictures* framePictures;
+  QLabel* hoverPicture;
 
  signals:
   // The window was closed; the program ends.
@@ -197,6 +213,10 @@ class MainWindow : public QWidget {
   void onSliderMoved(int second);
   void stepBy(int seconds);
   void stepFrame(bool forward);
+  void stepToKeyFrame(bool forward);
+  void onTracksTriggered();
+  void connectPreviews();  // key frames, the cost line and the picture under the pointer
+  void showHoverPicture(const QImage& picture);
   void toggleFullScreen();
   // Esc cancels a running save first, and otherwise leaves full screen.
   void updateEscape();
@@ -228,6 +248,9 @@ class MainWindow : public QWidget {
   QPointer<ShortcutsWindow> shortcutsWindow_;
   // A frame step was asked for: the position it lands on goes to the slider and the label.
   bool awaitingFrame_ = false;
+  // Where the last key-frame step went, while the player is still on its way there.
+  std::optional<double> keyFrameTarget_;
+  QPoint hoverAt_;  // where the pointer rests over the slider, on the screen
   // The segment list has been shown once for this window: it no longer appears by itself.
   bool segmentShownOnce_ = false;
   // The last move was a frame step: reaching the end then keeps the last frame on screen.

@@ -86,6 +86,8 @@ void MainWindow::openFile(const QString& path) {
   session_.setFile(path);
   session_.setPlayback(Session::Playback::Playing);
   player_->open(path);
+  keyFrameReader->read(path);
+  framePictures->setFile(path);
 }
 
 void MainWindow::onLoaded(double duration) {
@@ -100,6 +102,8 @@ void MainWindow::onFailed(const QString& reason) {
   followPosition(false);
   positionSlider->setValue(0);
   session_.setFile({});
+  keyFrameReader->read({});
+  framePictures->setFile({});
   services_.messages.inform(kCannotPlay, reason);
 }
 
@@ -199,8 +203,25 @@ void MainWindow::stepFrame(bool forward) {
   if (!session_.hasFile() || !player_->isLoaded()) return;
   pause();
   awaitingFrame_ = true;
+  keyFrameTarget_.reset();
   steppedFrame_ = true;
   player_->stepFrame(forward);
+}
+
+void MainWindow::stepToKeyFrame(bool forward) {
+  if (!session_.hasFile() || !player_->isLoaded()) return;
+  // Pressed again before the player got there: on from where it is going.
+  const double from = awaitingFrame_ && keyFrameTarget_ ? *keyFrameTarget_ : player_->position();
+  const std::vector<double>& keys = keyFrameReader->keyFrames();
+  const std::optional<double> target =
+      forward ? cut::KeyFrameAfter(keys, from) : cut::KeyFrameBefore(keys, from);
+  if (!target) return;
+  pause();
+  awaitingFrame_ = true;
+  keyFrameTarget_ = target;
+  player_->seek(*target);
+  positionSlider->setValue(wholeSeconds(*target));
+  positionLabel->setText(session_.timeText(*target));
 }
 
 void MainWindow::onMarkStartTriggered() {

@@ -9,7 +9,9 @@
 #include <set>
 
 #include "cut/check/measure.h"
+#include "cut/check/tracks_check.h"
 #include "cut/cut_error.h"
+#include "cut/cut_plan.h"
 #include "cut/make/output_file.h"
 #include "cut/make/re_encode.h"
 #include "cut/make/smart_cut_writer.h"
@@ -17,6 +19,7 @@
 #include "cut/make/video_encoder.h"
 #include "cut/make/work_files.h"
 #include "cut/media/containers.h"
+#include "cut/media/tracks.h"
 #include "cut/plan/cut_choice.h"
 #include "cut/plan/smart_cut_plan.h"
 #include "cut/time_text.h"
@@ -63,15 +66,7 @@ struct Cut {
   double start = 0, end = 0;  // from the player's 0, the end within the video
   double reported = 0;
 
-  // From the first tick at or after each mark: a frame between a mark and the tick nearest it
-  // lies in the stretch by its time, and stays in.
-  Stretch stretch() const {
-    const AVRational timeBase = source.video()->time_base;
-    auto at = [&](double seconds) {
-      return int64_t(std::ceil((seconds + source.startSeconds()) * timeBase.den / timeBase.num - 1e-6));
-    };
-    return {at(start), at(end)};
-  }
+  Stretch stretch() const { return StretchOf(source, start, end); }
   // Making takes the first 85 % of the bar, checking the rest; never 1 before the file is in place.
   void progress(double share, double from, double to) {
     const double overall = std::min(0.999, from + (to - from) * share);
@@ -129,15 +124,6 @@ Expected ExpectedOf(const Cut& cut, int frames, double firstFrame, double firstS
   return expected;
 }
 
-SmartCutDecision PlanFromWindows(Cut& cut) {
-  const Stretch stretch = cut.stretch();
-  const std::vector<VideoPacket> startWindow = cut.source.readVideo(
-      stretch.start, [&](const std::vector<VideoPacket>& read) { return StartWindowDone(read, stretch); });
-  const std::vector<VideoPacket> endWindow = cut.source.readVideo(
-      stretch.end, [&](const std::vector<VideoPacket>& read) { return EndWindowDone(read, stretch); });
-  return PlanSmartCut(startWindow, endWindow, stretch, cut.source.reorderDepth());
-}
-
 QStringList CheckSmartCut(Cut& cut, const SmartCutLayout& layout, const SmartCutMade& made,
                           const QString& file) {
   cut.phase(CutPhase::kVerifying);
@@ -167,13 +153,9 @@ QStringList CheckSmartCut(Cut& cut, const SmartCutLayout& layout, const SmartCut
 
 // A smart cut, checked; none where it cannot be made or fails its check (`reason` says why).
 std::optional<Made> TrySmartCut(Cut& cut, QString& reason) {
-  const SmartCutInput input{LowerExtension(cut.request.input), LowerExtension(cut.request.output),
-                            avcodec_get_name(cut.source.video()->codecpar->codec_id),
-                            StreamRotation(cut.source.video()), cut.request.reEncode};
-  reason = SmartCutObstacle(input);
-  if (reason.isEmpty()) reason = StreamObstacle(cut.source, OutputFormat(cut.request.output));
+  reason = SmartCutObstacleOf(cut.source, cut.request.output, cut.request.reEncode);
   if (!reason.isEmpty()) return std::nullopt;
-  const SmartCutDecision decision = PlanFromWindows(cut);
+  const SmartCutDecision decision = PlanFromPackets(cut.source, cut.stretch());
   reason = decision.reason;
   if (!decision.layout) return std::nullopt;
   const SmartCutLayout& layout = *decision.layout;
@@ -305,6 +287,7 @@ CutReport RunCut(const CutArguments& request, const CutObserver& observer) {
   WorkFiles files(request.output);
   if (observer.phase) observer.phase(CutPhase::kProbing);
   Source source(request.input);
+  ApplyTrackChoice(source, {request.tracks, request.dropTracks, request.defaultSound});
   Cut cut{request, observer, source, files};
   cut.start = request.start;
   if (const QString problem = StretchProblem(cut.start, request.end, source.videoEndSeconds());
@@ -316,6 +299,9 @@ CutReport RunCut(const CutArguments& request, const CutObserver& observer) {
   std::optional<Made> made = TrySmartCut(cut, reason);
   const CutMethod method = made ? CutMethod::kSmartCut : CutMethod::kReEncode;
   if (!made) made = ReEncode(cut, reason);
+  const QString tracks = TracksProblem(source, made->file, request.output, request.defaultSound);
+  if (!tracks.isEmpty()) throw CutError(QString("The cut file failed its check: %1.").arg(tracks));
+  made->checked << "the tracks chosen";
   ThrowIfCancelled();  // a signal during the last check still means "leave nothing"
   files.moveIntoPlace(made->file, request.overwrite ? replaces : std::nullopt);
   if (observer.progress) observer.progress(1);
@@ -325,7 +311,8 @@ CutReport RunCut(const CutArguments& request, const CutObserver& observer) {
                              .arg(ClockText(cut.end - cut.start))
                              .arg(made->frames)
                              .arg(rate.num > 0 ? av_q2d(rate) : 0, 0, 'g', 6);
-  return {method, made->how + "\n" + length + "\nChecked: " + made->checked.join("; ") + "\n"};
+  return {method, made->how + "\n" + length + "\n" + TracksLine(KeptTracks(source)) +
+                      "\nChecked: " + made->checked.join("; ") + "\n"};
 }
 
 }  // namespace vintrel::cut

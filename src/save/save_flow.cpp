@@ -262,7 +262,9 @@ void SaveFlow::chooseOutput(const QString& input, const Stretch& stretch, QStrin
            .start = stretch.start,
            .end = stretch.end,
            .overwrite = agreed.has_value(),
-           .replaces = agreed});
+           .replaces = agreed,
+           .tracks = session_.keptTracks(),
+           .defaultSound = session_.defaultSound()});
     return;
   }
 }

@@ -7,7 +7,9 @@
 
 namespace vintrel {
 
-QString savedSummary(const QString& report, const QString& fileName, double stretchSeconds) {
+namespace {
+
+QString lengthAndMethod(const QString& report, const QString& fileName, double stretchSeconds) {
   const QStringList lines = report.split('\n');
   const QString first = lines.isEmpty() ? QString() : lines.first().trimmed();
 
@@ -35,6 +37,16 @@ QString savedSummary(const QString& report, const QString& fileName, double stre
     return QString("%1; re-encoded at high quality because %2.").arg(saved, match.captured(1));
   }
   return saved + ".";
+}
+
+}  // namespace
+
+QString savedSummary(const QString& report, const QString& fileName, double stretchSeconds) {
+  QString summary = lengthAndMethod(report, fileName, stretchSeconds);
+  // "Tracks: video h264; sound aac eng (default)": which tracks the file holds.
+  for (const QString& line : report.split('\n'))
+    if (line.startsWith("Tracks: ")) summary += "\n" + line.trimmed();
+  return summary;
 }
 
 }  // namespace vintrel

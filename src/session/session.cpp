@@ -45,8 +45,16 @@ void Session::setFile(const QString& path) {
   markEnd_ = 0;
   playback_ = Playback::Stopped;
   playingSelection_ = false;
+  keptTracks_.clear();
+  defaultSound_.clear();
   segments_.setVideoEnd(0);
   segments_.restore({}, cut::SegmentMode::kKeep);
+  emit changed();
+}
+
+void Session::setTracks(const QStringList& kept, const QString& defaultSound) {
+  keptTracks_ = kept;
+  defaultSound_ = defaultSound;
   emit changed();
 }
 

@@ -4,6 +4,7 @@
 // this state and never hold any of their own.
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <optional>
 
@@ -66,6 +67,11 @@ class Session : public QObject {
   void setPlayback(Playback playback);
   void setSaving(bool saving);
   void setPlayingSelection(bool on);
+  // The tracks a save keeps ("v:0", "a:1", "s:0"; empty: every one the output type holds) and
+  // the sound track played first (empty: as in the file). A new file starts with every track.
+  void setTracks(const QStringList& kept, const QString& defaultSound);
+  const QStringList& keptTracks() const { return keptTracks_; }
+  const QString& defaultSound() const { return defaultSound_; }
 
   // The end mark lies after the start mark.
   bool selectionValid() const { return markStart_ < markEnd_; }
@@ -87,6 +93,8 @@ class Session : public QObject {
   Playback playback_ = Playback::Stopped;
   bool saving_ = false;
   bool playingSelection_ = false;
+  QStringList keptTracks_;
+  QString defaultSound_;
   SegmentListModel segments_;
 };
 

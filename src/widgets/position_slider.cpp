@@ -6,6 +6,7 @@
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "widgets/window_style.h"
@@ -105,11 +106,20 @@ void PositionSlider::paintOverGroove(QPainter& painter) const {
     painter.fillRect(QRect(from, 0, to - from, height()), kSpanColour);
   }
   // Key frames stand in the lower half, under the groove, where the thumb does not hide them.
+  // A film has thousands: their spots go evenly from the first second's to the last's (the
+  // style is asked twice, not once a key frame), one line a pixel at most.
   painter.setPen(QPen(kKeyFrameColour, 1));
   const int top = middle + 2;
+  const int left = xOf(minimum()), right = xOf(maximum());
+  const double perSecond = maximum() > minimum() ? double(right - left) / (maximum() - minimum()) : 0;
+  int lastX = INT_MIN;
   for (const double seconds : keyFrames_) {
-    const int x = xOf(seconds);
+    const int x =
+        left +
+        int(std::lround((std::clamp(seconds, double(minimum()), double(maximum())) - minimum()) * perSecond));
+    if (x == lastX) continue;
     painter.drawLine(x, top, x, height() - 1);
+    lastX = x;
   }
 }
 

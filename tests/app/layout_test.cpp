@@ -39,7 +39,9 @@ const Control kControls[] = {
     {"playSelectedButton", {7, 335, 102, 22}},
     {"saveButton", {115, 335, 67, 22}},
     {"websiteButton", {188, 335, 79, 22}},
-    {"progressBar", {272, 335, 219, 23}},
+    {"tracksButton", {272, 335, 60, 22}},
+    {"progressBar", {337, 335, 154, 23}},
+    {"costLabel", {100, 318, 226, 14}},
 };
 
 const char* const kColumn[] = {"positionLabel",   "playButton", "stopButton",    "openButton", "startLabel",

@@ -81,9 +81,9 @@ TEST(MainWindow, KeyboardFocusStartsOnTheSliderAndMovesInReadingOrder) {
   EXPECT_EQ(w.focusWidget(), w.positionSlider);
   // The picture and the column beside it top to bottom, then the slider and the row under it.
   const std::vector<QWidget*> order = {
-      w.positionSlider, w.playSelectedButton, w.saveButton,    w.websiteButton,   w.videoArea,
-      w.playButton,     w.stopButton,         w.openButton,    w.markStartButton, w.markEndButton,
-      w.helpButton,     w.addSegmentButton,   w.positionSlider};
+      w.positionSlider, w.playSelectedButton, w.saveButton,       w.websiteButton, w.tracksButton,
+      w.videoArea,      w.playButton,         w.stopButton,       w.openButton,    w.markStartButton,
+      w.markEndButton,  w.helpButton,         w.addSegmentButton, w.positionSlider};
   QWidget* at = order.front();
   for (size_t i = 1; i < order.size(); ++i) {
     do {

@@ -10,6 +10,7 @@
 #include "cut/cli/options.h"
 #include "cut/cli/protocol.h"
 #include "cut/cut_error.h"
+#include "cut/cut_plan.h"
 #include "cut/engine.h"
 #include "cut/segment_cut.h"
 #include "cut/time_text.h"
@@ -68,6 +69,16 @@ class Reporter {
   QElapsedTimer clock_;
 };
 
+int PrintPlan(const CutArguments& cut, Reporter& reporter) {
+  try {
+    Print(stdout, PlanJson(PlanCut(cut.input, cut.start, cut.end, cut.output)) + "\n");
+    return Exit(CutExit::kDone);
+  } catch (const CutError& error) {
+    reporter.failure(error.message());
+    return Exit(CutExit::kFailed);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -84,6 +95,7 @@ int main(int argc, char* argv[]) {
     Print(stderr, UsageText().section('\n', 0, 0) + "\n");
     return Exit(CutExit::kBadArguments);
   }
+  if (options.plan) return PrintPlan(options.cut, reporter);
   InstallCancelHandlers();
   // Run for the window (it reads the machine progress): the cut and its encoders give way
   // to the window, which must keep answering on a machine with few processors.

@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include "cut/media/containers.h"
+#include "cut/media/tracks.h"
 #include "cut/time_text.h"
 #include "version.h"
 
@@ -10,6 +11,7 @@ namespace vintrel::cut {
 
 QString UsageText() {
   return "Usage: vintrel-cut [--overwrite] [--reencode] [--progress=machine] [--] INPUT START END OUTPUT\n"
+         "       vintrel-cut --plan INPUT START END [OUTPUT]\n"
          "       vintrel-cut [options] (--keep LIST | --remove LIST | --segments FILE) [--each] "
          "[--chapters]\n"
          "                   [--] INPUT OUTPUT\n"
@@ -36,6 +38,16 @@ QString UsageText() {
          "  --progress=machine   progress on stderr as lines for a program: 'progress 0.4200',\n"
          "                       'phase <probing|encoding|copying|verifying>', 'progress 1'\n"
          "                       once the file is in place, or a last line 'error <message>'\n"
+         "  --plan               make nothing: print what the cut would do as one line of JSON,\n"
+         "                       {\"method\":\"smart\"|\"re-encode\",\"head\":N,\"copy\":N,\"tail\":N,\n"
+         "                       \"entry\":SECONDS,\"why\":TEXT}: frames re-encoded before the first\n"
+         "                       key frame (all of them for a re-encode), copied, re-encoded at the\n"
+         "                       end; OUTPUT only names the type (the input's when left out)\n"
+         "  --tracks=LIST        keep only these tracks, as v:0,a:1,s:0 (kind: v video, a sound,\n"
+         "                       s subtitles; the number among that kind's tracks); the video is\n"
+         "                       always kept. Without it every track the output type holds is kept\n"
+         "  --drop=LIST          leave out these tracks (a:1,s:0)\n"
+         "  --default-sound=a:N  the sound track players choose first\n"
          "  --                   the arguments after it are not options (for names starting with -)\n"
          "  -h, --help           this text\n"
          "\n"
@@ -50,6 +62,22 @@ QString UsageText() {
 }
 
 namespace {
+
+void ApplyTrackOption(const QString& argument, CommandLineOptions& options) {
+  const QString value = argument.section('=', 1);
+  const std::optional<QStringList> tracks = ParseTrackList(value);
+  if (!tracks || tracks->isEmpty()) {
+    options.problem = QString("%1 does not name tracks as v:0,a:1,s:0.").arg(argument);
+  } else if (argument.startsWith("--tracks=")) {
+    options.cut.tracks = *tracks;
+  } else if (argument.startsWith("--drop=")) {
+    options.cut.dropTracks = *tracks;
+  } else if (tracks->size() == 1 && tracks->first().startsWith("a:")) {
+    options.cut.defaultSound = tracks->first();
+  } else {
+    options.problem = QString("%1 does not name one sound track as a:N.").arg(argument);
+  }
+}
 
 // Reads a list of stretches from a file: CSV, or the JSON document the window writes.
 std::optional<SegmentList> ReadSegmentFile(const QString& path, SegmentMode& mode, QString& problem) {
@@ -88,20 +116,26 @@ void AddSegments(const QString& option, const QString& value, CommandLineOptions
 }
 
 const QStringList kSegmentOptions = {"--keep", "--remove", "--segments"};
+// Options with a value, given as "--tracks=v:0,a:1" or as "--tracks v:0,a:1".
+const QStringList kValueOptions = kSegmentOptions + QStringList{"--tracks", "--drop", "--default-sound"};
 
 // Applies an option of ours; false where the argument is no option (a single leading dash: a
 // file name, since no time is negative). `next` is the argument after it, for options that
 // take a value; `usedNext` tells whether it was taken.
 bool ApplyOption(const QString& argument, const QString* next, bool& usedNext, CommandLineOptions& options) {
   const QString name = argument.section('=', 0, 0);
-  if (kSegmentOptions.contains(name)) {
+  if (kValueOptions.contains(name)) {
     const bool hasValue = argument.contains('=');
     if (!hasValue && !next) {
       options.problem = QString("%1 needs a value.").arg(name);
       return true;
     }
     usedNext = !hasValue;
-    AddSegments(name, hasValue ? argument.section('=', 1) : *next, options);
+    const QString value = hasValue ? argument.section('=', 1) : *next;
+    if (kSegmentOptions.contains(name))
+      AddSegments(name, value, options);
+    else
+      ApplyTrackOption(name + "=" + value, options);
   } else if (argument == "--help" || argument == "-h") {
     options.help = true;
   } else if (argument == "--overwrite") {
@@ -110,6 +144,8 @@ bool ApplyOption(const QString& argument, const QString* next, bool& usedNext, C
     options.cut.replaces = ParseIdentity(argument.mid(10));
     if (!options.cut.replaces)
       options.problem = QString("%1 does not name a file as DEVICE:INODE.").arg(argument);
+  } else if (argument == "--plan") {
+    options.plan = true;
   } else if (argument == "--reencode") {
     options.cut.reEncode = true;
   } else if (argument == "--progress=machine") {
@@ -180,6 +216,11 @@ CommandLineOptions ParseCommandLine(const QStringList& arguments) {
   }
   if (options.help) return options;
   const bool segments = !options.cut.segments.empty();
+  if (options.plan && segments) {
+    options.problem = "--plan shows a single stretch (INPUT START END), not a list of stretches.";
+    return options;
+  }
+  if (options.plan && positional.size() == 3) positional << positional[0];
   if (segments)
     TakeSegmentPositionals(positional, options);
   else

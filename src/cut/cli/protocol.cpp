@@ -38,6 +38,9 @@ QStringList CutCommandLine(const CutArguments& arguments) {
   if (arguments.overwrite) line << "--overwrite";
   if (arguments.overwrite && arguments.replaces) line << "--replace=" + IdentityText(*arguments.replaces);
   if (arguments.reEncode) line << "--reencode";
+  if (!arguments.tracks.isEmpty()) line << "--tracks=" + arguments.tracks.join(',');
+  if (!arguments.dropTracks.isEmpty()) line << "--drop=" + arguments.dropTracks.join(',');
+  if (!arguments.defaultSound.isEmpty()) line << "--default-sound=" + arguments.defaultSound;
   if (!arguments.segments.empty()) {
     const bool remove = arguments.segmentMode == SegmentMode::kRemove;
     line << QString(remove ? "--remove=" : "--keep=") + SegmentListArgument(arguments.segments);

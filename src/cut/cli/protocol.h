@@ -31,6 +31,10 @@ struct CutArguments {
                               // else the one there when the cut started
   std::optional<FileIdentity> replaces = std::nullopt;
   bool machineProgress = false;
+  // The tracks kept ("v:0", "a:1", "s:0"; empty: every one the output type holds), those
+  // dropped, and the sound track to play by default (empty: as in the source).
+  QStringList tracks = {}, dropTracks = {};
+  QString defaultSound = {};
   // Several stretches in one save, in the order they are joined; empty: start..end alone.
   SegmentList segments = {};
   SegmentMode segmentMode = SegmentMode::kKeep;

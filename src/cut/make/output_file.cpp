@@ -39,6 +39,7 @@ QString StreamObstacle(const Source& source, const AVOutputFormat* format) {
     const AVMediaType type = stream->codecpar->codec_type;
     if (int(i) != source.videoIndex() && type != AVMEDIA_TYPE_AUDIO && type != AVMEDIA_TYPE_SUBTITLE)
       continue;
+    if (stream->discard >= AVDISCARD_ALL) continue;  // left out: it goes nowhere
     const AVCodecID codec = stream->codecpar->codec_id;
     if (avformat_query_codec(format, codec, FF_COMPLIANCE_NORMAL) == 1) continue;
     if (type == AVMEDIA_TYPE_SUBTITLE && IsTextSubtitle(codec)) continue;
@@ -87,6 +88,7 @@ OutputFile::OutputFile(const QString& path, const Source& source, double start, 
 }
 
 bool OutputFile::keepsStream(const AVStream* stream, bool cues) const {
+  if (stream->discard >= AVDISCARD_ALL) return false;  // a track the user left out
   switch (stream->codecpar->codec_type) {
     case AVMEDIA_TYPE_VIDEO:
       return !cues && stream->index == source_.videoIndex();

@@ -53,8 +53,10 @@ std::vector<int> Source::streamsOf(AVMediaType type) const {
 }
 
 int Source::firstAudio() const {
-  const std::vector<int> audio = streamsOf(AVMEDIA_TYPE_AUDIO);
-  return audio.empty() ? -1 : audio.front();
+  // A sound track the user left out is never read: the next one stands in for it.
+  for (const int index : streamsOf(AVMEDIA_TYPE_AUDIO))
+    if (stream(index)->discard < AVDISCARD_ALL) return index;
+  return -1;
 }
 
 double Source::startSeconds() const {

@@ -31,7 +31,7 @@ class Source {
   // How many frames decoding may run ahead of display, as the stream declares it: its
   // parameter sets, or the decoder's delay where that is more.
   int reorderDepth() const { return reorderDepth_; }
-  // The streams of one kind, in order; the first sound stream (-1 without one).
+  // The streams of one kind, in order; the first sound stream not left out (-1 without one).
   std::vector<int> streamsOf(AVMediaType type) const;
   int firstAudio() const;
 
