@@ -7,12 +7,16 @@
 # copy, the bare encode of just the frames the smart cut re-encodes, the ratio to the
 # re-encode, the margin against copy + encode + 0.15 s (0.3 s for the long case), and the
 # share of the cut spent checking its result.
+# And three stretches removed from the 1080p clip in one save ("remove3": the first from 0, so
+# three parts are left, each starting and ending between key frames), against a bare stream copy
+# of the result + the bare encode of the frames it re-encodes + 0.3 s, and against the sum of
+# the three parts cut one by one.
 # And whole re-encodes ("reencode"): 30 s of the 720p clip into .avi, and into .mp4 from a clip
 # whose stretch holds no key frame, against the ffmpeg program making the same encode (the same
 # encoders and settings, the sound copied where vintrel-cut copies it), side by side.
 #   bench/cut_bench.sh              uses build/vintrel-cut (BUILD_DIR=dir for another build)
 #   BENCH_REPEATS=n                 turns of the 720p case (median; default 3)
-#   CUT_BENCH_CASES="720p reencode 1080p"    the cases to run
+#   CUT_BENCH_CASES="720p reencode 1080p remove3"    the cases to run
 # The clips are made once and kept in <build>/cut-bench (the 1080p one is about 3 GB and
 # takes some minutes). The 1080p case's full re-encode would take a quarter of an hour
 # here: it is timed over its first 10 s and scaled to the 600 s by the frame count ("est.").
@@ -22,7 +26,7 @@ build=${BUILD_DIR:-build}
 program=$build/vintrel-cut
 [ -x "$program" ] || { echo "build $program first" >&2; exit 1; }
 repeats=${BENCH_REPEATS:-3}
-cases=${CUT_BENCH_CASES:-720p reencode 1080p}
+cases=${CUT_BENCH_CASES:-720p reencode 1080p remove3}
 media=$build/cut-bench
 mkdir -p "$media"
 
@@ -146,6 +150,37 @@ reencode_case() {  # title input start end output-type ffmpeg-codec-options...
       printf "  %-46s %9.3f, processor %6.3f (goal <= 1)\n", "ratio to ffmpeg", $1 / $3, $2 / $4 }'
 }
 
+# Three stretches removed in one save, the three parts left cut one by one, and the bare copy
+# and encode a join cannot do without, side by side.
+remove_case() {  # title input removed-list parts-left ("start-end" each)
+  local title=$1 input=$2 removed=$3 parts=$4 encode=0 singles=0 copy part frames cut encoded i=0 wall cpu
+  rm -f "$work/removed.mp4"
+  /usr/bin/time -f "%e %U %S" -o "$work/time" "$program" --remove "$removed" "$input" "$work/removed.mp4" \
+    >"$work/report" 2>"$work/stderr" || { cat "$work/stderr" >&2; exit 1; }
+  read -r wall cpu <<<"$(awk '{ printf "%.2f %.2f", $1, $2 + $3 }' "$work/time")"
+  # Each part's own report tells how many of its frames were re-encoded.
+  mapfile -t frames < <(sed -n 's/^ *Smart cut: \([0-9]*\) frames re-encoded.*/\1/p' "$work/report")
+  [ "${#frames[@]}" = 3 ] || { cat "$work/report" >&2; echo "not three smart cuts" >&2; exit 1; }
+  for part in $parts; do
+    read -r cut _ < <(smart_cut "$input" "${part%-*}" "${part#*-}")
+    singles=$(awk -v a="$singles" -v b="$cut" 'BEGIN { printf "%.3f", a + b }')
+    read -r encoded _ < <(bare_encode_of_parts "$input" "${part%-*}" "${part#*-}" "${frames[$i]}")
+    encode=$(awk -v a="$encode" -v b="$encoded" 'BEGIN { printf "%.3f", a + b }')
+    i=$((i + 1))
+  done
+  copy=$(seconds ffmpeg -v error -y -i "$work/removed.mp4" -c copy "$work/copy.mp4")
+  rm -f "$work"/*.mp4
+  printf '\n%s (1 turn)\n' "$title"
+  printf '  %-46s %9.2f s, processor %6.2f s\n' "vintrel-cut --remove (3 stretches, checked)" "$wall" "$cpu"
+  printf '  %-46s %9.2f s\n' "the 3 parts as single cuts (checked), summed" "$singles" \
+    "ffmpeg -c copy of the result" "$copy" \
+    "ffmpeg encode of the re-encoded frames alone" "$encode"
+  awk -v s="$wall" -v c="$copy" -v e="$encode" -v n="$singles" 'BEGIN {
+    printf "  %-46s %+9.2f s (goal <= 0)\n", "margin against copy + encode + 0.3 s", s - (c + e + 0.3)
+    printf "  %-46s %+9.2f s (goal <= 0)\n", "margin against the single cuts summed", s - n
+  }'
+}
+
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 for name in $cases; do
   case $name in
@@ -165,6 +200,11 @@ for name in $cases; do
       make_clip "$media/in-1080p-620s.mp4" 1920x1080 620 ultrafast
       run_case "10 min of a 1080p H.264 clip (ultrafast, $(($(stat -c %s "$media/in-1080p-620s.mp4") / 1048576)) MiB)" \
         "$media/in-1080p-620s.mp4" 7 607 1 10 0.3
+      ;;
+    remove3)
+      make_clip "$media/in-1080p-620s.mp4" 1920x1080 620 ultrafast
+      remove_case "3 stretches removed from 10 min of a 1080p H.264 clip" "$media/in-1080p-620s.mp4" \
+        0-7,200.5-233.3,407.7-451 "7-200.5 233.3-407.7 451-620"
       ;;
     *) echo "unknown case $name" >&2; exit 2 ;;
   esac

@@ -40,6 +40,13 @@ constexpr FixedOption kFixedOptions[] = {
     // libmpv 0.40's gpu output leaves the picture black in some starts, so it refuses such a
     // renderer and the next output, x11, draws instead; with a GPU the gpu output is used.
     {"gpu-sw", "no", false},
+    // The picture is drawn into the window's own X11 window with OpenGL through EGL. Other
+    // contexts either take the whole screen (drm, displayvk) or go through Vulkan, whose
+    // device probe closes descriptor 0 with Mesa's software driver where there is no GPU
+    // (Debian 12's Mesa): that number is then handed to the next file opened, often the
+    // video itself, and the next probe closes it, so a second video played nothing.
+    {"gpu-api", "opengl", false},
+    {"gpu-context", "x11egl", false},
     {"audio-client-name", "Vintrel", false},
 };
 

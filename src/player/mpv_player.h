@@ -13,8 +13,9 @@
 #include "player/mpv_states.h"
 #include "player/player.h"
 
-struct mpv_handle;
-struct mpv_event;
+// libmpv's own types, named as its header names them.
+struct mpv_handle;  // NOLINT(readability-identifier-naming)
+struct mpv_event;   // NOLINT(readability-identifier-naming)
 
 class QWidget;
 

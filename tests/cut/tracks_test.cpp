@@ -60,7 +60,9 @@ TEST_P(TrackChoice, KeepsExactlyTheTracksChosen) {
   ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
   EXPECT_EQ(Streams(made), row.expected);
   EXPECT_TRUE(run.out.contains("Tracks: video")) << run.out.toStdString();
-  if (row.defaultAudio >= 0) EXPECT_EQ(DefaultAudio(made), row.defaultAudio);
+  if (row.defaultAudio >= 0) {
+    EXPECT_EQ(DefaultAudio(made), row.defaultAudio);
+  }
   if (row.type == "mkv" && row.outputType.isEmpty()) {
     const OtherReading other = ReadWithMkvmerge(made);
     EXPECT_TRUE(other.problem.isEmpty()) << other.problem.toStdString();

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QPlainTextEdit>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <clocale>
@@ -68,6 +70,8 @@ struct RealRig {
   }
   // Makes the test clip in `dir` and opens it as Open does; its path, empty when either failed.
   QString OpenNewClip(const QTemporaryDir& dir);
+  // The same, paused there; false when it failed.
+  bool OpenNewClipPaused(const QTemporaryDir& dir);
   // Drags the slider to the second and clicks the mark button there.
   void MarkAt(int second, QPushButton* mark) {
     DragSlider(window->positionSlider, second);
@@ -102,6 +106,14 @@ QString RealRig::OpenNewClip(const QTemporaryDir& dir) {
   const QString clip = Clip(dir.path());
   return !clip.isEmpty() && Open(clip) ? clip : QString();
 }
+
+bool RealRig::OpenNewClipPaused(const QTemporaryDir& dir) {
+  if (OpenNewClip(dir).isEmpty()) return false;
+  QTest::mouseClick(window->playButton, Qt::LeftButton);  // pause, so the marks land exactly
+  return true;
+}
+
+bool CutProgramBuilt() { return QFileInfo(BuildDir() + "/vintrel-cut").isExecutable(); }
 
 TEST(Road, OpenWatchPauseStopDragMarkAndPreview) {
   QTemporaryDir dir;
@@ -283,14 +295,11 @@ TEST(Road, NothingLosesThePlaceAndADragShowsThePicture) {
 }
 
 TEST(Road, SaveTheCutAndReplaceItOnlyAfterYes) {
-  if (!QFileInfo(BuildDir() + "/vintrel-cut").isExecutable())
-    GTEST_SKIP() << "vintrel-cut is not in " << BuildDir().toStdString();
+  if (!CutProgramBuilt()) GTEST_SKIP() << "vintrel-cut is not in " << BuildDir().toStdString();
   QTemporaryDir dir;
   RealRig rig;
   MainWindow& w = rig.w();
-  const QString clip = rig.OpenNewClip(dir);
-  ASSERT_FALSE(clip.isEmpty());
-  QTest::mouseClick(w.playButton, Qt::LeftButton);  // pause, so the marks land exactly
+  ASSERT_TRUE(rig.OpenNewClipPaused(dir));
   rig.MarkAt(3, w.markStartButton);
   rig.MarkAt(13, w.markEndButton);
   ASSERT_EQ(w.session().markStart(), 3);
@@ -336,6 +345,70 @@ TEST(Road, SaveTheCutAndReplaceItOnlyAfterYes) {
   EXPECT_EQ(Seen().last(), "Done");
   cut = testmedia::Probe(out);
   EXPECT_NEAR(cut.duration, 8.0, 0.1);
+}
+
+// What ffprobe reads of a file: the values of `entries`, one a line.
+QStringList Probed(const QString& file, const QStringList& options) {
+  QProcess probe;
+  probe.start("ffprobe", QStringList{"-v", "error"} + options + QStringList{"-of", "csv=p=0", file});
+  probe.waitForFinished(60000);
+  return QString::fromUtf8(probe.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+}
+
+// Three stretches marked and put in the list (the button, then the A key), Remove chosen, and
+// one file saved: the video without them, checked.
+TEST(Road, RemoveThreeMarkedStretchesIntoOneFile) {
+  if (!CutProgramBuilt()) GTEST_SKIP() << "vintrel-cut is not in " << BuildDir().toStdString();
+  QTemporaryDir dir;
+  RealRig rig;
+  MainWindow& w = rig.w();
+  ASSERT_TRUE(rig.OpenNewClipPaused(dir));
+  const QList<std::pair<int, int>> stretches = {{2, 4}, {7, 9}, {12, 15}};
+  for (const auto& [start, end] : stretches) {
+    rig.MarkAt(start, w.markStartButton);
+    rig.MarkAt(end, w.markEndButton);
+    if (start == stretches.first().first) {
+      QTest::mouseClick(w.addSegmentButton, Qt::LeftButton);
+    } else {
+      g_x->Focus(w.winId());
+      g_x->Key("a");
+    }
+    ASSERT_TRUE(WaitFor(
+        [&] {
+          return w.segmentPanel->table->model()->rowCount() > stretches.indexOf({start, end});
+        },
+        5000))
+        << "the stretch from " << start << " s is not in the list";
+  }
+  EXPECT_TRUE(w.segmentPanel->isVisible());
+  QTest::mouseClick(w.segmentPanel->removeButton, Qt::LeftButton);
+  ASSERT_TRUE(w.segmentPanel->removeButton->isChecked());
+
+  const QString out = dir.path() + "/without.mp4";
+  QString report;
+  Answer({TypePath(out), [&report](QWidget* box) {
+            if (auto* details = box->findChild<QPlainTextEdit*>("detailsPane"))
+              report = details->toPlainText();
+            Press("OK")(box);
+          }});
+  QTest::mouseClick(w.saveButton, Qt::LeftButton);
+  ASSERT_TRUE(WaitFor([&] { return !w.session().isSaving() && Pending() == 0; }, 180000))
+      << "the save did not end";
+  EXPECT_EQ(Seen().last(), "Done");
+  EXPECT_TRUE(report.contains("Checked:")) << report.toStdString();
+  // 20 s less 2 + 2 + 3 s, at 25 frames a second.
+  const testmedia::ProbeResult made = testmedia::Probe(out);
+  ASSERT_TRUE(made.ok);
+  EXPECT_NEAR(made.duration, 13.0, 0.1);
+  EXPECT_EQ(
+      Probed(out, {"-select_streams", "v:0", "-count_frames", "-show_entries", "stream=nb_read_frames"}),
+      QStringList{QString::number(13 * 25)});
+  EXPECT_EQ(Probed(out, {"-show_entries", "stream=codec_type"}).mid(0, 2), QStringList({"video", "audio"}));
+  // A chapter where each of the four parts left starts.
+  QStringList starts;
+  for (const QString& start : Probed(out, {"-show_entries", "chapter=start_time"}))
+    starts << QString::number(start.toDouble(), 'f', 1);
+  EXPECT_EQ(starts, QStringList({"0.0", "2.0", "5.0", "8.0"}));
 }
 
 }  // namespace

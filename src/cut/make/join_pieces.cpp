@@ -55,10 +55,13 @@ QString StreamDifference(const Source& first, const Source& other) {
     const AVCodecParameters* x = a->streams[i]->codecpar;
     const AVCodecParameters* y = b->streams[i]->codecpar;
     // The same parameter sets, or H.264 sets the piece's first packet can carry in band; sound of
-    // the same codec, rate and channels (each packet decodes on its own).
+    // the same codec, rate and channels (each packet decodes on its own); text cues of the same
+    // codec (each cue is whole; a piece without one may carry another style header).
     const bool sound = x->codec_type == AVMEDIA_TYPE_AUDIO;
     if (sound && x->codec_id == y->codec_id && x->sample_rate == y->sample_rate &&
         x->ch_layout.nb_channels == y->ch_layout.nb_channels)
+      continue;
+    if (x->codec_type == AVMEDIA_TYPE_SUBTITLE && IsTextSubtitle(x->codec_id) && x->codec_id == y->codec_id)
       continue;
     if (x->codec_id != y->codec_id || (!SameExtradata(x, y) && InBandSets(y).isEmpty()))
       return QString("stream %1 differs (codec or parameter sets)").arg(i);
@@ -206,7 +209,11 @@ class Joiner {
         placeSound(packet.get(), index, offset, timeBase, later);
       } else if (place(packet.get(), index, offset, timeBase)) {
         if (index == source.videoIndex()) ++joined_.frames;
-        output_->write(index, packet.get());
+        // The muxer keeps text subtitles as cues, in streams of their own.
+        if (in->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE)
+          output_->writeCue(index, packet.get());
+        else
+          output_->write(index, packet.get());
       }
       av_packet_unref(packet.get());
     }
@@ -222,7 +229,9 @@ class Joiner {
     if (keepsNoDecodingTimes_ && packet->pts != AV_NOPTS_VALUE)
       packet->dts = index == sources_[0]->videoIndex() ? DecodingTime(clock, packet->pts) : packet->pts;
     if (packet->dts != AV_NOPTS_VALUE) {
-      if (clock.lastDts && packet->dts <= *clock.lastDts)
+      // Two cues may start together; two pictures or sound packets may not.
+      const bool cue = sources_[0]->stream(index)->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE;
+      if (clock.lastDts && (packet->dts < *clock.lastDts || (packet->dts == *clock.lastDts && !cue)))
         throw CutError("The segments' cuts cannot be joined: their decoding times overlap at a join.");
       clock.lastDts = packet->dts;
     }
