@@ -32,12 +32,13 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
   return button;
 }
 
-QLabel* makeTimeLabel(QWidget* parent, const char* name, const QRect& geometry, const QColor& background) {
+QLabel* makeTimeLabel(QWidget* parent, const char* name, const QRect& geometry, const QColor& background,
+                      const QColor& text = Qt::black) {
   auto* label = new QLabel("hh:mm:ss", parent);
   label->setObjectName(name);
   label->setGeometry(geometry);
   label->setAlignment(Qt::AlignCenter);
-  paint(label, background);
+  paint(label, background, text);
   return label;
 }
 
@@ -109,7 +110,9 @@ void MainWindow::createControls() {
 
   positionLabel = makeTimeLabel(this, "positionLabel", layout::kPositionLabel, Qt::white);
   positionLabel->setToolTip("The position; , (comma) and . (period) step a frame back or on");
-  durationLabel = makeTimeLabel(this, "durationLabel", layout::kDurationLabel, systemWindow);
+  // Greyer than the position above it: read second, and not taken for a mark.
+  durationLabel =
+      makeTimeLabel(this, "durationLabel", layout::kDurationLabel, systemWindow, QColor(0x5f, 0x5f, 0x5f));
   durationLabel->setText(kZeroTime);
   durationLabel->setToolTip("The video's length");
   playButton = makeButton(this, "playButton", "Play", layout::kPlayButton);

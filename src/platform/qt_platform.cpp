@@ -30,6 +30,7 @@
 #include <algorithm>
 
 #include "platform/saved_box.h"
+#include "widgets/window_style.h"
 
 namespace vintrel {
 
@@ -126,6 +127,7 @@ std::optional<QString> showFileDialog(const FileDialogRequest& request, bool sav
   if (!request.folder.isEmpty() && QFileInfo(request.folder).isDir()) dialog.setDirectory(request.folder);
   if (!request.fileName.isEmpty()) dialog.selectFile(request.fileName);
   showColumnsWhole(dialog);
+  centreOnOwner(&dialog);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   if (choices) *choice = choices->currentIndex();
   if (const std::optional<QString> typed = typedNameWithQuotes(dialog)) return typed;
@@ -184,12 +186,14 @@ void QtMessages::inform(const QString& text, const QString& detail) {
   QMessageBox box(QMessageBox::Information, "Vintrel", text, QMessageBox::Ok, QApplication::activeWindow());
   if (!detail.isEmpty()) box.setInformativeText(detail);
   box.setEscapeButton(QMessageBox::Ok);
+  centreOnOwner(&box);
   passCommandKeysOn(box);
   box.exec();
 }
 
 bool QtMessages::informSaved(const QString& text, const QString& summary, const QString& report) {
   SavedBox box(text, summary, report, QApplication::activeWindow());
+  centreOnOwner(&box);
   passCommandKeysOn(box);
   box.exec();
   return box.folderChosen();
@@ -200,6 +204,7 @@ bool QtMessages::askYesNo(const QString& text, const QString& detail) {
                   QApplication::activeWindow());
   if (!detail.isEmpty()) box.setInformativeText(detail);
   box.setEscapeButton(QMessageBox::No);
+  centreOnOwner(&box);
   passCommandKeysOn(box);
   return box.exec() == QMessageBox::Yes;
 }
