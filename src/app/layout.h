@@ -24,7 +24,7 @@ inline constexpr QRect kMarkStartButton{416, 148, 69, 22};
 inline constexpr QRect kEndLabel{423, 184, 57, 12};
 inline constexpr QRect kMarkEndButton{418, 200, 67, 22};
 inline constexpr QRect kHelpButton{418, 240, 67, 22};
-inline constexpr QRect kAddSegmentButton{410, 268, 81, 22};
+inline constexpr QRect kAddSegmentButton{408, 268, 85, 22};
 inline constexpr QRect kLengthLabel{26, 319, 57, 12};
 inline constexpr QRect kCostLabel{100, 318, 306, 14};
 inline constexpr QRect kPlaySelectedButton{7, 335, 102, 22};

@@ -128,9 +128,6 @@ void MainWindow::createControls() {
   costLabel->setObjectName("costLabel");
   costLabel->setGeometry(layout::kCostLabel);
   costLabel->setToolTip("What Save will do with the marked stretch: copy it as it is, or re-encode frames");
-  QFont costFont = costLabel->font();
-  costFont.setPointSizeF(8.25);
-  costLabel->setFont(costFont);
   playSelectedButton = makeButton(this, "playSelectedButton", "Play Selected", layout::kPlaySelectedButton);
   saveButton = makeButton(this, "saveButton", "Save", layout::kSaveButton);
   websiteButton = makeButton(this, "websiteButton", "Website", layout::kWebsiteButton);
@@ -385,14 +382,15 @@ void MainWindow::layOutControls() {
 }
 
 void MainWindow::scaleFonts(double growth) {
-  // The desktop's font, grown with the controls; the time labels a little smaller, as drawn.
+  // The desktop's font, grown with the controls; the labels under and beside the picture a
+  // little smaller, as drawn.
   QFont font = QApplication::font();
   font.setPointSizeF(font.pointSizeF() * growth);
   for (QPushButton* button : findChildren<QPushButton*>(Qt::FindDirectChildrenOnly)) button->setFont(font);
-  QFont timeFont = font;
-  timeFont.setPointSizeF(font.pointSizeF() * kTimeFontShare);
-  for (QLabel* label : {positionLabel, durationLabel, startLabel, endLabel, lengthLabel})
-    label->setFont(timeFont);
+  QFont labelFont = font;
+  labelFont.setPointSizeF(font.pointSizeF() * kTimeFontShare);
+  for (QLabel* label : {positionLabel, durationLabel, startLabel, endLabel, lengthLabel, costLabel})
+    label->setFont(labelFont);
 }
 
 void MainWindow::restoreWindow() {

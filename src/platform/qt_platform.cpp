@@ -55,6 +55,15 @@ QStringList qtNameFilters(const QString& filter) {
 
 namespace {
 
+// The window a box or dialog belongs to: the active one, else the program's own window (a save
+// may end while the user works in another program's window): never the bare screen.
+QWidget* boxOwner() {
+  if (QWidget* active = QApplication::activeWindow()) return active;
+  for (QWidget* top : QApplication::topLevelWidgets())
+    if (top->isVisible() && !top->parentWidget() && top->windowType() == Qt::Window) return top;
+  return nullptr;
+}
+
 // The dialog reads double quotes in a typed name as a list of names ("a" "b") and keeps
 // the first: `cut "q" it.mp4` would become `q.mp4`. A name the user typed is taken as it
 // stands instead, completed as the dialog completes names. Nothing when the user chose
@@ -103,7 +112,7 @@ void showColumnsWhole(QFileDialog& dialog) {
 }
 
 std::optional<QString> showFileDialog(const FileDialogRequest& request, bool save, int* choice = nullptr) {
-  QFileDialog dialog(QApplication::activeWindow());
+  QFileDialog dialog(boxOwner());
   QComboBox* choices = choice && !request.choices.isEmpty() ? addChoices(dialog, request) : nullptr;
   dialog.setObjectName(save ? "SaveDialog" : "OpenDialog");
   // The program asks about replacing a file itself.
@@ -183,7 +192,7 @@ void passCommandKeysOn(QDialog& box) {
 }  // namespace
 
 void QtMessages::inform(const QString& text, const QString& detail) {
-  QMessageBox box(QMessageBox::Information, "Vintrel", text, QMessageBox::Ok, QApplication::activeWindow());
+  QMessageBox box(QMessageBox::Information, "Vintrel", text, QMessageBox::Ok, boxOwner());
   if (!detail.isEmpty()) box.setInformativeText(detail);
   box.setEscapeButton(QMessageBox::Ok);
   centreOnOwner(&box);
@@ -192,7 +201,7 @@ void QtMessages::inform(const QString& text, const QString& detail) {
 }
 
 bool QtMessages::informSaved(const QString& text, const QString& summary, const QString& report) {
-  SavedBox box(text, summary, report, QApplication::activeWindow());
+  SavedBox box(text, summary, report, boxOwner());
   centreOnOwner(&box);
   passCommandKeysOn(box);
   box.exec();
@@ -200,8 +209,7 @@ bool QtMessages::informSaved(const QString& text, const QString& summary, const 
 }
 
 bool QtMessages::askYesNo(const QString& text, const QString& detail) {
-  QMessageBox box(QMessageBox::Question, "Vintrel", text, QMessageBox::Yes | QMessageBox::No,
-                  QApplication::activeWindow());
+  QMessageBox box(QMessageBox::Question, "Vintrel", text, QMessageBox::Yes | QMessageBox::No, boxOwner());
   if (!detail.isEmpty()) box.setInformativeText(detail);
   box.setEscapeButton(QMessageBox::No);
   centreOnOwner(&box);

@@ -19,8 +19,10 @@ void placeOverOwner(QWidget* box) {
   frame.moveCenter(owner->frameGeometry().center());
   if (const QScreen* screen = owner->screen()) {
     const QRect room = screen->availableGeometry();
-    frame.moveLeft(std::clamp(frame.left(), room.left(), std::max(room.left(), room.right() + 1 - frame.width())));
-    frame.moveTop(std::clamp(frame.top(), room.top(), std::max(room.top(), room.bottom() + 1 - frame.height())));
+    frame.moveLeft(
+        std::clamp(frame.left(), room.left(), std::max(room.left(), room.right() + 1 - frame.width())));
+    frame.moveTop(
+        std::clamp(frame.top(), room.top(), std::max(room.top(), room.bottom() + 1 - frame.height())));
   }
   box->move(frame.topLeft());
 }
