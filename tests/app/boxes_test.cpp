@@ -1,7 +1,8 @@
 // The program's boxes and windows over the main window, as the real toolkit shows them: Esc
 // closes each, a command's key pressed while one is up is not lost, each opens over the middle
-// of the window (whole on the screen) and as large as its text, the Done box keeps a file's name on one line
-// and its details pane grows with it. On Qt's offscreen platform.
+// of the window (whole on the screen) and as large as its text, the Done box keeps a file's
+// name on one line and its details pane grows with it. On Qt's offscreen platform, and again on
+// a real X server (boxes_x11_test).
 #include <gtest/gtest.h>
 
 #include <QApplication>
