@@ -9,7 +9,7 @@ function(vintrel_cut_test name timeout)
     endif()
   endforeach()
   add_executable(${name} ${ARGN})
-  target_link_libraries(${name} PRIVATE vintrel_cut GTest::gtest GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE vintrel_cut_command_line GTest::gtest GTest::gtest_main)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES TIMEOUT ${timeout} LABELS cut ENVIRONMENT "${cut_test_environment}")
   add_dependencies(${name} vintrel-cut)
@@ -17,7 +17,7 @@ endfunction()
 
 vintrel_cut_test(cut_logic_tests 60
   cut/plan/smart_cut_plan_test.cpp cut/check/judge_test.cpp cut/media/nal_test.cpp cut/make/timing_test.cpp
-  cut/cli/protocol_test.cpp cut/protocol/segment_list_test.cpp)
+  cut/protocol/protocol_test.cpp cut/protocol/segment_list_test.cpp)
 vintrel_cut_test(cut_engine_tests 900
   cut/clips.h cut/clips.cpp cut/engine_test.cpp cut/check/measure_test.cpp)
 vintrel_cut_test(cut_program_tests 300

@@ -15,12 +15,12 @@
 #include "version.h"
 
 namespace {
+
 QStringList argumentsOf(int argc, char** argv) {
   QStringList arguments;
   for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
   return arguments;
 }
-}  // namespace
 
 // Help and the version are answered before any window: they need no display. The exit
 // status where the request is answered so.
@@ -36,61 +36,60 @@ std::optional<int> answerWithoutWindow(const vintrel::StartRequest& asked) {
   return std::nullopt;
 }
 
+// The player draws into a native X11 window; under Wayland that is XWayland's.
+void preferX11() {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
+    qputenv("QT_QPA_PLATFORM", "xcb");
+}
+
+void describeApplication() {
+  QApplication::setApplicationName("Vintrel");
+  QApplication::setApplicationVersion(vintrel::kVersion);
+  QApplication::setDesktopFileName("vintrel");
+  // libmpv parses numbers with the C locale and refuses to start otherwise.
+  std::setlocale(LC_NUMERIC, "C");
+}
+
 std::unique_ptr<vintrel::Player> makePlayer(QWidget* videoArea) {
   // Tests and benchmarks run without sound or screen output where they ask for it.
   return vintrel::makeEmbeddedPlayer(videoArea, qEnvironmentVariable("VINTREL_VO"),
                                      qEnvironmentVariable("VINTREL_AO"));
 }
 
-int main(int argc, char** argv) {
-  if (const std::optional<int> answered =
-          answerWithoutWindow(vintrel::parseStartArguments(argumentsOf(argc, argv))))
-    return *answered;
-  // The player draws into a native X11 window; under Wayland that is XWayland's.
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY")) {
-    qputenv("QT_QPA_PLATFORM", "xcb");
-  }
-  vintrel::tolerateVanishedWindows();
-  QApplication app(argc, argv);
-  // The toolkit has taken its own options (-display, -platform...) out of argv by now.
-  const vintrel::StartRequest request = vintrel::parseStartArguments(argumentsOf(argc, argv));
-  if (request.action == vintrel::StartRequest::Action::BadArguments) {
-    std::fprintf(stderr, "vintrel: %s\n%s", request.problem.toLocal8Bit().constData(),
-                 vintrel::usageText().toLocal8Bit().constData());
-    return 2;
-  }
-  QApplication::setApplicationName("Vintrel");
-  QApplication::setApplicationVersion(vintrel::kVersion);
-  QApplication::setDesktopFileName("vintrel");
-  // libmpv parses numbers with the C locale and refuses to start otherwise.
-  std::setlocale(LC_NUMERIC, "C");
-
+// The outside world the window talks to, the real one.
+struct RealWorld {
   vintrel::RealFiles files;
   vintrel::QtMessages messages;
   vintrel::QtFileDialogs dialogs;
   vintrel::DesktopUrlOpener urls;
   vintrel::DBusNotifier notifier;
 
+  vintrel::Services services() {
+    return {messages,
+            dialogs,
+            urls,
+            files,
+            makePlayer,
+            [this]() -> std::unique_ptr<vintrel::CutJob> {
+              return std::make_unique<vintrel::ProcessCutJob>(vintrel::findCutProgram(files.programFolder()));
+            },
+            &notifier};
+  }
   // The credits lie beside the program in a build, and under share/ once installed.
-  std::optional<QString> credits = files.readText(files.programFolder() + "/thanks.txt");
-  if (!credits) credits = files.readText(files.programFolder() + "/../share/vintrel/thanks.txt");
+  std::optional<QString> credits() {
+    if (std::optional<QString> beside = files.readText(files.programFolder() + "/thanks.txt")) return beside;
+    return files.readText(files.programFolder() + "/../share/vintrel/thanks.txt");
+  }
+};
 
-  vintrel::Services services{
-      messages,
-      dialogs,
-      urls,
-      files,
-      makePlayer,
-      [&files]() -> std::unique_ptr<vintrel::CutJob> {
-        return std::make_unique<vintrel::ProcessCutJob>(vintrel::findCutProgram(files.programFolder()));
-      },
-      &notifier};
-
+// Shows the window, opening the file asked for; the program's exit status once it is closed.
+int runWindow(QApplication& app, RealWorld& world, const vintrel::StartRequest& request) {
+  const std::optional<QString> credits = world.credits();
   std::unique_ptr<vintrel::MainWindow> window;
   try {
-    window = std::make_unique<vintrel::MainWindow>(services, credits.value_or(QString()));
+    window = std::make_unique<vintrel::MainWindow>(world.services(), credits.value_or(QString()));
   } catch (const vintrel::PlayerStartError& error) {
-    messages.inform("The video player could not be started.", QString::fromUtf8(error.what()));
+    world.messages.inform("The video player could not be started.", QString::fromUtf8(error.what()));
     return 1;
   }
   QObject::connect(window.get(), &vintrel::MainWindow::closed, &app, &QApplication::quit,
@@ -105,9 +104,30 @@ int main(int argc, char** argv) {
   window->show();
   if (!credits) {
     // Said over the window, which is already on screen; the program ends with the message.
-    messages.inform("Please re-install Vintrel");
+    world.messages.inform("Please re-install Vintrel");
     return 1;
   }
   if (!request.file.isEmpty()) window->openFile(request.file);
-  return app.exec();
+  return QApplication::exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (const std::optional<int> answered =
+          answerWithoutWindow(vintrel::parseStartArguments(argumentsOf(argc, argv))))
+    return *answered;
+  preferX11();
+  vintrel::tolerateVanishedWindows();
+  QApplication app(argc, argv);
+  // The toolkit has taken its own options (-display, -platform...) out of argv by now.
+  const vintrel::StartRequest request = vintrel::parseStartArguments(argumentsOf(argc, argv));
+  if (request.action == vintrel::StartRequest::Action::BadArguments) {
+    std::fprintf(stderr, "vintrel: %s\n%s", request.problem.toLocal8Bit().constData(),
+                 vintrel::usageText().toLocal8Bit().constData());
+    return 2;
+  }
+  describeApplication();
+  RealWorld world;
+  return runWindow(app, world, request);
 }

@@ -434,17 +434,22 @@ void MainWindow::onShortcutsTriggered() {
 }
 
 QList<ShortcutRow> MainWindow::shortcutRows() const {
+  // The commands whose words in the list say more than their menu text.
+  const std::pair<const QAction*, const char*> described[] = {
+      {playPauseAction, "Play or Pause"},
+      {cancelAction, "Cancel a save; leave full screen"},
+      {contextMenuAction, "The menu (as the Menu key)"},
+      {saveAction, "Save the marked stretch"},
+      {undoAction, "Undo a change to the segment list"},
+      {redoAction, "Redo a change to the segment list"},
+      {addSegmentAction, "Add the marked stretch to the segment list"},
+  };
   QList<ShortcutRow> rows;
   for (const QAction* action : actions()) {
     if (action->shortcut().isEmpty()) continue;
-    const QString what = action == playPauseAction     ? QString("Play or Pause")
-                         : action == cancelAction      ? QString("Cancel a save; leave full screen")
-                         : action == contextMenuAction ? QString("The menu (as the Menu key)")
-                         : action == saveAction        ? QString("Save the marked stretch")
-                         : action == undoAction        ? QString("Undo a change to the segment list")
-                         : action == redoAction        ? QString("Redo a change to the segment list")
-                         : action == addSegmentAction  ? QString("Add the marked stretch to the segment list")
-                                                       : action->text();
+    QString what = action->text();
+    for (const auto& [command, words] : described)
+      if (command == action) what = words;
     rows.append(ShortcutRow{action->shortcut().toString(QKeySequence::NativeText), what});
   }
   rows.append(ShortcutRow{"Page Up, Page Down", "Five seconds back or forward (on the slider)"});

@@ -20,6 +20,14 @@ class WriteFailed : public CutError {
   using CutError::CutError;
 };
 
+// The output name no longer holds what the cut may write over when the made file is to be moved
+// there: a file appeared, or the one to replace was changed. Nothing was written; the user may
+// be asked again.
+class OutputTaken : public CutError {
+ public:
+  using CutError::CutError;
+};
+
 // A made file that does not pass its checks; the message says which and by how much.
 class VerificationFailed : public CutError {
  public:

@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <optional>
 
-#include "cut/cli/protocol.h"
+#include "cut/protocol/cut_request.h"
 
 namespace vintrel {
 

@@ -29,6 +29,7 @@
 #include <QUrl>
 #include <algorithm>
 
+#include "cut/protocol/work_file_names.h"
 #include "platform/saved_box.h"
 #include "widgets/window_style.h"
 

@@ -40,13 +40,12 @@ constexpr FixedOption kFixedOptions[] = {
     // libmpv 0.40's gpu output leaves the picture black in some starts, so it refuses such a
     // renderer and the next output, x11, draws instead; with a GPU the gpu output is used.
     {"gpu-sw", "no", false},
-    // The picture is drawn into the window's own X11 window with OpenGL through EGL. Other
-    // contexts either take the whole screen (drm, displayvk) or go through Vulkan, whose
-    // device probe closes descriptor 0 with Mesa's software driver where there is no GPU
-    // (Debian 12's Mesa): that number is then handed to the next file opened, often the
-    // video itself, and the next probe closes it, so a second video played nothing.
+    // OpenGL only: Vulkan's device probe closes descriptor 0 with Mesa's software driver where
+    // there is no GPU (Debian 12's Mesa). That number then goes to the next file opened, often
+    // the video itself, and the next probe closes it: a second video played nothing. The
+    // contexts stay probed, so the software renderer is still refused as above (naming one
+    // context would take it as asked for, software or not).
     {"gpu-api", "opengl", false},
-    {"gpu-context", "x11egl", false},
     {"audio-client-name", "Vintrel", false},
 };
 

@@ -10,14 +10,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <vector>
 
-#include "cut/cli/protocol.h"
+#include "cut/protocol/cut_exit.h"
+#include "cut/protocol/progress_lines.h"
+#include "cut/protocol/work_file_names.h"
 #include "platform/spawn.h"
 
 extern char** environ;
@@ -67,12 +68,6 @@ void killSession(pid_t leader) {
 }
 
 }  // namespace
-
-bool saysOutputTaken(const QString& reason) {
-  static const QRegularExpression taken(
-      R"(^(A file named .+ appeared|.+ was changed) while the cut ran; it was left as it is\.$)");
-  return taken.match(reason).hasMatch();
-}
 
 QStringList cutArguments(const CutRequest& request) {
   CutRequest sent = request;
@@ -242,7 +237,7 @@ void ProcessCutJob::onExited() {
     } else {
       outcome.result = CutOutcome::Result::Failed;
       outcome.reason = failureReason(ending);
-      outcome.outputTaken = saysOutputTaken(outcome.reason);
+      outcome.outputTaken = code == static_cast<int>(cut::CutExit::kOutputTaken);
     }
     // A cut that ends by itself has removed them already; one that was killed could not.
     cut::RemoveWorkFilesOf(outputFolder_, pid_);

@@ -12,7 +12,7 @@
 #include <memory>
 #include <optional>
 
-#include "cut/cli/protocol.h"
+#include "cut/protocol/cut_request.h"
 
 namespace vintrel {
 
@@ -31,9 +31,6 @@ struct CutOutcome {
   bool outputTaken = false;
 };
 
-// Whether a reason of vintrel-cut's says the output name was taken while the cut ran.
-bool saysOutputTaken(const QString& reason);
-
 class CutJob : public QObject {
   Q_OBJECT
  public:
@@ -50,7 +47,7 @@ class CutJob : public QObject {
   void finished(const vintrel::CutOutcome& outcome);
 };
 
-// The arguments `vintrel-cut` is started with for a request (the protocol in cut/cli/protocol.h).
+// The arguments `vintrel-cut` is started with for a request (the protocol in cut/protocol/cut_request.h).
 QStringList cutArguments(const CutRequest& request);
 // Runs `vintrel-cut` as a process of its own session. When it ends other than with its file
 // written (cancelled, failed, killed, crashed), its work files in the output's folder go too.

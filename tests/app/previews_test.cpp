@@ -90,9 +90,8 @@ TEST(PictureUnderThePointer, IsTheKeyFramesSmallAndKeptWithinItsBudget) {
   pictures.setFile(Clip());
   pictures.setKeyFrames({0, 2, 4, 6, 8, 10});
   QList<std::pair<double, QImage>> answers;
-  QObject::connect(&pictures, &vintrel::FramePictures::ready, [&](double seconds, const QImage& picture) {
-    answers.append({seconds, picture});
-  });
+  const auto keep = [&](double seconds, const QImage& picture) { answers.append({seconds, picture}); };
+  QObject::connect(&pictures, &vintrel::FramePictures::ready, keep);
   // Questions faster than the decoding: only the latest waiting one is answered.
   for (const double seconds : {1.0, 3.0, 5.0, 7.5}) pictures.ask(seconds);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !answers.isEmpty() && answers.back().first == 7.5; }, 20000));

@@ -114,6 +114,7 @@ TEST_F(CutJobRun, TheOutcomeFollowsTheExitCodeAndTheOutput) {
     R result;
     const char* text;  // the report when saved, the reason when failed
     std::vector<double> progress;
+    bool outputTaken = false;
   } cases[] = {
       {"saved",
        "echo 'progress 0.2500' >&2\necho 'progress 0.5000' >&2\necho 'Cut 12 s to 30 s; checked'\necho 'line "
@@ -151,6 +152,18 @@ TEST_F(CutJobRun, TheOutcomeFollowsTheExitCodeAndTheOutput) {
        {0.25}},
       // vintrel-cut stopped by someone else's SIGTERM.
       {"exit 3", "echo 'error stopped' >&2\nexit 3\n", R::Cancelled, "", {}},
+      // The exit code, not the words, tells that the output name was taken.
+      {"exit 4",
+       "echo 'error Taken while it ran.' >&2\nexit 4\n",
+       R::Failed,
+       "Taken while it ran.",
+       {},
+       true},
+      {"exit 1, the same words",
+       "echo 'error A file named part.avi appeared while the cut ran; it was left as it is.' >&2\nexit 1\n",
+       R::Failed,
+       "A file named part.avi appeared while the cut ran; it was left as it is.",
+       {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -161,6 +174,7 @@ TEST_F(CutJobRun, TheOutcomeFollowsTheExitCodeAndTheOutput) {
     EXPECT_EQ(outcome->result, c.result);
     EXPECT_EQ(c.result == R::Saved ? outcome->report : outcome->reason, c.text);
     EXPECT_EQ(progress, c.progress);
+    EXPECT_EQ(outcome->outputTaken, c.outputTaken);
   }
 }
 
@@ -286,20 +300,6 @@ TEST_F(CutJobRun, ACancelledCutEndsWithTheWindow) {
   const QString cut = read("pid").trimmed();
   EXPECT_TRUE(QTest::qWaitFor([&] { return ProcessEnded(cut); }, 5000)) << "the stuck cut runs on";
   EXPECT_TRUE(QDir(dir.path()).entryList({".vintrel-*"}, QDir::Files | QDir::Hidden).isEmpty());
-}
-
-TEST(CutOutcome, TheOutputTakenWhileTheCutRanIsToldFromOtherFailures) {
-  const struct {
-    const char* reason;
-    bool taken;
-  } cases[] = {
-      {"A file named part.avi appeared while the cut ran; it was left as it is.", true},
-      {"part 2.avi was changed while the cut ran; it was left as it is.", true},
-      {"part.avi was removed while the cut ran; nothing was written in its place.", false},
-      {"There is no space left on the disk.", false},
-      {"", false},
-  };
-  for (const auto& c : cases) EXPECT_EQ(vintrel::saysOutputTaken(c.reason), c.taken) << c.reason;
 }
 
 // The cut outlives the window: a session of its own, nothing of ours open in it, no input.

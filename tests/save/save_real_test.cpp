@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include "app/main_window.h"
+#include "cut/protocol/work_file_names.h"
 #include "fakes/fakes.h"
 #include "media.h"
 #include "platform/qt_platform.h"

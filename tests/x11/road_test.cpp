@@ -373,12 +373,9 @@ TEST(Road, RemoveThreeMarkedStretchesIntoOneFile) {
       g_x->Focus(w.winId());
       g_x->Key("a");
     }
-    ASSERT_TRUE(WaitFor(
-        [&] {
-          return w.segmentPanel->table->model()->rowCount() > stretches.indexOf({start, end});
-        },
-        5000))
-        << "the stretch from " << start << " s is not in the list";
+    const int row = static_cast<int>(stretches.indexOf({start, end}));
+    const auto listed = [&] { return w.segmentPanel->table->model()->rowCount() > row; };
+    ASSERT_TRUE(WaitFor(listed, 5000)) << "the stretch from " << start << " s is not in the list";
   }
   EXPECT_TRUE(w.segmentPanel->isVisible());
   QTest::mouseClick(w.segmentPanel->removeButton, Qt::LeftButton);

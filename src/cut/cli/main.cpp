@@ -8,10 +8,11 @@
 #include <cstdio>
 
 #include "cut/cli/options.h"
-#include "cut/cli/protocol.h"
 #include "cut/cut_error.h"
 #include "cut/cut_plan.h"
 #include "cut/engine.h"
+#include "cut/protocol/cut_exit.h"
+#include "cut/protocol/progress_lines.h"
 #include "cut/segment_cut.h"
 #include "cut/time_text.h"
 
@@ -114,6 +115,9 @@ int main(int argc, char* argv[]) {
   } catch (const CutCancelled&) {
     reporter.failure("Cancelled; nothing was written.");
     return Exit(CutExit::kCancelled);
+  } catch (const OutputTaken& taken) {
+    reporter.failure(taken.message());
+    return Exit(CutExit::kOutputTaken);
   } catch (const CutError& error) {
     reporter.failure(error.message());
     return Exit(CutExit::kFailed);

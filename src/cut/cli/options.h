@@ -4,7 +4,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "cut/cli/protocol.h"
+#include "cut/protocol/cut_request.h"
 
 namespace vintrel::cut {
 

@@ -8,6 +8,7 @@ extern "C" {
 }
 
 #include "cut/cut_error.h"
+#include "cut/make/source_match.h"
 #include "cut/media/nal.h"
 #include "cut/media/versions.h"
 
@@ -51,12 +52,7 @@ void CopyPicture(const AVStream* source, AVCodecContext* context) {
   context->height = parameters->height;
   context->pix_fmt = AVPixelFormat(parameters->format);
   context->sample_aspect_ratio = parameters->sample_aspect_ratio;
-  context->color_range = parameters->color_range;
-  context->color_primaries = parameters->color_primaries;
-  context->color_trc = parameters->color_trc;
-  context->colorspace = parameters->color_space;
-  context->chroma_sample_location = parameters->chroma_location;
-  context->field_order = parameters->field_order;
+  CopyColour(parameters, context);
   context->time_base = source->time_base;
   const AVRational rate = source->avg_frame_rate.num > 0 ? source->avg_frame_rate : source->r_frame_rate;
   if (rate.num > 0) context->framerate = rate;
@@ -142,14 +138,14 @@ void MatchedEncoder::open(const AVFrame* first) {
   const QString hdr = HdrOptions(source_, first, hevc);
   if (hevc) {
     if (const char* profile = HevcProfile(parameters->profile)) av_opt_set(options, "profile", profile, 0);
-    QString params = "log-level=error:repeat-headers=1:open-gop=0:scenecut=0:bframes=0" + hdr;
-    if (level > 0) params += QString(":level-idc=%1").arg(level / 30.0, 0, 'f', 1);
+    const QString params =
+        "log-level=error:repeat-headers=1:open-gop=0:scenecut=0:bframes=0" + hdr + X265LevelParameter(level);
     av_opt_set(options, "x265-params", params.toUtf8().constData(), 0);
   } else {
     const X264Settings settings = H264Profile(parameters->profile);
     av_opt_set(options, "profile", settings.profile, 0);
-    if (level > 0 && level != 9)
-      av_opt_set(options, "level", QString("%1.%2").arg(level / 10).arg(level % 10).toUtf8(), 0);
+    if (const QString x264Level = X264Level(level); !x264Level.isEmpty())
+      av_opt_set(options, "level", x264Level.toUtf8().constData(), 0);
     // Our parameter sets under ids of their own: whichever a decoder keeps, the source's
     // frames find theirs.
     const QString params = QString("%1:scenecut=0:sps-id=%2%3%4")

@@ -11,6 +11,7 @@ extern "C" {
 
 #include "cut/check/measure.h"
 #include "cut/cut_error.h"
+#include "cut/make/source_match.h"
 #include "cut/media/versions.h"
 
 namespace vintrel::cut {
@@ -76,11 +77,10 @@ void SetX26xQuality(AVCodecContext* context, const AVCodecParameters* source, bo
   if (!profile.isEmpty()) av_opt_set(options, "profile", profile.toUtf8().constData(), 0);
   const int level = samePicture && source->codec_id == context->codec_id ? source->level : 0;
   if (hevc) {
-    QString params = "log-level=error";
-    if (level > 0) params += QString(":level-idc=%1").arg(level / 30.0, 0, 'f', 1);
+    const QString params = "log-level=error" + X265LevelParameter(level);
     av_opt_set(options, "x265-params", params.toUtf8().constData(), 0);
-  } else if (level > 0 && level != 9) {
-    av_opt_set(options, "level", QString("%1.%2").arg(level / 10).arg(level % 10).toUtf8(), 0);
+  } else if (const QString x264Level = X264Level(level); !x264Level.isEmpty()) {
+    av_opt_set(options, "level", x264Level.toUtf8().constData(), 0);
   }
 }
 
@@ -99,30 +99,36 @@ void SetQuantiserQuality(AVCodecContext* context, bool videoCd, AVRational rate)
   context->global_quality = FF_QP2LAMBDA * kQuantiser;
 }
 
-void CopyColour(const AVCodecParameters* source, AVCodecContext* context) {
-  context->color_range = source->color_range;
-  context->color_primaries = source->color_primaries;
-  context->color_trc = source->color_trc;
-  context->colorspace = source->color_space;
-  context->chroma_sample_location = source->chroma_location;
-  context->field_order = source->field_order;
+struct Sample {
+  int x, y;
+};
+
+// Where the sample at (x, y) of a width by height plane goes when the picture turns clockwise
+// by 90, 180 or 270 degrees.
+Sample Turned(Sample from, int width, int height, int degrees) {
+  if (degrees == 90) return {height - 1 - from.y, from.x};
+  if (degrees == 180) return {width - 1 - from.x, height - 1 - from.y};
+  return {from.y, width - 1 - from.x};
 }
 
-// Plane by plane, a sample at a time: 90 or 270 (clockwise) swap the picture's sides.
+// One plane of `in` into `out`, a sample of `bytes` at a time.
+void TurnPlane(const AVFrame* in, AVFrame* out, int plane, Sample size, int bytes, int degrees) {
+  for (int y = 0; y < size.y; ++y)
+    for (int x = 0; x < size.x; ++x) {
+      const Sample to = Turned({x, y}, size.x, size.y, degrees);
+      memcpy(out->data[plane] + ptrdiff_t(to.y) * out->linesize[plane] + ptrdiff_t(to.x) * bytes,
+             in->data[plane] + ptrdiff_t(y) * in->linesize[plane] + ptrdiff_t(x) * bytes, bytes);
+    }
+}
+
+// Plane by plane: 90 or 270 (clockwise) swap the picture's sides.
 void Turn(const AVFrame* in, AVFrame* out, int degrees) {
   const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(AVPixelFormat(in->format));
-  const int bytes = descriptor->comp[0].step;
   for (int plane = 0; plane < 4 && in->data[plane]; ++plane) {
     const bool chroma = plane == 1 || plane == 2;
-    const int width = chroma ? AV_CEIL_RSHIFT(in->width, descriptor->log2_chroma_w) : in->width;
-    const int height = chroma ? AV_CEIL_RSHIFT(in->height, descriptor->log2_chroma_h) : in->height;
-    for (int y = 0; y < height; ++y)
-      for (int x = 0; x < width; ++x) {
-        const int toX = degrees == 90 ? height - 1 - y : degrees == 180 ? width - 1 - x : y;
-        const int toY = degrees == 90 ? x : degrees == 180 ? height - 1 - y : width - 1 - x;
-        memcpy(out->data[plane] + ptrdiff_t(toY) * out->linesize[plane] + ptrdiff_t(toX) * bytes,
-               in->data[plane] + ptrdiff_t(y) * in->linesize[plane] + ptrdiff_t(x) * bytes, bytes);
-      }
+    const Sample size = {chroma ? AV_CEIL_RSHIFT(in->width, descriptor->log2_chroma_w) : in->width,
+                         chroma ? AV_CEIL_RSHIFT(in->height, descriptor->log2_chroma_h) : in->height};
+    TurnPlane(in, out, plane, size, descriptor->comp[0].step, degrees);
   }
 }
 

@@ -46,7 +46,8 @@ void WorkFiles::moveIntoPlace(const QString& made, const std::optional<FileIdent
       return;
     }
     if (errno == EEXIST)
-      throw CutError(QString("A file named %1 appeared while the cut ran; it was left as it is.").arg(name));
+      throw OutputTaken(
+          QString("A file named %1 appeared while the cut ran; it was left as it is.").arg(name));
     throw WriteFailed(FolderProblem(errno, folder_));
   }
   struct stat old = {};
@@ -63,7 +64,7 @@ void WorkFiles::moveIntoPlace(const QString& made, const std::optional<FileIdent
   }
   if (IdentityOf(made) != replaces) {
     renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_EXCHANGE);
-    throw CutError(QString("%1 was changed while the cut ran; it was left as it is.").arg(name));
+    throw OutputTaken(QString("%1 was changed while the cut ran; it was left as it is.").arg(name));
   }
   unlink(from.constData());  // the replaced file, now under the work file's name
   paths_.removeAll(made);

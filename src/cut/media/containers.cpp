@@ -1,12 +1,11 @@
 #include "cut/media/containers.h"
 
 #include <QFileInfo>
+#include <utility>
 
 namespace vintrel::cut {
 
 namespace {
-
-const QStringList kMp4Video = {"h264", "hevc", "mpeg4"};
 
 // The encoders' qualities are set in make/video_encoder.cpp; the sound's codecs here are those
 // the type's players are known to take.
@@ -23,31 +22,37 @@ ContainerFacts Avi(const char* ending, const char* videoTag) {
           .timing = FrameTiming::kSourceRateSlots};
 }
 
+// MP4 and QuickTime: the smart cut's types, which trim sound to the sample with an edit list.
+ContainerFacts IsoMedia(QStringList endings, const char* muxer, QStringList audio) {
+  return {.endings = std::move(endings),
+          .muxer = muxer,
+          .videoCodecs = {"h264", "hevc", "mpeg4"},
+          .audioCodecs = std::move(audio),
+          .subtitleCodec = "mov_text",
+          .videoEncoders = {"libx264", "libx265"},
+          .audioEncoder = "aac",
+          .manyAudioTracks = true,
+          .trimsSound = true,
+          .chapters = true,
+          .displayMatrix = true,
+          .smartCut = true};
+}
+
+// MPEG program streams: one MPEG video codec, the standard frame rates, MP2 sound made where
+// the source's cannot be copied.
+ContainerFacts MpegProgram(const char* ending, const char* muxer, const char* video, QStringList audio) {
+  return {.endings = {ending},
+          .muxer = muxer,
+          .videoCodecs = {video},
+          .audioCodecs = std::move(audio),
+          .videoEncoders = {video},
+          .audioEncoder = "mp2",
+          .timing = FrameTiming::kStandardRates};
+}
+
 const ContainerFacts kContainers[] = {
-    {.endings = {"mp4", "m4v"},
-     .muxer = "mp4",
-     .videoCodecs = kMp4Video,
-     .audioCodecs = {"aac", "mp3", "ac3", "eac3", "alac", "opus"},
-     .subtitleCodec = "mov_text",
-     .videoEncoders = {"libx264", "libx265"},
-     .audioEncoder = "aac",
-     .manyAudioTracks = true,
-     .trimsSound = true,
-     .chapters = true,
-     .displayMatrix = true,
-     .smartCut = true},
-    {.endings = {"mov"},
-     .muxer = "mov",
-     .videoCodecs = kMp4Video,
-     .audioCodecs = {"aac", "mp3", "ac3", "eac3", "alac", "pcm_s16le", "pcm_s16be", "pcm_s24le"},
-     .subtitleCodec = "mov_text",
-     .videoEncoders = {"libx264", "libx265"},
-     .audioEncoder = "aac",
-     .manyAudioTracks = true,
-     .trimsSound = true,
-     .chapters = true,
-     .displayMatrix = true,
-     .smartCut = true},
+    IsoMedia({"mp4", "m4v"}, "mp4", {"aac", "mp3", "ac3", "eac3", "alac", "opus"}),
+    IsoMedia({"mov"}, "mov", {"aac", "mp3", "ac3", "eac3", "alac", "pcm_s16le", "pcm_s16be", "pcm_s24le"}),
     {.endings = {"mkv"},
      .muxer = "matroska",
      .videoCodecs = {"h264", "hevc", "mpeg4", "vp8", "vp9", "av1"},
@@ -67,13 +72,7 @@ const ContainerFacts kContainers[] = {
      .audioCodecs = {"wmav2", "wmav1", "mp3"},
      .videoEncoders = {"wmv2"},
      .audioEncoder = "wmav2"},
-    {.endings = {"mpg"},
-     .muxer = "mpeg",
-     .videoCodecs = {"mpeg1video"},
-     .audioCodecs = {"mp2", "mp3", "ac3"},
-     .videoEncoders = {"mpeg1video"},
-     .audioEncoder = "mp2",
-     .timing = FrameTiming::kStandardRates},
+    MpegProgram("mpg", "mpeg", "mpeg1video", {"mp2", "mp3", "ac3"}),
     {.endings = {"flv"},
      .muxer = "flv",
      .videoCodecs = {"h264"},
@@ -81,13 +80,7 @@ const ContainerFacts kContainers[] = {
      .mp3Rates = {44100, 22050, 11025},
      .videoEncoders = {"libx264"},
      .audioEncoder = "aac"},
-    {.endings = {"vob"},
-     .muxer = "vob",
-     .videoCodecs = {"mpeg2video"},
-     .audioCodecs = {"mp2", "ac3", "dts"},
-     .videoEncoders = {"mpeg2video"},
-     .audioEncoder = "mp2",
-     .timing = FrameTiming::kStandardRates},
+    MpegProgram("vob", "vob", "mpeg2video", {"mp2", "ac3", "dts"}),
     // A Video CD's sound is MP2 at 44.1 kHz and 224 kbit/s: always encoded to be sure of it.
     {.endings = {"dat"},
      .muxer = "vcd",

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 
 #include "../clips.h"
+#include "cut/protocol/cut_request.h"
 #include "version.h"
 
 using namespace cuttest;
@@ -211,25 +212,47 @@ TEST_F(Program, CancelLeavesNothingAndKeepsTheOldOutput) {
   EXPECT_EQ(Contents(path("out.mp4")), "the previous cut");
 }
 
-// A file that appears at the output name while the cut runs is never replaced unasked; one
-// the user agreed to replace keeps its mode; an end mark past the last frame is the video's end.
+// A file that appears at the output name while the cut runs, or one put in place of the file
+// the user agreed to replace, is never replaced unasked, and the exit code says so; a file the
+// user agreed to replace keeps its mode; an end mark past the last frame is the video's end.
 TEST_F(Program, TheFinalMoveKeepsWhatWasNotAgreedTo) {
   MakeClip(path("big.mp4"), 12, {"-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac"}, 1,
            "testsrc2=size=640x360:rate=25");
-  QProcess process;
-  process.start(CutProgram(),
-                {"--progress=machine", "--reencode", path("big.mp4"), "1", "11", path("out.mp4")});
-  process.setReadChannel(QProcess::StandardError);
-  QByteArray seen;
-  while (!seen.contains("phase encoding") && process.waitForReadyRead(60000))
+  const struct {
+    const char* agreedTo;  // the file at the output name when the cut starts, or none
+    const char* message;
+  } cases[] = {
+      {nullptr, "A file named out.mp4 appeared while the cut ran; it was left as it is."},
+      {"the file agreed to", "out.mp4 was changed while the cut ran; it was left as it is."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message);
+    QFile::remove(path("out.mp4"));
+    QStringList arguments = {"--progress=machine", "--reencode", path("big.mp4"), "1", "11", path("out.mp4")};
+    if (c.agreedTo) {
+      Write(path("out.mp4"), c.agreedTo);
+      arguments.prepend("--replace=" +
+                        vintrel::cut::IdentityText(*vintrel::cut::IdentityOf(path("out.mp4"))));
+      arguments.prepend("--overwrite");
+    }
+    QProcess process;
+    process.start(CutProgram(), arguments);
+    process.setReadChannel(QProcess::StandardError);
+    QByteArray seen;
+    while (!seen.contains("phase encoding") && process.waitForReadyRead(60000))
+      seen += process.readAllStandardError();
+    // Written beside it first, so it never shares the agreed file's inode.
+    Write(path("someone else's"), "precious");
+    ASSERT_EQ(
+        rename(path("someone else's").toLocal8Bit().constData(), path("out.mp4").toLocal8Bit().constData()),
+        0);
+    ASSERT_TRUE(process.waitForFinished(120000));
     seen += process.readAllStandardError();
-  Write(path("out.mp4"), "precious");
-  ASSERT_TRUE(process.waitForFinished(120000));
-  seen += process.readAllStandardError();
-  EXPECT_EQ(process.exitCode(), 1);
-  EXPECT_TRUE(seen.contains("A file named out.mp4 appeared while the cut ran")) << seen.toStdString();
-  EXPECT_EQ(Contents(path("out.mp4")), "precious");
-  EXPECT_TRUE(HiddenWorkFiles(folder_.path()).isEmpty());
+    EXPECT_EQ(process.exitCode(), 4) << seen.toStdString();
+    EXPECT_TRUE(seen.trimmed().endsWith(QByteArray("error ") + c.message)) << seen.toStdString();
+    EXPECT_EQ(Contents(path("out.mp4")), "precious");
+    EXPECT_TRUE(HiddenWorkFiles(folder_.path()).isEmpty());
+  }
 
   ASSERT_TRUE(QFile::setPermissions(path("out.mp4"), QFile::ReadOwner | QFile::WriteOwner));
   const ProgramRun replaced = RunProgram(CutProgram(), {"--overwrite", clip(), "1", "9", path("out.mp4")});

@@ -1,8 +1,7 @@
-// What vintrel-cut and the window that runs it agree on: the arguments, the exit codes and the
-// machine progress lines. Both sides use these definitions and no others.
+// A cut as the window asks vintrel-cut for it: the stretch or stretches, the options, the file
+// the user agreed to replace, and the command line that carries them. Both sides build and read
+// the request with these definitions and no others.
 #pragma once
-
-#include <sys/types.h>
 
 #include <QString>
 #include <QStringList>
@@ -11,8 +10,6 @@
 #include "cut/protocol/segment_list.h"
 
 namespace vintrel::cut {
-
-enum class CutExit : int { kDone = 0, kFailed = 1, kBadArguments = 2, kCancelled = 3 };
 
 // A file as the user saw it when agreeing to replace it: only that file is replaced.
 struct FileIdentity {
@@ -46,29 +43,5 @@ QStringList CutCommandLine(const CutArguments& arguments);
 // Seconds as the command line takes them: whole seconds as integers, else up to milliseconds,
 // rounded down (a time rounded up past a frame's own would skip that frame).
 QString TimeArgument(double seconds);
-
-// The machine progress lines on stderr.
-QString ProgressLine(double fraction);  // "progress 0.4200"; "progress 1" once the file is in place
-QString PhaseLine(const QString& phase);
-QString ErrorLine(const QString& message);
-
-struct ProgressEvent {
-  enum class Kind { Progress, Phase, Error, Other };
-  Kind kind = Kind::Other;
-  double fraction = 0;
-  QString text;
-};
-ProgressEvent ParseProgressLine(const QString& line);
-
-// Work files are hidden beside the output, named ".vintrel-<pid>-<random>-<part>": the process
-// that made them is in the name, so the files of a cut that is gone can be told from a running
-// cut's, by the next cut and by the window that ran it.
-QString WorkFilePrefix(pid_t pid, quint64 random);  // ".vintrel-<pid>-<random>-"
-// The process a work file name says made it; nullopt for other names.
-std::optional<pid_t> WorkFileOwner(const QString& fileName);
-// Removes the work files in `folder` whose cut no longer runs; returns how many.
-int RemoveLeftoverWorkFiles(const QString& folder);
-// Removes the work files in `folder` that `pid` made; for a cut known to be gone. Returns how many.
-int RemoveWorkFilesOf(const QString& folder, pid_t pid);
 
 }  // namespace vintrel::cut

@@ -1,11 +1,11 @@
 // The protocol between vintrel-cut and the window, as both sides read and write it.
-#include "cut/cli/protocol.h"
-
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
 
 #include "cut/cli/options.h"
+#include "cut/protocol/cut_request.h"
+#include "cut/protocol/progress_lines.h"
 
 using namespace vintrel::cut;
 
