@@ -11,6 +11,9 @@ add_dependencies(program_x11_test vintrel)
 vintrel_add_test(road_x11_test SOURCES x11/road_test.cpp x11/ui_driver.h x11/ui_driver.cpp
   LIBS vintrel_xtest vintrel_mpv LABELS x11 TIMEOUT 600)
 
+# The boxes' tests on a real display as well as offscreen.
+vintrel_add_test(boxes_x11_test SOURCES app/boxes_test.cpp x11/boxes_main.cpp LIBS vintrel_xtest LABELS x11 TIMEOUT 60)
+
 # The saves in both run vintrel-cut from beside the program; they are skipped while it is not built.
 if(TARGET vintrel-cut)
   add_dependencies(program_x11_test vintrel-cut)

@@ -32,6 +32,7 @@ AboutWindow::AboutWindow(const QString& credits, QWidget* owner) : QDialog(owner
   setWindowTitle("About");
   setWindowIcon(appIcon());
   setSizeGripEnabled(true);
+  centreOnOwner(this);
   paint(this, Qt::white);
   auto* layout = new QVBoxLayout(this);
   QLabel* first = nullptr;

@@ -7,12 +7,15 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "widgets/window_style.h"
+
 namespace vintrel {
 
 ShortcutsWindow::ShortcutsWindow(const QList<ShortcutRow>& rows, QWidget* owner) : QDialog(owner) {
   setObjectName("shortcutsWindow");
   setWindowTitle("Keyboard Shortcuts");
   setSizeGripEnabled(true);
+  centreOnOwner(this);
   table = new QTableWidget(static_cast<int>(rows.size()), 2, this);
   table->setObjectName("shortcutsTable");
   table->setHorizontalHeaderLabels({"Key", "What it does"});

@@ -11,7 +11,11 @@ namespace vintrel::layout {
 inline constexpr QSize kWindow{497, 370};
 inline constexpr QRect kVideo{2, 3, 404, 288};
 inline constexpr QRect kSlider{1, 291, 405, 25};
-inline constexpr QRect kPositionLabel{423, 14, 57, 12};
+// The position, and the video's length right under it in the same form: read together as
+// "where I am of how long", at the top of the column where the eye looks for them. Side by
+// side they would not fit the column once hours or hundredths show.
+inline constexpr QRect kPositionLabel{423, 2, 57, 12};
+inline constexpr QRect kDurationLabel{423, 15, 57, 12};
 inline constexpr QRect kPlayButton{417, 30, 67, 22};
 inline constexpr QRect kStopButton{417, 61, 67, 22};
 inline constexpr QRect kOpenButton{417, 92, 67, 22};
@@ -20,11 +24,9 @@ inline constexpr QRect kMarkStartButton{416, 148, 69, 22};
 inline constexpr QRect kEndLabel{423, 184, 57, 12};
 inline constexpr QRect kMarkEndButton{418, 200, 67, 22};
 inline constexpr QRect kHelpButton{418, 240, 67, 22};
-inline constexpr QRect kAddSegmentButton{410, 268, 81, 22};
+inline constexpr QRect kAddSegmentButton{408, 268, 85, 22};
 inline constexpr QRect kLengthLabel{26, 319, 57, 12};
-inline constexpr QRect kCostLabel{100, 318, 226, 14};
-// The video's length, under the slider's far end, where its thumb stands at the last second.
-inline constexpr QRect kDurationLabel{349, 319, 57, 12};
+inline constexpr QRect kCostLabel{100, 318, 306, 14};
 inline constexpr QRect kPlaySelectedButton{7, 335, 102, 22};
 inline constexpr QRect kSaveButton{115, 335, 67, 22};
 inline constexpr QRect kWebsiteButton{188, 335, 79, 22};
@@ -60,12 +62,12 @@ inline constexpr Follow kGrows{false, false, true, true};
 inline constexpr Follow kRightColumn{true, false, false, false};
 inline constexpr Follow kBottomRow{false, true, false, false};
 inline constexpr Follow kBottomSpan{false, true, true, false};
-inline constexpr Follow kBottomRight{true, true, false, false};
 
 inline constexpr Spot kSpots[] = {
     {"videoArea", kVideo, kGrows},
     {"positionSlider", kSlider, kBottomSpan},
     {"positionLabel", kPositionLabel, kRightColumn, true},
+    {"durationLabel", kDurationLabel, kRightColumn, true},
     {"playButton", kPlayButton, kRightColumn},
     {"stopButton", kStopButton, kRightColumn},
     {"openButton", kOpenButton, kRightColumn},
@@ -77,7 +79,6 @@ inline constexpr Spot kSpots[] = {
     {"addSegmentButton", kAddSegmentButton, kRightColumn},
     {"lengthLabel", kLengthLabel, kBottomRow, true},
     {"costLabel", kCostLabel, kBottomSpan},
-    {"durationLabel", kDurationLabel, kBottomRight, true},
     {"playSelectedButton", kPlaySelectedButton, kBottomRow},
     {"saveButton", kSaveButton, kBottomRow},
     {"websiteButton", kWebsiteButton, kBottomRow},

@@ -32,12 +32,13 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
   return button;
 }
 
-QLabel* makeTimeLabel(QWidget* parent, const char* name, const QRect& geometry, const QColor& background) {
+QLabel* makeTimeLabel(QWidget* parent, const char* name, const QRect& geometry, const QColor& background,
+                      const QColor& text = Qt::black) {
   auto* label = new QLabel("hh:mm:ss", parent);
   label->setObjectName(name);
   label->setGeometry(geometry);
   label->setAlignment(Qt::AlignCenter);
-  paint(label, background);
+  paint(label, background, text);
   return label;
 }
 
@@ -109,7 +110,9 @@ void MainWindow::createControls() {
 
   positionLabel = makeTimeLabel(this, "positionLabel", layout::kPositionLabel, Qt::white);
   positionLabel->setToolTip("The position; , (comma) and . (period) step a frame back or on");
-  durationLabel = makeTimeLabel(this, "durationLabel", layout::kDurationLabel, systemWindow);
+  // Greyer than the position above it: read second, and not taken for a mark.
+  durationLabel =
+      makeTimeLabel(this, "durationLabel", layout::kDurationLabel, systemWindow, QColor(0x5f, 0x5f, 0x5f));
   durationLabel->setText(kZeroTime);
   durationLabel->setToolTip("The video's length");
   playButton = makeButton(this, "playButton", "Play", layout::kPlayButton);
@@ -125,9 +128,6 @@ void MainWindow::createControls() {
   costLabel->setObjectName("costLabel");
   costLabel->setGeometry(layout::kCostLabel);
   costLabel->setToolTip("What Save will do with the marked stretch: copy it as it is, or re-encode frames");
-  QFont costFont = costLabel->font();
-  costFont.setPointSizeF(8.25);
-  costLabel->setFont(costFont);
   playSelectedButton = makeButton(this, "playSelectedButton", "Play Selected", layout::kPlaySelectedButton);
   saveButton = makeButton(this, "saveButton", "Save", layout::kSaveButton);
   websiteButton = makeButton(this, "websiteButton", "Website", layout::kWebsiteButton);
@@ -382,14 +382,15 @@ void MainWindow::layOutControls() {
 }
 
 void MainWindow::scaleFonts(double growth) {
-  // The desktop's font, grown with the controls; the time labels a little smaller, as drawn.
+  // The desktop's font, grown with the controls; the labels under and beside the picture a
+  // little smaller, as drawn.
   QFont font = QApplication::font();
   font.setPointSizeF(font.pointSizeF() * growth);
   for (QPushButton* button : findChildren<QPushButton*>(Qt::FindDirectChildrenOnly)) button->setFont(font);
-  QFont timeFont = font;
-  timeFont.setPointSizeF(font.pointSizeF() * kTimeFontShare);
-  for (QLabel* label : {positionLabel, durationLabel, startLabel, endLabel, lengthLabel})
-    label->setFont(timeFont);
+  QFont labelFont = font;
+  labelFont.setPointSizeF(font.pointSizeF() * kTimeFontShare);
+  for (QLabel* label : {positionLabel, durationLabel, startLabel, endLabel, lengthLabel, costLabel})
+    label->setFont(labelFont);
 }
 
 void MainWindow::restoreWindow() {

@@ -31,6 +31,7 @@
 
 #include "cut/protocol/work_file_names.h"
 #include "platform/saved_box.h"
+#include "widgets/window_style.h"
 
 namespace vintrel {
 
@@ -54,6 +55,15 @@ QStringList qtNameFilters(const QString& filter) {
 }
 
 namespace {
+
+// The window a box or dialog belongs to: the active one, else the program's own window (a save
+// may end while the user works in another program's window): never the bare screen.
+QWidget* boxOwner() {
+  if (QWidget* active = QApplication::activeWindow()) return active;
+  for (QWidget* top : QApplication::topLevelWidgets())
+    if (top->isVisible() && !top->parentWidget() && top->windowType() == Qt::Window) return top;
+  return nullptr;
+}
 
 // The dialog reads double quotes in a typed name as a list of names ("a" "b") and keeps
 // the first: `cut "q" it.mp4` would become `q.mp4`. A name the user typed is taken as it
@@ -103,7 +113,7 @@ void showColumnsWhole(QFileDialog& dialog) {
 }
 
 std::optional<QString> showFileDialog(const FileDialogRequest& request, bool save, int* choice = nullptr) {
-  QFileDialog dialog(QApplication::activeWindow());
+  QFileDialog dialog(boxOwner());
   QComboBox* choices = choice && !request.choices.isEmpty() ? addChoices(dialog, request) : nullptr;
   dialog.setObjectName(save ? "SaveDialog" : "OpenDialog");
   // The program asks about replacing a file itself.
@@ -127,6 +137,7 @@ std::optional<QString> showFileDialog(const FileDialogRequest& request, bool sav
   if (!request.folder.isEmpty() && QFileInfo(request.folder).isDir()) dialog.setDirectory(request.folder);
   if (!request.fileName.isEmpty()) dialog.selectFile(request.fileName);
   showColumnsWhole(dialog);
+  centreOnOwner(&dialog);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   if (choices) *choice = choices->currentIndex();
   if (const std::optional<QString> typed = typedNameWithQuotes(dialog)) return typed;
@@ -182,25 +193,27 @@ void passCommandKeysOn(QDialog& box) {
 }  // namespace
 
 void QtMessages::inform(const QString& text, const QString& detail) {
-  QMessageBox box(QMessageBox::Information, "Vintrel", text, QMessageBox::Ok, QApplication::activeWindow());
+  QMessageBox box(QMessageBox::Information, "Vintrel", text, QMessageBox::Ok, boxOwner());
   if (!detail.isEmpty()) box.setInformativeText(detail);
   box.setEscapeButton(QMessageBox::Ok);
+  centreOnOwner(&box);
   passCommandKeysOn(box);
   box.exec();
 }
 
 bool QtMessages::informSaved(const QString& text, const QString& summary, const QString& report) {
-  SavedBox box(text, summary, report, QApplication::activeWindow());
+  SavedBox box(text, summary, report, boxOwner());
+  centreOnOwner(&box);
   passCommandKeysOn(box);
   box.exec();
   return box.folderChosen();
 }
 
 bool QtMessages::askYesNo(const QString& text, const QString& detail) {
-  QMessageBox box(QMessageBox::Question, "Vintrel", text, QMessageBox::Yes | QMessageBox::No,
-                  QApplication::activeWindow());
+  QMessageBox box(QMessageBox::Question, "Vintrel", text, QMessageBox::Yes | QMessageBox::No, boxOwner());
   if (!detail.isEmpty()) box.setInformativeText(detail);
   box.setEscapeButton(QMessageBox::No);
+  centreOnOwner(&box);
   passCommandKeysOn(box);
   return box.exec() == QMessageBox::Yes;
 }

@@ -8,6 +8,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "widgets/window_style.h"
+
 namespace vintrel {
 
 namespace {
@@ -27,6 +29,7 @@ TracksDialog::TracksDialog(const std::vector<cut::Track>& tracks, const QStringL
     : QDialog(owner), tracks_(tracks) {
   setObjectName("tracksDialog");
   setWindowTitle("Tracks");
+  centreOnOwner(this);
   table = new QTableWidget(int(tracks.size()), kColumns, this);
   table->setObjectName("tracksTable");
   table->setHorizontalHeaderLabels(

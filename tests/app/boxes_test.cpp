@@ -1,7 +1,8 @@
 // The program's boxes and windows over the main window, as the real toolkit shows them: Esc
-// closes each, a command's key pressed while one is up is not lost, each opens over the window
-// and as large as its text, the Done box keeps a file's name on one line and its details
-// pane grows with it. On Qt's offscreen platform.
+// closes each, a command's key pressed while one is up is not lost, each opens over the middle
+// of the window (whole on the screen) and as large as its text, the Done box keeps a file's
+// name on one line and its details pane grows with it. On Qt's offscreen platform, and again on
+// a real X server (boxes_x11_test).
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -9,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -31,6 +33,9 @@ bool keyClosesBox(const std::function<void()>& open, QKeySequence key,
     QPointer<QWidget> box = QApplication::activeModalWidget();
     if (!box) box = QApplication::activeWindow();
     if (!box) return;
+    // On a real display the box takes the keyboard a moment after it shows.
+    (void)QTest::qWaitForWindowActive(box, 1000);
+    if (!box) return;
     if (inside) inside(box);
     const QKeyCombination combination = key[0];
     QTest::keyClick(box, combination.key(), combination.keyboardModifiers());
@@ -43,40 +48,72 @@ bool keyClosesBox(const std::function<void()>& open, QKeySequence key,
   return closedByKey;
 }
 
-TEST(Boxes, EscClosesEachBoxAndEachOpensOverTheWindow) {
+TEST(Boxes, EscClosesEachBoxAndEachOpensOverTheMiddleOfTheWindow) {
   vintrel::QtMessages messages;
+  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+  const QPoint inTheMiddle = screen.center() - QPoint(250, 185);
+  const QPoint nearTheTopLeft = screen.topLeft() + QPoint(40, 30);  // a box centred on it fits
+  // Half out of the screen's lower left corner: the box stays whole on the screen.
+  const QPoint atTheCorner = screen.bottomLeft() - QPoint(250, 185);
   const struct {
     const char* what;
     std::function<void(Rig&)> open;
+    QPoint windowAt = {};
+    bool windowActive = true;  // else the user is in another program's window
   } rows[] = {
       {"a message",
-       [&](Rig&) { messages.inform("The file was not saved.", "The folder /x cannot be written."); }},
+       [&](Rig&) { messages.inform("The file was not saved.", "The folder /x cannot be written."); },
+       inTheMiddle},
+      // A message box takes the width of its text only as it is shown.
+      {"a long message",
+       [&](Rig&) { messages.inform("The file was not saved.", QString("/a-long-folder-name").repeated(6)); },
+       inTheMiddle},
       {"a question",
-       [&](Rig&) { EXPECT_FALSE(messages.askYesNo("Overwrite?", "a.mp4 already exists in /v.")); }},
+       [&](Rig&) { EXPECT_FALSE(messages.askYesNo("Overwrite?", "a.mp4 already exists in /v.")); },
+       inTheMiddle},
       {"Done",
-       [&](Rig&) {
-         EXPECT_FALSE(messages.informSaved("Done", "cut.mp4: copied whole", "the whole report"));
-       }},
+       [&](Rig&) { EXPECT_FALSE(messages.informSaved("Done", "cut.mp4: copied whole", "the whole report")); },
+       inTheMiddle},
       {"About",
        [](Rig& r) {
          r.w().aboutAction->trigger();
          QTest::qWait(300);
-       }},
+       },
+       inTheMiddle},
       {"Keyboard Shortcuts",
        [](Rig& r) {
          r.w().shortcutsAction->trigger();
          QTest::qWait(300);
-       }},
+       },
+       inTheMiddle},
+      {"Done, once a save in the background ends",
+       [&](Rig&) { EXPECT_FALSE(messages.informSaved("Done", "cut.mp4: copied whole", "the whole report")); },
+       nearTheTopLeft, false},
+      {"a question over a window at the screen's corner",
+       [&](Rig&) { EXPECT_FALSE(messages.askYesNo("Overwrite?", "a.mp4 already exists in /v.")); },
+       atTheCorner},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
     Rig r;
     r.activate();
-    r.w().move(200, 150);
-    QPoint middle;
+    r.w().move(row.windowAt);
+    if (!row.windowActive) {
+      QWidget elsewhere;
+      elsewhere.show();
+      elsewhere.activateWindow();
+      ASSERT_TRUE(QTest::qWaitForWindowActive(&elsewhere));
+      elsewhere.hide();
+      QTest::qWait(50);
+      ASSERT_EQ(QApplication::activeWindow(), nullptr);
+    }
+    QRect box;
     EXPECT_TRUE(keyClosesBox([&] { row.open(r); }, QKeySequence(Qt::Key_Escape),
-                             [&](QWidget* box) { middle = box->frameGeometry().center(); }));
-    EXPECT_LE((middle - r.w().frameGeometry().center()).manhattanLength(), 40) << "not over the window";
+                             [&](QWidget* shown) { box = shown->frameGeometry(); }));
+    EXPECT_TRUE(screen.contains(box)) << "partly off the screen";
+    if (row.windowAt != atTheCorner) {
+      EXPECT_LE((box.center() - r.w().frameGeometry().center()).manhattanLength(), 2) << "not centred";
+    }
   }
 }
 

@@ -23,29 +23,21 @@ struct Control {
 };
 
 const Control kControls[] = {
-    {"videoArea", {2, 3, 404, 288}},
-    {"positionSlider", {1, 291, 405, 25}},
-    {"positionLabel", {423, 14, 57, 12}, true},
-    {"playButton", {417, 30, 67, 22}},
-    {"stopButton", {417, 61, 67, 22}},
-    {"openButton", {417, 92, 67, 22}},
-    {"startLabel", {423, 132, 57, 12}, true},
-    {"markStartButton", {416, 148, 69, 22}},
-    {"endLabel", {423, 184, 57, 12}, true},
-    {"markEndButton", {418, 200, 67, 22}},
-    {"helpButton", {418, 240, 67, 22}},
-    {"lengthLabel", {26, 319, 57, 12}, true},
-    {"durationLabel", {349, 319, 57, 12}, true},
-    {"playSelectedButton", {7, 335, 102, 22}},
-    {"saveButton", {115, 335, 67, 22}},
-    {"websiteButton", {188, 335, 79, 22}},
-    {"tracksButton", {272, 335, 60, 22}},
-    {"progressBar", {337, 335, 154, 23}},
-    {"costLabel", {100, 318, 226, 14}},
+    {"videoArea", {2, 3, 404, 288}},           {"positionSlider", {1, 291, 405, 25}},
+    {"positionLabel", {423, 2, 57, 12}, true}, {"durationLabel", {423, 15, 57, 12}, true},
+    {"playButton", {417, 30, 67, 22}},         {"stopButton", {417, 61, 67, 22}},
+    {"openButton", {417, 92, 67, 22}},         {"startLabel", {423, 132, 57, 12}, true},
+    {"markStartButton", {416, 148, 69, 22}},   {"endLabel", {423, 184, 57, 12}, true},
+    {"markEndButton", {418, 200, 67, 22}},     {"helpButton", {418, 240, 67, 22}},
+    {"addSegmentButton", {408, 268, 85, 22}},  {"lengthLabel", {26, 319, 57, 12}, true},
+    {"costLabel", {100, 318, 306, 14}},        {"playSelectedButton", {7, 335, 102, 22}},
+    {"saveButton", {115, 335, 67, 22}},        {"websiteButton", {188, 335, 79, 22}},
+    {"tracksButton", {272, 335, 60, 22}},      {"progressBar", {337, 335, 154, 23}},
 };
 
-const char* const kColumn[] = {"positionLabel",   "playButton", "stopButton",    "openButton", "startLabel",
-                               "markStartButton", "endLabel",   "markEndButton", "helpButton"};
+const char* const kColumn[] = {"positionLabel", "durationLabel", "playButton",      "stopButton",
+                               "openButton",    "startLabel",    "markStartButton", "endLabel",
+                               "markEndButton", "helpButton",    "addSegmentButton"};
 
 QRect firstAt(const Control& c, bool hundredths) {
   return hundredths && c.time ? c.first.adjusted(-15, 0, 16, 0) : c.first;
