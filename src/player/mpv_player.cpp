@@ -36,15 +36,15 @@ constexpr FixedOption kFixedOptions[] = {
     {"terminal", "no", true},
     // The player stays alive with nothing loaded.
     {"idle", "yes", true},
-    // Without a GPU driver (software OpenGL or Vulkan: llvmpipe, lavapipe; remote X; Xvfb)
-    // libmpv 0.40's gpu output leaves the picture black in some starts, so it refuses such a
-    // renderer and the next output, x11, draws instead; with a GPU the gpu output is used.
+    // Without a GPU driver (software OpenGL: llvmpipe; remote X; Xvfb) libmpv's gpu output
+    // leaves the picture black in some starts, and so does the SDL output that libmpv's own
+    // list tries next: the software renderer is refused, and the embedded player's list
+    // (makeEmbeddedPlayer) goes on to x11. With a GPU the gpu output is used.
     {"gpu-sw", "no", false},
     // OpenGL only: Vulkan's device probe closes descriptor 0 with Mesa's software driver where
-    // there is no GPU (Debian 12's Mesa). That number then goes to the next file opened, often
-    // the video itself, and the next probe closes it: a second video played nothing. The
-    // contexts stay probed, so the software renderer is still refused as above (naming one
-    // context would take it as asked for, software or not).
+    // there is no GPU. That number then goes to the next file opened, often the video itself,
+    // and the next probe closes it: a second video played nothing. The contexts stay probed,
+    // so the software renderer is still refused (naming one context would take it as asked).
     {"gpu-api", "opengl", false},
     {"audio-client-name", "Vintrel", false},
 };
@@ -374,6 +374,7 @@ std::unique_ptr<Player> makeEmbeddedPlayer(QWidget* videoArea, const QString& vo
   MpvOptions options;
   if (QGuiApplication::platformName() == "xcb") {
     options.wid = static_cast<qint64>(videoArea->winId());
+    options.vo = "gpu,x11";  // see gpu-sw above
   } else {
     options.vo = "null";  // nowhere of ours to draw; better no picture than a stray window
   }
