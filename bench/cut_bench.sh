@@ -11,12 +11,14 @@
 # three parts are left, each starting and ending between key frames), against a bare stream copy
 # of the result + the bare encode of the frames it re-encodes + 0.3 s, and against the sum of
 # the three parts cut one by one.
+# And 30 s of a 720p HEVC Main 10 clip ("hevc10", what phones record), against the same bare
+# copy, and bare x265 10-bit encodes of the re-encoded frames + 0.2 s.
 # And whole re-encodes ("reencode"): 30 s of the 720p clip into .avi, and into .mp4 from a clip
 # whose stretch holds no key frame, against the ffmpeg program making the same encode (the same
 # encoders and settings, the sound copied where vintrel-cut copies it), side by side.
 #   bench/cut_bench.sh              uses build/vintrel-cut (BUILD_DIR=dir for another build)
 #   BENCH_REPEATS=n                 turns of the 720p case (median; default 3)
-#   CUT_BENCH_CASES="720p reencode 1080p remove3"    the cases to run
+#   CUT_BENCH_CASES="720p reencode hevc10 1080p remove3"    the cases to run
 # The clips are made once and kept in <build>/cut-bench (the 1080p one is about 3 GB and
 # takes some minutes). The 1080p case's full re-encode would take a quarter of an hour
 # here: it is timed over its first 10 s and scaled to the 600 s by the frame count ("est.").
@@ -26,7 +28,7 @@ build=${BUILD_DIR:-build}
 program=$build/vintrel-cut
 [ -x "$program" ] || { echo "build $program first" >&2; exit 1; }
 repeats=${BENCH_REPEATS:-3}
-cases=${CUT_BENCH_CASES:-720p reencode 1080p remove3}
+cases=${CUT_BENCH_CASES:-720p reencode hevc10 1080p remove3}
 media=$build/cut-bench
 mkdir -p "$media"
 
@@ -41,6 +43,19 @@ make_clip() {  # path size seconds preset x264-options...
     -c:a aac "$1.part.mp4"
   mv "$1.part.mp4" "$1"
 }
+
+# A phone's kind of video: HEVC Main 10, tagged hvc1, GOP of 2 s.
+make_hevc10_clip() {  # path size seconds
+  [ -f "$1" ] && return
+  echo "making $1 (once)" >&2
+  ffmpeg -v error -y -f lavfi -i "testsrc2=size=$2:rate=25" -f lavfi -i sine=frequency=440:sample_rate=48000 \
+    -t "$3" -c:v libx265 -preset fast -pix_fmt yuv420p10le -tag:v hvc1 \
+    -x265-params keyint=50:min-keyint=50:scenecut=0:log-level=error -c:a aac "$1.part.mp4"
+  mv "$1.part.mp4" "$1"
+}
+
+# The bare encodes' video options: ffmpeg's defaults for .mp4 (H.264), or the source's own kind.
+video_encode=()
 
 now() { date +%s.%N; }
 minus() { awk -v a="$2" -v b="$1" 'BEGIN { printf "%.3f", b - a }'; }
@@ -82,11 +97,11 @@ bare_encode_of_parts() {  # input start end frames-the-smart-cut-re-encoded
   tailFrames=$(($4 - headFrames))
   total=0
   if [ "$headFrames" -gt 0 ]; then
-    total=$(seconds ffmpeg -v error -y -ss "$2" -i "$1" -an -frames:v "$headFrames" "$work/head.mp4")
+    total=$(seconds ffmpeg -v error -y -ss "$2" -i "$1" -an -frames:v "$headFrames" "${video_encode[@]}" "$work/head.mp4")
   fi
   if [ "$tailFrames" -gt 0 ]; then
     total=$(awk -v a="$total" -v b="$(seconds ffmpeg -v error -y -ss "$(awk -v e="$3" -v n="$tailFrames" \
-      'BEGIN { printf "%.3f", e - n / 25 }')" -i "$1" -an -frames:v "$tailFrames" "$work/tail.mp4")" \
+      'BEGIN { printf "%.3f", e - n / 25 }')" -i "$1" -an -frames:v "$tailFrames" "${video_encode[@]}" "$work/tail.mp4")" \
       'BEGIN { printf "%.3f", a + b }')
   fi
   echo "$total $((headFrames + tailFrames))"
@@ -104,10 +119,10 @@ run_case() {  # title input start end turns reencode-sample-seconds (0: the whol
   copy=$(seconds ffmpeg -v error -y -ss "$start" -t "$stretch" -i "$input" -c copy "$work/copy.mp4")
   read -r encode encoded < <(bare_encode_of_parts "$input" "$start" "$end" "$reencoded")
   if [ "$sample" = 0 ]; then
-    full=$(seconds ffmpeg -v error -y -ss "$start" -t "$stretch" -i "$input" "$work/full.mp4")
+    full=$(seconds ffmpeg -v error -y -ss "$start" -t "$stretch" -i "$input" "${video_encode[@]}" "$work/full.mp4")
     label="ffmpeg full re-encode"
   else
-    full=$(seconds ffmpeg -v error -y -ss "$start" -t "$sample" -i "$input" "$work/full.mp4")
+    full=$(seconds ffmpeg -v error -y -ss "$start" -t "$sample" -i "$input" "${video_encode[@]}" "$work/full.mp4")
     full=$(awk -v t="$full" -v n="$stretch" -v s="$sample" 'BEGIN { printf "%.3f", t * n / s }')
     label="ffmpeg full re-encode (est.)"
   fi
@@ -195,6 +210,12 @@ for name in $cases; do
       make_clip "$media/in-720p-keyless.mp4" 1280x720 60 veryfast -bf 3 -g 1000 -keyint_min 1000
       reencode_case "30 s of a 720p H.264 clip without a key frame into .mp4" "$media/in-720p-keyless.mp4" \
         7 37 mp4 -c:v libx264 -preset veryfast -crf 16 -c:a copy
+      ;;
+    hevc10)
+      make_hevc10_clip "$media/in-720p-hevc10-60s.mp4" 1280x720 60
+      video_encode=(-c:v libx265 -preset fast -pix_fmt yuv420p10le -x265-params log-level=error)
+      run_case "30 s of a 720p HEVC Main 10 clip" "$media/in-720p-hevc10-60s.mp4" 7.3 37.3 "$repeats" 0 0.2
+      video_encode=()
       ;;
     1080p)
       make_clip "$media/in-1080p-620s.mp4" 1920x1080 620 ultrafast
