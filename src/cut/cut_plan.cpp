@@ -11,6 +11,20 @@
 
 namespace vintrel::cut {
 
+// Where the source's first sound stream ends, from the player's 0; 0 without sound.
+double AudioEnd(const Source& source) {
+  const int audio = source.firstAudio();
+  return audio < 0 ? 0 : source.endSeconds(source.stream(audio));
+}
+
+// Where the source's first sound stream starts, from the player's 0 (a camera's may start late).
+double AudioStart(const Source& source) {
+  const int audio = source.firstAudio();
+  if (audio < 0 || source.stream(audio)->start_time == AV_NOPTS_VALUE) return 0;
+  return std::max(0.0, Seconds(source.stream(audio)->start_time, source.stream(audio)->time_base) -
+                           source.startSeconds());
+}
+
 Stretch StretchOf(const Source& source, double start, double end) {
   const AVRational timeBase = source.video()->time_base;
   auto at = [&](double seconds) {

@@ -18,6 +18,11 @@ struct CutPlan {
   QString why;         // why the whole stretch is re-encoded (empty for a smart cut)
 };
 
+// Where the source's first sound stream starts and ends, from the player's 0 (a camera's may
+// start late); 0 without sound.
+double AudioStart(const Source& source);
+double AudioEnd(const Source& source);
+
 // The marks (seconds from the player's 0) in video ticks, from the first tick at or after each:
 // a frame between a mark and the tick nearest it lies in the stretch by its time, and stays in.
 Stretch StretchOf(const Source& source, double start, double end);

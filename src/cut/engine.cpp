@@ -87,20 +87,6 @@ struct Made {
   QStringList checked;
 };
 
-// Where the source's first sound stream ends, from the player's 0; 0 without sound.
-double AudioEnd(const Source& source) {
-  const int audio = source.firstAudio();
-  return audio < 0 ? 0 : source.endSeconds(source.stream(audio));
-}
-
-// Where the source's first sound stream starts, from the player's 0 (a camera's may start late).
-double AudioStart(const Source& source) {
-  const int audio = source.firstAudio();
-  if (audio < 0 || source.stream(audio)->start_time == AV_NOPTS_VALUE) return 0;
-  return std::max(0.0, Seconds(source.stream(audio)->start_time, source.stream(audio)->time_base) -
-                           source.startSeconds());
-}
-
 // One audio frame of the first sound stream, in seconds: how far apart sound and picture may
 // start where the container cannot trim the sound to the sample.
 double AudioFrame(const Source& source) {

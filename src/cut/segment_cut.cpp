@@ -5,10 +5,15 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "cut/check/joined_check.h"
+#include "cut/check/tracks_check.h"
 #include "cut/cut_error.h"
+#include "cut/cut_plan.h"
 #include "cut/make/join_pieces.h"
+#include "cut/make/one_pass_join.h"
 #include "cut/make/work_files.h"
 #include "cut/media/source.h"
+#include "cut/media/tracks.h"
 #include "cut/plan/cut_choice.h"
 #include "cut/time_text.h"
 
@@ -95,13 +100,103 @@ CutReport RunEach(const CutArguments& request, const SegmentList& stretches, con
   return report;
 }
 
+QString JoinedReport(const QString& how, size_t count, bool chapters, double length, int frames,
+                     const QStringList& checked, const QString& segmentReports) {
+  return QString("Joined %1 segments %2%3.\nLength: %4 (%5 frames)\nChecked: %6\n%7")
+      .arg(count)
+      .arg(how, chapters ? ", a chapter at each" : "", ClockText(length))
+      .arg(frames)
+      .arg(checked.join("; "), segmentReports);
+}
+
+// Every stretch planned as a single smart cut is; none where one of them cannot be (`why` says why).
+std::optional<std::vector<PlannedStretch>> PlanSmartCuts(Source& source, const CutArguments& request,
+                                                         const SegmentList& stretches, double videoEnd,
+                                                         QString& why) {
+  why = SmartCutObstacleOf(source, request.output, request.reEncode);
+  if (!why.isEmpty()) return std::nullopt;
+  std::vector<PlannedStretch> planned;
+  for (size_t i = 0; i < stretches.size(); ++i) {
+    const Stretch stretch = StretchOf(source, stretches[i].start, StretchEnd(stretches[i].end, videoEnd));
+    const SmartCutDecision decision = PlanFromPackets(source, stretch);
+    if (!decision.layout) {
+      why = QString("segment %1 cannot be a smart cut: %2").arg(i + 1).arg(decision.reason);
+      return std::nullopt;
+    }
+    planned.push_back({stretch, *decision.layout});
+  }
+  return planned;
+}
+
+// Every stretch a smart cut, all written in one pass through one muxer on one clock and the
+// joined file checked once; none where a stretch cannot be cut so or the file fails its check
+// (the work file is gone again then; `why` says why).
+std::optional<CutReport> TryOnePass(const CutArguments& request, const SegmentList& stretches,
+                                    double videoEnd, const CutObserver& observer, WorkFiles& files,
+                                    const std::optional<FileIdentity>& replaces, QString& why) {
+  Source source(request.input);
+  ApplyTrackChoice(source, {request.tracks, request.dropTracks, request.defaultSound});
+  const std::optional<std::vector<PlannedStretch>> planned =
+      PlanSmartCuts(source, request, stretches, videoEnd, why);
+  if (!planned) return std::nullopt;
+  std::optional<QStringList> titles;
+  if (request.chapters) {
+    titles.emplace();
+    for (size_t i = 0; i < stretches.size(); ++i)
+      *titles << (stretches[i].name.isEmpty() ? QString("Segment %1").arg(i + 1) : stretches[i].name);
+  }
+  const QString made = files.path("joined." + LowerExtension(request.output));
+  JoinedInOnePass written;
+  QStringList checked;
+  try {
+    if (observer.phase) observer.phase(CutPhase::kEncoding);
+    written = WriteJoined(source, *planned, made, titles, [&](double share) {
+      if (observer.progress) observer.progress(0.85 * share);
+    });
+    if (observer.phase) observer.phase(CutPhase::kVerifying);
+    checked = CheckJoinedInOnePass(source, request.output, made, *planned, written);
+    if (const QString tracks = TracksProblem(source, made, request.output, request.defaultSound);
+        !tracks.isEmpty())
+      throw VerificationFailed(tracks);
+  } catch (const WriteFailed&) {
+    throw;
+  } catch (const CutError& failure) {
+    why = QString("the one pass failed (%1)").arg(failure.message());
+    files.removeAll();  // the failed attempt's file would only take disk space
+    return std::nullopt;
+  }
+  checked << "the tracks chosen";
+  ThrowIfCancelled();
+  files.moveIntoPlace(made, request.overwrite ? replaces : std::nullopt);
+  if (observer.progress) observer.progress(1);
+  QString segmentReports;
+  double length = 0;
+  for (size_t i = 0; i < stretches.size(); ++i) {
+    const SmartCutMade& stretch = written.stretches[i];
+    segmentReports += SegmentTitle(int(i) + 1, stretches[i]) + "\n" +
+                      Indented(QString("Smart cut: %1 frames re-encoded, %2 copied.")
+                                   .arg(stretch.reEncoded)
+                                   .arg(stretch.copied)) +
+                      "\n";
+    length += StretchEnd(stretches[i].end, videoEnd) - stretches[i].start;
+  }
+  return CutReport{CutMethod::kSmartCut,
+                   JoinedReport("in one pass through one muxer", stretches.size(), request.chapters, length,
+                                written.joined.frames, checked, segmentReports)};
+}
+
 // Each stretch cut and checked on its own into a work file, then the pieces joined through one
-// muxer on one clock and the joined file checked against them.
+// muxer on one clock and the joined file checked against them: where one pass cannot hold (a
+// stretch re-encoded whole).
 CutReport RunJoined(const CutArguments& request, const SegmentList& stretches, double videoEnd,
                     const CutObserver& observer) {
   std::optional<FileIdentity> replaces = request.replaces;
   if (request.overwrite && !replaces) replaces = IdentityOf(request.output);
   WorkFiles files(request.output);
+  QString whyNotOnePass;
+  if (std::optional<CutReport> onePass =
+          TryOnePass(request, stretches, videoEnd, observer, files, replaces, whyNotOnePass))
+    return *onePass;
   const QString type = LowerExtension(request.output);
   std::vector<JoinPiece> pieces;
   QString segmentReports;
@@ -138,14 +233,9 @@ CutReport RunJoined(const CutArguments& request, const SegmentList& stretches, d
   if (observer.progress) observer.progress(1);
   double length = 0;
   for (const JoinPiece& piece : pieces) length += piece.length;
-  return {
-      CutMethod::kSmartCut,
-      QString("Joined %1 segments in one pass through one muxer%2.\nLength: %3 (%4 frames)\nChecked: %5\n%6")
-          .arg(pieces.size())
-          .arg(request.chapters ? ", a chapter at each" : "")
-          .arg(ClockText(length))
-          .arg(joined.frames)
-          .arg(checked.join("; "), segmentReports)};
+  return {CutMethod::kSmartCut,
+          JoinedReport(QString("from cuts of their own, as %1").arg(whyNotOnePass), pieces.size(),
+                       request.chapters, length, joined.frames, checked, segmentReports)};
 }
 
 }  // namespace

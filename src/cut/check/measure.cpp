@@ -166,6 +166,11 @@ int StreamRotation(const AVStream* stream) {
   return std::isnan(degrees) ? 0 : int(std::lround(degrees));
 }
 
+int DecodeVideoFrom(Source& file, int64_t from, const std::function<bool(AVFrame*)>& take) {
+  file.seekVideo(from);
+  return DecodeVideo(file, Source::kFromStart, take);
+}
+
 SourceSample SampleSource(const QString& path, int64_t start, std::optional<int64_t> copyFrom,
                           int copiedFrames, SampleReading reading) {
   // A reader of its own: whatever the maker decoded or kept, the reference is read anew.

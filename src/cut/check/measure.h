@@ -36,6 +36,10 @@ struct DecodePlan {
 
 Found MeasureMade(const QString& made, const SourceSample& source, const DecodePlan& plan);
 
+// Decodes a file's video from its last key frame at or before `from` (its video's ticks), giving
+// frames in display order to `take` until it has seen enough; returns the decoder's errors.
+int DecodeVideoFrom(Source& file, int64_t from, const std::function<bool(AVFrame*)>& take);
+
 // Picture comparisons: the same frame bit for bit, and how close two frames of one size and
 // pixel format are, in dB, measured as ffmpeg's psnr filter does (its psnr_y and psnr_avg).
 QByteArray FrameHash(const AVFrame* frame);

@@ -96,28 +96,18 @@ double SoundFrame(const Source& source) {
              : 0.04;
 }
 
-// Where each stream of the joined file stands: the last decoding time written, and for sound
-// where its next packet goes.
-struct StreamClock {
-  std::optional<int64_t> lastDts;
-  std::optional<int64_t> nextSound;
-  std::optional<int64_t> pieceShift;  // how far the piece's sound moved to follow on, once known
-  std::vector<int64_t> waiting;       // pictures' times not yet given as a decoding time, rising
-  PacketHandle held;                  // the last sound packet, not yet written
-};
-
 // How many pictures decoding may run ahead of display: more than any encoder here reorders.
 constexpr size_t kMostReordering = 8;
 
 // A decoding time for a picture shown at `pts`: the earliest time among the pictures seen that
 // no decoding time has taken yet, once as many as reordering may hold are waiting; rising, and
 // never after the picture's own time.
-int64_t DecodingTime(StreamClock& clock, int64_t pts) {
-  if (clock.waiting.empty())
-    for (size_t i = kMostReordering; i > 0; --i) clock.waiting.push_back(pts - int64_t(i));
-  clock.waiting.insert(std::upper_bound(clock.waiting.begin(), clock.waiting.end(), pts), pts);
-  const int64_t earliest = clock.waiting.front();
-  clock.waiting.erase(clock.waiting.begin());
+int64_t DecodingTime(std::vector<int64_t>& waiting, int64_t pts) {
+  if (waiting.empty())
+    for (size_t i = kMostReordering; i > 0; --i) waiting.push_back(pts - int64_t(i));
+  waiting.insert(std::upper_bound(waiting.begin(), waiting.end(), pts), pts);
+  const int64_t earliest = waiting.front();
+  waiting.erase(waiting.begin());
   return earliest;
 }
 
@@ -133,9 +123,10 @@ class Joiner {
     for (const JoinPiece& piece : pieces) total += piece.length;
     output_ = std::make_unique<OutputFile>(made, *sources_[0], 0, total);
     output_->setChapters(chapters ? segmentChapters() : pieceChapters());
-    clocks_.resize(sources_[0]->context()->nb_streams);
-    keepsNoDecodingTimes_ = QString(output_->format()->name).contains("matroska");
-    joined_.soundFrame = SoundFrame(*sources_[0]);
+    // Matroska keeps no decoding times, and its reader's guesses run backwards around the
+    // pictures a cut re-encoded: they are made afresh from the pictures' own times.
+    streams_ = std::make_unique<JoinedStreams>(*output_, *sources_[0],
+                                               QString(output_->format()->name).contains("matroska"));
   }
 
   Joined run(const std::function<void(double)>& progress) {
@@ -149,9 +140,9 @@ class Joiner {
       offset += pieces_[i].length;
       if (progress) progress(double(i + 1) / double(sources_.size()));
     }
-    writeHeldSound();
+    streams_->finish();
     output_->finish();
-    return joined_;
+    return streams_->joined();
   }
 
  private:
@@ -185,7 +176,7 @@ class Joiner {
 
   // `offset`: what moves the piece's packets to where it starts in the joined file, seconds.
   void copyPiece(Source& source, double offset, bool later) {
-    for (StreamClock& clock : clocks_) clock.pieceShift.reset();
+    streams_->startPiece();
     const AVCodecParameters* video = source.video()->codecpar;
     QByteArray sets = SameExtradata(video, sources_[0]->video()->codecpar) ? QByteArray() : InBandSets(video);
     PacketHandle packet = NewPacket();
@@ -204,90 +195,101 @@ class Joiner {
       // Every piece is written in the first piece's clocks.
       const AVRational timeBase = sources_[0]->stream(index)->time_base;
       av_packet_rescale_ts(packet.get(), in->time_base, timeBase);
-      const bool sound = in->codecpar->codec_type == AVMEDIA_TYPE_AUDIO;
-      if (sound) {
-        placeSound(packet.get(), index, offset, timeBase, later);
-      } else if (place(packet.get(), index, offset, timeBase)) {
-        if (index == source.videoIndex()) ++joined_.frames;
-        // The muxer keeps text subtitles as cues, in streams of their own.
-        if (in->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE)
-          output_->writeCue(index, packet.get());
-        else
-          output_->write(index, packet.get());
-      }
+      streams_->write(index, packet.get(), offset, later);
       av_packet_unref(packet.get());
     }
-  }
-
-  bool place(AVPacket* packet, int index, double offset, AVRational timeBase) {
-    const int64_t shift = Ticks(offset, timeBase);
-    if (packet->pts != AV_NOPTS_VALUE) packet->pts += shift;
-    if (packet->dts != AV_NOPTS_VALUE) packet->dts += shift;
-    StreamClock& clock = clocks_[size_t(index)];
-    // Matroska keeps no decoding times, and its reader's guesses run backwards around the
-    // pictures a cut re-encoded: they are made afresh from the pictures' own times.
-    if (keepsNoDecodingTimes_ && packet->pts != AV_NOPTS_VALUE)
-      packet->dts = index == sources_[0]->videoIndex() ? DecodingTime(clock, packet->pts) : packet->pts;
-    if (packet->dts != AV_NOPTS_VALUE) {
-      // Two cues may start together; two pictures or sound packets may not.
-      const bool cue = sources_[0]->stream(index)->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE;
-      if (clock.lastDts && (packet->dts < *clock.lastDts || (packet->dts == *clock.lastDts && !cue)))
-        throw CutError("The segments' cuts cannot be joined: their decoding times overlap at a join.");
-      clock.lastDts = packet->dts;
-    }
-    return true;
-  }
-
-  // Sound runs on without a gap. At a join either the piece before's last packet (most of it
-  // past its end mark) or this piece's first packets (most of them before its start) go, or
-  // neither, whichever leaves the sound nearest its picture; the piece's sound then moves as one
-  // by what is left (at most half a packet), so that within it every packet keeps its own time.
-  void placeSound(AVPacket* packet, int index, double offset, AVRational timeBase, bool later) {
-    StreamClock& clock = clocks_[size_t(index)];
-    const int64_t ideal = packet->pts + Ticks(offset, timeBase);
-    const int64_t duration = packet->duration;
-    if (!clock.pieceShift) {
-      while (clock.nextSound) {
-        const int64_t keepBoth = *clock.nextSound - ideal, dropHead = *clock.nextSound - (ideal + duration);
-        const int64_t dropTail = clock.held ? clock.held->pts - ideal : keepBoth;
-        if (clock.held && std::abs(dropTail) <= std::min(std::abs(keepBoth), std::abs(dropHead))) {
-          clock.nextSound = clock.held->pts;
-          clock.held.reset();
-          continue;
-        }
-        if (std::abs(dropHead) < std::abs(keepBoth)) return;
-        break;
-      }
-      clock.pieceShift = clock.nextSound ? *clock.nextSound - ideal : 0;
-      if (later && index == sources_[0]->firstAudio())
-        joined_.soundOffsetAtJoins =
-            std::max(joined_.soundOffsetAtJoins, std::abs(Seconds(*clock.pieceShift, timeBase)));
-    }
-    // A piece's own start trims are its own; here the sound runs on.
-    if (later) av_packet_free_side_data(packet);
-    packet->dts = packet->pts = ideal + *clock.pieceShift;
-    if (clock.nextSound && packet->pts < *clock.nextSound - duration / 2) return;
-    clock.nextSound = packet->pts + duration;
-    // Each packet waits for the next: at a join it may yet go.
-    if (clock.held) output_->write(index, clock.held.get());
-    clock.held = ClonePacket(packet);
-  }
-
-  void writeHeldSound() {
-    for (size_t index = 0; index < clocks_.size(); ++index)
-      if (clocks_[index].held) output_->write(int(index), clocks_[index].held.get());
   }
 
   const std::vector<JoinPiece>& pieces_;
   QString made_;
   std::vector<std::unique_ptr<Source>> sources_;
   std::unique_ptr<OutputFile> output_;
-  std::vector<StreamClock> clocks_;
-  bool keepsNoDecodingTimes_ = false;
-  Joined joined_;
+  std::unique_ptr<JoinedStreams> streams_;
 };
 
 }  // namespace
+
+JoinedStreams::JoinedStreams(OutputFile& output, const Source& first, bool remakeDecodingTimes)
+    : output_(output),
+      first_(first),
+      clocks_(first.context()->nb_streams),
+      remakeDecodingTimes_(remakeDecodingTimes) {
+  joined_.soundFrame = SoundFrame(first);
+}
+
+void JoinedStreams::startPiece() {
+  for (StreamClock& clock : clocks_) clock.pieceShift.reset();
+}
+
+void JoinedStreams::write(int index, AVPacket* packet, double offset, bool later) {
+  const AVMediaType type = first_.stream(index)->codecpar->codec_type;
+  if (type == AVMEDIA_TYPE_AUDIO) return placeSound(packet, index, offset, later);
+  place(packet, index, offset);
+  if (index == first_.videoIndex()) ++joined_.frames;
+  // The muxer keeps text subtitles as cues, in streams of their own.
+  if (type == AVMEDIA_TYPE_SUBTITLE)
+    output_.writeCue(index, packet);
+  else
+    output_.write(index, packet);
+}
+
+void JoinedStreams::place(AVPacket* packet, int index, double offset) {
+  const AVRational timeBase = first_.stream(index)->time_base;
+  const int64_t shift = Ticks(offset, timeBase);
+  if (packet->pts != AV_NOPTS_VALUE) packet->pts += shift;
+  if (packet->dts != AV_NOPTS_VALUE) packet->dts += shift;
+  StreamClock& clock = clocks_[size_t(index)];
+  if (remakeDecodingTimes_ && packet->pts != AV_NOPTS_VALUE)
+    packet->dts = index == first_.videoIndex() ? DecodingTime(clock.waiting, packet->pts) : packet->pts;
+  if (packet->dts != AV_NOPTS_VALUE) {
+    // Two cues may start together; two pictures or sound packets may not.
+    const bool cue = first_.stream(index)->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE;
+    if (clock.lastDts && (packet->dts < *clock.lastDts || (packet->dts == *clock.lastDts && !cue)))
+      throw CutError("The segments' cuts cannot be joined: their decoding times overlap at a join.");
+    clock.lastDts = packet->dts;
+  }
+}
+
+// Sound runs on without a gap. At a join either the piece before's last packet (most of it
+// past its end mark) or this piece's first packets (most of them before its start) go, or
+// neither, whichever leaves the sound nearest its picture; the piece's sound then moves as one
+// by what is left (at most half a packet), so that within it every packet keeps its own time.
+void JoinedStreams::placeSound(AVPacket* packet, int index, double offset, bool later) {
+  const AVRational timeBase = first_.stream(index)->time_base;
+  StreamClock& clock = clocks_[size_t(index)];
+  const int64_t ideal = packet->pts + Ticks(offset, timeBase);
+  const int64_t duration = packet->duration;
+  if (!clock.pieceShift) {
+    while (clock.nextSound) {
+      const int64_t keepBoth = *clock.nextSound - ideal, dropHead = *clock.nextSound - (ideal + duration);
+      const int64_t dropTail = clock.held ? clock.held->pts - ideal : keepBoth;
+      if (clock.held && std::abs(dropTail) <= std::min(std::abs(keepBoth), std::abs(dropHead))) {
+        clock.nextSound = clock.held->pts;
+        clock.held.reset();
+        continue;
+      }
+      if (std::abs(dropHead) < std::abs(keepBoth)) return;
+      break;
+    }
+    clock.pieceShift = clock.nextSound ? *clock.nextSound - ideal : 0;
+    if (later && index == first_.firstAudio())
+      joined_.soundOffsetAtJoins =
+          std::max(joined_.soundOffsetAtJoins, std::abs(Seconds(*clock.pieceShift, timeBase)));
+  }
+  // A piece's own start trims are its own; here the sound runs on.
+  if (later) av_packet_free_side_data(packet);
+  packet->dts = packet->pts = ideal + *clock.pieceShift;
+  if (clock.nextSound && packet->pts < *clock.nextSound - duration / 2) return;
+  clock.nextSound = packet->pts + duration;
+  // Each packet waits for the next: at a join it may yet go.
+  if (clock.held) output_.write(index, clock.held.get());
+  clock.held = ClonePacket(packet);
+}
+
+void JoinedStreams::finish() {
+  for (size_t index = 0; index < clocks_.size(); ++index)
+    if (clocks_[index].held) output_.write(int(index), clocks_[index].held.get());
+}
 
 double FirstFrameAfter(Source& source, double start) {
   const AVRational timeBase = source.video()->time_base;

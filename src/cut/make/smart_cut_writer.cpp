@@ -77,17 +77,16 @@ struct ReEncodedPart {
 
 class SmartCutWriter {
  public:
-  SmartCutWriter(Source& source, const SmartCutLayout& layout, const Stretch& stretch, const QString& made,
-                 const std::function<void(double)>& progress)
+  SmartCutWriter(Source& source, const SmartCutLayout& layout, const Stretch& stretch, bool trimsSound,
+                 CutSink& sink, const std::function<void(double)>& progress)
       : source_(source),
         layout_(layout),
         stretch_(stretch),
         startSeconds_(Seconds(stretch.start, source.video()->time_base)),
         endSeconds_(Seconds(stretch.end, source.video()->time_base)),
-        output_(made, source, startSeconds_, endSeconds_),
+        sink_(sink),
         progress_(progress),
-        video_(layout.reorderDepth,
-               [this](PacketHandle packet) { output_.write(source_.videoIndex(), packet.get()); }) {
+        trimsSound_(trimsSound) {
     const AVCodecParameters* video = source.video()->codecpar;
     codec_ = video->codec_id;
     sets_ = ParameterSets(codec_,
@@ -105,9 +104,6 @@ class SmartCutWriter {
   }
 
   SmartCutMade write() {
-    std::vector<Cue> cues = ReadCues(source_, startSeconds_, endSeconds_, output_);
-    output_.start();
-    for (Cue& cue : cues) output_.writeCue(cue.sourceIndex, cue.packet.get());
     // From a second before the start too, where a demuxer keeps sound that starts before the frame.
     const int64_t decodeFrom = head_ ? layout_.headDecodeFrom : layout_.entry;
     source_.seekVideo(std::min(decodeFrom, stretch_.start - Ticks(1, source_.video()->time_base)));
@@ -122,8 +118,6 @@ class SmartCutWriter {
     releaseHead();
     copyDone_ = true;
     releaseTail();
-    video_.finish();
-    output_.finish();
     return std::move(made_);
   }
 
@@ -170,7 +164,7 @@ class SmartCutWriter {
     packet->dts = packet->dts == AV_NOPTS_VALUE ? packet->pts : packet->dts - origin;
     if (!made_.firstSound && packet->stream_index == source_.firstAudio())
       made_.firstSound = Seconds(packet->pts, stream->time_base);
-    output_.write(packet->stream_index, packet);
+    sink_.sound(packet->stream_index, packet);
   }
 
   void takeVideo(AVPacket* packet) {
@@ -212,7 +206,7 @@ class SmartCutWriter {
     if (head_ && !headReleased_) {
       held_.push_back(std::move(copied));
     } else {
-      video_.push(std::move(copied));
+      sink_.video(std::move(copied));
     }
   }
 
@@ -221,9 +215,9 @@ class SmartCutWriter {
     headReleased_ = true;
     if (head_) {
       made_.reEncoded += int(head_->packets.size());
-      for (PacketHandle& packet : head_->packets) video_.push(std::move(packet));
+      for (PacketHandle& packet : head_->packets) sink_.video(std::move(packet));
     }
-    for (PacketHandle& packet : held_) video_.push(std::move(packet));
+    for (PacketHandle& packet : held_) sink_.video(std::move(packet));
     held_.clear();
   }
 
@@ -232,7 +226,7 @@ class SmartCutWriter {
     releaseHead();
     tailReleased_ = true;
     made_.reEncoded += int(tail_->packets.size());
-    for (PacketHandle& packet : tail_->packets) video_.push(std::move(packet));
+    for (PacketHandle& packet : tail_->packets) sink_.video(std::move(packet));
   }
 
   void report() {
@@ -246,16 +240,15 @@ class SmartCutWriter {
   const SmartCutLayout& layout_;
   const Stretch stretch_;
   const double startSeconds_, endSeconds_;
-  OutputFile output_;
+  CutSink& sink_;
   std::function<void(double)> progress_;
-  DecodingTimes video_;
   AVCodecID codec_ = AV_CODEC_ID_NONE;
   QList<QByteArray> sets_;
   std::unique_ptr<ReEncodedPart> head_, tail_;
   std::vector<PacketHandle> held_;
   std::set<int> audioDone_;
   std::map<int, std::deque<PacketHandle>> preRoll_;
-  const bool trimsSound_ = output_.facts().trimsSound;
+  const bool trimsSound_;
   bool copying_ = false, copyDone_ = false, headReleased_ = false, tailReleased_ = false;
   double work_ = 0;
   SmartCutMade made_;
@@ -263,9 +256,44 @@ class SmartCutWriter {
 
 }  // namespace
 
+SmartCutMade WriteStretch(Source& source, const SmartCutLayout& layout, const Stretch& stretch,
+                          bool trimsSound, CutSink& sink, const std::function<void(double)>& progress) {
+  return SmartCutWriter(source, layout, stretch, trimsSound, sink, progress).write();
+}
+
+namespace {
+
+// A single cut's packets straight into its file, the video's decoding times made from its own.
+class FileSink : public CutSink {
+ public:
+  FileSink(OutputFile& output, const Source& source, int reorderDepth)
+      : output_(output), video_(reorderDepth, [this, index = source.videoIndex()](PacketHandle packet) {
+          output_.write(index, packet.get());
+        }) {}
+  void video(PacketHandle packet) override { video_.push(std::move(packet)); }
+  void sound(int sourceIndex, AVPacket* packet) override { output_.write(sourceIndex, packet); }
+  void finish() { video_.finish(); }
+
+ private:
+  OutputFile& output_;
+  DecodingTimes video_;
+};
+
+}  // namespace
+
 SmartCutMade WriteSmartCut(Source& source, const SmartCutLayout& layout, const Stretch& stretch,
                            const QString& made, const std::function<void(double)>& progress) {
-  return SmartCutWriter(source, layout, stretch, made, progress).write();
+  const AVRational timeBase = source.video()->time_base;
+  const double start = Seconds(stretch.start, timeBase), end = Seconds(stretch.end, timeBase);
+  OutputFile output(made, source, start, end);
+  std::vector<Cue> cues = ReadCues(source, start, end, output);
+  output.start();
+  for (Cue& cue : cues) output.writeCue(cue.sourceIndex, cue.packet.get());
+  FileSink sink(output, source, layout.reorderDepth);
+  SmartCutMade result = WriteStretch(source, layout, stretch, output.facts().trimsSound, sink, progress);
+  sink.finish();
+  output.finish();
+  return result;
 }
 
 }  // namespace vintrel::cut
