@@ -22,15 +22,15 @@ PictureGrabber::~PictureGrabber() = default;
 
 namespace {
 
-QSize Fitted(const AVFrame* frame, QSize box) {
+QSize fittedSize(const AVFrame* frame, QSize box) {
   const double aspect = frame->sample_aspect_ratio.num > 0 ? av_q2d(frame->sample_aspect_ratio) : 1.0;
   QSize shape(std::max(1, int(frame->width * aspect)), frame->height);
   shape.scale(box, Qt::KeepAspectRatio);
   return shape.expandedTo(QSize(2, 2));
 }
 
-QImage Scaled(const AVFrame* frame, QSize box) {
-  const QSize size = Fitted(frame, box);
+QImage scaledPicture(const AVFrame* frame, QSize box) {
+  const QSize size = fittedSize(frame, box);
   SwsContext* scaler =
       sws_getContext(frame->width, frame->height, AVPixelFormat(frame->format), size.width(), size.height(),
                      AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
@@ -58,7 +58,7 @@ QImage PictureGrabber::pictureAt(double seconds, QSize size) {
     for (int read = 0; picture.isNull() && read < 400 && source.read(packet.get()); ++read) {
       if (packet->stream_index == source.videoIndex())
         open_->decoder->send(packet.get(), [&](AVFrame* frame) {
-          if (picture.isNull()) picture = Scaled(frame, size);
+          if (picture.isNull()) picture = scaledPicture(frame, size);
         });
       av_packet_unref(packet.get());
     }
