@@ -46,6 +46,11 @@ class StampedDialogs : public FileDialogs {
     returned_ = Clock::now();
     return path;
   }
+  std::optional<SaveAnswer> chooseFileToSaveWithChoice(const FileDialogRequest& request) override {
+    auto answer = real_.chooseFileToSaveWithChoice(request);
+    returned_ = Clock::now();
+    return answer;
+  }
 
  private:
   QtFileDialogs real_;
