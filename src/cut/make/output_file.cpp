@@ -26,6 +26,17 @@ unsigned KeptCodecTag(const AVOutputFormat* format, const AVCodecParameters* in)
   return av_codec_get_id(format->codec_tag, in->codec_tag) == in->codec_id ? in->codec_tag : 0;
 }
 
+// A new, empty chapter at the end of the file's list.
+AVChapter* AppendChapter(AVFormatContext* context) {
+  auto* chapter = static_cast<AVChapter*>(av_mallocz(sizeof(AVChapter)));
+  if (!chapter || av_dynarray_add_nofree(&context->chapters, reinterpret_cast<int*>(&context->nb_chapters),
+                                         chapter) < 0) {
+    av_free(chapter);
+    throw std::bad_alloc();
+  }
+  return chapter;
+}
+
 }  // namespace
 
 const AVOutputFormat* OutputFormat(const QString& path) {
@@ -109,12 +120,7 @@ void OutputFile::addChapters(const AVFormatContext* input, double start, double 
     const double from = Seconds(chapter->start, chapter->time_base),
                  to = Seconds(chapter->end, chapter->time_base);
     if (to <= start || from >= end) continue;
-    AVChapter* kept = static_cast<AVChapter*>(av_mallocz(sizeof(AVChapter)));
-    if (!kept || av_dynarray_add_nofree(&context_->chapters, reinterpret_cast<int*>(&context_->nb_chapters),
-                                        kept) < 0) {
-      av_free(kept);
-      throw std::bad_alloc();
-    }
+    AVChapter* kept = AppendChapter(context_.get());
     kept->id = chapter->id;
     kept->time_base = chapter->time_base;
     kept->start = Ticks(std::max(from, start) - start, chapter->time_base);
@@ -174,12 +180,7 @@ void OutputFile::setChapters(const std::vector<Chapter>& chapters) {
   context_->nb_chapters = 0;
   const AVRational milliseconds{1, 1000};
   for (const Chapter& chapter : chapters) {
-    auto* made = static_cast<AVChapter*>(av_mallocz(sizeof(AVChapter)));
-    if (!made || av_dynarray_add_nofree(&context_->chapters, reinterpret_cast<int*>(&context_->nb_chapters),
-                                        made) < 0) {
-      av_free(made);
-      throw std::bad_alloc();
-    }
+    AVChapter* made = AppendChapter(context_.get());
     made->id = context_->nb_chapters;
     made->time_base = milliseconds;
     made->start = Ticks(chapter.start, milliseconds);
