@@ -5,9 +5,12 @@
 #include <QApplication>
 #include <clocale>
 
+#include "platform/standard_descriptors.h"
 #include "private_settings.h"
 
 int main(int argc, char** argv) {
+  // As the program does: the tests' own X connection must not sit on a closed standard input.
+  vintrel::keepStandardDescriptorsOpen();
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   testsettings::UsePrivateSettings();
   QApplication app(argc, argv);

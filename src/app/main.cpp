@@ -10,6 +10,7 @@
 #include "app/main_window.h"
 #include "app/window_watch.h"
 #include "platform/qt_platform.h"
+#include "platform/standard_descriptors.h"
 #include "player/mpv_player.h"
 #include "save/cut_job.h"
 #include "version.h"
@@ -114,6 +115,7 @@ int runWindow(QApplication& app, RealWorld& world, const vintrel::StartRequest& 
 }  // namespace
 
 int main(int argc, char** argv) {
+  vintrel::keepStandardDescriptorsOpen();
   if (const std::optional<int> answered =
           answerWithoutWindow(vintrel::parseStartArguments(argumentsOf(argc, argv))))
     return *answered;

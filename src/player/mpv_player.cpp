@@ -13,6 +13,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/standard_descriptors.h"
+
 namespace vintrel {
 
 namespace {
@@ -59,6 +61,7 @@ QString errorText(int mpvError) { return QString::fromUtf8(mpv_error_string(mpvE
 }  // namespace
 
 MpvPlayer::MpvPlayer(const MpvOptions& options, QObject* parent) : Player(parent) {
+  keepStandardDescriptorsOpen();
   // libmpv reads and writes numbers itself and refuses to start unless LC_NUMERIC is "C";
   // QApplication may have set it from the user's locale.
   std::setlocale(LC_NUMERIC, "C");
@@ -139,6 +142,8 @@ uint64_t MpvPlayer::command(std::initializer_list<const char*> args) {
 }
 
 void MpvPlayer::open(const QString& path) {
+  // An earlier video output's driver probe may have closed descriptor 0: not the video's.
+  keepStandardDescriptorsOpen();
   path_ = path;
   loadLog_.clear();
   loadFailure_.reset();

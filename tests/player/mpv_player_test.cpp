@@ -3,6 +3,8 @@
 #include "player/mpv_player.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -320,3 +322,16 @@ TEST_F(MpvPlayerTest, CloseLetsGoOfTheFileAndOpenLoadsAgain) {
 }
 
 }  // namespace
+
+// Some graphics drivers, probed where there is no GPU, close descriptor 0 without having opened
+// it. Had the next video landed on 0, the next such close would take it from under the player.
+TEST_F(MpvPlayerTest, AStrayCloseOfDescriptorZeroTakesNothingThePlayerNeeds) {
+  ASSERT_GT(Open(g_clip), 0);
+  ::close(0);
+  ASSERT_NEAR(Open(g_short), 2.0, 0.05);
+  struct stat zero = {}, null = {};
+  ASSERT_EQ(::fstat(0, &zero), 0);
+  ASSERT_EQ(::stat("/dev/null", &null), 0);
+  EXPECT_TRUE(S_ISCHR(zero.st_mode) && zero.st_rdev == null.st_rdev) << "descriptor 0 is not /dev/null";
+  EXPECT_TRUE(PollUntil([&] { return Pos() > 0.3; }));
+}
