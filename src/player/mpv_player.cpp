@@ -145,6 +145,7 @@ void MpvPlayer::open(const QString& path) {
   // An earlier video output's driver probe may have closed descriptor 0: not the video's.
   keepStandardDescriptorsOpen();
   path_ = path;
+  judgeRequest_ = 0;  // an answer about the file before is not about this one
   loadLog_.clear();
   loadFailure_.reset();
   seek_.dropped();
@@ -166,6 +167,7 @@ void MpvPlayer::open(const QString& path) {
 
 void MpvPlayer::close() {
   load_.stopped();
+  judgeRequest_ = 0;
   loadTimeout_.stop();
   seek_.dropped();
   command({"stop"});
@@ -227,34 +229,62 @@ void MpvPlayer::fail(const QString& reason) {
   if (wasLoading) emit failed(reason);
 }
 
-bool MpvPlayer::hasAudioOrVideo() {
-  mpv_node tracks;
-  if (mpv_get_property(mpv_, "track-list", MPV_FORMAT_NODE, &tracks) < 0) return false;
-  bool found = false;
-  if (tracks.format == MPV_FORMAT_NODE_ARRAY) {
-    for (int i = 0; i < tracks.u.list->num && !found; ++i) {
-      const mpv_node& track = tracks.u.list->values[i];
-      if (track.format != MPV_FORMAT_NODE_MAP) continue;
-      for (int k = 0; k < track.u.list->num; ++k) {
-        const mpv_node& v = track.u.list->values[k];
-        if (std::strcmp(track.u.list->keys[k], "type") == 0 && v.format == MPV_FORMAT_STRING &&
-            (std::strcmp(v.u.string, "video") == 0 || std::strcmp(v.u.string, "audio") == 0)) {
-          found = true;
-        }
-      }
+namespace {
+
+bool hasAudioOrVideo(const mpv_node& tracks) {
+  if (tracks.format != MPV_FORMAT_NODE_ARRAY) return false;
+  for (int i = 0; i < tracks.u.list->num; ++i) {
+    const mpv_node& track = tracks.u.list->values[i];
+    if (track.format != MPV_FORMAT_NODE_MAP) continue;
+    for (int k = 0; k < track.u.list->num; ++k) {
+      const mpv_node& v = track.u.list->values[k];
+      if (std::strcmp(track.u.list->keys[k], "type") == 0 && v.format == MPV_FORMAT_STRING &&
+          (std::strcmp(v.u.string, "video") == 0 || std::strcmp(v.u.string, "audio") == 0))
+        return true;
     }
   }
-  mpv_free_node_contents(&tracks);
-  return found;
+  return false;
 }
 
-void MpvPlayer::judgeLoadedFile() {
+}  // namespace
+
+void MpvPlayer::askForJudgement() {
+  judgeRequest_ = ++lastRequest_;
+  judgedStreams_.reset();
+  judgedLength_.reset();
+  // Answered in this order, each in a reply event (handlePropertyReply).
+  if (mpv_get_property_async(mpv_, judgeRequest_, "track-list", MPV_FORMAT_NODE) < 0 ||
+      mpv_get_property_async(mpv_, judgeRequest_, "duration", MPV_FORMAT_DOUBLE) < 0) {
+    judgeRequest_ = 0;
+    fail("the player did not say what the file holds");
+  }
+}
+
+void MpvPlayer::handlePropertyReply(const mpv_event& event) {
+  if (judgeRequest_ == 0 || event.reply_userdata != judgeRequest_ || !load_.loading()) return;
+  const auto* property = static_cast<const mpv_event_property*>(event.data);
+  const bool ok = event.error >= 0 && property != nullptr;
+  if (ok && std::strcmp(property->name, "track-list") == 0) {
+    judgedStreams_ =
+        property->format == MPV_FORMAT_NODE && hasAudioOrVideo(*static_cast<mpv_node*>(property->data));
+  } else if (ok && std::strcmp(property->name, "duration") == 0 && property->format == MPV_FORMAT_DOUBLE) {
+    judgedLength_ = *static_cast<double*>(property->data);
+  } else if (property != nullptr && std::strcmp(property->name, "track-list") == 0) {
+    judgedStreams_ = false;
+  } else {
+    judgedLength_ = 0;  // a still picture has no duration at all
+  }
+  if (!judgedStreams_ || !judgedLength_) return;
+  judgeRequest_ = 0;
+  judgeLoadedFile(*judgedStreams_, *judgedLength_);
+}
+
+void MpvPlayer::judgeLoadedFile(bool hasStreams, double length) {
   // libmpv also "plays" what a cutter cannot use: a file without pictures or sound, or a
   // still picture, which has no length.
-  double length = 0;
-  if (!hasAudioOrVideo()) {
+  if (!hasStreams) {
     fail("it has neither video nor sound");
-  } else if (mpv_get_property(mpv_, "duration", MPV_FORMAT_DOUBLE, &length) < 0 || !(length > 0)) {
+  } else if (!(length > 0)) {
     fail("it has no length (a still picture?)");
   } else {
     load_.accepted();
@@ -274,7 +304,10 @@ void MpvPlayer::handleEvent(const mpv_event& event) {
       load_.entryStarted(static_cast<const mpv_event_start_file*>(event.data)->playlist_entry_id);
       break;
     case MPV_EVENT_FILE_LOADED:
-      if (load_.fileLoaded()) judgeLoadedFile();
+      if (load_.fileLoaded()) askForJudgement();
+      break;
+    case MPV_EVENT_GET_PROPERTY_REPLY:
+      handlePropertyReply(event);
       break;
     case MPV_EVENT_END_FILE:
       handleEndFile(event);
@@ -309,7 +342,7 @@ void MpvPlayer::handleCommandReply(const mpv_event& event) {
       }
     }
     // The entry may already have loaded before its reply was read.
-    if (load_.entryNamed(entry)) judgeLoadedFile();
+    if (load_.entryNamed(entry)) askForJudgement();
   }
   seek_.replied(event.reply_userdata, event.error >= 0);
 }

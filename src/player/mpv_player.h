@@ -61,9 +61,10 @@ class MpvPlayer : public Player {
   void handleEndFile(const mpv_event& event);
   void handleLogMessage(const mpv_event& event);
   void handlePropertyChange(const mpv_event& event);
-  void judgeLoadedFile();
+  void askForJudgement();
+  void handlePropertyReply(const mpv_event& event);
+  void judgeLoadedFile(bool hasStreams, double length);
   void fail(const QString& reason);
-  bool hasAudioOrVideo();
   uint64_t command(std::initializer_list<const char*> args);
   void seekTo(double seconds, const char* flags);
 
@@ -74,6 +75,11 @@ class MpvPlayer : public Player {
   QString path_;
   uint64_t lastRequest_ = 0;
   LoadState load_;
+  // A loaded file is judged from its track list and length, asked without waiting: libmpv
+  // answers a blocking question only once it has set up the decoders and the output.
+  uint64_t judgeRequest_ = 0;
+  std::optional<bool> judgedStreams_;
+  std::optional<double> judgedLength_;
   QString loadLog_;  // libmpv's first error line while loading
   // Why the awaited file did not load, told once the queue is drained: libmpv hands out
   // its log lines (which name the cause) only after the events queued with them.
