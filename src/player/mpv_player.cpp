@@ -1,8 +1,11 @@
 #include "player/mpv_player.h"
 
+#include <fcntl.h>
 #include <mpv/client.h>
+#include <unistd.h>
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -41,7 +44,7 @@ constexpr FixedOption kFixedOptions[] = {
     // Without a GPU driver (software OpenGL: llvmpipe; remote X; Xvfb) libmpv's gpu output
     // leaves the picture black in some starts, and so does the SDL output that libmpv's own
     // list tries next: the software renderer is refused, and the embedded player's list
-    // (makeEmbeddedPlayer) goes on to x11. With a GPU the gpu output is used.
+    // (makeEmbeddedPlayer) goes on to x11; with no GPU device at all it starts there.
     {"gpu-sw", "no", false},
     // OpenGL only: Vulkan's device probe closes descriptor 0 with Mesa's software driver where
     // there is no GPU. That number then goes to the next file opened, often the video itself,
@@ -408,11 +411,31 @@ void MpvPlayer::handlePropertyChange(const mpv_event& event) {
   }
 }
 
+namespace {
+
+// A GPU the kernel drives shows as a render node. Without one the gpu output could only use the
+// software renderer, which it refuses (gpu-sw above), after probing every context it knows: one of
+// them (DRM, libmpv 0.40) closes descriptor 0 on its way out, which the x11 output that follows
+// may already hold. So without a GPU the x11 output is asked for at once.
+bool hasGpuDevice() {
+  const QDir dri("/dev/dri");
+  for (const QString& node : dri.entryList({"renderD*"}, QDir::System)) {
+    const int fd = ::open(QFile::encodeName(dri.filePath(node)).constData(), O_RDWR | O_CLOEXEC);
+    if (fd >= 0) {
+      ::close(fd);
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
 std::unique_ptr<Player> makeEmbeddedPlayer(QWidget* videoArea, const QString& vo, const QString& ao) {
   MpvOptions options;
   if (QGuiApplication::platformName() == "xcb") {
     options.wid = static_cast<qint64>(videoArea->winId());
-    options.vo = "gpu,x11";  // see gpu-sw above
+    options.vo = hasGpuDevice() ? "gpu,x11" : "x11";
   } else {
     options.vo = "null";  // nowhere of ours to draw; better no picture than a stray window
   }
