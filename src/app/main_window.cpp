@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QResizeEvent>
 #include <QScreen>
+#include <algorithm>
 
 #include "about/links.h"
 #include "app/layout.h"
@@ -190,8 +191,13 @@ void MainWindow::showHoverPicture(const QImage& picture) {
   if (!positionSlider->underMouse() || !isVisible()) return;
   hoverPicture->setPixmap(QPixmap::fromImage(picture));
   hoverPicture->adjustSize();
+  // Over the picture, never over the buttons beside it: a click on Mark End made while the picture
+  // was still up went to the picture.
   const QPoint sliderTop = positionSlider->mapToGlobal(QPoint(0, 0));
-  hoverPicture->move(hoverAt_.x() - hoverPicture->width() / 2, sliderTop.y() - hoverPicture->height() - 4);
+  const int left =
+      std::clamp(hoverAt_.x() - hoverPicture->width() / 2, sliderTop.x(),
+                 std::max(sliderTop.x(), sliderTop.x() + positionSlider->width() - hoverPicture->width()));
+  hoverPicture->move(left, sliderTop.y() - hoverPicture->height() - 4);
   hoverPicture->show();
 }
 

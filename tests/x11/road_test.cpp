@@ -292,6 +292,21 @@ TEST(Road, NothingLosesThePlaceAndADragShowsThePicture) {
   EXPECT_GT(rig.Position(), 19.5) << "a step past the end went back to the start";
   EXPECT_EQ(w.positionSlider->value(), 20);
   EXPECT_GT(PictureCoverage(w), 0.5);
+
+  // Resting on the slider's end brings up the picture under the pointer, above the slider and
+  // over no button: a real click on Mark End at once (before the window has seen the pointer
+  // leave) still marks.
+  const QPoint rest =
+      w.positionSlider->mapToGlobal(QPoint(w.positionSlider->width() - 25, w.positionSlider->height() / 2));
+  g_x->Run("xdotool", {"mousemove", "--sync", QString::number(rest.x()), QString::number(rest.y())});
+  ASSERT_TRUE(WaitFor([&] { return w.hoverPicture->isVisible(); }, 5000)) << "no picture under the pointer";
+  const QRect markEnd(w.markEndButton->mapToGlobal(QPoint(0, 0)), w.markEndButton->size());
+  EXPECT_LE(w.hoverPicture->geometry().right(),
+            w.positionSlider->mapToGlobal(QPoint(0, 0)).x() + w.positionSlider->width());
+  const double endBefore = w.session().markEnd();
+  g_x->Click(markEnd.center());
+  EXPECT_TRUE(WaitFor([&] { return w.session().markEnd() != endBefore; }, 3000))
+      << "the click went to the picture";
 }
 
 TEST(Road, SaveTheCutAndReplaceItOnlyAfterYes) {
