@@ -237,6 +237,13 @@ INSTANTIATE_TEST_SUITE_P(
                  {"--keep", "1.5-3.4,5-7.7,9-11", "--chapters"},
                  {{1.5, 3.4}, {5, 7.7}, {9, 11}},
                  {"Segment 1", "Segment 2", "Segment 3"}},
+        // Re-encoded whole, the stretches are cut on their own and joined in a second pass.
+        JoinCase{"Keep3_ReEncoded_Mkv",
+                 "mkv",
+                 kAac,
+                 {"--reencode", "--keep", "1.5-3.4,5-7.7,9-11", "--chapters"},
+                 {{1.5, 3.4}, {5, 7.7}, {9, 11}},
+                 {"Segment 1", "Segment 2", "Segment 3"}},
         JoinCase{
             "Remove2_Ac3_Mkv", "mkv", kAc3, {"--remove", "2.5-4.2,7-9.6"}, {{0, 2.5}, {4.2, 7}, {9.6, 12}}},
         JoinCase{"Keep3_Opus_Mkv",
