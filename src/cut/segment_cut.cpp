@@ -27,6 +27,11 @@ QString SegmentTitle(int number, const Segment& segment) {
 
 namespace {
 
+// The chapter a joined file gives a segment: its name, else its number.
+QString ChapterTitle(size_t index, const Segment& segment) {
+  return segment.name.isEmpty() ? QString("Segment %1").arg(index + 1) : segment.name;
+}
+
 // The stretches a request cuts, checked against the video.
 SegmentList CheckedStretches(const CutArguments& request, double videoEnd) {
   if (const QString problem = SegmentListProblem(request.segments, videoEnd); !problem.isEmpty())
@@ -142,8 +147,7 @@ std::optional<CutReport> TryOnePass(const CutArguments& request, const SegmentLi
   std::optional<QStringList> titles;
   if (request.chapters) {
     titles.emplace();
-    for (size_t i = 0; i < stretches.size(); ++i)
-      *titles << (stretches[i].name.isEmpty() ? QString("Segment %1").arg(i + 1) : stretches[i].name);
+    for (size_t i = 0; i < stretches.size(); ++i) *titles << ChapterTitle(i, stretches[i]);
   }
   const QString made = files.path("joined." + LowerExtension(request.output));
   JoinedInOnePass written;
@@ -216,9 +220,8 @@ CutReport RunJoined(const CutArguments& request, const SegmentList& stretches, d
                      },
                      observer.phase};
     const CutReport made = RunCut(single, part);
-    const QString title = stretches[i].name.isEmpty() ? QString("Segment %1").arg(i + 1) : stretches[i].name;
     pieces.push_back({single.output, std::min(stretches[i].end, videoEnd) - stretches[i].start,
-                      FirstFrameAfter(source, stretches[i].start), title});
+                      FirstFrameAfter(source, stretches[i].start), ChapterTitle(i, stretches[i])});
     segmentReports += SegmentTitle(int(i) + 1, stretches[i]) + "\n" + Indented(made.text) + "\n";
   }
   if (observer.phase) observer.phase(CutPhase::kCopying);

@@ -10,10 +10,6 @@
 #include "cut/cut_plan.h"
 #include "cut/media/containers.h"
 
-extern "C" {
-#include <libavutil/intreadwrite.h>
-}
-
 namespace vintrel::cut {
 
 namespace {
@@ -60,16 +56,6 @@ struct ReadBack {
   std::optional<double> audioFirst;
   double audioEnd = 0;
 };
-
-// Where a sound packet is first heard: after the samples its side data says to skip.
-double HeardFrom(const AVPacket* packet, const AVStream* stream) {
-  double first = Seconds(packet->pts, stream->time_base);
-  size_t size = 0;
-  if (const uint8_t* skip = av_packet_get_side_data(packet, AV_PKT_DATA_SKIP_SAMPLES, &size);
-      skip && size >= 4)
-    first += AV_RL32(skip) / double(stream->codecpar->sample_rate);
-  return first;
-}
 
 ReadBack ReadJoinedTimes(const QString& made, const std::vector<Place>& places) {
   Source file(made);
@@ -126,12 +112,7 @@ Found MeasureStretch(Source& file, double clockOrigin, const Place& place, const
   const int compared = int(sample.copied.size());
   found.decodeErrors = DecodeVideoFrom(file, Ticks(first, timeBase), [&](AVFrame* frame) {
     if (FrameTime(frame, timeBase) < first) return false;
-    if (index == 0)
-      if (const std::optional<Psnr> psnr = PicturePsnr(frame, sample.first.get()))
-        found.firstFramePsnr = psnr->average;
-    const int copiedIndex = index - headFrames;
-    if (copiedIndex >= 0 && copiedIndex < compared && FrameHash(frame) == sample.copied[size_t(copiedIndex)])
-      ++found.copiedMatching;
+    const int copiedIndex = TallyPicture(frame, index, headFrames, sample, found);
     ++index;
     return copiedIndex + 1 >= compared;
   });

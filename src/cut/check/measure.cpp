@@ -42,12 +42,7 @@ void ReadTimes(AVFormatContext* context, int video, int audio, Found& found) {
     const AVStream* stream = context->streams[packet->stream_index];
     if (packet->stream_index == video && !(packet->flags & AV_PKT_FLAG_DISCARD)) ++frames;
     if (packet->stream_index == audio && packet->pts != AV_NOPTS_VALUE) {
-      double first = Seconds(packet->pts, stream->time_base);
-      size_t size = 0;
-      if (const uint8_t* skip = av_packet_get_side_data(packet.get(), AV_PKT_DATA_SKIP_SAMPLES, &size);
-          skip && size >= 4)
-        first += AV_RL32(skip) / double(stream->codecpar->sample_rate);
-      if (!found.audioFirst) found.audioFirst = first;
+      if (!found.audioFirst) found.audioFirst = HeardFrom(packet.get(), stream);
       audioEnd = std::max(audioEnd, Seconds(packet->pts + packet->duration, stream->time_base));
     }
     av_packet_unref(packet.get());
@@ -166,6 +161,26 @@ int StreamRotation(const AVStream* stream) {
   return std::isnan(degrees) ? 0 : int(std::lround(degrees));
 }
 
+double HeardFrom(const AVPacket* packet, const AVStream* stream) {
+  double first = Seconds(packet->pts, stream->time_base);
+  size_t size = 0;
+  if (const uint8_t* skip = av_packet_get_side_data(packet, AV_PKT_DATA_SKIP_SAMPLES, &size);
+      skip && size >= 4)
+    first += AV_RL32(skip) / double(stream->codecpar->sample_rate);
+  return first;
+}
+
+int TallyPicture(const AVFrame* frame, int index, int headFrames, const SourceSample& sample, Found& found) {
+  if (index == 0)
+    if (const std::optional<Psnr> psnr = PicturePsnr(frame, sample.first.get()))
+      found.firstFramePsnr = psnr->average;
+  const int copiedIndex = index - headFrames;
+  if (copiedIndex >= 0 && copiedIndex < int(sample.copied.size()) &&
+      FrameHash(frame) == sample.copied[size_t(copiedIndex)])
+    ++found.copiedMatching;
+  return copiedIndex;
+}
+
 int DecodeVideoFrom(Source& file, int64_t from, const std::function<bool(AVFrame*)>& take) {
   file.seekVideo(from);
   return DecodeVideo(file, Source::kFromStart, take);
@@ -202,13 +217,10 @@ Found MeasureMade(const QString& made, const SourceSample& source, const DecodeP
   // From the very start again: a fresh reader is the one sure way back for every demuxer.
   opened = std::make_unique<Source>(made);
   const AVRational timeBase = opened->video()->time_base;
-  int index = 0, matching = 0;
+  int index = 0;
   bool timed = false;
   const int compared = int(source.copied.size());
   found.decodeErrors = DecodeVideo(*opened, Source::kFromStart, [&](AVFrame* frame) {
-    if (index == 0)
-      if (const std::optional<Psnr> psnr = PicturePsnr(frame, source.first.get()))
-        found.firstFramePsnr = psnr->average;
     // A decoder may give a first frame no time (MPEG's): the first that has one places the picture.
     const int64_t pts =
         frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp : frame->pts;
@@ -216,13 +228,10 @@ Found MeasureMade(const QString& made, const SourceSample& source, const DecodeP
       found.videoFirst = Seconds(pts, timeBase) - index * Seconds(FrameDuration(frame), timeBase);
       timed = true;
     }
-    const int copiedIndex = index - plan.headFrames;
-    if (copiedIndex >= 0 && copiedIndex < compared && FrameHash(frame) == source.copied[copiedIndex])
-      ++matching;
+    const int copiedIndex = TallyPicture(frame, index, plan.headFrames, source, found);
     ++index;
     return !plan.wholeFile && copiedIndex + 1 >= compared;
   });
-  found.copiedMatching = matching;
   found.decodedWhere = plan.wholeFile ? "the whole file" : "around every join";
   if (!plan.wholeFile && plan.endFrom) {
     opened->seekVideo(Ticks(*plan.endFrom, timeBase));

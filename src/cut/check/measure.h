@@ -36,6 +36,14 @@ struct DecodePlan {
 
 Found MeasureMade(const QString& made, const SourceSample& source, const DecodePlan& plan);
 
+// Where a sound packet is first heard, seconds: after the samples its side data says to skip.
+double HeardFrom(const AVPacket* packet, const AVStream* stream);
+
+// A made picture in display order (`index` from the first of the stretch) against the source's
+// sample: the first one's PSNR, and a copied one (after `headFrames`) counted where it is the
+// source's bit for bit. Returns its index among the copied frames (negative in the head).
+int TallyPicture(const AVFrame* frame, int index, int headFrames, const SourceSample& sample, Found& found);
+
 // Decodes a file's video from its last key frame at or before `from` (its video's ticks), giving
 // frames in display order to `take` until it has seen enough; returns the decoder's errors.
 int DecodeVideoFrom(Source& file, int64_t from, const std::function<bool(AVFrame*)>& take);
